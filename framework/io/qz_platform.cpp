@@ -1,0 +1,122 @@
+#include "framework/io/qz_platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <exception>
+#include <vector>
+
+namespace qz_platform {
+
+void clear_status(file_status& out) { out = file_status{}; }
+
+namespace {
+
+void from_statx(const struct statx& sx, file_status& out) {
+  out.device = (static_cast<u64>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+  out.inode = sx.stx_ino;
+  out.mode = sx.stx_mode;
+  out.link_count = sx.stx_nlink;
+  out.user = sx.stx_uid;
+  out.group = sx.stx_gid;
+  out.special_device = (static_cast<u64>(sx.stx_rdev_major) << 32) | sx.stx_rdev_minor;
+  out.size = static_cast<i64>(sx.stx_size);
+  out.access_seconds = sx.stx_atime.tv_sec;
+  out.access_nanos = sx.stx_atime.tv_nsec;
+  out.modify_seconds = sx.stx_mtime.tv_sec;
+  out.modify_nanos = sx.stx_mtime.tv_nsec;
+  out.change_seconds = sx.stx_ctime.tv_sec;
+  out.change_nanos = sx.stx_ctime.tv_nsec;
+  // Not every file system records a birth time; the mask says whether this one did.
+  if (sx.stx_mask & STATX_BTIME) {
+    out.birth_seconds = sx.stx_btime.tv_sec;
+    out.birth_nanos = sx.stx_btime.tv_nsec;
+  }
+}
+
+void from_stat(const struct stat& st, file_status& out) {
+  out.device = st.st_dev;
+  out.inode = st.st_ino;
+  out.mode = st.st_mode;
+  out.link_count = st.st_nlink;
+  out.user = st.st_uid;
+  out.group = st.st_gid;
+  out.special_device = st.st_rdev;
+  out.size = st.st_size;
+  out.access_seconds = st.st_atim.tv_sec;
+  out.access_nanos = static_cast<u32>(st.st_atim.tv_nsec);
+  out.modify_seconds = st.st_mtim.tv_sec;
+  out.modify_nanos = static_cast<u32>(st.st_mtim.tv_nsec);
+  out.change_seconds = st.st_ctim.tv_sec;
+  out.change_nanos = static_cast<u32>(st.st_ctim.tv_nsec);
+}
+
+// statx where the kernel has it (it alone gives the birth time); plain stat
+// where it is missing or filtered out, so the other fields still arrive.
+bool query_status(int dir_fd, const char* path, int flags, file_status& out) {
+  clear_status(out);
+  struct statx sx {};
+  if (statx(dir_fd, path, flags | AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    from_statx(sx, out);
+    return true;
+  }
+  if (errno != ENOSYS && errno != EPERM) return false;
+  struct stat st {};
+  if (fstatat(dir_fd, path, &st, flags) != 0) return false;
+  from_stat(st, out);
+  return true;
+}
+
+}  // namespace
+
+bool path_status(const std::string& path, file_status& out) {
+  if (path.empty()) {
+    clear_status(out);
+    return false;
+  }
+  return query_status(AT_FDCWD, path.c_str(), 0, out);
+}
+
+bool link_status(const std::string& path, file_status& out) {
+  if (path.empty()) {
+    clear_status(out);
+    return false;
+  }
+  return query_status(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, out);
+}
+
+bool descriptor_status(int fd, file_status& out) {
+  if (fd < 0) {
+    clear_status(out);
+    return false;
+  }
+  return query_status(fd, "", AT_EMPTY_PATH, out);
+}
+
+u64 block_device_size(int fd) {
+  file_status status;
+  if (!descriptor_status(fd, status) || !status.is_block_device()) return 0;
+  u64 bytes = 0;
+  if (ioctl(fd, BLKGETSIZE64, &bytes) != 0) return 0;
+  return bytes;
+}
+
+std::string executable_path(std::size_t max_bytes) {
+  // readlink does not say whether it cut the text, so ask for one byte more than allowed.
+  std::vector<char> buffer;
+  try {
+    buffer.resize(max_bytes + 1);
+  } catch (const std::exception&) {
+    return std::string();
+  }
+  ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) > max_bytes) return std::string();
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace qz_platform

@@ -1,0 +1,138 @@
+#include "framework/io/qz_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qz_platform_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    file_ = dir_ + "/data.bin";
+    std::ofstream(file_, std::ios::binary) << "0123456789";
+  }
+  void TearDown() override {
+    unlink((dir_ + "/link").c_str());
+    unlink(file_.c_str());
+    rmdir(dir_.c_str());
+  }
+  std::string dir_;
+  std::string file_;
+};
+
+TEST_F(PlatformTest, PathStatusMatchesStatAndGivesBirthTime) {
+  qz_platform::file_status status;
+  ASSERT_TRUE(qz_platform::path_status(file_, status));
+  struct stat st {};
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
+  EXPECT_EQ(status.inode, st.st_ino);
+  EXPECT_EQ(status.size, 10);
+  EXPECT_TRUE(status.is_regular());
+  EXPECT_EQ(status.mode, st.st_mode);
+  EXPECT_EQ(status.link_count, 1u);
+  EXPECT_EQ(status.modify_seconds, st.st_mtim.tv_sec);
+  EXPECT_EQ(status.change_seconds, st.st_ctim.tv_sec);
+  EXPECT_EQ(status.access_seconds, st.st_atim.tv_sec);
+  // Birth time: 0 where the file system keeps none, else close to now.
+  if (status.birth_seconds != 0) {
+    EXPECT_LE(std::llabs(status.birth_seconds - time(nullptr)), 600);
+  }
+
+  ASSERT_TRUE(qz_platform::path_status(dir_, status));
+  EXPECT_TRUE(status.is_directory());
+  EXPECT_FALSE(status.is_regular());
+}
+
+TEST_F(PlatformTest, FailuresClearTheRecord) {
+  qz_platform::file_status status;
+  ASSERT_TRUE(qz_platform::path_status(file_, status));
+  EXPECT_FALSE(qz_platform::path_status(dir_ + "/missing", status));
+  EXPECT_EQ(status.inode, 0u);
+  EXPECT_EQ(status.size, 0);
+  EXPECT_EQ(status.mode, 0u);
+
+  ASSERT_TRUE(qz_platform::path_status(file_, status));
+  EXPECT_FALSE(qz_platform::path_status("", status));
+  EXPECT_EQ(status.inode, 0u);
+
+  ASSERT_TRUE(qz_platform::path_status(file_, status));
+  EXPECT_FALSE(qz_platform::descriptor_status(-1, status));
+  EXPECT_EQ(status.inode, 0u);
+}
+
+TEST_F(PlatformTest, LinkStatusDoesNotFollowTheLink) {
+  std::string link = dir_ + "/link";
+  ASSERT_EQ(symlink(file_.c_str(), link.c_str()), 0);
+  qz_platform::file_status followed, itself;
+  ASSERT_TRUE(qz_platform::path_status(link, followed));
+  ASSERT_TRUE(qz_platform::link_status(link, itself));
+  EXPECT_TRUE(followed.is_regular());
+  EXPECT_EQ(followed.size, 10);
+  EXPECT_EQ(itself.mode & qz_platform::mode_type_mask, qz_platform::mode_link);
+  EXPECT_NE(itself.inode, followed.inode);
+}
+
+TEST_F(PlatformTest, DescriptorStatusOfAnOpenFile) {
+  int fd = open(file_.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  qz_platform::file_status by_fd, by_path;
+  EXPECT_TRUE(qz_platform::descriptor_status(fd, by_fd));
+  ASSERT_TRUE(qz_platform::path_status(file_, by_path));
+  EXPECT_EQ(by_fd.inode, by_path.inode);
+  EXPECT_EQ(by_fd.size, 10);
+  EXPECT_EQ(qz_platform::block_device_size(fd), 0u);  // a regular file is no device
+  close(fd);
+}
+
+TEST(PlatformDevice, BlockDeviceSizeMatchesTheKernelsCount) {
+  int fd = open("/dev/null", O_RDONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(qz_platform::block_device_size(fd), 0u);  // a character device has no size
+  close(fd);
+
+  // Any readable block device will do; the kernel lists each one's size in 512-byte sectors.
+  DIR* devices = opendir("/sys/block");
+  if (devices == nullptr) GTEST_SKIP() << "no /sys/block";
+  bool checked = false;
+  while (dirent* entry = readdir(devices)) {
+    std::string name = entry->d_name;
+    if (name[0] == '.') continue;
+    unsigned long long sectors = 0;
+    std::ifstream sizes("/sys/block/" + name + "/size");
+    if (!(sizes >> sectors) || sectors == 0) continue;
+    int device = open(("/dev/" + name).c_str(), O_RDONLY | O_NONBLOCK);
+    if (device < 0) continue;
+    EXPECT_EQ(qz_platform::block_device_size(device), sectors * 512) << name;
+    close(device);
+    checked = true;
+    break;
+  }
+  closedir(devices);
+  if (!checked) GTEST_SKIP() << "no readable block device";
+}
+
+TEST(PlatformExecutable, PathOfTheRunningProgram) {
+  char resolved[4096] = {};
+  ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+  ASSERT_GT(length, 0);
+  std::string expected(resolved, static_cast<size_t>(length));
+  EXPECT_EQ(qz_platform::executable_path(1023), expected);
+  EXPECT_EQ(qz_platform::executable_path(expected.size()), expected);
+  // A path that needs more room than allowed gives nothing, never a cut path.
+  EXPECT_EQ(qz_platform::executable_path(expected.size() - 1), "");
+  EXPECT_EQ(qz_platform::executable_path(0), "");
+}
+
+}  // namespace
