@@ -1,0 +1,394 @@
+#include "framework/io/uni_unicode.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr u32 max_code_point = 0x10FFFF;
+constexpr u32 replacement_character = 0xFFFD;
+
+bool is_high_surrogate(u32 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(u32 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Walks UTF-8 bytes and hands every code point to emit. Overlong forms and values above
+// 0x10FFFF are refused: an overlong "/" or NUL, or a value no encoder writes back, would
+// turn a file name into a different, possibly shorter, one.
+template <class Emit>
+bool walk_utf8(const unsigned char* bytes, std::size_t length, Emit&& emit) {
+  std::size_t i = 0;
+  while (i < length) {
+    const u32 lead = bytes[i];
+    if (lead < 0x80) {
+      emit(lead);
+      ++i;
+      continue;
+    }
+    std::size_t continuation_count;
+    u32 value;
+    u32 smallest;
+    if ((lead & 0xE0) == 0xC0) {
+      continuation_count = 1;
+      value = lead & 0x1F;
+      smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      continuation_count = 2;
+      value = lead & 0x0F;
+      smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      continuation_count = 3;
+      value = lead & 0x07;
+      smallest = 0x10000;
+    } else {
+      return false;
+    }
+    if (length - i - 1 < continuation_count) return false;
+    for (std::size_t k = 1; k <= continuation_count; ++k) {
+      const u32 next = bytes[i + k];
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    if (value < smallest || value > max_code_point) return false;
+    emit(value);
+    i += continuation_count + 1;
+  }
+  return true;
+}
+
+template <class Emit>
+bool walk_utf8(const std::string& text, Emit&& emit) {
+  return walk_utf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), emit);
+}
+
+// Appends the UTF-8 form of value; a value with none is written as U+FFFD so that the text
+// after it is kept. Returns false in that case.
+bool append_utf8(std::string& out, u32 value) {
+  bool encodable = true;
+  if (value > max_code_point) {
+    value = replacement_character;
+    encodable = false;
+  }
+  char encoded[4];
+  std::size_t count;
+  if (value < 0x80) {
+    encoded[0] = static_cast<char>(value);
+    count = 1;
+  } else if (value < 0x800) {
+    encoded[0] = static_cast<char>(0xC0 | (value >> 6));
+    encoded[1] = static_cast<char>(0x80 | (value & 0x3F));
+    count = 2;
+  } else if (value < 0x10000) {
+    encoded[0] = static_cast<char>(0xE0 | (value >> 12));
+    encoded[1] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    encoded[2] = static_cast<char>(0x80 | (value & 0x3F));
+    count = 3;
+  } else {
+    encoded[0] = static_cast<char>(0xF0 | (value >> 18));
+    encoded[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    encoded[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    encoded[3] = static_cast<char>(0x80 | (value & 0x3F));
+    count = 4;
+  }
+  out.append(encoded, count);
+  return encodable;
+}
+
+// Readers of one UTF-16 unit: native order from a unit pointer (which may be unaligned when
+// it points into a byte buffer), little-endian from bytes.
+struct native_units {
+  const unsigned char* bytes;
+  u32 operator()(std::size_t index) const {
+    u16 unit;
+    std::memcpy(&unit, bytes + 2 * index, sizeof unit);
+    return unit;
+  }
+};
+struct little_endian_units {
+  const unsigned char* bytes;
+  u32 operator()(std::size_t index) const {
+    return static_cast<u32>(bytes[2 * index]) | (static_cast<u32>(bytes[2 * index + 1]) << 8);
+  }
+};
+
+// Walks unit_count UTF-16 units and hands every code point to emit; a high surrogate needs a
+// low one right after it (false otherwise, also when it is the last unit), any other unit is
+// its own value.
+template <class UnitAt, class Emit>
+bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit) {
+  for (std::size_t i = 0; i < unit_count; ++i) {
+    const u32 unit = unit_at(i);
+    if (!is_high_surrogate(unit)) {
+      emit(unit);
+      continue;
+    }
+    if (i + 1 >= unit_count) return false;
+    const u32 low = unit_at(i + 1);
+    if (!is_low_surrogate(low)) return false;
+    emit(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+    ++i;
+  }
+  return true;
+}
+
+template <class UnitAt>
+bool utf16_units_into_utf8(std::string& out, std::size_t unit_count, UnitAt unit_at) {
+  out.clear();
+  out.reserve(unit_count + 256);
+  return walk_utf16(unit_count, unit_at, [&out](u32 value) { append_utf8(out, value); });
+}
+
+template <class UnitAt>
+bool utf16_units_into_wide(std::wstring& out, std::size_t unit_count, UnitAt unit_at) {
+  out.clear();
+  if (unit_count == 0) return false;
+  out.reserve(unit_count);
+  const bool ok = walk_utf16(unit_count, unit_at,
+                             [&out](u32 value) { out.push_back(static_cast<wchar_t>(value)); });
+  if (!ok) out.clear();
+  return !out.empty();
+}
+
+template <class UnitAt>
+bool utf16_units_into_utf32(std::vector<u32>& out, std::size_t unit_count, UnitAt unit_at) {
+  out.clear();
+  if (unit_count == 0) return false;
+  out.reserve(unit_count);
+  return walk_utf16(unit_count, unit_at, [&out](u32 value) { out.push_back(value); });
+}
+
+const unsigned char* byte_pointer(const void* data) {
+  return static_cast<const unsigned char*>(data);
+}
+
+}  // namespace
+
+bool decode_utf8_to_wide(std::wstring& out, const std::string& text) {
+  if (text.empty()) return false;
+  return walk_utf8(text, [&out](u32 value) { out.push_back(static_cast<wchar_t>(value)); });
+}
+
+bool utf8_to_utf32_units(std::vector<u32>& out, const std::string& text) {
+  out.clear();
+  if (text.empty()) return false;
+  return walk_utf8(text, [&out](u32 value) { out.push_back(value); });
+}
+
+std::string& encode_utf32_to_utf8(std::string& out, const std::vector<u32>& units) {
+  out.clear();
+  for (u32 value : units) append_utf8(out, value);
+  return out;
+}
+
+bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length) {
+  if (units == nullptr || byte_length < 2) return false;
+  return utf16_units_into_utf8(out, byte_length / 2, native_units{byte_pointer(units)});
+}
+
+bool is_valid_utf8(const char* data, std::size_t length) {
+  if (length == 0) return true;
+  return walk_utf8(reinterpret_cast<const unsigned char*>(data), length, [](u32) {});
+}
+
+bool is_valid_utf8(const std::string& text) { return is_valid_utf8(text.data(), text.size()); }
+
+bool utf8_to_wide(std::wstring& out, const std::string& text) {
+  out.clear();
+  out.reserve(text.size());
+  return decode_utf8_to_wide(out, text);
+}
+
+std::wstring utf8_to_wstring(const std::string& text) {
+  std::wstring out;
+  if (!utf8_to_wide(out, text)) out.clear();
+  return out;
+}
+
+bool wide_to_utf8(std::string& out, const std::wstring& text) {
+  out.clear();
+  bool encodable = true;
+  try {
+    out.reserve(text.size());
+    for (wchar_t c : text) encodable &= append_utf8(out, static_cast<u32>(c));
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    out.shrink_to_fit();
+    return false;
+  }
+  return encodable;
+}
+
+std::string wstring_to_utf8(const std::wstring& text) {
+  std::string out;
+  wide_to_utf8(out, text);
+  return out;
+}
+
+bool utf8_list_to_wide(std::vector<std::wstring>& out, const std::vector<std::string>& list) {
+  out.clear();
+  if (list.empty()) return false;
+  bool all_valid = true;
+  try {
+    out.reserve(list.size());
+    for (const std::string& entry : list) {
+      out.push_back(utf8_to_wstring(entry));
+      if (out.back().empty() && !entry.empty()) all_valid = false;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return all_valid;
+}
+
+bool wide_list_to_utf8(std::vector<std::string>& out, const std::vector<std::wstring>& list) {
+  out.clear();
+  if (list.empty()) return false;
+  bool all_encodable = true;
+  try {
+    out.reserve(list.size());
+    for (const std::wstring& entry : list) {
+      out.emplace_back();
+      all_encodable &= wide_to_utf8(out.back(), entry);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return all_encodable;
+}
+
+bool utf8_bytes_to_wide(std::wstring& out, const std::vector<u8>& bytes) {
+  out.clear();
+  if (bytes.empty()) return false;
+  return walk_utf8(bytes.data(), bytes.size(),
+                   [&out](u32 value) { out.push_back(static_cast<wchar_t>(value)); });
+}
+
+std::wstring utf8_bytes_to_wstring(const std::vector<u8>& bytes) {
+  std::wstring out;
+  if (!utf8_bytes_to_wide(out, bytes)) out.clear();
+  return out;
+}
+
+bool wide_to_utf8_bytes(std::vector<u8>& out, const std::wstring& text) {
+  out.clear();
+  if (text.empty()) return false;
+  std::string encoded;
+  const bool encodable = wide_to_utf8(encoded, text);
+  out.assign(encoded.begin(), encoded.end());
+  return encodable;
+}
+
+bool string_to_byte_vector(std::vector<u8>& out, const std::string& text) {
+  out.assign(text.begin(), text.end());
+  return !out.empty();
+}
+
+std::string bytes_to_string(const std::vector<u8>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+bool latin1_to_utf8(std::string& out, const std::string& text) {
+  out.clear();
+  if (text.empty()) return false;
+  out.reserve(text.size());
+  for (char c : text) append_utf8(out, static_cast<unsigned char>(c));
+  return true;
+}
+
+std::size_t utf8_length(const std::string& text) {
+  std::size_t count = 0;
+  if (!walk_utf8(text, [&count](u32) { ++count; })) return 0;
+  return count;
+}
+
+bool utf16_string_to_utf8(std::string& out, const std::string& data) {
+  if (data.size() < 2) return false;
+  return utf16_units_into_utf8(out, data.size() / 2, little_endian_units{byte_pointer(data.data())});
+}
+
+bool utf16_vector_to_utf8(std::string& out, const std::vector<u16>& units) {
+  if (units.empty()) return false;
+  return utf16_to_utf8(out, units.data(), units.size() * 2);
+}
+
+bool utf16_units_to_utf8_bytes(std::vector<u8>& out, const std::vector<u16>& units) {
+  out.clear();
+  std::string encoded;
+  if (!utf16_vector_to_utf8(encoded, units)) return false;
+  out.assign(encoded.begin(), encoded.end());
+  return true;
+}
+
+std::string utf16_units_to_utf8_string(const std::vector<u16>& units) {
+  std::string out;
+  if (!utf16_vector_to_utf8(out, units)) out.clear();
+  return out;
+}
+
+bool utf16le_bytes_to_wide(std::wstring& out, const std::vector<u8>& bytes) {
+  return utf16_units_into_wide(out, bytes.size() / 2, little_endian_units{bytes.data()});
+}
+
+bool utf16le_bytes_to_wide(std::wstring& out, const u16* units, std::size_t byte_length) {
+  if (units == nullptr) {
+    out.clear();
+    return false;
+  }
+  return utf16_units_into_wide(out, byte_length / 2, native_units{byte_pointer(units)});
+}
+
+void bytes_to_utf16_units(std::vector<u16>& out, const std::vector<u8>& bytes) {
+  const std::size_t unit_count = bytes.size() / 2;
+  out.resize(unit_count);
+  const little_endian_units unit_at{bytes.data()};
+  for (std::size_t i = 0; i < unit_count; ++i) out[i] = static_cast<u16>(unit_at(i));
+}
+
+bool utf16_units_to_utf32(std::vector<u32>& out, const std::vector<u16>& units) {
+  return utf16_units_into_utf32(out, units.size(), native_units{byte_pointer(units.data())});
+}
+
+bool utf16le_bytes_to_utf32(std::vector<u32>& out, const std::vector<u8>& bytes) {
+  if (bytes.size() % 2 != 0) {
+    out.clear();
+    return false;
+  }
+  return utf16_units_into_utf32(out, bytes.size() / 2, little_endian_units{bytes.data()});
+}
+
+bool utf32_to_utf16_units(std::vector<u16>& out, const std::vector<u32>& code_points) {
+  out.clear();
+  if (code_points.empty()) return false;
+  out.reserve(code_points.size());
+  for (u32 value : code_points) {
+    if (value > max_code_point || is_high_surrogate(value) || is_low_surrogate(value)) return false;
+    if (value < 0x10000) {
+      out.push_back(static_cast<u16>(value));
+    } else {
+      value -= 0x10000;
+      out.push_back(static_cast<u16>(0xD800 + (value >> 10)));
+      out.push_back(static_cast<u16>(0xDC00 + (value & 0x3FF)));
+    }
+  }
+  return true;
+}
+
+bool utf8_to_utf16_units(std::vector<u16>& out, const std::string& text) {
+  out.clear();
+  std::vector<u32> code_points;
+  if (!utf8_to_utf32_units(code_points, text)) return false;
+  return utf32_to_utf16_units(out, code_points);
+}
+
+bool utf8_bytes_to_utf16_units(std::vector<u16>& out, const std::vector<u8>& bytes) {
+  return utf8_to_utf16_units(out, bytes_to_string(bytes));
+}
+
+std::wstring u16_units_to_wide(const std::vector<u16>& units) {
+  return std::wstring(units.begin(), units.end());
+}
+
+std::vector<u16> wide_to_u16_units(const std::wstring& text) {
+  std::vector<u16> out(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<u16>(text[i]);
+  return out;
+}
