@@ -156,6 +156,25 @@ bool utf16_units_into_utf32(std::vector<u32>& out, std::size_t unit_count, UnitA
   return walk_utf16(unit_count, unit_at, [&out](u32 value) { out.push_back(value); });
 }
 
+// Converts every entry in order into out; false for an empty list, when an entry did not
+// convert cleanly, or when memory ran out (out then holds the entries done so far).
+template <class Out, class In, class Convert>
+bool convert_list(std::vector<Out>& out, const std::vector<In>& list, Convert convert_entry) {
+  out.clear();
+  if (list.empty()) return false;
+  bool all_clean = true;
+  try {
+    out.reserve(list.size());
+    for (const In& entry : list) {
+      out.emplace_back();
+      all_clean &= convert_entry(out.back(), entry);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return all_clean;
+}
+
 const unsigned char* byte_pointer(const void* data) {
   return static_cast<const unsigned char*>(data);
 }
@@ -224,35 +243,15 @@ std::string wstring_to_utf8(const std::wstring& text) {
 }
 
 bool utf8_list_to_wide(std::vector<std::wstring>& out, const std::vector<std::string>& list) {
-  out.clear();
-  if (list.empty()) return false;
-  bool all_valid = true;
-  try {
-    out.reserve(list.size());
-    for (const std::string& entry : list) {
-      out.push_back(utf8_to_wstring(entry));
-      if (out.back().empty() && !entry.empty()) all_valid = false;
-    }
-  } catch (const std::bad_alloc&) {
+  return convert_list(out, list, [](std::wstring& wide, const std::string& entry) {
+    if (entry.empty() || utf8_to_wide(wide, entry)) return true;
+    wide.clear();
     return false;
-  }
-  return all_valid;
+  });
 }
 
 bool wide_list_to_utf8(std::vector<std::string>& out, const std::vector<std::wstring>& list) {
-  out.clear();
-  if (list.empty()) return false;
-  bool all_encodable = true;
-  try {
-    out.reserve(list.size());
-    for (const std::wstring& entry : list) {
-      out.emplace_back();
-      all_encodable &= wide_to_utf8(out.back(), entry);
-    }
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return all_encodable;
+  return convert_list(out, list, wide_to_utf8);
 }
 
 bool utf8_bytes_to_wide(std::wstring& out, const std::vector<u8>& bytes) {
