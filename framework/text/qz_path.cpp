@@ -1,0 +1,176 @@
+#include "framework/text/qz_path.h"
+
+#include <cstring>
+
+#include "framework/text/qz_replace.h"
+#include "framework/text/qz_string.h"
+
+namespace {
+
+// An ASCII literal as a narrow or wide string.
+template <class Str>
+Str lit(const char* ascii) {
+  return Str(ascii, ascii + std::strlen(ascii));
+}
+
+std::string& fold(std::string& s) { return to_lower(s); }
+std::wstring& fold(std::wstring& s) { return to_lower_wide(s); }
+
+// Writes into dir and name without emptying them first; the callers decide that.
+template <class Str, class C = typename Str::value_type>
+void split_dir_file_t(const Str& path, Str& dir, Str& name) {
+  C separator = C('\\');
+  size_t at = path.rfind(separator);
+  if (at == Str::npos) {
+    separator = C('/');
+    at = path.rfind(separator);
+  }
+  // A separator in front of the only name (or none at all) leaves no folder to report.
+  if (at == Str::npos || at == 0) {
+    dir = lit<Str>(".");
+    name = path;
+    return;
+  }
+  dir.assign(path, 0, at);
+  name.assign(path, at + 1, Str::npos);
+  if (name == lit<Str>("..")) {
+    name = lit<Str>(".");
+    dir += lit<Str>(separator == C('\\') ? "\\.." : "//..");
+  }
+}
+
+template <class Str, class C = typename Str::value_type>
+void split_path_t(const Str& path, Str& dir, Str& base, Str& ext) {
+  Str name;
+  split_dir_file_t(path, dir, name);
+  const size_t dot = name.rfind(C('.'));
+  if (dot == Str::npos) {
+    base = std::move(name);
+    return;
+  }
+  base.assign(name, 0, dot);
+  ext.assign(name, dot + 1, Str::npos);
+}
+
+template <class Str>
+bool strip_trailing_slashes_t(Str& path) {
+  const size_t last = path.find_last_not_of(lit<Str>("/\\"));
+  path.resize(last == Str::npos ? 0 : last + 1);
+  return !path.empty();
+}
+
+template <class Str, class C = typename Str::value_type>
+void strip_long_path_prefix_t(Str& path, bool keep_drive_paths, bool shadow_copies_only) {
+  // The prefix's drive-letter slot is p + 4 and its ":" p + 5, which may lie past the end.
+  auto drive_follows = [&path](size_t p) { return p + 5 < path.size() && path[p + 5] == C(':'); };
+  size_t at = path.find(lit<Str>("\\\\?\\"));
+  if (at != Str::npos) {
+    if (keep_drive_paths && path.size() > 5) {
+      if (drive_follows(at)) return;
+    } else if (shadow_copies_only && path.size() >= 47) {
+      Str lowered(path);
+      if (fold(lowered).find(lit<Str>("global")) != 4) return;
+    }
+  } else {
+    at = path.find(lit<Str>("\\\\.\\"));
+    if (at == Str::npos) return;
+    if (keep_drive_paths && path.size() >= 6 && drive_follows(at)) return;
+  }
+  // Two backslashes and the "?" or "." go; the prefix's last backslash stays.
+  path.erase(at, 3);
+}
+
+}  // namespace
+
+bool split_dir_file(const std::string& path, std::string& dir, std::string& name) {
+  dir.clear();
+  name.clear();
+  if (path.empty()) return false;
+  split_dir_file_t(path, dir, name);
+  return true;
+}
+
+bool split_dir_file_wide(const std::wstring& path, std::wstring& dir, std::wstring& name) {
+  if (path.empty()) return false;
+  dir.clear();
+  name.clear();
+  split_dir_file_t(path, dir, name);
+  return true;
+}
+
+bool split_dir_file_cstr(const char* path, std::string& dir, std::string& name) {
+  if (path == nullptr) {
+    dir.clear();
+    name.clear();
+    return false;
+  }
+  return split_dir_file(std::string(path), dir, name);
+}
+
+bool split_path(const char* path, std::string& dir, std::string& base, std::string& ext) {
+  dir.clear();
+  base.clear();
+  ext.clear();
+  if (path == nullptr || *path == '\0') return false;
+  split_path_t(std::string(path), dir, base, ext);
+  return true;
+}
+
+bool split_path_wide(const std::wstring& path, std::wstring& dir, std::wstring& base,
+                     std::wstring& ext) {
+  if (path.empty()) return false;
+  dir.clear();
+  base.clear();
+  ext.clear();
+  split_path_t(path, dir, base, ext);
+  return true;
+}
+
+bool strip_trailing_slashes(std::string& path) { return strip_trailing_slashes_t(path); }
+
+bool strip_trailing_slashes_wide(std::wstring& path) { return strip_trailing_slashes_t(path); }
+
+size_t shadow_copy_prefix_length() { return 46; }
+
+std::string& shadow_copy_device_prefix(std::string& out, bool lower, bool with_globalroot) {
+  out = with_globalroot ? "\\\\?\\GLOBALROOT" : "";
+  out += "\\Device\\HarddiskVolumeShadowCopy";
+  if (lower) to_lower(out);
+  return out;
+}
+
+bool normalize_service_image_path(const char* image_path, std::string& out,
+                                  const char* system_root) {
+  out.clear();
+  if (image_path == nullptr || system_root == nullptr) return false;
+  out = image_path;
+  const std::string root(system_root);
+
+  // Switches of the service's command line.
+  truncate_at(out, " /", true);
+  truncate_at(out, " -k", true);
+
+  for (const char* root_name : {"%SystemRoot%", "\\SystemRoot", "SystemRoot"}) {
+    std::string from(root_name);
+    replace_first(out, from, root, true);
+  }
+  std::string vss_name("%vss%"), vss_device;
+  replace_first(out, vss_name, shadow_copy_device_prefix(vss_device, false, true), true);
+
+  for (const char* nt_prefix : {"\\??\\", "\\?\\"}) {
+    std::string what(nt_prefix);
+    erase_first(out, what, false);
+  }
+  to_lower(out);
+  if (out.starts_with("system32")) out = root + "\\" + out;
+  return true;
+}
+
+void strip_long_path_prefix(std::string& path, bool keep_drive_paths, bool shadow_copies_only) {
+  strip_long_path_prefix_t(path, keep_drive_paths, shadow_copies_only);
+}
+
+void strip_long_path_prefix_wide(std::wstring& path, bool keep_drive_paths,
+                                 bool shadow_copies_only) {
+  strip_long_path_prefix_t(path, keep_drive_paths, shadow_copies_only);
+}
