@@ -43,6 +43,16 @@ bool replace_first_t(Str& text, Str& from, const Str& to, bool ignore_case) {
   return true;
 }
 
+// The shortened text and its terminator fit where the longer text stood.
+template <class C>
+bool erase_first_terminated(C* text, const C* what, bool ignore_case) {
+  if (text == nullptr || what == nullptr) return false;
+  std::basic_string<C> shortened(text), needle(what);
+  if (!replace_first_t(shortened, needle, std::basic_string<C>(), ignore_case)) return false;
+  std::copy(shortened.c_str(), shortened.c_str() + shortened.size() + 1, text);
+  return true;
+}
+
 template <class Str>
 bool truncate_at_t(Str& text, const Str& what, bool ignore_case) {
   Str needle(what);
@@ -249,22 +259,14 @@ bool erase_first_wide(std::wstring& text, std::wstring& what, bool ignore_case) 
 }
 
 bool erase_first_buffer(char* text, const char* what, bool ignore_case) {
-  if (text == nullptr || what == nullptr) return false;
-  std::string shortened(text), needle(what);
-  if (!erase_first(shortened, needle, ignore_case)) return false;
-  std::memcpy(text, shortened.c_str(), shortened.size() + 1);
-  return true;
+  return erase_first_terminated(text, what, ignore_case);
 }
 
 // Works on the wide text itself: a round trip through UTF-8 written back one byte per wide
 // character would corrupt every character beyond ASCII. Only ASCII letters fold either way,
 // so the match is the same.
 bool erase_first_wbuffer(wchar_t* text, const wchar_t* what, bool ignore_case) {
-  if (text == nullptr || what == nullptr) return false;
-  std::wstring shortened(text), needle(what);
-  if (!erase_first_wide(shortened, needle, ignore_case)) return false;
-  std::wmemcpy(text, shortened.c_str(), shortened.size() + 1);
-  return true;
+  return erase_first_terminated(text, what, ignore_case);
 }
 
 bool truncate_at(std::string& text, const std::string& what, bool ignore_case) {
