@@ -84,7 +84,8 @@ bool remove_tagged_sections(u8* buf, u32* len, const char* tag);
 // word = the first run of non-white-space characters; false (word empty) when text holds
 // none.
 bool first_word(const std::string& text, std::string& word);
-// first_word, then that word is erased from text (the white space before it stays).
+// first_word, then that word is erased from text (the white space before it stays); false,
+// text unchanged, when text holds no word.
 bool remove_first_word(std::string& text, std::string& word);
 // out = text with every "=" dropped and the (up to) two characters after it copied as they
 // are; out may be the same object as text; returns out.
