@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "framework/text/qz_string.h"
+
 namespace {
 
 // Plain comparison: candidates are found with memchr on the first byte, then compared whole.
@@ -142,6 +144,25 @@ void extract_runs(const u8* buf, u64 len, u32 min_len, std::vector<std::string>*
     if (run.size() < min_len || (need_visible && !holds_visible(run))) return;
     if (strings) strings->push_back(run);
     if (offsets) offsets->push_back(base + start);
+  });
+}
+
+// Records base + position of every non-overlapping occurrence of word (any case) in the runs.
+void find_word_in_runs(const std::string& word, const u8* buf, u64 len, u32 unit,
+                       std::vector<u64>* offsets, int base) {
+  std::string lower_word = word;
+  to_lower(lower_word);
+  if (lower_word.empty()) return;
+  // The base may be negative; offsets wrap as the unsigned sum, as the caller's base did.
+  const u64 origin = static_cast<u64>(static_cast<i64>(base));
+  std::string lower_run;
+  scan_runs(buf, len, {unit, false, false}, [&](const std::string& run, u64 start) {
+    if (run.size() < lower_word.size()) return;
+    lower_run = run;
+    to_lower(lower_run);
+    for (size_t k = lower_run.find(lower_word); k != std::string::npos;
+         k = lower_run.find(lower_word, k + lower_word.size()))
+      offsets->push_back(origin + start + k * unit);
   });
 }
 
@@ -433,5 +454,21 @@ bool extract_utf16_strings_ex(const u8* buf, u32 len, u32 min_len,
   empty_outputs(strings, offsets);
   if (!buf || len == 0) return false;
   extract_runs(buf, len, min_len, strings, offsets, 0, {2, include_ws, skip_leading_punct}, true);
+  return true;
+}
+
+bool find_word_in_ascii(const std::string& word, const u8* buf, u64 len,
+                        std::vector<u64>* offsets, int base, bool append) {
+  if (!offsets || !buf || len == 0) return false;
+  if (!append) offsets->clear();
+  find_word_in_runs(word, buf, len, 1, offsets, base);
+  return !offsets->empty();
+}
+
+bool find_word_in_utf16(const std::string& word, const u8* buf, u64 len,
+                        std::vector<u64>* offsets, int base, bool append) {
+  if (!offsets || !buf || len == 0) return false;
+  if (!append) offsets->clear();
+  find_word_in_runs(word, buf, len, 2, offsets, base);
   return true;
 }

@@ -127,3 +127,16 @@ bool extract_utf16_strings(const u8* buf, u32 len, u32 min_len, std::vector<std:
 bool extract_utf16_strings_ex(const u8* buf, u32 len, u32 min_len,
                               std::vector<std::string>* strings, std::vector<u64>* offsets,
                               bool include_ws, bool skip_leading_punct);
+
+// ---- Word searches: offsets of word, without regard to ASCII case, inside runs of characters
+// (no white space; leading blanks skipped), non-overlapping from left to right in each run.
+// Each offset is base + the byte position of the occurrence. An empty word finds nothing.
+
+// Runs of bytes 32-126. False (offsets untouched) for a null buf or zero len; unless append
+// offsets is emptied; otherwise whether offsets is non-empty.
+bool find_word_in_ascii(const std::string& word, const u8* buf, u64 len,
+                        std::vector<u64>* offsets, int base, bool append);
+// Runs of UTF-16LE units 32-126. False (offsets untouched) for a null buf or zero len; unless
+// append offsets is emptied; otherwise true, found or not.
+bool find_word_in_utf16(const std::string& word, const u8* buf, u64 len,
+                        std::vector<u64>* offsets, int base, bool append);

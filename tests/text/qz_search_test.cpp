@@ -541,3 +541,54 @@ TEST(ExtractUtf16StringsEx, DropsWhiteSpaceRunsAndSkipsPunctuation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FindWord, CaseInsensitiveInsideRuns) {
+  struct word_case {
+    const char* name;
+    std::string word;
+    std::string buf;
+    bool utf16;
+    std::vector<u64> expected;
+  };
+  const word_case cases[] = {
+      {"utf16 BC in a b c d", "BC", std::string("a\0b\0c\0d\0\0\0", 10), true, {2}},
+      {"utf16 run at the end", "BC", std::string("a\0b\0c\0d\0", 8), true, {2}},
+      {"utf16 at an odd offset", "ab", std::string("\0a\0b\0", 5), true, {1}},
+      {"ascii any case", "Needle", "xNEEDLEx needle", false, {1, 9}},
+      {"ascii does not overlap", "aa", "aaaa", false, {0, 2}},
+      {"ascii word crossing a run boundary", "ab", std::string("a\0b", 3), false, {}},
+      {"ascii leading blanks skipped", "x", std::string("\0  x", 4), false, {3}},
+      {"ascii blank belongs to the run", "a b", "a b", false, {0}},
+      {"ascii tab cuts", "ab", "a\tb", false, {}},
+      {"empty word", "", "abc", false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto buf = bytes_of(c.buf);
+    std::vector<u64> offsets = {77};
+    std::vector<u64> expected = c.expected;
+    for (u64& at : expected) at += 1000;
+    const bool result = c.utf16 ? find_word_in_utf16(c.word, buf.data(), buf.size(), &offsets,
+                                                     1000, false)
+                                : find_word_in_ascii(c.word, buf.data(), buf.size(), &offsets,
+                                                     1000, false);
+    EXPECT_EQ(expected, offsets);
+    EXPECT_EQ(c.utf16 || !expected.empty(), result);
+  }
+}
+
+TEST(FindWord, AppendAndRejectedBuffers) {
+  const auto buf = bytes_of("one two one");
+  std::vector<u64> offsets = {5};
+  EXPECT_TRUE(find_word_in_ascii("ONE", buf.data(), buf.size(), &offsets, 0, true));
+  EXPECT_EQ((std::vector<u64>{5, 0, 8}), offsets);
+  EXPECT_FALSE(find_word_in_ascii("one", buf.data(), 0, &offsets, 0, false));
+  EXPECT_FALSE(find_word_in_utf16("one", nullptr, 4, &offsets, 0, false));
+  EXPECT_EQ(3u, offsets.size()) << "untouched when the buffer is rejected";
+  EXPECT_TRUE(find_word_in_ascii("one", buf.data(), buf.size(), &offsets, -2, false));
+  EXPECT_EQ((std::vector<u64>{~u64{0} - 1, 6}), offsets) << "a negative base shifts back";
+}
+
+}  // namespace
