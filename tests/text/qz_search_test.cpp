@@ -1,6 +1,7 @@
 #include "framework/text/qz_search.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstring>
 #include <string>
@@ -219,6 +220,20 @@ TEST(SearchBytesAligned, AppendsAndStopsAtLastWholeWindow) {
       << "xx lies at 2 and 6, between the tested positions 0 and 5";
   EXPECT_TRUE(search_bytes_aligned(&offsets, buf.data(), 10, gap.data(), 2, 1, 3, false));
   EXPECT_EQ((std::vector<u64>{6}), offsets);
+}
+
+// Positions past 2^32 must not wrap back to the start of the buffer (an endless search).
+// The 3 GiB buffer is reserved, not filled: untouched pages read as zero and cost nothing.
+TEST(SearchBytesAligned, NextAlignedPositionBeyond32BitsEndsTheSearch) {
+  const u32 len = 0xC0000000u;
+  void* area = mmap(nullptr, len, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (area == MAP_FAILED) GTEST_SKIP() << "cannot reserve 3 GiB of address space";
+  const u8 zero = 0;
+  std::vector<u64> offsets;
+  EXPECT_TRUE(search_bytes_aligned(&offsets, static_cast<const u8*>(area), len, &zero, 1, 0,
+                                   0x80000001u, false));
+  EXPECT_EQ((std::vector<u64>{0, 0x80000001u}), offsets);
+  munmap(area, len);
 }
 
 TEST(FindTextInBytes, FindsFirstOccurrencePlusBase) {
