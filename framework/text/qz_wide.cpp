@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "framework/text/qz_path.h"
+#include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
 
 namespace {
@@ -203,6 +205,12 @@ std::string& utf16le_cstring_to_utf8_into(const char* buffer, std::string& out) 
   return out;
 }
 
+bool utf16_path_split(const u16* buffer, std::wstring& dir, std::wstring& name) {
+  std::wstring path;
+  utf16_buffer_to_wide(buffer, path, -1);
+  return split_dir_file_wide(path, dir, name);
+}
+
 int utf16_multi_string_to_wide(const u16* buffer, std::vector<std::wstring>& out, int length) {
   out.clear();
   if (buffer == nullptr || length <= 0) return 0;
@@ -240,6 +248,12 @@ bool find_position_after_wide(u64& position, const std::wstring& text, u64 from,
   if (!ok) return false;
   position += std::wcslen(needle);
   return true;
+}
+
+bool replace_first_nocase_wcstr(std::wstring& text, const wchar_t* what, const wchar_t* with) {
+  if (what == nullptr || with == nullptr) return false;
+  std::wstring what_copy(what);
+  return replace_first_wide(text, what_copy, with, true);
 }
 
 bool remove_tagged_sections_wide(wchar_t* buffer, u32& length, const wchar_t* tag) {

@@ -311,6 +311,45 @@ TEST(WideSearch, PositionAfterTheNeedle) {
   }
 }
 
+TEST(WideSearch, ReplaceFirstIgnoringCase) {
+  struct row {
+    const char* name;
+    std::wstring text;
+    const wchar_t* what;
+    const wchar_t* with;
+    bool replaced;
+    std::wstring result;
+  };
+  const std::vector<row> rows = {
+      {"case ignored", L"One TWO two", L"two", L"2", true, L"One 2 two"},
+      {"caller's case kept elsewhere", L"aXb", L"x", L"YY", true, L"aYYb"},
+      {"absent", L"abc", L"q", L"z", false, L"abc"},
+      {"null what", L"abc", nullptr, L"z", false, L"abc"},
+      {"null with", L"abc", L"a", nullptr, false, L"abc"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::wstring text = r.text;
+    EXPECT_EQ(r.replaced, replace_first_nocase_wcstr(text, r.what, r.with));
+    EXPECT_EQ(r.result, text);
+  }
+}
+
+TEST(Utf16Buffers, PathSplit) {
+  const std::vector<u16> units = {'C', ':', '\\', 'd', 'i', 'r', '\\', 'f', '.', 't', 'x', 't', 0};
+  std::unique_ptr<u16[]> buffer = exact_units(units);
+  std::wstring dir, name;
+  EXPECT_TRUE(utf16_path_split(buffer.get(), dir, name));
+  EXPECT_EQ(L"C:\\dir", dir);
+  EXPECT_EQ(L"f.txt", name);
+
+  dir = L"kept";
+  const u16 empty[] = {0};
+  EXPECT_FALSE(utf16_path_split(empty, dir, name));
+  EXPECT_EQ(L"kept", dir);
+  EXPECT_FALSE(utf16_path_split(nullptr, dir, name));
+}
+
 struct tag_case {
   const char* name;
   std::wstring text;
