@@ -62,6 +62,16 @@ TEST(WideCharacters, WideningAndSingleCharacters) {
   EXPECT_EQ("", into);
 }
 
+// Runs one conversion into a vector holding stale data: the vector must hold exactly the
+// expected units and the result must be its data, or null when it is empty.
+template <class Convert>
+void expect_units(const std::vector<u16>& expected, Convert convert) {
+  std::vector<u16> out = {9};
+  const u16* result = convert(out);
+  EXPECT_EQ(expected, out);
+  EXPECT_EQ(expected.empty() ? nullptr : out.data(), result);
+}
+
 TEST(WindowsText, LineEndsBecomeCrLf) {
   struct narrow_row {
     const char* name;
@@ -76,14 +86,8 @@ TEST(WindowsText, LineEndsBecomeCrLf) {
   };
   for (const narrow_row& r : narrow_rows) {
     SCOPED_TRACE(r.name);
-    std::vector<u16> out = {9};
-    const u16* result = cstring_to_utf16_crlf(out, r.text.c_str());
-    EXPECT_EQ(r.units, out);
-    EXPECT_EQ(r.units.empty() ? nullptr : out.data(), result);
-    out = {9};
-    result = string_to_utf16_crlf(out, r.text);
-    EXPECT_EQ(r.units, out);
-    EXPECT_EQ(r.units.empty() ? nullptr : out.data(), result);
+    expect_units(r.units, [&r](std::vector<u16>& out) { return cstring_to_utf16_crlf(out, r.text.c_str()); });
+    expect_units(r.units, [&r](std::vector<u16>& out) { return string_to_utf16_crlf(out, r.text); });
   }
   std::vector<u16> out = {9};
   EXPECT_EQ(nullptr, cstring_to_utf16_crlf(out, nullptr));
@@ -104,14 +108,8 @@ TEST(WindowsText, LineEndsBecomeCrLf) {
   };
   for (const wide_row& r : wide_rows) {
     SCOPED_TRACE(r.name);
-    out = {9};
-    const u16* result = wcstring_to_utf16_crlf(out, r.text.c_str());
-    EXPECT_EQ(r.units, out);
-    EXPECT_EQ(r.units.empty() ? nullptr : out.data(), result);
-    out = {9};
-    result = wstring_to_utf16_crlf(out, r.text);
-    EXPECT_EQ(r.units, out);
-    EXPECT_EQ(r.units.empty() ? nullptr : out.data(), result);
+    expect_units(r.units, [&r](std::vector<u16>& out) { return wcstring_to_utf16_crlf(out, r.text.c_str()); });
+    expect_units(r.units, [&r](std::vector<u16>& out) { return wstring_to_utf16_crlf(out, r.text); });
   }
   out = {9};
   EXPECT_EQ(nullptr, wcstring_to_utf16_crlf(out, nullptr));
