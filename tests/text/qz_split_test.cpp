@@ -186,8 +186,8 @@ TEST(SplitBuffer, ByCharAndWideAppendNonEmptyPieces) {
 
   std::vector<std::wstring> wide;
   std::wstring wtext = L" \u00e9 ;;b ;";
-  EXPECT_EQ(split_wide_buffer(wtext.data(), static_cast<int>(wtext.size()), L';', wide, count, true),
-            static_cast<int>(wtext.size()));
+  const int wlength = static_cast<int>(wtext.size());
+  EXPECT_EQ(split_wide_buffer(wtext.data(), wlength, L';', wide, count, true), wlength);
   EXPECT_EQ(count, 3u);
   EXPECT_EQ(wide, (std::vector<std::wstring>{L"\u00e9", L"b"}));
 }
