@@ -1,0 +1,163 @@
+// uni::fileio: one open file, or a byte buffer in memory that offers the same
+// operations. Names are UTF-8 outside the object and wide inside; a name that does
+// not convert exactly is refused, never shortened. Every operation reports failure
+// by its result (false, 0 or -1) and never throws; every write except the `_at`
+// forms goes to the end of the file.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/io/qz_platform.h"
+#include "framework/text/qz_types.h"
+
+namespace uni {
+
+class fileio_output;
+class fileio_ostream;
+
+class fileio {
+ public:
+  // The chunked line reader's callback: the file, the caller's context, the lines of one
+  // chunk, how many of them to take, and the file offset the chunk was read from.
+  // Its result is not examined. The vector belongs to the reader and is reused.
+  using line_callback = u64 (*)(fileio& file, u64 context, std::vector<std::string>& lines,
+                                u32 count, u64 offset);
+  static constexpr u64 all_lines = ~static_cast<u64>(0);
+  static constexpr u32 default_chunk_bytes = 0x100000;
+  static constexpr u32 output_buffer_bytes = 0x40000;
+
+  // A closed object.
+  fileio();
+  // Opened at once by open_ex with truncate set (so write access creates or empties the
+  // file); when the open fails the object stays closed. `extra` has no effect.
+  fileio(const std::string& name, bool write_access, bool text_mode, bool extra);
+  fileio(const std::wstring& name, bool write_access, bool text_mode, bool extra);
+  // Memory mode over a copy of `data`, positioned at its end (as attach_memory).
+  fileio(const std::vector<u8>& data, bool write_access, bool text_mode);
+  fileio(const fileio&) = delete;
+  fileio& operator=(const fileio&) = delete;
+  // Closes the object; a failure of the last drain cannot be reported here, so callers
+  // that must know call close() themselves.
+  virtual ~fileio();
+
+  // Opening. Reading opens read-only; writing with `truncate` creates (mode 0666 under the
+  // umask) or empties the file; writing without it opens an existing file only. Trailing
+  // '/' and '\\' are removed from the name; a held file is closed first; an object in
+  // memory mode is refused. FIFOs and sockets are refused. True when open.
+  bool open(std::wstring name, bool write_access, bool text_mode, bool truncate);
+  // open with the name decoded from UTF-8; a name that is not valid UTF-8 is refused.
+  bool open_utf8(const std::string& name, bool write_access, bool text_mode, bool truncate);
+  // Exactly open / open_utf8; `extra` has no effect.
+  bool open_ex(std::wstring name, bool write_access, bool text_mode, bool truncate, bool extra);
+  bool open_ex_utf8(const std::string& name, bool write_access, bool text_mode, bool truncate,
+                    bool extra);
+  // Opens for writing at the end, creating a missing file; the position stays at 0.
+  bool open_append(std::wstring name, bool text_mode);
+  // open_append with the name decoded from UTF-8, then positioned at the end.
+  bool open_append_utf8(const std::string& name, bool text_mode);
+  // Drains and releases the attached output stream, closes the descriptor or drops the
+  // memory buffer, and resets every field. False when the stream's bytes did not all
+  // reach the file (full disk, a write error at any time) or the system close failed.
+  bool close();
+  // The object holds an open descriptor or is in memory mode.
+  bool is_open() const;
+  bool is_valid() const;
+
+  // Memory mode. attach_memory: closes what was held; the content is a copy of `data` and
+  // the position its end. create_memory: `length` zero bytes, position 0. False when the
+  // buffer cannot be allocated (what was held is already closed).
+  bool attach_memory(const std::vector<u8>& data, bool write_access, bool text_mode);
+  bool create_memory(u32 length, bool write_access, bool text_mode);
+
+  // Writing at the end. All bytes are written (short writes are continued); false when
+  // not open, for a null pointer or on a write error. Length 0 is true.
+  bool write(const void* data, u32 length);
+  // false for an empty vector, else write.
+  bool write_bytes(const std::vector<u8>& bytes);
+  // `count` copies of `value`; false for count 0.
+  bool write_fill(u8 value, u32 count);
+  // The stream's text; true for an empty text.
+  bool write_stream(const std::ostringstream& stream);
+  // printf-formatted text without its terminator; false for a null format.
+  bool write_format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes at `offset`. A file may be extended; the cached size never shrinks here. In memory
+  // mode an offset at or past the end appends at the end (no gap is filled).
+  bool write_at(const void* data, u32 length, u64 offset);
+  bool write_bytes_at(const std::vector<u8>& bytes, u64 offset);
+
+  // Reading. read_at: up to `length` bytes at `offset` (below the cached size), `length`
+  // becomes the count read; the memory position does not move.
+  bool read_at(void* buffer, u32& length, u64 offset);
+  // read_at for a u64 length; false (and length 0) when it exceeds 0xFFFFFFFF.
+  bool read_at_u64(void* buffer, u64& length, u64 offset);
+  // `out` = at most `count` bytes from `offset` (cut to what arrived); false when not open,
+  // `offset` is not below the size, or a read fails. Count 0 is true and leaves `out` alone.
+  bool read_into_vector(std::vector<u8>& out, u64 count, u64 offset);
+  bool read_into_string(std::string& out, u64 count, u64 offset);
+  // Up to `length` bytes at the current position, which advances; `length` becomes the count.
+  bool read_next(void* buffer, u32& length);
+
+  // Positioning and size. seek_*: the new position, -1 when not open or out of range.
+  u64 tell();
+  i64 seek_set(u64 offset);
+  i64 seek_current(i64 offset);
+  // `back` bytes before the cached end, at least 0.
+  i64 seek_end(u64 back);
+  // The length from the system (a block device's size, 0 for a directory), not stored.
+  u64 query_size();
+  // query_size stored in `size` and returned; 0 when not open.
+  u64 refresh_size();
+  // The cached size; 0 when not open.
+  u64 get_size() const;
+  // Cuts or extends the content to `length` (memory mode: new bytes zero, position 0).
+  // False when not open or the system refuses; the cached size changes only on success.
+  bool truncate(u64 length);
+  // The status of the open file; memory mode gives a record holding only the size.
+  bool stat(qz_platform::file_status& out);
+  // fchmod with the text read as octal ("644" is 0644); a text that does not parse gives
+  // mode 0. Memory mode: true without effect; no descriptor: false.
+  bool set_permissions(const std::string& octal_text);
+  // Flushes the attached stream, which by design writes nothing to the file.
+  void flush();
+  // The attached buffered output stream (256 KiB), created on first call; null when the
+  // object is not open or memory runs out. Its bytes reach the file when the buffer fills
+  // and at close().
+  fileio_output* get_output_stream();
+
+  // The chunked line reader: calls `callback` once per chunk that completes at least one
+  // line. Lines are cut at LF exactly as if the whole file were one chunk, whatever
+  // `chunk_bytes`: leading CRs and one CR before the LF are removed, then `trim` cuts
+  // " \t\r\n" at both ends and `skip_empty` drops empty lines; a last line without LF is
+  // delivered at the end. With `detect_bom` a UTF-8 mark is dropped and a UTF-16LE mark
+  // makes the text UTF-16 (unpaired surrogates become U+FFFD). Stops after `max_lines`
+  // lines (all_lines: no limit). With `show_progress` "percent done" is shown per chunk on
+  // the status line, which is cleared at the end. Returns 0 when the object is not open,
+  // not in text mode, memory runs out or a read fails before the end; 1 otherwise.
+  int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
+                    bool show_progress, u64 max_lines, bool detect_bom,
+                    u32 chunk_bytes = default_chunk_bytes);
+
+  i32 descriptor = -1;
+  u64 size = 0;  // content length as last queried or written
+  u8 write_access = 0;
+  u8 opened = 0;
+  u8 text_mode = 0;
+  std::wstring name;  // as opened, trailing separators removed
+  std::vector<u8> memory;
+  u8 in_memory = 0;
+  u64 position = 0;  // memory mode only; a file uses its descriptor's offset
+  fileio_output* output = nullptr;  // owned
+
+ private:
+  friend class fileio_ostream;
+  // Appends up to `length` bytes at the end; `written` says how many arrived even when
+  // the result is false, so a caller that retries does not write them twice.
+  bool append(const void* data, u32 length, u32& written);
+  bool open_with_flags(std::wstring name, bool write_access, bool text_mode, int flags);
+  void enter_memory_mode(u64 at, bool write_access, bool text_mode);
+  void reset_fields();
+};
+
+}  // namespace uni

@@ -1,0 +1,202 @@
+// The chunked line reader of uni::fileio. The unfinished end of each chunk is kept as raw
+// bytes and the next chunk is read right behind it, so every line is cut, stripped of
+// CRs, trimmed and tested for emptiness only once it is complete: the lines come out the
+// same whatever the chunk size.
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstring>
+#include <exception>
+
+#include "framework/cmdline/qz_console.h"
+#include "framework/io/uni_fileio.h"
+#include "framework/io/uni_unicode.h"
+#include "framework/text/qz_split.h"
+
+namespace uni {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "UTF-16LE sources are read straight into native 16-bit units");
+
+constexpr u16 replacement_unit = 0xFFFD;
+// The line splitter walks a buffer with a signed 32-bit index.
+constexpr u64 max_buffer_bytes = INT32_MAX;
+
+bool is_high_surrogate(u16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(u16 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Grows `buffer` to at least `needed` bytes, doubling so that a long line read in small
+// chunks is not copied over and over.
+bool reserve_bytes(std::vector<u8>& buffer, u64 needed) {
+  if (needed > max_buffer_bytes) return false;
+  if (buffer.size() >= needed) return true;
+  try {
+    buffer.resize(std::max<u64>(needed, std::min<u64>(buffer.size() * 2, max_buffer_bytes)));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+// Turns UTF-16LE bytes into UTF-8. A high surrogate or an odd byte at the end of a chunk
+// waits for the next chunk; at the end of the file, and wherever a surrogate has no
+// partner, U+FFFD stands in its place and the conversion goes on.
+class utf16_decoder {
+ public:
+  bool reserve(u32 chunk) {
+    try {
+      units_.resize(chunk / 2 + 2);
+      text_.reserve(chunk / 2 * 3 + 256);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+  // Where the next `count` raw bytes go, behind what waits from the previous chunk.
+  char* input(u32 count) {
+    u64 needed_units = (pending_bytes_ + count + 1) / 2;
+    if (units_.size() < needed_units) units_.resize(needed_units);
+    return reinterpret_cast<char*>(units_.data()) + pending_bytes_;
+  }
+  // Converts the pending bytes plus `count` fresh ones; the result is text().
+  void convert(u32 count, bool at_end) {
+    u64 total_bytes = pending_bytes_ + count;
+    size_t whole_units = total_bytes / 2;
+    size_t usable = whole_units;
+    if (!at_end && usable > 0 && is_high_surrogate(units_[usable - 1])) --usable;
+    for (size_t i = 0; i < usable; ++i) {
+      u16 unit = units_[i];
+      if (is_high_surrogate(unit)) {
+        if (i + 1 < usable && is_low_surrogate(units_[i + 1])) {
+          ++i;
+        } else {
+          units_[i] = replacement_unit;
+        }
+      } else if (is_low_surrogate(unit)) {
+        units_[i] = replacement_unit;
+      }
+    }
+    text_.clear();
+    if (usable > 0) utf16_to_utf8(text_, units_.data(), usable * 2);
+    // An odd byte left at the very end of the file is not a character.
+    pending_bytes_ = at_end ? 0 : total_bytes - usable * 2;
+    if (pending_bytes_ > 0) {
+      char* raw = reinterpret_cast<char*>(units_.data());
+      std::memmove(raw, raw + usable * 2, pending_bytes_);
+    }
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::vector<u16> units_;
+  u64 pending_bytes_ = 0;
+  std::string text_;
+};
+
+}  // namespace
+
+int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
+                          bool show_progress, u64 max_lines, bool detect_bom, u32 chunk_bytes) {
+  if (!is_open() || !text_mode || callback == nullptr) return 0;
+  if (chunk_bytes == 0) chunk_bytes = default_chunk_bytes;
+  // Reads are bounded by the cached size, which must be the size the loop walks to.
+  const u64 file_size = refresh_size();
+  const u32 chunk = static_cast<u32>(std::min<u64>(file_size, chunk_bytes));
+
+  std::vector<u8> work;  // the carried unfinished line, then the fresh bytes
+  std::vector<std::string> lines;
+  utf16_decoder utf16;
+  if (!reserve_bytes(work, static_cast<u64>(chunk) + 1)) return 0;
+
+  // The mark is looked for in the file's first bytes, so a chunk smaller than the mark
+  // cannot hide it.
+  u64 offset = 0;
+  bool is_utf16 = false;
+  if (detect_bom && file_size >= 2) {
+    u8 mark[3] = {};
+    u32 got = static_cast<u32>(std::min<u64>(file_size, sizeof mark));
+    if (!read_at(mark, got, 0)) return 0;
+    if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
+      is_utf16 = true;
+      offset = 2;
+    } else if (got >= 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
+      offset = 3;
+    }
+  }
+  if (is_utf16 && !utf16.reserve(chunk)) return 0;
+
+  int result = 1;
+  u64 carry = 0;
+  u64 delivered = 0;
+  while (offset < file_size) {
+    if (max_lines != all_lines && delivered >= max_lines) break;
+    const u64 chunk_offset = offset;
+    u32 got = static_cast<u32>(std::min<u64>(chunk, file_size - offset));
+    u8* target = nullptr;
+    if (is_utf16) {
+      target = reinterpret_cast<u8*>(utf16.input(got));
+    } else {
+      if (!reserve_bytes(work, carry + got + 1)) {
+        result = 0;
+        break;
+      }
+      target = work.data() + carry;
+    }
+    // A read that fails, or finds the file shorter than it was, leaves lines unread.
+    if (!read_at(target, got, offset) || got == 0) {
+      result = 0;
+      break;
+    }
+    offset += got;
+    const bool at_end = offset >= file_size;
+
+    u64 length = carry + got;
+    if (is_utf16) {
+      utf16.convert(got, at_end);
+      const std::string& text = utf16.text();
+      if (!reserve_bytes(work, carry + text.size() + 1)) {
+        result = 0;
+        break;
+      }
+      std::memcpy(work.data() + carry, text.data(), text.size());
+      length = carry + text.size();
+    }
+    // The end of the file ends the last line as an LF would.
+    if (at_end && length > 0 && work[length - 1] != '\n') work[length++] = '\n';
+
+    // Only the fresh bytes can hold the LF that completes a line.
+    u32 consumed = 0;
+    u64 count = 0;
+    if (length > carry && std::memchr(work.data() + carry, '\n', length - carry) != nullptr) {
+      split_buffer_lines(consumed, lines, work.data(), static_cast<u32>(length), trim,
+                         skip_empty);
+      count = lines.size();
+    }
+    bool stop = false;
+    const u64 in_chunk = count;
+    if (count > 0) {
+      if (max_lines != all_lines && delivered + count >= max_lines) {
+        count = max_lines - delivered;
+        stop = true;
+      }
+      callback(*this, context, lines, static_cast<u32>(count), chunk_offset);
+    }
+    carry = length - consumed;
+    if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);
+
+    if (show_progress) {
+      float share = max_lines == all_lines
+                        ? static_cast<float>(chunk_offset) / static_cast<float>(file_size)
+                        : static_cast<float>(delivered + in_chunk) / static_cast<float>(max_lines);
+      status_printf("percent done %d\n", static_cast<int>(share * 100.0f));
+    }
+    delivered += count;
+    if (stop) break;
+  }
+  if (show_progress) clear_status_line();
+  return result;
+}
+
+}  // namespace uni

@@ -1,0 +1,140 @@
+// Buffered output streams: a std::ostream whose text collects in one buffer and
+// leaves it in large writes, when the buffer is full and when the stream is
+// destroyed. Flushes and line ends (std::flush, std::endl) write nothing.
+// uni::fileio_output writes into a uni::fileio; uni::fileio_stats only adds up
+// the values of the bytes it receives.
+#pragma once
+
+#include <ostream>
+#include <streambuf>
+#include <vector>
+
+#include "framework/text/qz_types.h"
+
+namespace uni {
+
+class fileio;
+
+// A put buffer of `size` bytes whose last byte stays free for the character that
+// overflow receives; drains go to generic_write. Used with char only.
+template <class CharT>
+class streambuf_generic_output : public std::basic_streambuf<CharT> {
+ public:
+  using traits_type = typename std::basic_streambuf<CharT>::traits_type;
+  using int_type = typename traits_type::int_type;
+
+  // Allocates the buffer; on failure the size is 0 and every output operation fails.
+  explicit streambuf_generic_output(unsigned long size);
+  ~streambuf_generic_output() override = default;
+
+  // Hands every pending byte to generic_write; 0 on success, -1 when a write failed
+  // (the bytes not written stay pending, those written are never written again).
+  virtual int flush();
+  // Writes `count` bytes; returns the count written (possibly fewer) or 0xFFFFFFFF.
+  virtual unsigned generic_write(const char* data, unsigned count) = 0;
+
+  bool has_buffer() const { return buffer_ready_ != 0; }
+
+ protected:
+  // Stores `c` (unless end-of-file), then drains the buffer; returns `c`, 0 for
+  // end-of-file, or end-of-file when a write failed.
+  int_type overflow(int_type c) override;
+  std::streamsize xsputn(const CharT* text, std::streamsize count) override;
+  int sync() override { return flush(); }
+
+ private:
+  void set_pending(std::size_t count);
+
+  unsigned long buffer_size_ = 0;
+  std::vector<CharT> buffer_;
+  u8 buffer_ready_ = 0;
+};
+
+// The stream buffer over a uni::fileio (not owned). Its sync writes nothing.
+class fileio_ostream : public streambuf_generic_output<char> {
+ public:
+  fileio_ostream(fileio* target, int size);
+  // Drains what is pending into the file; a failure here goes unreported.
+  ~fileio_ostream() override;
+  unsigned generic_write(const char* data, unsigned count) override;
+  // True when the buffer exists and the target was open at construction.
+  bool ready() const { return ready_ != 0; }
+
+ protected:
+  int sync() override { return 0; }
+
+ private:
+  fileio* target_ = nullptr;
+  u8 ready_ = 0;
+};
+
+// The output stream that uni::fileio::get_output_stream attaches to its file; the file
+// owns it and destroys it at close.
+class fileio_output : public std::ostream {
+ public:
+  // Without a buffer or an open target the stream stays in the bad state.
+  fileio_output(fileio* target, int size);
+  ~fileio_output() override;
+  // Flushes (which writes nothing) and marks the stream closed.
+  void close();
+  // Hands every pending byte to the file; true when all of them, and everything written
+  // through the stream before, reached it.
+  bool drain();
+
+ private:
+  fileio_ostream buffer_;
+  u8 open_ = 0;
+};
+
+class fileio_stats_output;
+
+// Adds up the values of the bytes written to it (through write or its stream).
+class fileio_stats {
+ public:
+  fileio_stats() = default;
+  fileio_stats(const fileio_stats&) = delete;
+  fileio_stats& operator=(const fileio_stats&) = delete;
+  virtual ~fileio_stats();
+
+  // Adds each byte's value to the sum; false for a null pointer or length 0.
+  bool write(const void* data, u32 length);
+  // A new stream with a 256 KiB buffer, attached and returned (a second call returns the
+  // one attached); null when memory runs out.
+  fileio_stats_output* get_output_stream();
+  // Drains and destroys the attached stream.
+  void close();
+  // Flushes the attached stream (which adds nothing).
+  void flush();
+  // Destroys the attached stream (its bytes counted), then sets the sum to 0.
+  void clear();
+
+  u64 sum = 0;
+  fileio_stats_output* output = nullptr;  // owned
+};
+
+class fileio_stats_ostream : public streambuf_generic_output<char> {
+ public:
+  fileio_stats_ostream(fileio_stats* target, int size);
+  ~fileio_stats_ostream() override;
+  // 0xFFFFFFFF for a null pointer or count 0, else the count, added to the target's sum.
+  unsigned generic_write(const char* data, unsigned count) override;
+
+ protected:
+  int sync() override { return 0; }
+
+ private:
+  fileio_stats* target_ = nullptr;
+};
+
+class fileio_stats_output : public std::ostream {
+ public:
+  fileio_stats_output(fileio_stats* target, int size);
+  ~fileio_stats_output() override;
+  void close();
+
+ private:
+  fileio_stats_ostream buffer_;
+  u8 open_ = 0;
+};
+
+}  // namespace uni
