@@ -79,5 +79,3 @@ BENCHMARK(raw_read)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(line_reader)->Arg(0)->Arg(1)->ArgName("trim")->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -238,9 +238,21 @@ bool fileio::write(const void* data, u32 length) {
   return append(data, length, written);
 }
 
+// write takes a 32-bit length; longer contents go in pieces rather than being cut.
+bool fileio::write_long(const void* data, u64 length) {
+  const u8* bytes = static_cast<const u8*>(data);
+  do {
+    u32 piece = static_cast<u32>(std::min<u64>(length, max_transfer));
+    if (!write(bytes, piece)) return false;
+    bytes += piece;
+    length -= piece;
+  } while (length > 0);
+  return true;
+}
+
 bool fileio::write_bytes(const std::vector<u8>& bytes) {
   if (bytes.empty()) return false;
-  return write(bytes.data(), static_cast<u32>(bytes.size()));
+  return write_long(bytes.data(), bytes.size());
 }
 
 bool fileio::write_fill(u8 value, u32 count) {
@@ -256,7 +268,7 @@ bool fileio::write_fill(u8 value, u32 count) {
 
 bool fileio::write_stream(const std::ostringstream& stream) {
   std::string_view text = stream.view();
-  return write(text.data(), static_cast<u32>(text.size()));
+  return write_long(text.data(), text.size());
 }
 
 bool fileio::write_format(const char* format, ...) {
@@ -315,7 +327,8 @@ bool fileio::write_at(const void* data, u32 length, u64 offset) {
 }
 
 bool fileio::write_bytes_at(const std::vector<u8>& bytes, u64 offset) {
-  if (bytes.empty()) return false;
+  // Pieces at growing offsets would land apart in memory mode, so a longer vector is refused.
+  if (bytes.empty() || bytes.size() > 0xFFFFFFFFull) return false;
   return write_at(bytes.data(), static_cast<u32>(bytes.size()), offset);
 }
 

@@ -74,7 +74,7 @@ class fileio {
   // Writing at the end. All bytes are written (short writes are continued); false when
   // not open, for a null pointer or on a write error. Length 0 is true.
   bool write(const void* data, u32 length);
-  // false for an empty vector, else write.
+  // false for an empty vector, else write (in pieces beyond 4 GiB).
   bool write_bytes(const std::vector<u8>& bytes);
   // `count` copies of `value`; false for count 0.
   bool write_fill(u8 value, u32 count);
@@ -85,6 +85,7 @@ class fileio {
   // Writes at `offset`. A file may be extended; the cached size never shrinks here. In memory
   // mode an offset at or past the end appends at the end (no gap is filled).
   bool write_at(const void* data, u32 length, u64 offset);
+  // write_at of the vector; false when it is empty or holds 4 GiB or more.
   bool write_bytes_at(const std::vector<u8>& bytes, u64 offset);
 
   // Reading. read_at: up to `length` bytes at `offset` (below the cached size), `length`
@@ -155,6 +156,7 @@ class fileio {
   // Appends up to `length` bytes at the end; `written` says how many arrived even when
   // the result is false, so a caller that retries does not write them twice.
   bool append(const void* data, u32 length, u32& written);
+  bool write_long(const void* data, u64 length);
   bool open_with_flags(std::wstring name, bool write_access, bool text_mode, int flags);
   void enter_memory_mode(u64 at, bool write_access, bool text_mode);
   void reset_fields();
