@@ -536,15 +536,7 @@ fileio_output* fileio::get_output_stream() {
   if (!is_open()) return nullptr;
   // A second request gets the stream already attached: replacing it would leave the
   // caller's earlier pointer dangling and reorder its pending bytes.
-  if (output != nullptr) return output;
-  fileio_output* stream = new (std::nothrow) fileio_output(this, output_buffer_bytes);
-  if (stream == nullptr) return nullptr;
-  if (stream->bad()) {
-    delete stream;
-    return nullptr;
-  }
-  output = stream;
-  return output;
+  return attach_output_stream(output, this, output_buffer_bytes);
 }
 
 }  // namespace uni

@@ -118,22 +118,6 @@ unsigned fileio_ostream::generic_write(const char* data, unsigned count) {
   return written > 0 ? written : write_failed;
 }
 
-fileio_output::fileio_output(fileio* target, int size)
-    : std::ostream(nullptr), buffer_(target, size) {
-  if (buffer_.ready()) {
-    rdbuf(&buffer_);
-    open_ = 1;
-  }
-}
-
-fileio_output::~fileio_output() { close(); }
-
-void fileio_output::close() {
-  if (!open_) return;
-  std::ostream::flush();
-  open_ = 0;
-}
-
 bool fileio_output::drain() {
   if (!buffer_.ready()) return false;
   bool drained = buffer_.flush() == 0;
@@ -154,15 +138,7 @@ bool fileio_stats::write(const void* data, u32 length) {
 }
 
 fileio_stats_output* fileio_stats::get_output_stream() {
-  if (output != nullptr) return output;
-  fileio_stats_output* stream = new (std::nothrow) fileio_stats_output(this, 0x40000);
-  if (stream == nullptr) return nullptr;
-  if (stream->bad()) {
-    delete stream;
-    return nullptr;
-  }
-  output = stream;
-  return output;
+  return attach_output_stream(output, this, 0x40000);
 }
 
 void fileio_stats::close() {
@@ -194,22 +170,6 @@ unsigned fileio_stats_ostream::generic_write(const char* data, unsigned count) {
   if (target_ == nullptr || data == nullptr || count == 0) return write_failed;
   target_->write(data, count);
   return count;
-}
-
-fileio_stats_output::fileio_stats_output(fileio_stats* target, int size)
-    : std::ostream(nullptr), buffer_(target, size) {
-  if (buffer_.has_buffer()) {
-    rdbuf(&buffer_);
-    open_ = 1;
-  }
-}
-
-fileio_stats_output::~fileio_stats_output() { close(); }
-
-void fileio_stats_output::close() {
-  if (!open_) return;
-  std::ostream::flush();
-  open_ = 0;
 }
 
 }  // namespace uni

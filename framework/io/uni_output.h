@@ -5,6 +5,7 @@
 // the values of the bytes it receives.
 #pragma once
 
+#include <new>
 #include <ostream>
 #include <streambuf>
 #include <vector>
@@ -68,23 +69,55 @@ class fileio_ostream : public streambuf_generic_output<char> {
   u8 ready_ = 0;
 };
 
+// A std::ostream over its own stream buffer `Buffer`, built on a `Target`. Without a
+// buffer (or, for a file, without an open target) the stream stays in the bad state.
+template <class Buffer, class Target>
+class buffered_output : public std::ostream {
+ public:
+  buffered_output(Target* target, int size) : std::ostream(nullptr), buffer_(target, size) {
+    if (buffer_.ready()) {
+      rdbuf(&buffer_);
+      open_ = 1;
+    }
+  }
+  // close, then the buffer's destruction writes what is pending.
+  ~buffered_output() override { close(); }
+  // Flushes (which writes nothing) and marks the stream closed.
+  void close() {
+    if (!open_) return;
+    std::ostream::flush();
+    open_ = 0;
+  }
+
+ protected:
+  Buffer buffer_;
+  u8 open_ = 0;
+};
+
 // The output stream that uni::fileio::get_output_stream attaches to its file; the file
 // owns it and destroys it at close.
-class fileio_output : public std::ostream {
+class fileio_output : public buffered_output<fileio_ostream, fileio> {
  public:
-  // Without a buffer or an open target the stream stays in the bad state.
-  fileio_output(fileio* target, int size);
-  ~fileio_output() override;
-  // Flushes (which writes nothing) and marks the stream closed.
-  void close();
+  using buffered_output::buffered_output;
   // Hands every pending byte to the file; true when all of them, and everything written
   // through the stream before, reached it.
   bool drain();
-
- private:
-  fileio_ostream buffer_;
-  u8 open_ = 0;
 };
+
+// Creates the stream of `owner` in `slot` unless one is attached there already (which is
+// returned); null when memory runs out or the stream has no buffer.
+template <class Stream, class Owner>
+Stream* attach_output_stream(Stream*& slot, Owner* owner, int size) {
+  if (slot != nullptr) return slot;
+  Stream* stream = new (std::nothrow) Stream(owner, size);
+  if (stream == nullptr) return nullptr;
+  if (stream->bad()) {
+    delete stream;
+    return nullptr;
+  }
+  slot = stream;
+  return slot;
+}
 
 class fileio_stats_output;
 
@@ -118,6 +151,7 @@ class fileio_stats_ostream : public streambuf_generic_output<char> {
   ~fileio_stats_ostream() override;
   // 0xFFFFFFFF for a null pointer or count 0, else the count, added to the target's sum.
   unsigned generic_write(const char* data, unsigned count) override;
+  bool ready() const { return has_buffer(); }
 
  protected:
   int sync() override { return 0; }
@@ -126,15 +160,9 @@ class fileio_stats_ostream : public streambuf_generic_output<char> {
   fileio_stats* target_ = nullptr;
 };
 
-class fileio_stats_output : public std::ostream {
+class fileio_stats_output : public buffered_output<fileio_stats_ostream, fileio_stats> {
  public:
-  fileio_stats_output(fileio_stats* target, int size);
-  ~fileio_stats_output() override;
-  void close();
-
- private:
-  fileio_stats_ostream buffer_;
-  u8 open_ = 0;
+  using buffered_output::buffered_output;
 };
 
 }  // namespace uni

@@ -12,24 +12,19 @@
 #include <fstream>
 #include <string>
 
+#include "tests/io/temp_folder.h"
+
 namespace {
 
 class PlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qz_platform_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    file_ = dir_ + "/data.bin";
-    std::ofstream(file_, std::ios::binary) << "0123456789";
+    ASSERT_FALSE(dir_.empty());
+    folder_.put("data.bin", "0123456789");
   }
-  void TearDown() override {
-    unlink((dir_ + "/link").c_str());
-    unlink(file_.c_str());
-    rmdir(dir_.c_str());
-  }
-  std::string dir_;
-  std::string file_;
+  temp_folder folder_{"qz_platform"};
+  const std::string dir_ = folder_.path();
+  const std::string file_ = folder_.file("data.bin");
 };
 
 TEST_F(PlatformTest, PathStatusMatchesStatAndGivesBirthTime) {

@@ -3,42 +3,39 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "framework/io/uni_output.h"
+#include "tests/io/temp_folder.h"
 
 namespace {
 
 class FileioTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/uni_fileio_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  void put(const std::string& name, const std::string& content) const {
-    std::ofstream(path(name), std::ios::binary) << content;
-  }
-  std::string get(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string path(const std::string& name) const { return folder_.file(name); }
+  void put(const std::string& name, const std::string& content) const { folder_.put(name, content); }
+  std::string get(const std::string& name) const { return folder_.get(name); }
   bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+  // The digits 0-9, from a file or from memory.
+  void open_digits(uni::fileio& file, bool in_memory) {
+    if (in_memory) {
+      ASSERT_TRUE(file.attach_memory({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, false, true));
+    } else {
+      put("digits", "0123456789");
+      ASSERT_TRUE(file.open_utf8(path("digits"), false, true, false));
+    }
+  }
 
-  std::string dir_;
+  temp_folder folder_{"uni_fileio"};
+  const std::string dir_ = folder_.path();
 };
 
 TEST_F(FileioTest, OpenModes) {
@@ -244,15 +241,10 @@ TEST_F(FileioTest, MemoryMode) {
 }
 
 TEST_F(FileioTest, Reading) {
-  put("data", "0123456789");
   for (bool in_memory : {false, true}) {
     SCOPED_TRACE(in_memory ? "memory" : "file");
     uni::fileio file;
-    if (in_memory) {
-      file.attach_memory({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, false, true);
-    } else {
-      ASSERT_TRUE(file.open_utf8(path("data"), false, true, false));
-    }
+    open_digits(file, in_memory);
     char buffer[16] = {};
     u32 length = 4;
     EXPECT_TRUE(file.read_at(buffer, length, 8));
@@ -295,15 +287,10 @@ TEST_F(FileioTest, Reading) {
 }
 
 TEST_F(FileioTest, Positioning) {
-  put("data", "0123456789");
   for (bool in_memory : {false, true}) {
     SCOPED_TRACE(in_memory ? "memory" : "file");
     uni::fileio file;
-    if (in_memory) {
-      file.attach_memory({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, false, true);
-    } else {
-      ASSERT_TRUE(file.open_utf8(path("data"), false, true, false));
-    }
+    open_digits(file, in_memory);
     EXPECT_EQ(file.seek_end(0), 10);
     EXPECT_EQ(file.tell(), 10u);
     EXPECT_EQ(file.seek_end(3), 7);

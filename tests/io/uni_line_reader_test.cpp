@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
+#include "tests/io/temp_folder.h"
 
 namespace {
 
@@ -56,20 +54,11 @@ const std::string bom8 = "\xEF\xBB\xBF";
 
 class LineReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/uni_line_reader_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/source.csv";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
+  void put(const std::string& content) const { folder_.put("source.csv", content); }
 
-  void put(const std::string& content) const {
-    std::ofstream(path_, std::ios::binary) << content;
-  }
-
-  std::string dir_;
-  std::string path_;
+  temp_folder folder_{"uni_line_reader"};
+  const std::string path_ = folder_.file("source.csv");
 };
 
 TEST_F(LineReaderTest, EveryChunkSizeGivesTheLinesOfTheWholeFile) {

@@ -2,40 +2,28 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "framework/io/uni_fileio.h"
+#include "tests/io/temp_folder.h"
 
 namespace {
 
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/uni_output_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/out.txt";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
 
   u64 file_size() const {
     struct stat st {};
     return ::stat(path_.c_str(), &st) == 0 ? static_cast<u64>(st.st_size) : 0;
   }
-  std::string content() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string content() const { return folder_.get("out.txt"); }
 
-  std::string dir_;
-  std::string path_;
+  temp_folder folder_{"uni_output"};
+  const std::string path_ = folder_.file("out.txt");
 };
 
 // Distinct bytes, so that a repeated or lost stretch shows in a comparison.
