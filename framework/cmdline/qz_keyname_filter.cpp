@@ -1,0 +1,3 @@
+#include "framework/cmdline/qz_keyname_filter.h"
+
+void keyname_filter::clear() { *this = keyname_filter(); }
