@@ -83,7 +83,8 @@ void zero_tm_fields(struct tm& out) {
 // Seconds since 1970 plus an exact offset to UTC-style fields, 1970..3000 only.
 bool unix_to_struct_tm_offset(i64 seconds, struct tm& out, i64 offset_seconds) {
   if (seconds < 0) return false;
-  const i64 t = seconds + offset_seconds;
+  constexpr i64 far_beyond_3000 = i64(1) << 50;  // keeps the sum below from overflowing
+  const i64 t = seconds + (seconds < far_beyond_3000 ? offset_seconds : 0);
   if (t < 0) return false;
   const i64 days = t / seconds_per_day;
   const civil_day day = civil_from_unix_days(days);
@@ -286,11 +287,10 @@ struct tm& unix_to_gmtime(struct tm& out, i64 seconds) {
 }
 
 i32 local_utc_offset_seconds() {
+  // localtime and gmtime (not their _r forms) so that a changed TZ is read again.
   const time_t now = ::time(nullptr);
-  struct tm local {};
-  struct tm utc {};
-  localtime_r(&now, &local);
-  gmtime_r(&now, &utc);
+  struct tm local = *localtime(&now);
+  struct tm utc = *gmtime(&now);
   return i32(u32(u64(mktime(&local)) - u64(mktime(&utc))));
 }
 
@@ -312,9 +312,7 @@ bool local_struct_tm_to_unix(const struct tm& tm, i64& out) {
 
 u32 local_year_now() {
   const time_t now = ::time(nullptr);
-  struct tm local {};
-  localtime_r(&now, &local);
-  return u32(local.tm_year + 1900);
+  return u32(localtime(&now)->tm_year + 1900);
 }
 
 SYSTEMTIME& _windows_systemtime(SYSTEMTIME& out, i64 value, i32 kind) {

@@ -277,6 +277,8 @@ TEST(UnixToStructTm, YearLimitsAndNegativeInput) {
   tm.tm_year = 99;
   EXPECT_FALSE(unix_to_struct_tm(-1, tm));
   EXPECT_EQ(tm.tm_year, 99) << "untouched";
+  EXPECT_FALSE(unix_to_struct_tm(INT64_MAX, tm, 5.5f));
+  EXPECT_FALSE(unix_to_local_struct_tm(u64(INT64_MAX), tm));
 }
 
 TEST(UnixToStructTm, MatchesPlatformGmtime) {

@@ -78,6 +78,12 @@ TEST(TimeValidity, SetFiletime) {
     EXPECT_EQ(t.valid, r.valid);
     EXPECT_EQ(t.local_failed, r.local_failed);
   }
+  // West of Greenwich the first half hour of 3001 is still 3000 locally.
+  scoped_tz west("EST5");
+  qz::time t;
+  EXPECT_TRUE(t.set_filetime(441796896000000000ULL + 18000000000ULL));
+  EXPECT_EQ(t.year(), 3001u);
+  EXPECT_EQ(t.local.tm_year, 1100);
 }
 
 TEST(TimeValidity, ViewsOfAValidValue) {
