@@ -29,6 +29,17 @@ bool difference(i64 a, u64 b, u64& out) {
   return true;
 }
 
+// The difference in whole units. The division is an integer one: a difference
+// of more than 2^53 ticks would round in double precision and could come out
+// one unit too high.
+bool difference_in(i64 a, u64 b, u64 ticks_per_unit, u64& out) {
+  out = 0;
+  u64 ticks = 0;
+  if (!difference(a, b, ticks)) return false;
+  out = ticks / ticks_per_unit;
+  return true;
+}
+
 }  // namespace
 
 bool cs_ticks_to_filetime(u64 ticks, u64& out) {
@@ -160,30 +171,10 @@ u64 filetime_add_milliseconds(u64 filetime, u64 milliseconds) {
 
 bool filetime_difference(i64 a, u64 b, u64& out) { return difference(a, b, out); }
 
-// The divisions are integer ones: a difference of more than 2^53 ticks would
-// round in double precision and could come out one unit too high.
-bool filetime_difference_us(i64 a, u64 b, u64& out) {
-  out = 0;
-  u64 ticks = 0;
-  if (!difference(a, b, ticks)) return false;
-  out = ticks / filetime_ticks_per_us;
-  return true;
-}
-
-bool filetime_difference_ms(i64 a, u64 b, u64& out) {
-  out = 0;
-  u64 ticks = 0;
-  if (!difference(a, b, ticks)) return false;
-  out = ticks / filetime_ticks_per_ms;
-  return true;
-}
-
+bool filetime_difference_us(i64 a, u64 b, u64& out) { return difference_in(a, b, filetime_ticks_per_us, out); }
+bool filetime_difference_ms(i64 a, u64 b, u64& out) { return difference_in(a, b, filetime_ticks_per_ms, out); }
 bool filetime_difference_seconds(i64 a, u64 b, u64& out) {
-  out = 0;
-  u64 ticks = 0;
-  if (!difference(a, b, ticks)) return false;
-  out = ticks / filetime_ticks_per_second;
-  return true;
+  return difference_in(a, b, filetime_ticks_per_second, out);
 }
 
 bool filetime_difference_seconds_pair(i64 a, u64 b, std::pair<u32, u32>& out) {

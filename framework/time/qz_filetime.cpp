@@ -244,7 +244,7 @@ bool filetime_to_dos_datetime(u64 filetime, dos_datetime& out) {
   return true;
 }
 
-FILETIME::FILETIME(const SYSTEMTIME& st) {
+struct tm tm_from_systemtime(const SYSTEMTIME& st) {
   struct tm tm {};
   tm.tm_sec = st.wSecond;
   tm.tm_min = st.wMinute;
@@ -252,6 +252,11 @@ FILETIME::FILETIME(const SYSTEMTIME& st) {
   tm.tm_mday = st.wDay;
   tm.tm_mon = st.wMonth - 1;
   tm.tm_year = st.wYear - 1900;
+  return tm;
+}
+
+FILETIME::FILETIME(const SYSTEMTIME& st) {
+  struct tm tm = tm_from_systemtime(st);
   const u64 ticks = broken_down_time_to_filetime(tm, st.wMilliseconds);
   dwLowDateTime = u32(ticks);
   dwHighDateTime = u32(ticks >> 32);

@@ -103,6 +103,9 @@ u64 broken_down_time_to_filetime(struct tm& tm, i32 milliseconds);
 // out = -1 for an instant before 1970.
 bool tm_to_unix_seconds(unix_time_parts parts, i64& out);
 
+// A zeroed struct tm with the date and clock fields of st (no milliseconds).
+struct tm tm_from_systemtime(const SYSTEMTIME& st);
+
 // Date and clock fields of tm; day of week and milliseconds 0.
 SYSTEMTIME& systemtime_from_tm(SYSTEMTIME& out, struct tm tm);
 

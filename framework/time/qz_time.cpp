@@ -60,16 +60,7 @@ time::time(const FILETIME* filetime_record) {
   if (filetime_record) set_filetime(filetime_record->value());
 }
 
-time::time(const SYSTEMTIME& st) {
-  struct tm tm {};
-  tm.tm_sec = st.wSecond;
-  tm.tm_min = st.wMinute;
-  tm.tm_hour = st.wHour;
-  tm.tm_mday = st.wDay;
-  tm.tm_mon = st.wMonth - 1;
-  tm.tm_year = st.wYear - 1900;
-  set_from_tm(tm, st.wMilliseconds, true);
-}
+time::time(const SYSTEMTIME& st) { set_from_tm(tm_from_systemtime(st), st.wMilliseconds, true); }
 
 time::time(const struct tm* tm, bool utc) {
   if (tm) set_from_tm(*tm, 0, utc);
@@ -218,14 +209,7 @@ bool time::set_from_bytes(const std::vector<u8>& bytes, u32 offset, u32 kind) {
         st.wSecond > 59 || st.wMilliseconds > 999 || st.wDayOfWeek > 6) {
       return false;
     }
-    struct tm tm {};
-    tm.tm_sec = st.wSecond;
-    tm.tm_min = st.wMinute;
-    tm.tm_hour = st.wHour;
-    tm.tm_mday = st.wDay;
-    tm.tm_mon = st.wMonth - 1;
-    tm.tm_year = st.wYear - 1900;
-    return set_from_tm(tm, st.wMilliseconds, kind == time_kind_systemtime);
+    return set_from_tm(tm_from_systemtime(st), st.wMilliseconds, kind == time_kind_systemtime);
   }
   if (available < 4) return false;
   if (available < 8) {
@@ -345,7 +329,8 @@ void time::set_by_kind_double(double value, u32 kind) {
   }
 }
 
-bool time::set_first_kind(u32& out_kind, u16 max_year, u16 min_year, u64 value, u32 kind_mask) {
+template <typename V>
+bool time::set_first_kind_of(u32& out_kind, u16 max_year, u16 min_year, V value, u32 kind_mask) {
   clear();
   for (u32 bit = 0; bit < 32; ++bit) {
     const u32 kind = 1u << bit;
@@ -360,19 +345,12 @@ bool time::set_first_kind(u32& out_kind, u16 max_year, u16 min_year, u64 value, 
   return false;
 }
 
+bool time::set_first_kind(u32& out_kind, u16 max_year, u16 min_year, u64 value, u32 kind_mask) {
+  return set_first_kind_of(out_kind, max_year, min_year, value, kind_mask);
+}
+
 bool time::set_first_kind_double(u32& out_kind, u16 max_year, u16 min_year, double value, u32 kind_mask) {
-  clear();
-  for (u32 bit = 0; bit < 32; ++bit) {
-    const u32 kind = 1u << bit;
-    if (!(kind_mask & kind)) continue;
-    out_kind = kind;
-    time candidate(value, kind);
-    if (candidate.valid && candidate.year() >= min_year && candidate.year() <= max_year) {
-      *this = candidate;
-      return true;
-    }
-  }
-  return false;
+  return set_first_kind_of(out_kind, max_year, min_year, value, kind_mask);
 }
 
 void time::clear() {

@@ -161,6 +161,8 @@ class time {
   void set_by_kind(u64 value, u32 kind);
   void set_by_kind_signed(i64 value, u32 kind);
   void set_by_kind_double(double value, u32 kind);
+  template <typename V>
+  bool set_first_kind_of(u32& out_kind, u16 max_year, u16 min_year, V value, u32 kind_mask);
   // set_filetime of an exact tick count, "no time" when outside the FILETIME range.
   bool set_ticks(__int128 ticks);
   time& add_ticks(__int128 ticks);

@@ -6,31 +6,9 @@
 #include <ctime>
 #include <string>
 
+#include "tests/time/scoped_tz.h"
+
 namespace {
-
-// Sets TZ for one test and puts the previous value back.
-class scoped_tz {
- public:
-  explicit scoped_tz(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_old_ = old != nullptr;
-    if (had_old_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~scoped_tz() {
-    if (had_old_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  bool had_old_ = false;
-  std::string old_;
-};
 
 struct civil {
   int year, month, day, hour, minute, second;

@@ -10,34 +10,12 @@
 #include <string>
 
 #include "framework/cmdline/qz_keyname_filter.h"
+#include "tests/time/scoped_tz.h"
 
 namespace {
 
 constexpr u64 E = 116444736000000000ULL;
 constexpr u64 june_15_2015_noon = 130788432000000000ULL;
-
-class scoped_tz {
- public:
-  explicit scoped_tz(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_old_ = old != nullptr;
-    if (had_old_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~scoped_tz() {
-    if (had_old_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  bool had_old_ = false;
-  std::string old_;
-};
 
 std::vector<u8> le_bytes(u64 value, int count) {
   std::vector<u8> out;
