@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "framework/cmdline/qz_cmd_params.h"
+#include "framework/text/qz_bytes.h"
 #include "framework/text/qz_random.h"
 #include "framework/time/qz_epoch.h"
 
@@ -214,7 +215,7 @@ u64 ntp_subtract_seconds(u64 stamp, u32 n) {
 }
 
 u32 ntp_add_fraction(u64& stamp, u32 v, bool host_order) {
-  const u32 addend = host_order ? v : __builtin_bswap32(v);
+  const u32 addend = host_order ? v : byte_swap32(v);
   stamp = make_stamp(stamp_seconds(stamp), stamp_fraction(stamp) + addend);
   return ntp_timestamp::from_image(stamp).fraction_word;
 }
@@ -368,7 +369,7 @@ u32 ntp_fraction_tail(u64 stamp, u32 n, bool swap) {
   const stamp_bytes bytes = bytes_of(stamp);
   u32 value = 0;
   for (u32 i = 0; i < n; ++i) value |= u32(bytes.b[8 - n + i]) << (24 - 8 * i);
-  return swap ? __builtin_bswap32(value) : value;
+  return swap ? byte_swap32(value) : value;
 }
 
 void ntp_split_fraction(u64 stamp, u32& head, u32& tail, u32 head_bytes) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/text/qz_bytes.h"
 #include "framework/time/qz_epoch.h"
 
 namespace {
@@ -11,9 +12,9 @@ namespace {
 constexpr u64 E = filetime_unix_epoch;
 constexpr u64 ticks_per_second = filetime_ticks_per_second;
 
-u32 read_u32_le(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
-u64 read_u64_le(const u8* p) { return u64(read_u32_le(p)) | u64(read_u32_le(p + 4)) << 32; }
-u16 read_u16_le(const u8* p) { return u16(p[0] | p[1] << 8); }
+u32 read_u32_le(const u8* p) { return u32(read_le_uint(p, 4)); }
+u64 read_u64_le(const u8* p) { return read_le_uint(p, 8); }
+u16 read_u16_le(const u8* p) { return u16(read_le_uint(p, 2)); }
 
 double double_from_bits(u64 bits) {
   double value;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "framework/cmdline/qz_cmd_params.h"
+#include "framework/text/qz_bytes.h"
 #include "framework/time/qz_epoch.h"
 
 namespace {
@@ -20,7 +21,7 @@ constexpr u64 ntp_epoch = 94354848000000000ULL;
 constexpr u64 june_15_2015_noon = 130788432000000000ULL;
 
 // The stamp of seconds and fraction as they are stored (big-endian words).
-u64 stamp(u32 seconds, u32 fraction) { return ntp_timestamp(__builtin_bswap32(seconds), __builtin_bswap32(fraction)).image(); }
+u64 stamp(u32 seconds, u32 fraction) { return ntp_timestamp(byte_swap32(seconds), byte_swap32(fraction)).image(); }
 
 std::vector<u8> stored_bytes(u64 s) {
   std::vector<u8> out(8);
@@ -28,8 +29,8 @@ std::vector<u8> stored_bytes(u64 s) {
   return out;
 }
 
-u32 seconds_of(u64 s) { return __builtin_bswap32(ntp_timestamp::from_image(s).seconds_word); }
-u32 fraction_of(u64 s) { return __builtin_bswap32(ntp_timestamp::from_image(s).fraction_word); }
+u32 seconds_of(u64 s) { return byte_swap32(ntp_timestamp::from_image(s).seconds_word); }
+u32 fraction_of(u64 s) { return byte_swap32(ntp_timestamp::from_image(s).fraction_word); }
 
 signed_ntp_timestamp signed_stamp(double seconds) {
   const bool negative = seconds < 0;
@@ -133,7 +134,7 @@ TEST(NtpArithmetic, AddFractionWithoutCarry) {
   ntp_add_fraction(s, 0x20, true);
   EXPECT_EQ(s, stamp(1, 0x10)) << "no carry into the seconds";
   s = stamp(1, 0x100);
-  ntp_add_fraction(s, __builtin_bswap32(0x10), false);
+  ntp_add_fraction(s, byte_swap32(0x10), false);
   EXPECT_EQ(s, stamp(1, 0x110));
 }
 
