@@ -1,0 +1,218 @@
+#include "framework/text/qz_html_escape.h"
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+
+#include "framework/io/uni_unicode.h"
+
+namespace {
+
+constexpr char hex_digits[] = "0123456789abcdef";
+
+template <class Char>
+inline i64 unit_value(Char c) {
+  if constexpr (sizeof(Char) == 1)
+    return static_cast<unsigned char>(c);
+  else
+    return static_cast<i64>(c);
+}
+
+template <class Char>
+inline Char fold_ascii(Char c) {
+  return (c >= Char('A') && c <= Char('Z')) ? Char(c - 'A' + 'a') : c;
+}
+
+template <class Char>
+inline void append_percent_byte(std::basic_string<Char>& out, unsigned byte) {
+  const Char encoded[3] = {Char('%'), Char(hex_digits[(byte >> 4) & 0x0F]),
+                           Char(hex_digits[byte & 0x0F])};
+  out.append(encoded, 3);
+}
+
+template <class Char>
+void append_percent_encoded(std::basic_string<Char>& out, Char c) {
+  i64 value = unit_value(c);
+  // A byte, also one widened as a signed char, is written as that byte.
+  if (value >= -128 && value <= 255) {
+    append_percent_byte(out, unsigned(value) & 0xFF);
+    return;
+  }
+  // Wider characters keep their identity through their UTF-8 bytes instead of losing all but
+  // the low byte (and never pass through as a non-ASCII unit).
+  std::string utf8;
+  encode_utf32_to_utf8(utf8, std::vector<u32>{static_cast<u32>(c)});
+  for (char byte : utf8) append_percent_byte(out, static_cast<unsigned char>(byte));
+}
+
+template <class Char>
+bool units_match(const Char* text, const std::basic_string<Char>& pattern, bool ignore_case) {
+  for (std::size_t k = 0; k < pattern.size(); ++k) {
+    Char a = text[k], b = pattern[k];
+    if (a != b && !(ignore_case && fold_ascii(a) == fold_ascii(b))) return false;
+  }
+  return true;
+}
+
+// The engine of both replace_strings forms. Takes a full-width length so that the escapers can
+// hand over texts of any size; runs without a special unit are copied in one piece.
+template <class Char>
+bool replace_pass(const Char* text, std::size_t length,
+                  const std::vector<std::basic_string<Char>>& from,
+                  const std::vector<std::basic_string<Char>>& to, std::basic_string<Char>& out,
+                  bool ignore_case, bool percent_encode) {
+  out.clear();
+  if (!text || length == 0 || from.empty() || from.size() != to.size()) return false;
+  // An empty entry would match everywhere without moving the walk on.
+  for (const auto& entry : from)
+    if (entry.empty()) return false;
+
+  // Which units may begin an entry; units beyond 255 are checked against the list directly.
+  std::array<bool, 256> starts{};
+  bool wide_starts = false;
+  for (const auto& entry : from) {
+    i64 first = unit_value(entry[0]);
+    if (first < 0 || first > 255) {
+      wide_starts = true;
+      continue;
+    }
+    starts[first] = true;
+    if (ignore_case && first < 128) {
+      unsigned char c = static_cast<unsigned char>(first);
+      if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
+      if (c >= 'A' && c <= 'Z') starts[c - 'A' + 'a'] = true;
+    }
+  }
+
+  out.reserve(length + length / 8);
+  std::size_t span_start = 0;
+  std::size_t pos = 0;
+  while (pos < length) {
+    Char c = text[pos];
+    i64 value = unit_value(c);
+    if (c == Char('\r') || c == Char('\n')) {
+      ++pos;
+      continue;
+    }
+    if (percent_encode && (value < 32 || value > 126)) {
+      out.append(text + span_start, pos - span_start);
+      append_percent_encoded(out, c);
+      span_start = ++pos;
+      continue;
+    }
+    bool may_start = (value >= 0 && value <= 255) ? starts[value] : wide_starts;
+    if (may_start) {
+      std::size_t remaining = length - pos;
+      std::size_t matched = 0;
+      for (; matched < from.size(); ++matched)
+        if (from[matched].size() <= remaining && units_match(text + pos, from[matched], ignore_case))
+          break;
+      if (matched < from.size()) {
+        out.append(text + span_start, pos - span_start);
+        out.append(to[matched]);
+        pos += from[matched].size();
+        span_start = pos;
+        continue;
+      }
+    }
+    ++pos;
+  }
+  out.append(text + span_start, length - span_start);
+  return true;
+}
+
+const std::vector<std::string>& ascii_escape_from() {
+  static const std::vector<std::string> list{"<", ">", "&"};
+  return list;
+}
+const std::vector<std::string>& ascii_escape_to() {
+  static const std::vector<std::string> list{"&lt;", "&gt;", "&amp;"};
+  return list;
+}
+const std::vector<std::wstring>& ascii_escape_from_wide() {
+  static const std::vector<std::wstring> list{L"<", L">", L"&"};
+  return list;
+}
+const std::vector<std::wstring>& ascii_escape_to_wide() {
+  static const std::vector<std::wstring> list{L"&lt;", L"&gt;", L"&amp;"};
+  return list;
+}
+
+// Bytes that html_escape rewrites; CR only when an LF follows it.
+constexpr std::array<bool, 256> make_cell_specials() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'&', '<', '>', '"', '\'', '\r'}) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> cell_specials = make_cell_specials();
+
+}  // namespace
+
+bool replace_strings(const char* text, u32 length, const std::vector<std::string>& from,
+                     const std::vector<std::string>& to, std::string& out, bool ignore_case,
+                     bool percent_encode) {
+  return replace_pass(text, length, from, to, out, ignore_case, percent_encode);
+}
+
+bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std::wstring>& from,
+                          const std::vector<std::wstring>& to, std::wstring& out, bool ignore_case,
+                          bool percent_encode) {
+  return replace_pass(text, length, from, to, out, ignore_case, percent_encode);
+}
+
+// One pass does the entity table and the CR LF rule together: the entities hold no CR or LF,
+// so this gives what escaping first and then replacing CR LF would. It has no failure path,
+// so hostile text can never come back unescaped.
+std::string html_escape(const std::string& text) {
+  const std::size_t length = text.size();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  auto is_special = [&](std::size_t i) {
+    return cell_specials[bytes[i]] && (bytes[i] != '\r' || (i + 1 < length && bytes[i + 1] == '\n'));
+  };
+
+  std::size_t pos = 0;
+  while (pos < length && !is_special(pos)) ++pos;
+  if (pos == length) return text;
+
+  std::string out;
+  out.reserve(length + length / 8 + 16);
+  std::size_t span_start = 0;
+  for (; pos < length; ++pos) {
+    if (!is_special(pos)) continue;
+    out.append(text, span_start, pos - span_start);
+    switch (bytes[pos]) {
+      case '&': out.append("&amp;", 5); break;
+      case '<': out.append("&lt;", 4); break;
+      case '>': out.append("&gt;", 4); break;
+      case '"': out.append("&quot;", 6); break;
+      case '\'': out.append("&#39;", 5); break;
+      default:  // CR LF
+        out.append("<br />", 6);
+        ++pos;
+        break;
+    }
+    span_start = pos + 1;
+  }
+  out.append(text, span_start, length - span_start);
+  return out;
+}
+
+std::string html_escape_ascii(const char* text) {
+  std::string out;
+  if (text) replace_pass(text, std::strlen(text), ascii_escape_from(), ascii_escape_to(), out, true, true);
+  return out;
+}
+
+std::string html_escape_ascii(const std::string& text) {
+  std::string out;
+  replace_pass(text.data(), text.size(), ascii_escape_from(), ascii_escape_to(), out, true, true);
+  return out;
+}
+
+std::wstring html_escape_ascii_wide(const std::wstring& text) {
+  std::wstring out;
+  if (!replace_pass(text.data(), text.size(), ascii_escape_from_wide(), ascii_escape_to_wide(), out,
+                    true, true))
+    return text;
+  return out;
+}

@@ -1,0 +1,36 @@
+// HTML escaping of text, and the one-pass replacement engine under it.
+// A replacement table is two parallel lists: from[i] is replaced by to[i]; at each position the
+// earliest entry that matches wins and text put out is never scanned again. CR and LF are
+// always copied unchanged. Narrow forms work on bytes, wide forms on wchar_t characters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/text/qz_types.h"
+
+// out = the length units of text with the table applied (compared without regard to ASCII
+// case with ignore_case); with percent_encode every unit outside 32-126 other than CR and LF
+// becomes "%" and two lower-case hex digits. out is emptied first; false, out empty, for a
+// null or empty text, an empty table, lists of unequal length or an empty from entry.
+bool replace_strings(const char* text, u32 length, const std::vector<std::string>& from,
+                     const std::vector<std::string>& to, std::string& out, bool ignore_case,
+                     bool percent_encode);
+// The same over wide characters (length counts characters). A character taken from a byte
+// (-128 to 255) is encoded as that byte; a character above 255 as the bytes of its UTF-8 form,
+// so every unit of the output is ASCII when percent_encode is set.
+bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std::wstring>& from,
+                          const std::vector<std::wstring>& to, std::wstring& out, bool ignore_case,
+                          bool percent_encode);
+
+// The text of one HTML cell: & < > " ' become &amp; &lt; &gt; &quot; &#39;, then each CR LF
+// pair becomes "<br />" (a lone CR or LF stays). Every unit of the text is escaped, NULs and
+// all; a text with nothing to escape comes back as it is.
+std::string html_escape(const std::string& text);
+// Pure printable ASCII: < > & escaped as entities, every other unit outside 32-126 except CR
+// and LF percent-encoded; quotes stay. Empty for a null or empty text.
+std::string html_escape_ascii(const char* text);
+// html_escape_ascii over every byte of the string, embedded NULs included.
+std::string html_escape_ascii(const std::string& text);
+// The wide form of html_escape_ascii (characters encoded as replace_strings_wide says).
+std::wstring html_escape_ascii_wide(const std::wstring& text);
