@@ -1,7 +1,8 @@
 // Raw bytes as text and back: hex lists, C array initializers, hex-and-characters dumps,
 // hex-or-strings output, labelled field lines, and readers of hex byte lists and of
 // signature patterns with wildcards. Hex digits written are lower-case, two per byte.
-// Readers append to their output and stop at the first bad token, keeping what came before.
+// The pattern readers append to their output and stop at the first bad token, keeping what
+// came before it.
 #pragma once
 
 #include <ostream>

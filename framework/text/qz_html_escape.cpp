@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/io/uni_unicode.h"
 
 namespace {
@@ -105,7 +109,8 @@ bool replace_pass(const Char* text, std::size_t length,
       std::size_t remaining = length - pos;
       std::size_t matched = 0;
       for (; matched < from.size(); ++matched)
-        if (from[matched].size() <= remaining && units_match(text + pos, from[matched], ignore_case))
+        if (from[matched].size() <= remaining &&
+            units_match(text + pos, from[matched], ignore_case))
           break;
       if (matched < from.size()) {
         out.append(text + span_start, pos - span_start);
@@ -146,6 +151,37 @@ constexpr std::array<bool, 256> make_cell_specials() {
 }
 constexpr std::array<bool, 256> cell_specials = make_cell_specials();
 
+// Position of the first byte at or after pos that is one of the cell specials; length when
+// none. Most cells hold none, so the scan looks at 16 bytes per step where it can.
+std::size_t next_special_candidate(const unsigned char* bytes, std::size_t pos,
+                                   std::size_t length) {
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&'), lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
+  const __m128i quot = _mm_set1_epi8('"'), apos = _mm_set1_epi8('\''), cr = _mm_set1_epi8('\r');
+  for (; length - pos >= 16; pos += 16) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+    __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, amp), _mm_cmpeq_epi8(block, lt)),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, gt), _mm_cmpeq_epi8(block, quot))),
+        _mm_or_si128(_mm_cmpeq_epi8(block, apos), _mm_cmpeq_epi8(block, cr)));
+    if (unsigned mask = unsigned(_mm_movemask_epi8(hits)))
+      return pos + unsigned(__builtin_ctz(mask));
+  }
+#endif
+  while (pos < length && !cell_specials[bytes[pos]]) ++pos;
+  return pos;
+}
+
+// Position of the next byte html_escape rewrites at or after pos: a special other than CR, or
+// a CR followed by an LF; length when none.
+std::size_t next_cell_special(const unsigned char* bytes, std::size_t pos, std::size_t length) {
+  for (;; ++pos) {
+    pos = next_special_candidate(bytes, pos, length);
+    if (pos == length || bytes[pos] != '\r' || (pos + 1 < length && bytes[pos + 1] == '\n'))
+      return pos;
+  }
+}
+
 }  // namespace
 
 bool replace_strings(const char* text, u32 length, const std::vector<std::string>& from,
@@ -166,20 +202,15 @@ bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std
 std::string html_escape(const std::string& text) {
   const std::size_t length = text.size();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  auto is_special = [&](std::size_t i) {
-    return cell_specials[bytes[i]] && (bytes[i] != '\r' || (i + 1 < length && bytes[i + 1] == '\n'));
-  };
-
-  std::size_t pos = 0;
-  while (pos < length && !is_special(pos)) ++pos;
+  std::size_t pos = next_cell_special(bytes, 0, length);
   if (pos == length) return text;
 
   std::string out;
   out.reserve(length + length / 8 + 16);
   std::size_t span_start = 0;
-  for (; pos < length; ++pos) {
-    if (!is_special(pos)) continue;
+  while (pos < length) {
     out.append(text, span_start, pos - span_start);
+    span_start = pos + 1;
     switch (bytes[pos]) {
       case '&': out.append("&amp;", 5); break;
       case '<': out.append("&lt;", 4); break;
@@ -188,10 +219,10 @@ std::string html_escape(const std::string& text) {
       case '\'': out.append("&#39;", 5); break;
       default:  // CR LF
         out.append("<br />", 6);
-        ++pos;
+        ++span_start;
         break;
     }
-    span_start = pos + 1;
+    pos = next_cell_special(bytes, span_start, length);
   }
   out.append(text, span_start, length - span_start);
   return out;
@@ -199,7 +230,8 @@ std::string html_escape(const std::string& text) {
 
 std::string html_escape_ascii(const char* text) {
   std::string out;
-  if (text) replace_pass(text, std::strlen(text), ascii_escape_from(), ascii_escape_to(), out, true, true);
+  if (text)
+    replace_pass(text, std::strlen(text), ascii_escape_from(), ascii_escape_to(), out, true, true);
   return out;
 }
 

@@ -11,9 +11,9 @@
 
 // State of one running digest.
 struct md5_context {
-  u32 state[4];    // chaining words A, B, C, D
-  u32 count[2];    // message length in bits modulo 2^64, low word first
-  u8 buffer[64];   // the first (count / 8) mod 64 bytes are the unprocessed tail
+  u32 state[4];   // chaining words A, B, C, D
+  u32 count[2];   // message length in bits modulo 2^64, low word first
+  u8 buffer[64];  // the first (count / 8) mod 64 bytes are the unprocessed tail
 };
 
 // Resets ctx (see md5_reset); false for a null ctx.
@@ -36,7 +36,8 @@ bool md5_digest(const u8* data, u32 length, u8* digest);
 // a null data pointer or a length below 1. Returns out.
 std::string& bytes_to_hex(std::string& out, const u8* data, i32 length, bool spaced);
 // Appends the n bytes to out, each as "0x" (with prefix) and two lower-case hex digits,
-// separator between two bytes. The one hex writer of every byte-to-text function.
+// separator between two bytes; nothing for a null pointer. The one hex writer of every
+// byte-to-text function.
 void append_hex_bytes(std::string& out, const u8* data, std::size_t n, std::string_view separator,
                       bool prefix);
 // out = in with only A-Z a-z 0-9 - . _ kept; each run of other bytes (every byte of 0x80 and
