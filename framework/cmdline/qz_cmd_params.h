@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "framework/io/qz_file_stats.h"
 #include "framework/text/qz_types.h"
 
 class cmd_params {
@@ -40,6 +41,7 @@ class cmd_params {
   std::ostringstream* message_stream = nullptr;
   std::ofstream* diags_stream = nullptr;
   std::string diags_path;
+  log_record file_record;  // the record of the file being handled
 };
 
 // cmd_params::debug_trace_stream for a params that may be null; needs an open log.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <exception>
 #include <vector>
 
@@ -104,6 +105,19 @@ u64 block_device_size(int fd) {
   u64 bytes = 0;
   if (ioctl(fd, BLKGETSIZE64, &bytes) != 0) return 0;
   return bytes;
+}
+
+bool rename_no_replace(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty() || from.find('\0') != std::string::npos ||
+      to.find('\0') != std::string::npos)
+    return false;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the flag: test first; the window between test and rename
+  // is the best such a system allows.
+  struct stat existing {};
+  if (lstat(to.c_str(), &existing) == 0 || errno != ENOENT) return false;
+  return rename(from.c_str(), to.c_str()) == 0;
 }
 
 std::string executable_path(std::size_t max_bytes) {

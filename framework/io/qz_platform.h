@@ -64,6 +64,10 @@ bool descriptor_status(int fd, file_status& out);
 // block device or when the device does not answer.
 u64 block_device_size(int fd);
 
+// Renames `from` to `to` unless something already stands at `to`; false (nothing
+// moved) when it does or the rename fails.
+bool rename_no_replace(const std::string& from, const std::string& to);
+
 // Path of the running program's own executable; empty when it cannot be read or
 // when it is longer than `max_bytes` bytes.
 std::string executable_path(std::size_t max_bytes);

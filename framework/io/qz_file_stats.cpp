@@ -1,0 +1,102 @@
+#include "framework/io/qz_file_stats.h"
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "framework/io/uni_file_utils.h"
+
+namespace {
+
+// Raw time encodings the records use (the bit values of the time library's kinds).
+constexpr u64 kind_filetime = 1;
+constexpr u64 kind_unix_seconds = 8;
+constexpr u64 kind_unix_millis = 16;
+
+// Status fields are signed; the record keeps their bit patterns as u64.
+u64 raw(i64 value) { return static_cast<u64>(value); }
+
+}  // namespace
+
+// Every member has its empty value as initializer, so an empty record is a fresh one.
+void file_stats::clear() { *this = file_stats(); }
+
+bool file_stats::is_fifo() const { return (mode & qz_platform::mode_type_mask) == qz_platform::mode_fifo; }
+
+bool file_stats::is_socket() const { return (mode & qz_platform::mode_type_mask) == qz_platform::mode_socket; }
+
+bool get_file_stats(file_stats& out, const std::wstring& path) {
+  out.clear();
+  qz_platform::file_status status;
+  if (path.empty() || !stat_file_w(&status, path)) return false;
+  out.inode = status.inode;
+  out.size = raw(status.size);
+  out.modified = raw(status.modify_seconds);
+  out.created = raw(status.birth_seconds);
+  out.changed = raw(status.change_seconds);
+  out.accessed = raw(status.access_seconds);
+  out.mode = status.mode;
+  // The whole file-type field decides: sockets and block devices share bit 0x4000.
+  out.is_dir = status.is_directory() ? 1 : 0;
+  out.time_kind = out.modified > 0xFFFFFFFFull ? kind_unix_millis : kind_unix_seconds;
+  return true;
+}
+
+log_record::log_record(const std::string& path, const qz_platform::file_status* status,
+                       const std::string& text) {
+  fill_log_record_from_status_utf8(*this, path, status, text);
+}
+
+void log_record::clear() { *this = log_record(); }
+
+void log_record::copy(const log_record& other) {
+  if (this != &other) *this = other;
+  if (time_kind == 0 && static_cast<i64>(modified) > 0)
+    time_kind = (attributes & log_attr_filetime_mask) ? kind_filetime : kind_unix_seconds;
+}
+
+bool fill_log_record(log_record& record, const std::wstring& path, const std::string& text) {
+  file_stats& stats = record;
+  if (!get_file_stats(stats, path)) return false;
+  if (!path_wide_to_utf8(record.path, path)) return false;
+  if (record.is_dir) record.attributes += log_attr_folder;
+  if (record.time_kind == kind_unix_seconds || record.time_kind == kind_unix_millis)
+    record.attributes += log_attr_unix_times;
+  else if (record.time_kind == kind_filetime)
+    record.attributes += log_attr_filetime_times;
+  if (!text.empty()) record.text = text;
+  return true;
+}
+
+bool fill_log_record_utf8(log_record& record, const std::string& path, const std::string& text) {
+  std::wstring wide;
+  path_utf8_to_wide(wide, path);  // an unusable name stays empty and fails below
+  return fill_log_record(record, wide, text);
+}
+
+bool fill_log_record_from_status(log_record& record, const std::wstring& path,
+                                 const qz_platform::file_status* status, const std::string& text) {
+  record.clear();
+  if (path.empty()) return false;
+  if (status == nullptr) return fill_log_record(record, path, text);
+  if (!path_wide_to_utf8(record.path, path)) return false;
+  record.inode = status->inode;
+  record.size = raw(status->size);
+  record.modified = raw(status->modify_seconds);
+  record.changed = raw(status->change_seconds);
+  record.accessed = raw(status->access_seconds);
+  record.mode = status->mode;
+  record.attributes += log_attr_unix_times;
+  if (status->is_directory()) {
+    record.attributes += log_attr_folder;
+    record.is_dir = 1;
+  }
+  record.text = text;
+  return true;
+}
+
+bool fill_log_record_from_status_utf8(log_record& record, const std::string& path,
+                                      const qz_platform::file_status* status, const std::string& text) {
+  std::wstring wide;
+  path_utf8_to_wide(wide, path);
+  return fill_log_record_from_status(record, wide, status, text);
+}
+
+void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }
