@@ -2,13 +2,9 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/uni_file_utils.h"
+#include "framework/time/qz_time.h"
 
 namespace {
-
-// Raw time encodings the records use (the bit values of the time library's kinds).
-constexpr u64 kind_filetime = 1;
-constexpr u64 kind_unix_seconds = 8;
-constexpr u64 kind_unix_millis = 16;
 
 // Status fields are signed; the record keeps their bit patterns as u64.
 u64 raw(i64 value) { return static_cast<u64>(value); }
@@ -35,7 +31,7 @@ bool get_file_stats(file_stats& out, const std::wstring& path) {
   out.mode = status.mode;
   // The whole file-type field decides: sockets and block devices share bit 0x4000.
   out.is_dir = status.is_directory() ? 1 : 0;
-  out.time_kind = out.modified > 0xFFFFFFFFull ? kind_unix_millis : kind_unix_seconds;
+  out.time_kind = out.modified > 0xFFFFFFFFull ? time_kind_unix_ms : time_kind_unix;
   return true;
 }
 
@@ -49,7 +45,7 @@ void log_record::clear() { *this = log_record(); }
 void log_record::copy(const log_record& other) {
   if (this != &other) *this = other;
   if (time_kind == 0 && static_cast<i64>(modified) > 0)
-    time_kind = (attributes & log_attr_filetime_mask) ? kind_filetime : kind_unix_seconds;
+    time_kind = (attributes & log_attr_filetime_mask) ? time_kind_filetime : time_kind_unix;
 }
 
 bool fill_log_record(log_record& record, const std::wstring& path, const std::string& text) {
@@ -57,9 +53,9 @@ bool fill_log_record(log_record& record, const std::wstring& path, const std::st
   if (!get_file_stats(stats, path)) return false;
   if (!path_wide_to_utf8(record.path, path)) return false;
   if (record.is_dir) record.attributes += log_attr_folder;
-  if (record.time_kind == kind_unix_seconds || record.time_kind == kind_unix_millis)
+  if (record.time_kind == time_kind_unix || record.time_kind == time_kind_unix_ms)
     record.attributes += log_attr_unix_times;
-  else if (record.time_kind == kind_filetime)
+  else if (record.time_kind == time_kind_filetime)
     record.attributes += log_attr_filetime_times;
   if (!text.empty()) record.text = text;
   return true;

@@ -140,6 +140,20 @@ class fileio {
                     bool show_progress, u64 max_lines, bool detect_bom,
                     u32 chunk_bytes = default_chunk_bytes);
 
+  // Copying the content to another file (with the file utilities, uni_file_utils.cpp).
+  // save_as copies the memory buffer (below 128 MiB) or the file from the current
+  // position to its end into `target`, appended or created/truncated, leaving the source
+  // at its end. An empty content gives false unless allow_empty, which then creates (or,
+  // appending, keeps) the target. False when the target does not open, a read, write or
+  // close fails, or truncating the target would destroy this very file.
+  bool save_as(std::wstring target, bool append, bool allow_empty);
+  bool save_as_utf8(const std::string& target, bool append, bool allow_empty);
+  // Memory mode only: the non-empty buffer written into `path`, created or truncated.
+  bool save_memory_to_file(const std::string& path);
+  // out = the companion "<name>:Zone.Identifier" when it exists; false when the object
+  // is not open, has no name or no such companion.
+  bool list_zone_identifier(std::vector<std::string>& out);
+
   i32 descriptor = -1;
   u64 size = 0;  // content length as last queried or written
   u8 write_access = 0;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "tests/io/temp_folder.h"
+#include "tests/io/folder_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -17,7 +17,7 @@ namespace {
 
 constexpr u64 seconds_2020 = 1600000000;  // 2020-09-13
 
-class FileStatsTest : public temp_folder_test {
+class FileStatsTest : public folder_fixture {
  protected:
   // A file of `content` whose access and modification times are the given seconds.
   void make_file(const std::string& name, const std::string& content, i64 accessed, i64 modified) {

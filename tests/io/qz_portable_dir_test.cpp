@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/io/folder_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using PortableDirTest = temp_folder_test;
+using PortableDirTest = folder_fixture;
 
 bool is_dir(const std::string& path) {
   struct stat st {};

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
-#include "tests/io/temp_folder.h"
+#include "tests/io/folder_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using FileUtilsTest = temp_folder_test;
+using FileUtilsTest = folder_fixture;
 
 std::string bytes_text(const std::vector<u8>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
