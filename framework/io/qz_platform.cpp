@@ -134,3 +134,63 @@ std::string executable_path(std::size_t max_bytes) {
 }
 
 }  // namespace qz_platform
+
+// ---- Host description
+
+#include <sys/utsname.h>
+
+#include <fstream>
+
+namespace qz_platform {
+
+bool read_system_identity(system_identity& out) {
+  out = system_identity{};
+  struct utsname names {};
+  if (uname(&names) != 0) return false;
+  out.sysname = names.sysname;
+  out.nodename = names.nodename;
+  out.release = names.release;
+  out.version = names.version;
+  out.machine = names.machine;
+  return true;
+}
+
+namespace {
+
+// The value text of one os-release assignment: shell-style, so a double-quoted value may
+// hold backslash escapes and a single-quoted one is taken as it stands.
+std::string unquote_release_value(const std::string& raw) {
+  if (raw.size() >= 2 && raw.front() == '\'' && raw.back() == '\'') return raw.substr(1, raw.size() - 2);
+  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') return raw;
+  std::string value;
+  for (std::size_t i = 1; i + 1 < raw.size(); ++i) {
+    if (raw[i] == '\\' && i + 2 < raw.size()) ++i;
+    value.push_back(raw[i]);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string os_release_version(const std::string& path) {
+  static const std::string key = "VERSION_ID=";
+  std::ifstream in(path, std::ios::binary);
+  std::string version;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
+    std::size_t end = line.find_last_not_of(" \t\r");
+    std::size_t value_start = start + key.size();
+    version = end < value_start ? std::string() : unquote_release_value(line.substr(value_start, end + 1 - value_start));
+  }
+  return version;
+}
+
+std::string os_release_version() {
+  // /usr/lib/os-release is the distribution's copy; /etc/os-release, when present, overrides it.
+  if (access("/etc/os-release", F_OK) == 0) return os_release_version("/etc/os-release");
+  return os_release_version("/usr/lib/os-release");
+}
+
+}  // namespace qz_platform

@@ -73,3 +73,28 @@ bool rename_no_replace(const std::string& from, const std::string& to);
 std::string executable_path(std::size_t max_bytes);
 
 }  // namespace qz_platform
+
+// ---- Host description: the kernel's self-description and the distribution's release file.
+
+namespace qz_platform {
+
+// The five texts uname gives about the running system.
+struct system_identity {
+  std::string sysname;
+  std::string nodename;
+  std::string release;
+  std::string version;
+  std::string machine;
+};
+
+// Fills `out` from uname; false (and `out` emptied) when the call fails.
+bool read_system_identity(system_identity& out);
+
+// The value of VERSION_ID in the os-release file at `path`, its quotes removed (the last
+// assignment wins, as in a shell); empty when the file cannot be read or holds no such key.
+std::string os_release_version(const std::string& path);
+
+// os_release_version of /etc/os-release, or of /usr/lib/os-release when the first is missing.
+std::string os_release_version();
+
+}  // namespace qz_platform

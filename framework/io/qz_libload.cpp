@@ -1,0 +1,113 @@
+#include "framework/io/qz_libload.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <vector>
+
+#include "framework/text/qz_search.h"
+
+void* open_library(const std::string& path) {
+  if (path.empty()) return nullptr;
+  return dlopen(path.c_str(), RTLD_LAZY);
+}
+
+bool close_library(void* handle) { return handle != nullptr && dlclose(handle) == 0; }
+
+void* find_symbol(void* handle, const std::string& name) {
+  if (name.empty()) return nullptr;
+  return dlsym(handle, name.c_str());
+}
+
+qz_libload_base::qz_libload_base() : handle(nullptr) {}
+
+qz_libload_base::~qz_libload_base() {
+  if (handle && !handle_closed_) dlclose(handle);
+}
+
+bool qz_libload_base::is_loaded() const { return handle != nullptr; }
+
+void qz_libload_base::reset() {
+  handle = nullptr;
+  handle_closed_ = false;
+  path.clear();
+}
+
+bool qz_libload_base::unload() {
+  if (!handle) return false;
+  // A second unload must not close the library again: the loader counts every close.
+  if (handle_closed_) return false;
+  if (dlclose(handle) != 0) return false;
+  handle_closed_ = true;
+  return true;
+}
+
+bool qz_libload_base::load(const std::string& library_path) {
+  if (handle) return true;
+  handle = open_library(library_path);
+  handle_closed_ = false;
+  if (load_functions(handle)) {
+    path = library_path;
+    return true;
+  }
+  if (handle) dlclose(handle);
+  handle = nullptr;
+  unload_functions();
+  return false;
+}
+
+namespace {
+
+// The whole file, when it holds at most max_bytes bytes; false otherwise or on a read error.
+bool read_small_file(std::vector<u8>& out, const std::string& file_path, i64 max_bytes) {
+  out.clear();
+  int fd = open(file_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  off_t size = lseek(fd, 0, SEEK_END);
+  bool ok = size >= 0 && size <= max_bytes && lseek(fd, 0, SEEK_SET) == 0;
+  if (ok) {
+    try {
+      out.resize(static_cast<std::size_t>(size));
+    } catch (const std::exception&) {
+      ok = false;
+    }
+  }
+  std::size_t done = 0;
+  while (ok && done < out.size()) {
+    ssize_t got = read(fd, out.data() + done, out.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) ok = false;
+    else done += static_cast<std::size_t>(got);
+  }
+  close(fd);
+  if (!ok) out.clear();
+  return ok;
+}
+
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+bool qz_libload_base::collect_symbol_strings(std::set<std::string>& out, int max_size, u32 min_len,
+                                             bool letter_first) const {
+  out.clear();
+  // The size is compared in 64 bits: a file of 2 to 4 GiB must not pass as a negative 32-bit size.
+  i64 limit = max_size < 0 ? 0 : max_size;
+  std::vector<u8> bytes;
+  if (!read_small_file(bytes, path, limit)) return false;
+  std::vector<std::string> runs;
+  std::vector<u64> offsets;
+  if (!extract_printable_strings(bytes.data(), static_cast<int>(bytes.size()), min_len, &runs, &offsets, false,
+                                 false)) {
+    return false;
+  }
+  for (const std::string& run : runs) {
+    if (run.empty() || (letter_first && !is_ascii_letter(run[0]))) continue;
+    if (run.find_first_of(" :/\"')([]<>*#.~$|") != std::string::npos) continue;
+    out.insert(run);
+  }
+  return !out.empty();
+}
