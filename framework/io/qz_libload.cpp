@@ -1,13 +1,10 @@
 #include "framework/io/qz_libload.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <exception>
 #include <vector>
 
+#include "framework/io/uni_fileio.h"
 #include "framework/text/qz_search.h"
 
 void* open_library(const std::string& path) {
@@ -61,32 +58,6 @@ bool qz_libload_base::load(const std::string& library_path) {
 
 namespace {
 
-// The whole file, when it holds at most max_bytes bytes; false otherwise or on a read error.
-bool read_small_file(std::vector<u8>& out, const std::string& file_path, i64 max_bytes) {
-  out.clear();
-  int fd = open(file_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  off_t size = lseek(fd, 0, SEEK_END);
-  bool ok = size >= 0 && size <= max_bytes && lseek(fd, 0, SEEK_SET) == 0;
-  if (ok) {
-    try {
-      out.resize(static_cast<std::size_t>(size));
-    } catch (const std::exception&) {
-      ok = false;
-    }
-  }
-  std::size_t done = 0;
-  while (ok && done < out.size()) {
-    ssize_t got = read(fd, out.data() + done, out.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) ok = false;
-    else done += static_cast<std::size_t>(got);
-  }
-  close(fd);
-  if (!ok) out.clear();
-  return ok;
-}
-
 bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
@@ -94,10 +65,13 @@ bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <
 bool qz_libload_base::collect_symbol_strings(std::set<std::string>& out, int max_size, u32 min_len,
                                              bool letter_first) const {
   out.clear();
+  uni::fileio library_file;
+  if (!library_file.open_utf8(path, false, false, false)) return false;
   // The size is compared in 64 bits: a file of 2 to 4 GiB must not pass as a negative 32-bit size.
-  i64 limit = max_size < 0 ? 0 : max_size;
+  u64 file_size = library_file.get_size();
+  if (max_size < 0 || file_size > static_cast<u64>(max_size)) return false;
   std::vector<u8> bytes;
-  if (!read_small_file(bytes, path, limit)) return false;
+  if (!library_file.read_into_vector(bytes, file_size, 0) || bytes.size() != file_size) return false;
   std::vector<std::string> runs;
   std::vector<u64> offsets;
   if (!extract_printable_strings(bytes.data(), static_cast<int>(bytes.size()), min_len, &runs, &offsets, false,

@@ -90,23 +90,13 @@ bool stdin_stream::next_piece(char* dest, int capacity, std::size_t& length, boo
   return true;
 }
 
-bool stdin_stream::read(std::string& out, bool strip) {
-  out.clear();
+bool stdin_stream::read_piece(std::string& text, bool whole_characters) {
+  text.clear();
   std::size_t length = 0;
   bool cut = false;
   if (!buffer || !next_piece(buffer.get(), buffer_size, length, cut)) return false;
-  out.assign(buffer.get(), length);
-  if (strip) trim_trailing_newlines(out);
-  return true;
-}
-
-bool stdin_stream::read(std::wstring& out, bool strip) {
-  out.clear();
-  std::size_t length = 0;
-  bool cut = false;
-  if (!buffer || !next_piece(buffer.get(), buffer_size, length, cut)) return false;
-  std::string text(buffer.get(), length);
-  if (cut) {
+  text.assign(buffer.get(), length);
+  if (cut && whole_characters) {
     // Decoding the two halves of a character apart would lose it and the whole next piece.
     std::size_t tail = incomplete_utf8_tail(text);
     if (tail < text.size()) {
@@ -114,6 +104,19 @@ bool stdin_stream::read(std::wstring& out, bool strip) {
       text.resize(text.size() - tail);
     }
   }
+  return true;
+}
+
+bool stdin_stream::read(std::string& out, bool strip) {
+  if (!read_piece(out, false)) return false;
+  if (strip) trim_trailing_newlines(out);
+  return true;
+}
+
+bool stdin_stream::read(std::wstring& out, bool strip) {
+  out.clear();
+  std::string text;
+  if (!read_piece(text, true)) return false;
   if (strip) trim_trailing_newlines(text);
   utf8_to_wide(out, text);
   return true;
@@ -122,7 +125,7 @@ bool stdin_stream::read(std::wstring& out, bool strip) {
 bool stdin_stream::read(std::vector<u8>& out, bool strip) {
   out.clear();
   std::string text;
-  if (!read(text, strip)) return false;
+  if (!stdin_stream::read(text, strip)) return false;
   out.assign(text.begin(), text.end());
   return true;
 }

@@ -50,6 +50,9 @@ class stdin_stream {
 
  private:
   bool next_piece(char* dest, int capacity, std::size_t& length, bool& cut);
+  // text = the next piece (empty and false at the end); with whole_characters a UTF-8
+  // character cut at the piece limit is held back for the next read.
+  bool read_piece(std::string& text, bool whole_characters);
 
   std::string held_back_;  // the start of a UTF-8 character that the last wide read cut off
 };

@@ -1,34 +1,19 @@
 #include "framework/io/qz_host.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "framework/io/qz_platform.h"
+#include "tests/io/temp_folder.h"
 
 namespace {
 
-class OsReleaseTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qz_host_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/os-release";
-  }
-  void TearDown() override {
-    unlink(path_.c_str());
-    rmdir(dir_.c_str());
-  }
-  std::string dir_;
-  std::string path_;
-};
-
-TEST_F(OsReleaseTest, VersionIdIsReadFromTheFile) {
+TEST(OsReleaseTest, VersionIdIsReadFromTheFile) {
+  temp_folder folder("qz_host");
+  ASSERT_FALSE(folder.path().empty());
   struct {
     const char* name;
     const char* content;
@@ -46,10 +31,10 @@ TEST_F(OsReleaseTest, VersionIdIsReadFromTheFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::ofstream(path_, std::ios::binary | std::ios::trunc) << c.content;
-    EXPECT_EQ(qz_platform::os_release_version(path_), c.expected);
+    folder.put("os-release", c.content);
+    EXPECT_EQ(qz_platform::os_release_version(folder.file("os-release")), c.expected);
   }
-  EXPECT_EQ(qz_platform::os_release_version(dir_ + "/missing"), "");
+  EXPECT_EQ(qz_platform::os_release_version(folder.file("missing")), "");
 }
 
 TEST(OsVersionInfoTest, GetFillsFromTheKernelAndNamesTheTool) {

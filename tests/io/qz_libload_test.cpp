@@ -3,14 +3,14 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <climits>
-#include <fstream>
 #include <set>
 #include <string>
+
+#include "tests/io/temp_folder.h"
 
 namespace {
 
@@ -126,27 +126,16 @@ TEST(LibloadTest, UnloadThenDestroyClosesOnce) {
 
 class SymbolStringsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qz_libload_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    file_ = dir_ + "/lib.bin";
-  }
-  void TearDown() override {
-    unlink(file_.c_str());
-    rmdir(dir_.c_str());
-  }
-  void write_file(const std::string& bytes) { std::ofstream(file_, std::ios::binary) << bytes; }
-
-  std::string dir_;
-  std::string file_;
+  void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
+  temp_folder folder_{"qz_libload"};
+  const std::string file_ = folder_.file("lib.bin");
 };
 
 TEST_F(SymbolStringsTest, CollectsIdentifierLikeRuns) {
   const std::string image = std::string("\x7f" "ELF\x01\x02", 6) + std::string(1, '\0') + "sqlite3_open" +
                             std::string(1, '\0') + "libfoo.dylib\x01" "a b\x02" "_init\x03" "9lives\x04" "ab\x05" +
                             "x:y\x06" "dup_name\x07" "dup_name\x08" "   lead_blank";
-  write_file(image);
+  folder_.put("lib.bin", image);
   math_binding reader;
   reader.path = file_;
   struct {
@@ -166,7 +155,7 @@ TEST_F(SymbolStringsTest, CollectsIdentifierLikeRuns) {
 }
 
 TEST_F(SymbolStringsTest, RefusesUnreadableOrOversizedFiles) {
-  write_file("sqlite3_open and more text");
+  folder_.put("lib.bin", "sqlite3_open and more text");
   math_binding reader;
   std::set<std::string> found = {"stale"};
   EXPECT_FALSE(reader.collect_symbol_strings(found, 1 << 20, 3, false));  // no library path

@@ -3,15 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdio_ext.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/io/temp_folder.h"
 
 namespace {
 
@@ -213,19 +212,12 @@ TEST_F(StdinTest, CloseEndsReading) {
 class StdoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qz_stdout_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/out.txt";
+    ASSERT_FALSE(folder_.path().empty());
     std::fflush(stdout);
     saved_stdout_ = dup(STDOUT_FILENO);
     ASSERT_GE(saved_stdout_, 0);
   }
-  void TearDown() override {
-    restore();
-    unlink(path_.c_str());
-    rmdir(dir_.c_str());
-  }
+  void TearDown() override { restore(); }
   void redirect_to(const char* path, int flags) {
     std::fflush(stdout);
     int fd = open(path, flags, 0600);
@@ -241,15 +233,8 @@ class StdoutTest : public ::testing::Test {
     ::close(saved_stdout_);
     saved_stdout_ = -1;
   }
-  std::string written() {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  std::string dir_;
-  std::string path_;
+  temp_folder folder_{"qz_stdout"};
+  const std::string path_ = folder_.file("out.txt");
   int saved_stdout_ = -1;
 };
 
@@ -272,7 +257,7 @@ TEST_F(StdoutTest, WritesEveryFormInOrderAfterBufferedText) {
   EXPECT_FALSE(refused);
   EXPECT_FALSE(after_close);
   EXPECT_FALSE(out.is_ready());
-  EXPECT_EQ(written(), "printed text bytes \xC3\xA9\xE2\x82\xAC!");
+  EXPECT_EQ(folder_.get("out.txt"), "printed text bytes \xC3\xA9\xE2\x82\xAC!");
 }
 
 TEST_F(StdoutTest, FailedOrMissingOutputIsReported) {
