@@ -1,0 +1,162 @@
+#include "sqlite_store/sqlite_wrapper.h"
+
+#include "framework/io/qz_portable_dir.h"
+#include "framework/text/qz_path.h"
+
+sqlite_function_table sqlite_functions{};
+
+namespace {
+
+// Connection objects that hold an open handle. The table is shared, so it is cleared only when
+// none is left: clearing it under an open connection would leave that one calling through null.
+int open_connections = 0;
+
+// Reading the schema makes the library read the file header, which the open itself does not:
+// a file that is not a database (or cannot be read) fails here instead of at the first query.
+bool database_readable(sqlite3* db) {
+  char* error = nullptr;
+  const int rc = sqlite_functions.exec(db, "select count(*) from sqlite_master;", nullptr, nullptr, &error);
+  sqlite3_free(error);
+  return rc == SQLITE_OK;
+}
+
+}  // namespace
+
+size_t sqlite_function_table::bound_count() const {
+  const void* entries[] = {
+      reinterpret_cast<const void*>(exec),         reinterpret_cast<const void*>(open),
+      reinterpret_cast<const void*>(open_v2),      reinterpret_cast<const void*>(close),
+      reinterpret_cast<const void*>(prepare_v2),   reinterpret_cast<const void*>(bind_blob),
+      reinterpret_cast<const void*>(bind_double),  reinterpret_cast<const void*>(bind_int),
+      reinterpret_cast<const void*>(bind_int64),   reinterpret_cast<const void*>(bind_text),
+      reinterpret_cast<const void*>(step),         reinterpret_cast<const void*>(finalize),
+      reinterpret_cast<const void*>(column_count), reinterpret_cast<const void*>(column_name),
+      reinterpret_cast<const void*>(column_type),  reinterpret_cast<const void*>(column_bytes),
+      reinterpret_cast<const void*>(column_int64), reinterpret_cast<const void*>(column_double),
+      reinterpret_cast<const void*>(column_text),  reinterpret_cast<const void*>(column_blob),
+      reinterpret_cast<const void*>(last_insert_rowid), reinterpret_cast<const void*>(errmsg),
+      reinterpret_cast<const void*>(reset),        reinterpret_cast<const void*>(clear_bindings)};
+  static_assert(sizeof entries / sizeof entries[0] == entry_count);
+  size_t count = 0;
+  for (const void* entry : entries) count += entry != nullptr;
+  return count;
+}
+
+sqlite_wrapper::sqlite_wrapper() : db_open(0), read_only(0), db(nullptr), runtime(0) {}
+
+sqlite_wrapper::~sqlite_wrapper() { close(); }
+
+bool sqlite_wrapper::load_functions(void*) {
+  sqlite_function_table& t = sqlite_functions;
+  t.exec = &sqlite3_exec;
+  t.open = &sqlite3_open;
+  t.open_v2 = &sqlite3_open_v2;
+  t.close = &sqlite3_close;
+  t.prepare_v2 = &sqlite3_prepare_v2;
+  t.bind_blob = &sqlite3_bind_blob;
+  t.bind_double = &sqlite3_bind_double;
+  t.bind_int = &sqlite3_bind_int;
+  t.bind_int64 = &sqlite3_bind_int64;
+  t.bind_text = &sqlite3_bind_text;
+  t.step = &sqlite3_step;
+  t.finalize = &sqlite3_finalize;
+  t.column_count = &sqlite3_column_count;
+  t.column_name = &sqlite3_column_name;
+  t.column_type = &sqlite3_column_type;
+  t.column_bytes = &sqlite3_column_bytes;
+  t.column_int64 = &sqlite3_column_int64;
+  t.column_double = &sqlite3_column_double;
+  t.column_text = &sqlite3_column_text;
+  t.column_blob = &sqlite3_column_blob;
+  t.last_insert_rowid = &sqlite3_last_insert_rowid;
+  t.errmsg = &sqlite3_errmsg;
+  t.reset = &sqlite3_reset;
+  t.clear_bindings = &sqlite3_clear_bindings;
+  return true;
+}
+
+void sqlite_wrapper::unload_functions() {
+  handle = nullptr;
+  if (open_connections == 0) sqlite_functions = sqlite_function_table{};
+}
+
+void sqlite_wrapper::mark_open() {
+  db_open = 1;
+  if (!counted_open_) ++open_connections;
+  counted_open_ = true;
+}
+
+void sqlite_wrapper::reset_fields() {
+  db_open = 0;
+  read_only = 0;
+  db = nullptr;
+  db_path.clear();
+  runtime = 0;
+}
+
+bool sqlite_wrapper::open_db(u64*, const std::string& path, const std::string&) {
+  if (db_open && db != nullptr) close_db();
+  reset_fields();
+  if (!path.empty()) {
+    db_path = path;
+    std::string folder;
+    std::string name;
+    // A folder that cannot be made shows up as a failed open below.
+    if (split_dir_file(path, folder, name)) make_dir_path(folder);
+    if (load_functions(nullptr) && sqlite_open(&db, db_path, false)) mark_open();
+  }
+  if (db_open) return true;
+  close_db();
+  unload_functions();
+  return false;
+}
+
+bool sqlite_wrapper::open_db_readonly(const std::string& path, const std::string&) {
+  if (db_open && db != nullptr) close_db();
+  reset_fields();
+  if (!path.empty()) {
+    db_path = path;
+    // The library would create a missing file; a reader must never do that.
+    if (file_exists(path) && load_functions(nullptr) && sqlite_open(&db, db_path, true)) mark_open();
+  }
+  if (db_open) return true;
+  close_db();
+  unload();
+  unload_functions();
+  return false;
+}
+
+bool sqlite_wrapper::sqlite_open(sqlite3** out, const std::string& path, bool read_only_open) {
+  read_only = read_only_open ? 1 : 0;
+  if (out == nullptr || sqlite_functions.open == nullptr || sqlite_functions.open_v2 == nullptr ||
+      sqlite_functions.close == nullptr) {
+    return false;
+  }
+  *out = nullptr;
+  int rc = read_only_open ? sqlite_functions.open_v2(path.c_str(), out, SQLITE_OPEN_READONLY, nullptr)
+                          : sqlite_functions.open(path.c_str(), out);
+  if (rc == SQLITE_OK && !database_readable(*out)) rc = SQLITE_NOTADB;
+  // The library quietly opens a write-protected file read-only; every later write would fail.
+  if (rc == SQLITE_OK && !read_only_open && sqlite3_db_readonly(*out, "main") == 1) rc = SQLITE_READONLY;
+  if (rc == SQLITE_OK) return true;
+  sqlite_functions.close(*out);
+  *out = nullptr;
+  return false;
+}
+
+void sqlite_wrapper::close_db() {
+  if (db == nullptr || sqlite_functions.close == nullptr) return;
+  // A statement someone left unfinalized makes the plain close refuse and keep the connection;
+  // the deferred close releases it once that statement is finalized.
+  if (sqlite_functions.close(db) != SQLITE_OK) sqlite3_close_v2(db);
+  if (counted_open_) --open_connections;
+  counted_open_ = false;
+  reset_fields();
+}
+
+void sqlite_wrapper::close() {
+  if (!db_open || db == nullptr || sqlite_functions.close == nullptr) return;
+  close_db();
+  unload_functions();
+  reset_fields();
+}
