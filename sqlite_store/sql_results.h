@@ -1,0 +1,212 @@
+// Running SQL on an open store connection and turning the answers into text: statement lists
+// through sqlite3_exec with a row callback (sql_transaction), prepared selects that render every
+// column by its storage class, prepared statements for binding values, explicit write
+// transactions, identifier quoting and readers of typed values from result text. Every library
+// call goes through sqlite_functions; nothing prints unless given a stream; failures come back
+// as false (or 0).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/text/qz_types.h"
+
+class sqlite_wrapper;
+
+// The collected outcome of one sql_transaction call.
+class sql_results {
+ public:
+  sql_results();
+  ~sql_results();
+  sql_results(const sql_results&) = delete;
+  sql_results& operator=(const sql_results&) = delete;
+
+  // Empties every list and the message text; print_target and context null, both flags 0.
+  void clear();
+
+  // The store's row callback (context = the sql_results). Without print_target: names are taken
+  // from the first row, each row is appended to rows (an SQL NULL as empty text). With it: the
+  // names once, then each row, every line joined by " | " (a NULL writes nothing). Returns 0.
+  static int sql_results_cb(void* context, int count, char** values, char** names);
+
+  std::vector<u32> types;  // per-column type code for print_sql_results; filled only by callers
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<u64> rowids;  // last insert rowid after each statement that succeeded
+  std::ostringstream messages;  // error texts of the failed statement
+  std::ostream* print_target;
+  void* context;  // read by callers' own callbacks
+  u8 header_printed;
+  u8 already_exists;  // the failure's text contained "already exists"
+};
+
+// Runs the statements in order through sqlite3_exec with callback (may be null) and results as
+// its context. Stops at the first failure (earlier statements stay done) and writes its text to
+// results->messages: the text alone when it contains "already exists" (already_exists = 1),
+// else "Cmd Used: <statement>\n Error: <text>\n". False for a null or closed connection, no
+// statements, a null results or any failure; true when all ran.
+bool sql_transaction(sql_results* results, sqlite_wrapper* connection,
+                     const std::vector<std::string>& statements, sqlite3_callback callback);
+
+// ---- Prepared selects ----
+// Each prepares sql, steps through all rows and renders every column as text: integers in
+// decimal, texts and blobs as their bytes (zero bytes kept); floats and NULLs as noted. A
+// prepare or step error gives the failure result; rows rendered before a step error stay.
+
+// Per-row functions of the select family; their results are not read.
+using sql_row_function = int (*)(void* context, std::vector<std::string>& values, u8 flag, void* first,
+                                 void* second);
+using sql_named_row_function = int (*)(void* context, std::vector<std::string>& values,
+                                       std::vector<std::string>& names, u8 flag, void* first, void* second);
+
+// Replaces rows and names (the names of the first row); floats as the library's text, NULL as
+// empty text. 1 when the query ran to its end; 0 for a null handle, empty sql or an error.
+int sql_select(std::vector<std::vector<std::string>>& rows, std::vector<std::string>& names, sqlite3* db,
+               const std::string& sql);
+// Replaces rows; floats as %g text (2.5, 3.14159, 1e-05), NULL as "0".
+bool sql_select_rows(std::vector<std::vector<std::string>>& rows, sqlite3* db, const std::string& sql);
+// Calls row_fn (when set) with each row's values, rendered as sql_select_rows renders them.
+bool sql_select_each(void* context, u8 flag, void* first, void* second, sqlite3* db, const std::string& sql,
+                     sql_row_function row_fn);
+// Calls row_fn (when set) with each row's values and the column names; floats as the library's
+// text when float_as_text is set, else %g text; NULL as empty text.
+bool sql_select_each_named(void* context, u8 flag, void* first, void* second, sqlite3* db,
+                           const std::string& sql, sql_named_row_function row_fn, u8 float_as_text);
+
+// rows = the values of the requested columns of table ("*" alone as the first column asks for
+// all); columns becomes the result's column names. True when at least one row came back.
+bool select_columns(sqlite_wrapper* connection, std::vector<std::vector<std::string>>& rows,
+                    std::vector<std::string>& columns, const std::string& table);
+
+// Replaces out's text with the query that lists the create statements of all tables; 1.
+int build_schema_query(std::ostringstream& out);
+
+// Writes the names, each followed by " | ", two line ends, then each row's values (as many as
+// there are names) each followed by " | ", a column of type code 3 as hex bytes.
+void print_sql_results(const sql_results& results, std::ostream& out);
+
+// Row callback: writes each non-null value and a line end to the std::ostream context; 0.
+int print_values_cb(void* context, int count, char** values, char** names);
+// Row callback: appends each value (NULL as empty text) to the std::vector<std::string>
+// context; 0.
+int collect_values_cb(void* context, int count, char** values, char** names);
+
+// ---- Statements with bound values ----
+
+// Runs one SQL text (several statements allowed) without a row callback. False on failure,
+// with the library's text in *error when error is set.
+bool sql_exec(sqlite3* db, const char* sql, std::string* error = nullptr);
+
+// A text the library may read without copying until its statement has stepped. Only a named
+// string converts to it: a temporary or a literal would be gone before the step (bind_text_copy
+// takes those).
+class sql_static_text {
+ public:
+  sql_static_text(const std::string& text) : text_(text) {}  // implicit: a named string passes as is
+  sql_static_text(std::string&&) = delete;
+  sql_static_text(const char*) = delete;
+  const std::string& text() const { return text_; }
+
+ private:
+  const std::string& text_;
+};
+
+// One prepared statement, finalized when the object is destroyed or prepared again.
+class sql_statement {
+ public:
+  sql_statement() = default;
+  ~sql_statement();
+  sql_statement(const sql_statement&) = delete;
+  sql_statement& operator=(const sql_statement&) = delete;
+
+  // Prepares sql on db; false (with error() set) when it cannot be prepared.
+  bool prepare(sqlite3* db, const std::string& sql);
+  bool is_prepared() const { return statement_ != nullptr; }
+
+  // Binds parameter index (from 1); false when the statement refuses it.
+  bool bind_int64(int index, i64 value);
+  // Binds without copying: text must stay alive and unchanged until the statement has stepped.
+  bool bind_text(int index, sql_static_text text);
+  // Binds a copy of text; for values that do not outlive the call.
+  bool bind_text_copy(int index, std::string_view text);
+
+  // One step: SQLITE_ROW, SQLITE_DONE, or an error code (error() then holds the text).
+  int step();
+  // Steps a statement that returns no rows and makes it ready for the next bindings (bindings
+  // cleared, reset); false when the step did not end in SQLITE_DONE.
+  bool run();
+  bool reset();
+  bool clear_bindings();
+  void finalize();
+
+  sqlite3_stmt* handle() const { return statement_; }
+  // Text of the last failure of this statement.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool check(int rc);
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* statement_ = nullptr;
+  std::string error_;
+};
+
+// An explicit transaction: "BEGIN TRANSACTION" at begin, "END TRANSACTION" at commit; rolled
+// back when it is still open at destruction or when rollback is called, so a batch that fails
+// part-way leaves nothing of itself behind.
+class sql_write_transaction {
+ public:
+  sql_write_transaction() = default;
+  ~sql_write_transaction();
+  sql_write_transaction(const sql_write_transaction&) = delete;
+  sql_write_transaction& operator=(const sql_write_transaction&) = delete;
+
+  bool begin(sqlite3* db);
+  // False (and rolled back) when the commit fails.
+  bool commit();
+  void rollback();
+  bool active() const { return db_ != nullptr; }
+  const std::string& error() const { return error_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::string error_;
+};
+
+// ---- Identifiers in SQL text ----
+// Names that come from input are never spliced bare: these give them their quotes.
+
+// "[" name "]" with every "]" of name removed.
+std::string quote_brackets(std::string_view name);
+// "`" name "`" with every "`" of name doubled.
+std::string quote_backticks(std::string_view name);
+
+// ---- Value readers ----
+// Each sets its output from the input and returns the output; a missing (null) or empty input
+// gives the output's zero value.
+
+std::string& copy_text(std::string& out, const std::string& text);
+std::string& text_from_cstr(std::string& out, const char* text);
+std::vector<u8>& text_to_bytes(std::vector<u8>& out, const std::string& text);
+std::vector<u8>& cstr_to_bytes(std::vector<u8>& out, const char* text);
+// strtod of the text.
+double& double_from_text(double& out, const std::string& text);
+// The number readers' rules (decimal, "0x" hex, ...); text that is not a number gives 0.
+u64& u64_from_text(u64& out, const std::string& text);
+u64& u64_from_cstr(u64& out, const char* text);
+i64& long_from_cstr(i64& out, const char* text);
+u32& u32_from_text(u32& out, const std::string& text);
+u32& u32_from_cstr(u32& out, const char* text);
+u8& u8_from_cstr(u8& out, const char* text);  // low byte of parse_number
+
+// With utf16: a buffer of 3+ bytes whose first byte is non-zero and second zero is decoded as
+// UTF-16 LE; any other buffer is copied up to length or the first zero byte (also without utf16).
+std::string& text_from_buffer(std::string& out, const u8* bytes, u32 length, bool utf16);
+// Copies up to length bytes: stop_at_zero ends at a zero byte (found_zero = 1); drop_line_breaks
+// leaves CR and LF out; drop_tabs leaves TAB out and the blanks that start a line after a break.
+std::string& bytes_to_text(std::string& out, const u8* bytes, u32 length, u8& found_zero, bool drop_line_breaks,
+                           bool drop_tabs, bool stop_at_zero);
