@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_wrapper.h"
+#include "tests/sqlite_store/db_rows.h"
 #include "tests/io/temp_folder.h"
 
 namespace {
@@ -30,26 +31,8 @@ class sql_test : public ::testing::Test {
     ASSERT_EQ(sqlite3_exec(store.db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
   }
 
-  // Every row of sql as "a,b" texts, read through a separate connection (NULL as "NULL").
-  std::vector<std::string> check(const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::vector<std::string> lines;
-    EXPECT_EQ(sqlite3_open_v2(folder.file("t.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(
-        db, sql.c_str(),
-        [](void* context, int count, char** values, char**) {
-          std::string line;
-          for (int i = 0; i < count; ++i) line += (i ? "," : "") + std::string(values[i] ? values[i] : "NULL");
-          static_cast<std::vector<std::string>*>(context)->push_back(line);
-          return 0;
-        },
-        &lines, &error);
-    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return lines;
-  }
+  // Every row of sql, read through a separate connection.
+  std::vector<std::string> check(const std::string& sql) { return db_rows(folder.file("t.db"), sql); }
 
   temp_folder folder{"telvar_sql"};
   sqlite_wrapper store;

@@ -9,28 +9,10 @@
 
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_wrapper.h"
+#include "tests/sqlite_store/db_rows.h"
 #include "tests/io/temp_folder.h"
 
 namespace {
-
-// Every row of sql as "a,b" texts, read through a plain library connection.
-std::vector<std::string> check(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  std::vector<std::string> lines;
-  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  const int rc = sqlite3_exec(
-      db, sql.c_str(),
-      [](void* context, int count, char** values, char**) {
-        std::string line;
-        for (int i = 0; i < count; ++i) line += (i ? "," : "") + std::string(values[i] ? values[i] : "NULL");
-        static_cast<std::vector<std::string>*>(context)->push_back(line);
-        return 0;
-      },
-      &lines, nullptr);
-  EXPECT_EQ(rc, SQLITE_OK);
-  sqlite3_close(db);
-  return lines;
-}
 
 TEST(generic_data, table_is_made_with_its_nine_columns_and_takes_bound_rows) {
   temp_folder folder("telvar_generic");
@@ -61,12 +43,12 @@ TEST(generic_data, table_is_made_with_its_nine_columns_and_takes_bound_rows) {
     ASSERT_TRUE(insert.run());
     ASSERT_TRUE(batch.commit());
   }
-  EXPECT_EQ(check(path, "select name, lower(type) from pragma_table_info('generic_data');"),
+  EXPECT_EQ(db_rows(path, "select name, lower(type) from pragma_table_info('generic_data');"),
             (std::vector<std::string>{"metaref,integer", "val1,integer", "val2,integer", "val3,integer",
                                       "val4,integer", "val5,integer", "str1,varchar", "str2,varchar",
                                       "desired_output,varchar"}));
   // An all-ones value keeps its 64 bits (read back signed).
-  EXPECT_EQ(check(path, "select * from generic_data order by rowid;"),
+  EXPECT_EQ(db_rows(path, "select * from generic_data order by rowid;"),
             (std::vector<std::string>{"133000000000000000,1,2,3,4,5,s1,s2,2024-01-01|x|line one",
                                       "133000000000000000,-1,0,0,0,0,,,line two"}));
   EXPECT_EQ(generic_data_table_name(), "generic_data");

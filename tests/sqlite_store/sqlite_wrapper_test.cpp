@@ -8,33 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/io/temp_folder.h"
+#include "tests/sqlite_store/db_rows.h"
 
 namespace {
-
-// Opens path through the library directly (not through the store) and runs sql; the first
-// column of the last row, or "error: <text>".
-std::string query(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  std::string answer;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return "error: open";
-  }
-  char* error = nullptr;
-  const int rc = sqlite3_exec(
-      db, sql.c_str(),
-      [](void* context, int, char** values, char**) {
-        *static_cast<std::string*>(context) = values[0] != nullptr ? values[0] : "NULL";
-        return 0;
-      },
-      &answer, &error);
-  if (rc != SQLITE_OK) answer = std::string("error: ") + (error != nullptr ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return answer;
-}
 
 // Runs sql on a handle; the library's error text, empty on success.
 std::string exec_error(sqlite3* db, const std::string& sql) {
@@ -83,7 +62,7 @@ TEST_F(sqlite_wrapper_test, read_write_open_creates_folders_and_file_and_binds_t
     EXPECT_TRUE(w.db_path.empty());
     EXPECT_EQ(sqlite_functions.bound_count(), 0u);
   }
-  EXPECT_EQ(query(path, "select x from t;"), "7");
+  EXPECT_EQ(db_rows(path, "select x from t;"), std::vector<std::string>{"7"});
 }
 
 TEST_F(sqlite_wrapper_test, bare_file_name_is_created_in_the_current_folder) {
@@ -110,7 +89,7 @@ TEST_F(sqlite_wrapper_test, read_only_open_reads_and_refuses_writes) {
   EXPECT_EQ(exec_error(w.db, "select count(*) from t;"), "");
   EXPECT_NE(exec_error(w.db, "insert into t values (2);").find("readonly"), std::string::npos);
   w.close();
-  EXPECT_EQ(query(folder.file("r.db"), "select count(*) from t;"), "1");
+  EXPECT_EQ(db_rows(folder.file("r.db"), "select count(*) from t;"), std::vector<std::string>{"1"});
 }
 
 // Every refused open leaves the object closed and the table cleared, and damages nothing.
@@ -169,7 +148,7 @@ TEST_F(sqlite_wrapper_test, write_protected_database_opens_only_for_reading) {
     return w.open_db_readonly(path) ? 0 : 4;
   };
   EXPECT_EXIT(std::exit(as_other_user()), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(query(path, "select count(*) from t;"), "0");
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), std::vector<std::string>{"0"});
 }
 
 TEST_F(sqlite_wrapper_test, reopen_closes_the_first_database_and_resets_runtime) {
