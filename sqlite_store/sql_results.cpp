@@ -6,9 +6,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/text/qz_hex.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_wide.h"
 #include "sqlite_store/sqlite_wrapper.h"
+
+namespace {
+
+void append_hex_byte(std::string& out, u8 byte) {
+  static const char hex_digits[] = "0123456789abcdef";
+  out += hex_digits[byte >> 4];
+  out += hex_digits[byte & 15];
+}
+
+}  // namespace
 
 // ---- sql_results and sql_transaction ----
 
@@ -266,17 +277,19 @@ int build_schema_query(std::ostringstream& out) {
 }
 
 void print_sql_results(const sql_results& results, std::ostream& out) {
-  static const char hex_digits[] = "0123456789abcdef";
+  std::string hex;
   for (const std::string& name : results.names) out << name << " | ";
   out << "\n\n";
   for (const std::vector<std::string>& row : results.rows) {
     const size_t columns = std::min(results.names.size(), row.size());
     for (size_t i = 0; i < columns; ++i) {
       if (i < results.types.size() && results.types[i] == 3) {
+        hex.clear();
         for (const char c : row[i]) {
-          const auto byte = static_cast<unsigned char>(c);
-          out << hex_digits[byte >> 4] << hex_digits[byte & 15] << ' ';
+          append_hex_byte(hex, static_cast<u8>(c));
+          hex += ' ';
         }
+        out << hex;
       } else {
         out << row[i];
       }
@@ -481,6 +494,16 @@ std::vector<u8>& cstr_to_bytes(std::vector<u8>& out, const char* text) {
   return out;
 }
 
+guid_t& guid_from_text(guid_t& out, const std::string& text) {
+  out = text.size() >= sizeof(guid_t) ? guid_t(reinterpret_cast<const u8*>(text.data())) : guid_t();
+  return out;
+}
+
+guid_t& guid_from_guid(guid_t& out, const guid_t* guid) {
+  out = guid != nullptr ? *guid : guid_t();
+  return out;
+}
+
 double& double_from_text(double& out, const std::string& text) {
   out = text.empty() ? 0.0 : std::strtod(text.c_str(), nullptr);
   return out;
@@ -555,5 +578,60 @@ std::string& bytes_to_text(std::string& out, const u8* bytes, u32 length, u8& fo
     out += static_cast<char>(byte);
     line_start = false;
   }
+  return out;
+}
+
+namespace {
+
+constexpr u32 guid_bytes = 16;
+constexpr u32 no_length = 0xFFFFFFFF;
+
+i32 hex_list_length(u32 length) { return length > static_cast<u32>(INT_MAX) ? INT_MAX : static_cast<i32>(length); }
+
+}  // namespace
+
+std::string& bytes_to_display_text(std::string& out, const u8* bytes, u32 length, u8& found_zero) {
+  out.clear();
+  found_zero = 0;
+  if (bytes == nullptr) return out;
+  if (length == guid_bytes) return out = guid_to_string(guid_t(bytes));
+  for (u32 i = 0; i < length && bytes[i] != 0; ++i) {
+    const u8 byte = bytes[i];
+    if (byte < 32 && byte != '\r' && byte != '\n' && byte != '\t') {
+      bytes_to_hex_list(out, bytes, hex_list_length(length), "-", false);
+      return out;
+    }
+  }
+  return bytes_to_text(out, bytes, length, found_zero, true, true, true);
+}
+
+std::string& bytes_to_escaped_text(std::string& out, const u8* bytes, u32 length, u8& found_zero, bool hex) {
+  out.clear();
+  found_zero = 0;
+  if (bytes == nullptr || length == 0) return out;
+  const bool terminated = length == no_length;
+  if (terminated) {
+    const size_t text_length = std::strlen(reinterpret_cast<const char*>(bytes));
+    if (text_length == 0) return out;
+    const size_t wanted = bytes[0] <= 8 ? bytes[0] : 6;
+    length = static_cast<u32>(std::min(wanted, text_length));
+    hex = true;
+  } else if (length == guid_bytes) {
+    return out = guid_to_string(guid_t(bytes));
+  }
+  for (u32 i = 0; i < length; ++i) {
+    const u8 byte = bytes[i];
+    if (byte == 0) found_zero = 1;
+    if (hex) {
+      if (i > 0) out += ' ';
+      append_hex_byte(out, byte);
+    } else if (byte < 32) {
+      out += "\\x";
+      append_hex_byte(out, byte);
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  if (terminated) out += "...";
   return out;
 }

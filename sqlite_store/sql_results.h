@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/text/qz_guid.h"
 #include "framework/text/qz_types.h"
 
 class sqlite_wrapper;
@@ -193,6 +194,10 @@ std::string& copy_text(std::string& out, const std::string& text);
 std::string& text_from_cstr(std::string& out, const char* text);
 std::vector<u8>& text_to_bytes(std::vector<u8>& out, const std::string& text);
 std::vector<u8>& cstr_to_bytes(std::vector<u8>& out, const char* text);
+// The first 16 bytes of a text of 16 or more bytes as stored GUID bytes; a shorter text (such
+// as "null") gives the zero GUID.
+guid_t& guid_from_text(guid_t& out, const std::string& text);
+guid_t& guid_from_guid(guid_t& out, const guid_t* guid);
 // strtod of the text.
 double& double_from_text(double& out, const std::string& text);
 // The number readers' rules (decimal, "0x" hex, ...); text that is not a number gives 0.
@@ -210,3 +215,13 @@ std::string& text_from_buffer(std::string& out, const u8* bytes, u32 length, boo
 // leaves CR and LF out; drop_tabs leaves TAB out and the blanks that start a line after a break.
 std::string& bytes_to_text(std::string& out, const u8* bytes, u32 length, u8& found_zero, bool drop_line_breaks,
                            bool drop_tabs, bool stop_at_zero);
+// For showing a stored value: 16 bytes as GUID text; otherwise the text up to a zero byte
+// (found_zero = 1) with line breaks, tabs and the blanks after a break left out, or, when it
+// holds any other byte below 32, all length bytes as hex joined by "-".
+std::string& bytes_to_display_text(std::string& out, const u8* bytes, u32 length, u8& found_zero);
+// For logs: 16 bytes as GUID text; otherwise every byte, zero bytes included (found_zero = 1),
+// as two hex digits joined by blanks when hex is set, else with bytes below 32 as "\x" and two
+// hex digits. A length of 0xFFFFFFFF means a zero-terminated text, of which only the first
+// bytes (the first byte's value when at most 8, else 6, never past the end) are shown in hex,
+// followed by "...".
+std::string& bytes_to_escaped_text(std::string& out, const u8* bytes, u32 length, u8& found_zero, bool hex);

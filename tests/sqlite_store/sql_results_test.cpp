@@ -454,4 +454,74 @@ TEST(sql_values, buffers_to_text) {
   }
 }
 
+TEST(sql_values, guids_from_text_and_pointers) {
+  const std::string stored("\x33\x22\x11\x00\x55\x44\x77\x66\x88\x99\xaa\xbb\xcc\xdd\xee\xff+extra", 22);
+  guid_t guid;
+  EXPECT_EQ(guid_to_string(guid_from_text(guid, stored)), "00112233-4455-6677-8899-aabbccddeeff");
+  const guid_t copy = guid;
+  EXPECT_EQ(guid_from_text(guid, "null"), guid_t());
+  EXPECT_EQ(guid_from_guid(guid, &copy), copy);
+  EXPECT_EQ(guid_from_guid(guid, nullptr), guid_t());
+}
+
+TEST(sql_values, bytes_for_display_and_for_logs) {
+  const std::string guid_bytes("\x33\x22\x11\x00\x55\x44\x77\x66\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
+  const std::string guid_text = "00112233-4455-6677-8899-aabbccddeeff";
+  struct bytes_case {
+    const char* name;
+    std::string input;
+    std::string display;
+    u8 display_zero;
+    std::string escaped;
+    std::string escaped_hex;
+    u8 escaped_zero;
+  };
+  const bytes_case cases[] = {
+      {"line break and blank dropped", "ab\r\n c", "abc", 0, "ab\\x0d\\x0a c", "61 62 0d 0a 20 63", 0},
+      {"control byte", "a\x01" "b", "61-01-62", 0, "a\\x01b", "61 01 62", 0},
+      {"tab", "a\tb", "ab", 0, "a\\x09b", "61 09 62", 0},
+      {"zero byte", std::string("ab\0\x01", 4), "ab", 1, "ab\\x00\\x01", "61 62 00 01", 1},
+      {"high bytes kept", "\xc3\xa9", "\xc3\xa9", 0, "\xc3\xa9", "c3 a9", 0},
+      {"sixteen bytes are a GUID", guid_bytes, guid_text, 0, guid_text, guid_text, 0},
+  };
+  for (const bytes_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto* data = reinterpret_cast<const u8*>(c.input.data());
+    const auto length = static_cast<u32>(c.input.size());
+    std::string out;
+    u8 found_zero = 9;
+    EXPECT_EQ(bytes_to_display_text(out, data, length, found_zero), c.display);
+    EXPECT_EQ(found_zero, c.display_zero);
+    EXPECT_EQ(bytes_to_escaped_text(out, data, length, found_zero, false), c.escaped);
+    EXPECT_EQ(found_zero, c.escaped_zero);
+    EXPECT_EQ(bytes_to_escaped_text(out, data, length, found_zero, true), c.escaped_hex);
+  }
+}
+
+// Without a length only a few leading bytes of a terminated text are dumped, never past its end.
+TEST(sql_values, escaped_text_of_a_terminated_text) {
+  struct terminated_case {
+    const char* name;
+    std::string input;
+    std::string expected;
+  };
+  const terminated_case cases[] = {
+      {"count from a small first byte", std::string("\x03" "abcdef", 8), "03 61 62..."},
+      {"six bytes otherwise", "abcdefgh", "61 62 63 64 65 66..."},
+      {"shorter than the count", std::string("\x08" "ab", 4), "08 61 62..."},
+      {"empty", std::string(1, '\0'), ""},
+  };
+  for (const terminated_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string out;
+    u8 found_zero = 0;
+    EXPECT_EQ(bytes_to_escaped_text(out, reinterpret_cast<const u8*>(c.input.c_str()), 0xFFFFFFFF, found_zero, false),
+              c.expected);
+  }
+  std::string out;
+  u8 found_zero = 0;
+  EXPECT_EQ(bytes_to_escaped_text(out, nullptr, 5, found_zero, false), "");
+  EXPECT_EQ(bytes_to_display_text(out, nullptr, 5, found_zero), "");
+}
+
 }  // namespace
