@@ -20,8 +20,8 @@ bool args_to_vector(std::vector<std::string>& out, int argc, char** argv);
 bool wide_args_to_utf8_vector(std::vector<std::string>& out, int argc, wchar_t** argv);
 // args_to_vector with each UTF-8 entry converted to wide text.
 bool args_to_wide_vector(std::vector<std::wstring>& out, int argc, char** argv);
-// out = the entries joined by one blank, an entry holding a blank between double quotes;
-// false, out unchanged, for no entries or a null argv.
+// out = the entries joined by one blank, an entry holding a blank between double quotes, a
+// null entry as an empty text; false, out unchanged, for no entries or a null argv.
 bool join_args_quoted(std::string& out, int argc, char** argv);
 // Appends the blank-separated words of text (at most max_words, 0 for no limit) to out. With
 // quotes, and two words or more, a word "a" loses its quotes and the words from one opening
