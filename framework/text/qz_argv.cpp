@@ -3,10 +3,7 @@
 #include <cstddef>
 
 #include "framework/cmdline/qz_option_lookup.h"
-#if __has_include("framework/io/qz_file_stats.h")  // TEMP until files-utils lands
 #include "framework/io/qz_file_stats.h"
-#define TEMP_HAVE_LOG_RECORD 1
-#endif
 #include "framework/io/uni_unicode.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
@@ -184,7 +181,6 @@ bool interleave_options(std::vector<std::string>& out, const std::vector<std::st
   return !out.empty();
 }
 
-#ifdef TEMP_HAVE_LOG_RECORD
 void set_log_record_lists(log_record& record, const std::string& text,
                           const std::vector<std::string>& first,
                           const std::vector<std::string>& second) {
@@ -194,7 +190,6 @@ void set_log_record_lists(log_record& record, const std::string& text,
   record.attr_values = second;
   record.list_marker = 1;
 }
-#endif
 
 bool erase_vector_entry(int index, std::vector<std::string>& v) { return erase_entry(index, v); }
 

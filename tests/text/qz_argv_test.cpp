@@ -5,10 +5,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("framework/io/qz_file_stats.h")  // TEMP
 #include "framework/io/qz_file_stats.h"
-#define TEMP_HAVE_LOG_RECORD 1
-#endif
 
 namespace {
 
@@ -184,7 +181,6 @@ TEST(InterleaveOptions, NamesWithTheirValues) {
   }
 }
 
-#ifdef TEMP_HAVE_LOG_RECORD
 TEST(SetLogRecordLists, FillsPathListsAndMarkerOnlyForMatchingLists) {
   log_record record;
   record.size = 7;
@@ -200,7 +196,6 @@ TEST(SetLogRecordLists, FillsPathListsAndMarkerOnlyForMatchingLists) {
   EXPECT_EQ(record.list_marker, 1);
   EXPECT_EQ(record.size, 7u);
 }
-#endif
 
 TEST(EraseVectorEntry, RemovesOneEntryInRange) {
   struct row {
