@@ -9,6 +9,7 @@
 
 #include "framework/io/qz_file_stats.h"
 #include "framework/text/qz_types.h"
+#include "framework/time/qz_time_format.h"
 
 class cmd_params {
  public:
@@ -34,6 +35,8 @@ class cmd_params {
   u64 run_time = 0;
   std::string date_format = "yyyy-mm-dd";
   std::string time_format = "hh:mm:ss.xxx";
+  // Packed form of date_format, time_format and pair_datetime; flags 0 until built.
+  time_format_spec time_spec;
   u8 status_display = 1;
   u8 pair_datetime = 0;
   u8 diags_on = 0;

@@ -14,6 +14,7 @@
 #include "framework/time/qz_filetime.h"
 
 class keyname_filter;
+struct time_format_spec;
 
 // Raw timestamp encodings. A kind argument is one of these values, not a mask,
 // unless a function takes a kind mask.
@@ -108,6 +109,10 @@ class time {
   // Zeroes unix seconds, FILETIME, halves and local view, clears both flags and
   // the map; the DOS words and the UTC view keep their values.
   void clear();
+
+  // True when the value is valid and its UTC year lies in the spec's min_year..max_year
+  // (defined with the formatters).
+  bool year_in_window(const time_format_spec& spec) const;
 
   // Order of the FILETIMEs read as signed numbers.
   bool operator<(const time& other) const { return i64(filetime) < i64(other.filetime); }
