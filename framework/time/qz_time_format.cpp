@@ -36,14 +36,6 @@ void append_fraction(std::string& out, const qz::time& t, u32 digits) {
   append_zero_padded(out, value, digits);
 }
 
-void append_hms(std::string& out, const qz::time& t) {
-  append_zero_padded(out, t.hour(), 2);
-  out += ':';
-  append_zero_padded(out, t.minute(), 2);
-  out += ':';
-  append_zero_padded(out, t.second(), 2);
-}
-
 // The three date fields joined by the separator in the order of one order bit; "" for none.
 std::string join_date(const std::string& day, const std::string& month, const std::string& year, char separator,
                       u32 order) {
@@ -136,7 +128,8 @@ bool format_time_text(std::string& date, std::string& time_text, const qz::time&
   // A pattern without '/', '-' or ' ' packs a separator of 0; a NUL must never reach
   // the text, so such dates are joined by '/' as the pattern printer does.
   const char separator = char(spec.flags & time_format_separator_mask);
-  const std::string month = (spec.flags & time_format_month_number) ? two_digits(t.month()) : month_abbrev(int(t.month()));
+  const std::string month =
+      (spec.flags & time_format_month_number) ? two_digits(t.month()) : month_abbrev(int(t.month()));
   std::string year;
   if (spec.flags & time_format_year_four) {
     append_zero_padded(year, t.year(), 4);
@@ -153,7 +146,7 @@ bool format_time_text(std::string& date, std::string& time_text, const qz::time&
     }
   }
   date = join_date(two_digits(t.day()), month, year, separator ? separator : '/', order);
-  append_hms(time_text, t);
+  append_clock_time(time_text, t);
   append_fraction(time_text, t, time_format_fraction_digits(spec));
   return true;
 }

@@ -89,6 +89,14 @@ void append_zero_padded(std::string& out, u64 value, u32 width) {
   out.append(digits, count);
 }
 
+void append_clock_time(std::string& out, const qz::time& t) {
+  append_zero_padded(out, t.hour(), 2);
+  out += ':';
+  append_zero_padded(out, t.minute(), 2);
+  out += ':';
+  append_zero_padded(out, t.second(), 2);
+}
+
 const char* month_short_name(i64 month) { return month >= 1 && month <= 12 ? month_names[month - 1] : ""; }
 
 const char* weekday_short_name(i64 weekday) { return weekday >= 0 && weekday <= 6 ? weekday_names[weekday] : ""; }
@@ -127,11 +135,7 @@ void format_time_parts(std::string& date, std::string& time_text, const qz::time
   if (!(use_locale && locale_from_env(locale_name) && format_locale_date(date, locale_name, t))) {
     append_plain_date(date, t, two_digit_year);
   }
-  append_zero_padded(time_text, t.hour(), 2);
-  time_text += ':';
-  append_zero_padded(time_text, t.minute(), 2);
-  time_text += ':';
-  append_zero_padded(time_text, t.second(), 2);
+  append_clock_time(time_text, t);
   if (!with_ms) return;
   time_text += '.';
   if (nanoseconds) {

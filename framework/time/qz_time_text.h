@@ -14,6 +14,8 @@
 
 // Appends value in decimal, zero-padded to at least width digits.
 void append_zero_padded(std::string& out, u64 value, u32 width);
+// Appends t's UTC clock time as hh:mm:ss.
+void append_clock_time(std::string& out, const qz::time& t);
 
 // "Jan".."Dec" for months 1..12; "" for any other number.
 const char* month_short_name(i64 month);
