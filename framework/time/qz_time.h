@@ -86,6 +86,19 @@ class time {
   time(unix_timeval tv, u32 kind);
   // set_filetime_frac.
   time(u64 filetime, double fraction_ticks);
+  // Readers of text (defined beside the text parsers, qz_time_parse.h); each
+  // leaves the value invalid when the text does not parse.
+  // "date[ time]" as parse_short_date_time_to_tm reads it, as UTC or local time.
+  time(const char* text, bool utc);
+  // "date[ time]" with the date in order and separator, as UTC; an order holding
+  // "Mon" is set to "YMD".
+  time(const char* text, std::string& order, char separator);
+  // Hex text for the filetime, chrome, firefox and VHD kinds, decimal for unix
+  // seconds; other kinds stay invalid.
+  time(const char* text, time_kind kind);
+  // An integer kind would silently pick the utc form: pass a time_kind.
+  template <typename I, std::enable_if_t<std::is_integral_v<I> && !std::is_same_v<I, bool>, int> = 0>
+  time(const char* text, I kind) = delete;
   // A value decoded by the time bits of a key-name filter's flag word; with
   // value_is_double the u64 holds the bits of a double.
   time(u64 value, const keyname_filter& filter, bool value_is_double);
