@@ -324,8 +324,7 @@ u64 parse_iso8601_to_filetime(const std::string& text) {
   std::string date = text, clock;
   const size_t t = text.find('T');
   if (t != std::string::npos) split_iso8601(text, t, date, clock);
-  // Without a date there is no instant to name.
-  if (date.empty()) return 0;
+  // An empty date fails here too: without a date there is no instant to name.
   std::string order = "YMD";
   u32 day = 0, month = 0, year = 0;
   if (!parse_date_fields(date.c_str(), order, '-', &day, &month, &year) || !is_whole_date(day, month, year)) {
@@ -343,6 +342,8 @@ u64 parse_iso8601_to_filetime(const std::string& text) {
   const double whole = std::trunc(seconds);
   fields.tm_sec = int(whole);
   const u64 filetime = broken_down_time_to_filetime(fields, 0);
+  // Test before adding the fraction: "no time" plus a fraction wraps to a small,
+  // plausible value.
   if (filetime >> 63) return 0;
   const u64 nanoseconds = u64((seconds - whole) * 1000000000 + 0.5);
   const u64 result = filetime + nanoseconds / 100;

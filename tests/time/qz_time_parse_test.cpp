@@ -331,6 +331,7 @@ TEST(ParseIso8601, ToFiletime) {
       {"open month", "2026-00-08", 0},
       {"before 1601", "1500-01-01", 0},
       {"beyond the last FILETIME", "30828-12-31T23:59:59", 0},
+      {"beyond the last FILETIME with a fraction", "30828-12-31T23:59:59.5", 0},
       {"bad time", "2026-12-08T10:61", 0},
       {"not a date", "garbage", 0},
       {"empty", "", 0},
