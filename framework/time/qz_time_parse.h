@@ -33,10 +33,11 @@ bool parse_short_date(const char* text, u32* day, u32* month, u32* year);
 
 // ---- Clock times ----
 
-// Reads "h:m[:s[.fff]]" with an optional "am"/"pm" (12 am is hour 0, 12 pm hour
-// 12); the text is trimmed and case does not matter. Each part must start with a
-// digit; hour 0..23, minute 0..59 and seconds below 60 are required. The hour and
-// minute are cut to whole numbers; seconds keep their fraction.
+// Reads "h:m[:s[.fff]]" with an optional "am"/"pm" at the end (12 am is hour 0,
+// 12 pm hour 12) or a "Z" after the last part; the text is trimmed and case does
+// not matter. Each part is a plain decimal number of at most 31 characters; hour
+// 0..23, minute 0..59 and seconds below 60 are required. The hour and minute are
+// cut to whole numbers; seconds keep their fraction.
 bool parse_time_hms(const char* text, u32* hour, u32* minute, double* seconds);
 // parse_time_hms with the seconds cut to whole seconds.
 bool parse_time_hms_u32(const char* text, u32* hour, u32* minute, u32* seconds);
@@ -79,7 +80,8 @@ u64 hex_text_to_u64(const std::string& text);
 // Finds the kind among filetime, chrome, firefox, unix seconds, NTP, cocoa and
 // HFS+ under which value (or, failing that, its byte swap) is a time between
 // January 1 of lower_year and of upper_year (local time); *filetime and *kind get
-// the first hit. False (both 0) for values below 0x1000000 or when nothing fits.
+// the first hit. False (both 0) for values below 0x1000000, when upper_year has
+// no local time (before 1970, after 3000) or when nothing fits.
 bool guess_time_kind(u64* filetime, u32* kind, u64 value, int upper_year, int lower_year);
 // guess_time_kind without the kind.
 bool guess_time_kind_filetime(u64* filetime, u64 value, int upper_year, int lower_year);

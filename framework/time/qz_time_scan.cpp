@@ -11,7 +11,6 @@
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_varint.h"
 #include "framework/time/qz_clock.h"
-#include "framework/time/qz_epoch.h"
 #include "framework/time/qz_time_format.h"
 
 namespace {
@@ -136,10 +135,7 @@ bool test_snowflake_time(time_hit_map& hits, const u8* bytes, i64 max_filetime, 
                          bool clear_first) {
   if (clear_first) hits.clear();
   if (!bytes) return false;
-  const i64 identifier = i64(read_le_uint(bytes, 8));
-  // identifier >> 22 is below 2^41, so the product stays far inside 64 bits.
-  const qz::time candidate((identifier >> 22) * i64(filetime_ticks_per_ms) + i64(filetime_snowflake_epoch),
-                           u32(time_kind_filetime));
+  const qz::time candidate(i64(read_le_uint(bytes, 8)), u32(time_kind_snowflake));
   return add_hit(hits, candidate, max_filetime, min_filetime, bytes, offset, time_kind_snowflake, true, 8);
 }
 
