@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "framework/cmdline/qz_filename_filter.h"
 #include "framework/io/qz_file_stats.h"
 #include "framework/text/qz_types.h"
 #include "framework/time/qz_time_format.h"
@@ -45,6 +47,17 @@ class cmd_params {
   std::ofstream* diags_stream = nullptr;
   std::string diags_path;
   log_record file_record;  // the record of the file being handled
+
+  // File-name filters of "-pipe" and "-enumdir" ("-filter", "-filter_sig"; "-filter_skip").
+  std::vector<filename_filter> include_filters;
+  std::vector<filename_filter> exclude_filters;
+  // The start/stop file-time window of the filters; an open-ended stop is all ones.
+  u8 start_set = 0;
+  u64 start_filetime = 0;
+  u32 start_unix = 0;
+  u8 stop_set = 0;
+  u64 stop_filetime = 0;
+  u32 stop_unix = 0;
 };
 
 // cmd_params::debug_trace_stream for a params that may be null; needs an open log.
