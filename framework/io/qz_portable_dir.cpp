@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "framework/io/qz_dir_walk.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/io/uni_fileio.h"
@@ -201,12 +202,37 @@ bool move_file_into_dir(std::string& out, const std::string& folder, const std::
   return qz_platform::rename_no_replace(path, out);
 }
 
+namespace {
+
+// Moves the files of folder whose names hold the stem (less the first occurrence of each
+// suffix) into new_folder. Only the name is compared, never the folder part, and a stem
+// that the suffixes reduce to nothing moves nothing: either would sweep up unrelated files.
+// A file already present in new_folder is never replaced; failures are ignored.
+void move_companions(const std::string& folder, const std::string& new_folder, std::string stem,
+                     const std::vector<std::string>* stem_suffixes) {
+  if (stem_suffixes) {
+    for (const std::string& suffix : *stem_suffixes) {
+      std::string what = suffix;
+      replace_first(stem, what, "", true);
+    }
+  }
+  if (stem.empty()) return;
+  std::vector<std::string> paths;
+  list_matching_paths(folder, "*", &paths, false, /*expand_wildcards=*/false);
+  for (const std::string& companion : paths) {
+    const std::size_t slash = companion.rfind('/');
+    if (slash == std::string::npos) continue;
+    if (companion.find(stem, slash + 1) == std::string::npos) continue;
+    qz_platform::rename_no_replace(companion, new_folder + companion.substr(slash));
+  }
+}
+
+}  // namespace
+
 bool move_into_own_subdir(std::string& out, const std::string& path,
-                          const std::vector<std::string>* /*stem_suffixes*/, bool with_companions) {
+                          const std::vector<std::string>* stem_suffixes, bool with_companions) {
   out.clear();
-  // Moving the companions needs the folder listing, which this build lacks; refuse
-  // before anything moves rather than leave them behind.
-  if (with_companions || !file_exists(path)) return false;
+  if (!file_exists(path)) return false;
   const std::size_t slash = path.rfind('/');
   const std::size_t dot = path.rfind('.');
   if (slash == std::string::npos || dot == std::string::npos) return false;
@@ -217,7 +243,9 @@ bool move_into_own_subdir(std::string& out, const std::string& path,
   const std::string new_folder = folder + "/" + stem;
   if (!make_dir(new_folder)) return false;
   out = new_folder + path.substr(slash);
-  return qz_platform::rename_no_replace(path, out);
+  if (!qz_platform::rename_no_replace(path, out)) return false;
+  if (with_companions) move_companions(folder, new_folder, stem, stem_suffixes);
+  return true;
 }
 
 bool make_relative_path(std::string& out, const std::string& from, const std::string& to, int max_length) {

@@ -268,11 +268,41 @@ TEST_F(PortableDirTest, MoveIntoOwnSubdir) {
   EXPECT_EQ(read(at("data/data.csv")), "inner");
   EXPECT_EQ(read(at("data.csv")), "outer");
 
-  write(at("notes.txt"), "n");
-  EXPECT_FALSE(move_into_own_subdir(out, at("notes.txt"), nullptr, true));
-  EXPECT_TRUE(fs::exists(at("notes.txt")));
   EXPECT_FALSE(move_into_own_subdir(out, "nodots", nullptr, false));
   EXPECT_FALSE(move_into_own_subdir(out, at("missing.csv"), nullptr, false));
+}
+
+TEST_F(PortableDirTest, MoveIntoOwnSubdirTakesItsCompanions) {
+  fs::create_directory(at("case"));
+  for (const char* name : {"case/run_full.csv", "case/run.log", "case/run.idx", "case/other.csv",
+                           "case/prerun.txt"})
+    write(at(name), name);
+  fs::create_directory(at("case/run_dir"));
+  std::string out;
+  const std::vector<std::string> suffixes = {"_FULL"};
+  ASSERT_TRUE(move_into_own_subdir(out, at("case/run_full.csv"), &suffixes, true));
+  EXPECT_EQ(out, at("case/run_full/run_full.csv"));
+  // The stem less its suffix is "run": every file whose name holds it follows, folders stay.
+  for (const char* name : {"run.log", "run.idx", "prerun.txt"})
+    EXPECT_TRUE(fs::exists(at(std::string("case/run_full/") + name))) << name;
+  EXPECT_TRUE(fs::exists(at("case/other.csv")));
+  EXPECT_TRUE(fs::is_directory(at("case/run_dir")));
+
+  // A stem that the suffixes reduce to nothing would take every file along: nothing follows.
+  fs::create_directory(at("lone"));
+  write(at("lone/x.csv"), "x");
+  write(at("lone/y.csv"), "y");
+  const std::vector<std::string> whole = {"x"};
+  ASSERT_TRUE(move_into_own_subdir(out, at("lone/x.csv"), &whole, true));
+  EXPECT_TRUE(fs::exists(at("lone/y.csv")));
+
+  // The folder part of a path never counts as a match.
+  fs::create_directory(at("abc"));
+  write(at("abc/ab_x.csv"), "1");
+  write(at("abc/zz.csv"), "2");
+  const std::vector<std::string> tail = {"_x"};
+  ASSERT_TRUE(move_into_own_subdir(out, at("abc/ab_x.csv"), &tail, true));
+  EXPECT_TRUE(fs::exists(at("abc/zz.csv")));
 }
 
 TEST(PortableDir, MakeRelativePath) {
