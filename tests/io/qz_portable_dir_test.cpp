@@ -290,19 +290,20 @@ TEST_F(PortableDirTest, MoveIntoOwnSubdirTakesItsCompanions) {
 
   // A stem that the suffixes reduce to nothing would take every file along: nothing follows.
   fs::create_directory(at("lone"));
-  write(at("lone/x.csv"), "x");
+  // (A stem the temporary folder's random name cannot hold.)
+  write(at("lone/solo_7.csv"), "x");
   write(at("lone/y.csv"), "y");
-  const std::vector<std::string> whole = {"x"};
-  ASSERT_TRUE(move_into_own_subdir(out, at("lone/x.csv"), &whole, true));
+  const std::vector<std::string> whole = {"solo_7"};
+  ASSERT_TRUE(move_into_own_subdir(out, at("lone/solo_7.csv"), &whole, true));
   EXPECT_TRUE(fs::exists(at("lone/y.csv")));
 
   // The folder part of a path never counts as a match.
-  fs::create_directory(at("abc"));
-  write(at("abc/ab_x.csv"), "1");
-  write(at("abc/zz.csv"), "2");
+  fs::create_directory(at("abcde"));
+  write(at("abcde/abcd_x.csv"), "1");
+  write(at("abcde/zz.csv"), "2");
   const std::vector<std::string> tail = {"_x"};
-  ASSERT_TRUE(move_into_own_subdir(out, at("abc/ab_x.csv"), &tail, true));
-  EXPECT_TRUE(fs::exists(at("abc/zz.csv")));
+  ASSERT_TRUE(move_into_own_subdir(out, at("abcde/abcd_x.csv"), &tail, true));
+  EXPECT_TRUE(fs::exists(at("abcde/zz.csv")));
 }
 
 TEST(PortableDir, MakeRelativePath) {
