@@ -16,6 +16,7 @@
 #include "framework/cmdline/qz_filename_filter.h"
 #include "framework/io/qz_file_stats.h"
 #include "framework/text/qz_types.h"
+#include "framework/text/qz_variant.h"
 #include "framework/time/qz_time_format.h"
 
 class sqlite_cmd_params;
@@ -86,6 +87,7 @@ struct cmd_params_fields {
   u8 sqlite_off = 1;      // the timeline writers end each row with a line end
   u8 pair_datetime = 0;   // date and time in one column
   u8 non_xml_output = 1;  // the timeline writers' column line is still to be written
+  std::vector<qz_variant_lite> source_columns;  // the source CSV's column names
   u8 diags_on = 0;        // the "-diags" log is open
   u32 diags_level = 0;    // 2 with "-l2", 3 with "-l3"; compared as a signed number
   std::string diags_path;  // the open log's path; empty when closed

@@ -21,6 +21,7 @@ TEST(CmdParamsDefaults, NewObjectAndClear) {
   changed.file_record.inode = 9;
   changed.stop_unix = 5;
   changed.date_format = "dd/mm/yyyy";
+  changed.source_columns.emplace_back("name", 12);
   changed.clear();
 
   for (cmd_params* p : {&fresh, &changed}) {
@@ -47,6 +48,7 @@ TEST(CmdParamsDefaults, NewObjectAndClear) {
     EXPECT_TRUE(p->alias_map.empty());
     EXPECT_EQ(p->file_record.inode, 0u);
     EXPECT_EQ(p->stop_unix, 0u);
+    EXPECT_TRUE(p->source_columns.empty());
   }
   ASSERT_NE(fresh.message_stream, nullptr);
   EXPECT_EQ(fresh.message_stream->str(), "");
@@ -181,6 +183,7 @@ TEST_F(CmdParamsLog, ACopyTakesTheSettingsButLeavesTheSourceLogAlone) {
   source.profile = 1;
   source.stop_filetime = ~0ull;
   source.file_record.inode = 42;
+  source.source_columns.emplace_back("when", 20);
   source.sqlite_params = reinterpret_cast<sqlite_cmd_params*>(&source);
   *source.message_stream << "source text";
 
@@ -200,6 +203,8 @@ TEST_F(CmdParamsLog, ACopyTakesTheSettingsButLeavesTheSourceLogAlone) {
   EXPECT_EQ(copy.separator_char, ',');
   EXPECT_EQ(copy.profile, 1);
   EXPECT_EQ(copy.stop_filetime, ~0ull);
+  ASSERT_EQ(copy.source_columns.size(), 1u);
+  EXPECT_EQ(copy.source_columns[0].text, "when");
   EXPECT_EQ(copy.file_record.inode, 0u);
   EXPECT_EQ(copy.sqlite_params, nullptr);
   EXPECT_EQ(copy.diags_on, 0);
