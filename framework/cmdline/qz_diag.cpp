@@ -196,35 +196,40 @@ log_record* hook_record(cmd_params& params) {
   return params.file_record.inode != 0 || params.file_record.size != 0 ? &params.file_record : nullptr;
 }
 
+bool hooks_ready(const cmd_params& params) { return params.hooks_on && params.hook_fn; }
+
+// The hooks that carry a name: none is called without one.
+i32 call_named_hook(cmd_params& params, const std::string& name, u64 word, u64* value, log_record* record, u32* code) {
+  if (!hooks_ready(params) || name.empty()) return -1;
+  return params.hook_fn(params.hook_context, &name, word, value, record, code);
+}
+
 }  // namespace
 
 i32 cmd_params::run_hook_code4() {
-  if (!hooks_on || !hook_fn) return -1;
+  if (!hooks_ready(*this)) return -1;
   u32 code = 4;
   return hook_fn(hook_context, nullptr, 0, nullptr, nullptr, &code);
 }
 
 i32 cmd_params::run_hook_code1(const std::string& name, u64 word) {
-  if (!hooks_on || !hook_fn || name.empty()) return -1;
   u32 code = 1;
-  return hook_fn(hook_context, &name, word, nullptr, nullptr, &code);
+  return call_named_hook(*this, name, word, nullptr, nullptr, &code);
 }
 
 i32 cmd_params::run_hook_code2(const std::string& name, u64 word) {
-  if (!hooks_on || !hook_fn || name.empty()) return -1;
   u32 code = 2;
-  return hook_fn(hook_context, &name, word, nullptr, nullptr, &code);
+  return call_named_hook(*this, name, word, nullptr, nullptr, &code);
 }
 
 i32 cmd_params::run_hook_file(const std::string& name, u64 word, u64 value) {
-  if (!hooks_on || !hook_fn || name.empty()) return -1;
-  return hook_fn(hook_context, &name, word, &value, hook_record(*this), nullptr);
+  return call_named_hook(*this, name, word, &value, hook_record(*this), nullptr);
 }
 
 i32 cmd_params::run_hook_file_wide(const std::string& name, const std::wstring& text, u64 value) {
-  if (!hooks_on || !hook_fn || name.empty()) return -1;
+  if (!hooks_ready(*this) || name.empty()) return -1;
   const std::string utf8 = wstring_to_utf8(text);
-  return hook_fn(hook_context, &name, reinterpret_cast<u64>(&utf8), &value, hook_record(*this), nullptr);
+  return call_named_hook(*this, name, reinterpret_cast<u64>(&utf8), &value, hook_record(*this), nullptr);
 }
 
 std::string cmd_params::resolve_alias(std::string& out, const std::string& path) const {
