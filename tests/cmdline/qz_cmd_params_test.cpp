@@ -22,6 +22,9 @@ TEST(CmdParamsDefaults, NewObjectAndClear) {
   changed.stop_unix = 5;
   changed.date_format = "dd/mm/yyyy";
   changed.source_columns.emplace_back("name", 12);
+  changed.time_spec.flags = 0x405;
+  changed.time_spec.min_year = 1970;
+  changed.include_filters.emplace_back();
   changed.clear();
 
   for (cmd_params* p : {&fresh, &changed}) {
@@ -49,6 +52,11 @@ TEST(CmdParamsDefaults, NewObjectAndClear) {
     EXPECT_EQ(p->file_record.inode, 0u);
     EXPECT_EQ(p->stop_unix, 0u);
     EXPECT_TRUE(p->source_columns.empty());
+    EXPECT_EQ(p->time_spec.flags, 0u);
+    EXPECT_EQ(p->time_spec.min_year, 1900);
+    EXPECT_EQ(p->time_spec.max_year, 2600);
+    EXPECT_EQ(p->time_spec.reserved, 0u);
+    EXPECT_TRUE(p->include_filters.empty());
   }
   ASSERT_NE(fresh.message_stream, nullptr);
   EXPECT_EQ(fresh.message_stream->str(), "");
@@ -184,6 +192,9 @@ TEST_F(CmdParamsLog, ACopyTakesTheSettingsButLeavesTheSourceLogAlone) {
   source.stop_filetime = ~0ull;
   source.file_record.inode = 42;
   source.source_columns.emplace_back("when", 20);
+  source.time_spec.flags = 0x405;
+  source.exclude_filters.emplace_back();
+  source.exclude_filters.back().item = L"*.tmp";
   source.sqlite_params = reinterpret_cast<sqlite_cmd_params*>(&source);
   *source.message_stream << "source text";
 
@@ -205,6 +216,9 @@ TEST_F(CmdParamsLog, ACopyTakesTheSettingsButLeavesTheSourceLogAlone) {
   EXPECT_EQ(copy.stop_filetime, ~0ull);
   ASSERT_EQ(copy.source_columns.size(), 1u);
   EXPECT_EQ(copy.source_columns[0].text, "when");
+  EXPECT_EQ(copy.time_spec.flags, 0x405u);
+  ASSERT_EQ(copy.exclude_filters.size(), 1u);
+  EXPECT_EQ(copy.exclude_filters[0].item, L"*.tmp");
   EXPECT_EQ(copy.file_record.inode, 0u);
   EXPECT_EQ(copy.sqlite_params, nullptr);
   EXPECT_EQ(copy.diags_on, 0);
