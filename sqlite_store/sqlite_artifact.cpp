@@ -1,0 +1,426 @@
+#include "sqlite_store/sqlite_artifact.h"
+
+#include <time.h>
+
+#include <cstdio>
+#include <set>
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "framework/text/qz_number_parse.h"
+#include "framework/text/qz_split.h"
+#include "framework/text/qz_string.h"
+#include "sqlite_store/sql_results.h"
+#include "sqlite_store/sqlite_generic_data.h"
+
+namespace {
+
+// Keeps the first max_chars UTF-8 characters of name; a character is never cut in half.
+void keep_first_chars(std::string& name, size_t max_chars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const bool starts_char = (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;
+    if (starts_char && chars++ == max_chars) {
+      name.resize(i);
+      return;
+    }
+  }
+}
+
+size_t count_chars(const std::string& name) {
+  size_t chars = 0;
+  for (const char c : name) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return chars;
+}
+
+// Cut to 8 characters (unless keep_long), "[", "]" and "#" removed, trimmed, blanks made "_".
+std::string clean_column_name(std::string name, u8 keep_long) {
+  if (!keep_long && count_chars(name) >= 9) keep_first_chars(name, 8);
+  std::string cleaned;
+  cleaned.reserve(name.size());
+  for (const char c : name) {
+    if (c != '[' && c != ']' && c != '#') cleaned += c;
+  }
+  trim_whitespace(cleaned);
+  for (char& c : cleaned) {
+    if (c == ' ') c = '_';
+  }
+  return cleaned;
+}
+
+// A name that is one bracketed identifier already ("[x]", no "]" inside) is safe as it stands.
+bool is_single_bracketed(const std::string& name) {
+  return name.size() >= 2 && name.front() == '[' && name.back() == ']' &&
+         name.find(']') == name.size() - 1;
+}
+
+std::string folded(const std::string& name) {
+  std::string key = name;
+  return to_lower(key);
+}
+
+// Gives every bracketed name that repeats an earlier one (the library compares column names
+// without regard to ASCII case) "_<position>" before its closing bracket; [metaref] is taken.
+void make_names_unique(std::vector<std::string>& names) {
+  std::set<std::string> used = {"[metaref]"};
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string& name = names[i];
+    while (!used.insert(folded(name)).second) name.insert(name.size() - 1, "_" + std::to_string(i + 1));
+  }
+}
+
+void sleep_one_millisecond() {
+  timespec pause{0, 1000000};
+  nanosleep(&pause, nullptr);
+}
+
+void assign_if_set(std::string& field, const char* text, bool open) {
+  if (open && text != nullptr) field = text;
+}
+
+}  // namespace
+
+// ---- sqlite_generic_data_row ----
+
+sqlite_generic_data_row::sqlite_generic_data_row() { clear(); }
+
+void sqlite_generic_data_row::clear() {
+  metaref = val1 = val2 = val3 = val4 = val5 = 0;
+  str1.clear();
+  str2.clear();
+  desired_output.clear();
+  fields.clear();
+}
+
+bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& values) {
+  clear();
+  if (values.size() != 9) return false;
+  u64* numbers[] = {&metaref, &val1, &val2, &val3, &val4, &val5};
+  for (size_t i = 0; i < 6; ++i) parse_u64_string(values[i], *numbers[i]);
+  str1 = values[6];
+  str2 = values[7];
+  desired_output = values[8];
+  return true;
+}
+
+// ---- sqlite3_artifact ----
+
+sqlite3_artifact::sqlite3_artifact() : failed_batches(0) { clear(); }
+
+sqlite3_artifact::~sqlite3_artifact() = default;
+
+void sqlite3_artifact::clear() {
+  reset();
+  init();
+  meta_row.clear();
+  pending.clear();
+  current.clear();
+}
+
+bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const std::string& generic_headers,
+                                         cmd_params& tool) {
+  tool.sqlite_params = dynamic_cast<sqlite_cmd_params*>(this);
+  if (!tool.sqlite_on) return true;
+  if (tool.sqlite_path.empty()) return false;
+  std::string bar = "|";
+  tool.set_csv_separator(bar, false);
+  tool.trim_fields = 1;
+  tool.spaced_separator = 0;
+
+  sqlite_metadata_row row;
+  row.set_from_tool(tool);
+  row.data_tbl_name = generic_data_table_name();
+  bool generic = true;
+  std::ostringstream columns;
+  if (tool.csv_to_sqlite_on) {
+    tool.non_xml_output = 1;
+    row.col_hdrs.clear();
+    row.data_tbl_name = "unk";
+    generic = false;
+  } else if (tool.kind_bodyfile) {
+    tool.non_xml_output = 1;
+    write_bodyfile_col_hdrs(columns);
+    row.col_hdrs = columns.str();
+    row.gen_hdrs = generic_headers;
+  } else if (tool.kind_csvl2t) {
+    tool.non_xml_output = 1;
+    write_l2t_header(columns, tool.separator_text, false, tool.pair_datetime != 0);
+    row.col_hdrs = columns.str();
+    row.gen_hdrs = generic_headers;
+  } else if (tool.kind_csv) {
+    tool.non_xml_output = 1;
+    row.gen_hdrs = generic_headers;
+  } else {
+    if (open_db_readonly(tool.sqlite_path)) return true;
+    std::fputs("Issue opening db for read, aborting\n", stderr);
+    return false;
+  }
+  if (open_for_write(nullptr, tool.sqlite_path, row, std::string(), generic)) return true;
+  std::fputs("Issue with initializing SQLite, aborting\n", stderr);
+  return false;
+}
+
+bool sqlite3_artifact::open_for_write(u64*, const std::string& path, sqlite_metadata_row& row, const std::string&,
+                                      bool generic) {
+  if (db_open) close_db();
+  clear();
+  if (!open_db(nullptr, path)) return false;
+  meta_row = row;
+  if (generic) {
+    row.data_tbl_name = generic_data_table_name();
+  } else if (row.data_tbl_name.empty()) {
+    row.data_tbl_name = "data";
+  }
+  db_open = 1;
+  const bool table_made = create_data_table(nullptr, row);
+  // A store without its register and run records cannot record anything it writes.
+  if (!ref_ready || !metadata_ready || (generic && !table_made)) {
+    close();
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> sqlite3_artifact::build_column_names(const std::string& col_hdrs, u8 number_columns,
+                                                              u8 keep_long_names) {
+  std::vector<std::string> raw;
+  std::vector<std::string> names;
+  split_string(col_hdrs, '|', raw, true, true, false);
+  if (raw.empty()) return names;
+  names.reserve(raw.size());
+  if (raw[0].find('[') != std::string::npos) {
+    // A list given bracketed (as built here) is kept; only a name that could end its bracket
+    // early is quoted anew.
+    for (const std::string& name : raw) names.push_back(is_single_bracketed(name) ? name : quote_brackets(name));
+  } else {
+    for (size_t i = 0; i < raw.size(); ++i) {
+      const std::string name = clean_column_name(clean_column_name(raw[i], keep_long_names), keep_long_names);
+      names.push_back(number_columns ? "[" + std::to_string(i + 1) + "-" + name + "]" : "[" + name + "]");
+    }
+  }
+  make_names_unique(names);
+  return names;
+}
+
+const std::vector<std::string>& sqlite3_artifact::column_names_for(const std::string& col_hdrs) {
+  if (meta_row.column_names.empty()) {
+    meta_row.column_names = build_column_names(col_hdrs, meta_row.number_columns, meta_row.keep_long_names);
+  }
+  return meta_row.column_names;
+}
+
+bool sqlite3_artifact::create_data_table(void*, sqlite_metadata_row& row) {
+  if (!db_open) return false;
+  // Tables made back to back get distinct creation times.
+  sleep_one_millisecond();
+  if (!ref_ready) ref_ready = create_ref_table();
+  if (!metadata_ready) metadata_ready = create_metadata_table();
+  const std::string& table = row.data_tbl_name;
+  if (table.empty()) return false;
+  if (table_in_ref(table)) return true;
+  std::string create;
+  if (table == generic_data_table_name()) {
+    create = generic_data_create_statement();
+  } else {
+    if (row.col_hdrs.empty()) return false;
+    const std::vector<std::string>& names = column_names_for(row.col_hdrs);
+    create = "create table " + quote_brackets(table) + " ([metaref] integer";
+    for (const std::string& name : names) {
+      create += ", ";
+      create += name;
+      create += " varchar";
+    }
+    create += ");";
+  }
+  sql_results results;
+  if (!sql_transaction(&results, this, {create}, &sql_results::sql_results_cb)) return false;
+  sqlite_ref_row register_row;
+  register_row.table_name = table;
+  return insert_ref_row(register_row);
+}
+
+u64 sqlite3_artifact::next_batch_runtime() {
+  u64 stamp = sqlite_now();
+  // Two batches within one clock tick, or a clock set back, must not share a run record.
+  if (stamp <= last_batch_runtime_) stamp = last_batch_runtime_ + 1;
+  while (runtime_exists(stamp)) ++stamp;
+  last_batch_runtime_ = stamp;
+  return stamp;
+}
+
+bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+  if (!db_open || rows.empty()) return false;
+  const std::string table = meta_row.data_tbl_name;
+  if (!runtime_exists(run)) {
+    sqlite_metadata_row record = meta_row;
+    record.runtime = run;
+    record.row_data_start = get_last_rowid(table) + 1;
+    record.row_data_end = 0;
+    if (!insert_metadata_row(record)) return false;
+  }
+  if (!table_in_ref(table)) {
+    sqlite_metadata_row table_row = meta_row;
+    table_row.runtime = run;
+    if (!create_data_table(nullptr, table_row)) return false;
+    meta_row.runtime = run;
+    if (!update_metadata_row(run, run, meta_row)) return false;
+  }
+  u64 batch = run;
+  if (batch == 0) {
+    batch = next_batch_runtime();
+    meta_row.runtime = batch;
+    meta_row.row_data_start = get_last_rowid(table) + 1;
+    if (!update_metadata_row(run, batch, meta_row)) return false;
+  }
+
+  const bool generic = table == generic_data_table_name();
+  const std::vector<std::string>* names = nullptr;
+  std::string sql;
+  if (generic) {
+    sql = generic_data_insert_statement();
+  } else {
+    if (meta_row.col_hdrs.empty()) return false;
+    names = &column_names_for(meta_row.col_hdrs);
+    if (names->empty()) return false;
+    sql = "insert into " + quote_backticks(table) + " ([metaref]";
+    std::string parameters = "?";
+    for (const std::string& name : *names) {
+      sql += ", ";
+      sql += name;
+      parameters += ",?";
+    }
+    sql += ") values(" + parameters + ");";
+  }
+
+  sql_statement insert;
+  if (!insert.prepare(db, sql)) return false;
+  sql_write_transaction transaction;
+  if (!transaction.begin(db)) return false;
+  // Both outlive every step that reads them: texts are bound without copying.
+  std::vector<std::string> split_cells;
+  std::string last_cell;
+  const i64 batch_value = static_cast<i64>(batch);
+  bool written = true;
+  for (sqlite_generic_data_row& row : rows) {
+    bool bound;
+    if (generic) {
+      bound = bind_generic_data_row(insert, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
+                                    row.str2, row.desired_output);
+    } else {
+      const std::vector<std::string>* cells = &row.fields;
+      if (row.fields.empty()) {
+        split_string(row.desired_output, '|', split_cells, true, true, false);
+        cells = &split_cells;
+      }
+      const size_t column_count = names->size();
+      bound = insert.bind_int64(1, batch_value);
+      for (size_t i = 0; bound && i < column_count; ++i) {
+        const int parameter = static_cast<int>(i) + 2;
+        if (i >= cells->size()) {
+          bound = insert.bind_int64(parameter, 0);
+        } else if (i + 1 == column_count && cells->size() > column_count) {
+          // Cells beyond the table's last column are kept with it rather than dropped.
+          last_cell = (*cells)[i];
+          for (size_t extra = i + 1; extra < cells->size(); ++extra) {
+            last_cell += '|';
+            last_cell += (*cells)[extra];
+          }
+          bound = insert.bind_text(parameter, last_cell);
+        } else {
+          bound = insert.bind_text(parameter, (*cells)[i]);
+        }
+      }
+    }
+    if (!bound || !insert.run()) {
+      written = false;
+      break;
+    }
+  }
+  insert.finalize();
+  if (!written) return false;  // the transaction rolls back as it goes
+  const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
+  return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false) && transaction.commit();
+}
+
+bool sqlite3_artifact::flush() {
+  if (!db_open) return false;
+  if (pending.empty()) return false;
+  const bool written = write_rows(runtime, pending);
+  pending.clear();
+  current.clear();
+  if (!written) {
+    ++failed_batches;
+    std::fprintf(stderr, "prob writing rows into %s\n", db_path.c_str());
+  }
+  return written;
+}
+
+bool sqlite3_artifact::flush_if(int minimum) {
+  if (!db_open || pending_count() < minimum) return false;
+  return flush();
+}
+
+int sqlite3_artifact::pending_count() const { return static_cast<int>(pending.size()); }
+
+void sqlite3_artifact::drop_pending() {
+  pending.clear();
+  current.clear();
+}
+
+bool sqlite3_artifact::add_fields_row(u64 metaref, const std::vector<std::string>& cells, cmd_params* params) {
+  if (params == nullptr || !params->sqlite_on || params->sqlite_params == nullptr) return false;
+  sqlite3_artifact& store = *params->sqlite_params;
+  if (!store.db_open) return false;
+  store.current.clear();
+  store.current.metaref = metaref;
+  store.current.fields = cells;
+  store.pending.push_back(std::move(store.current));
+  store.current.clear();
+  return true;
+}
+
+int sqlite3_artifact::add_generic_row(std::ostringstream& text, u64 val1, u64 val2, std::string str1,
+                                      std::string str2, u64 val3, u64 val4, u64 val5) {
+  current.clear();
+  current.val1 = val1;
+  current.val2 = val2;
+  current.val3 = val3;
+  current.val4 = val4;
+  current.val5 = val5;
+  current.str1 = std::move(str1);
+  current.str2 = std::move(str2);
+  current.desired_output = text.str();
+  pending.push_back(current);
+  return 0;
+}
+
+bool sqlite3_artifact::start_new_run(bool chain) {
+  pending.clear();
+  current.clear();
+  return start_run(&runtime, runtime, meta_row, chain);
+}
+
+void sqlite3_artifact::set_col_hdrs(const char* text) {
+  if (!db_open || text == nullptr) return;
+  meta_row.col_hdrs = text;
+  // The cleaned names belong to the old list.
+  meta_row.column_names.clear();
+}
+void sqlite3_artifact::set_file_other(const char* text) { assign_if_set(meta_row.file_other, text, db_open); }
+void sqlite3_artifact::set_file(const char* text) { assign_if_set(meta_row.file, text, db_open); }
+void sqlite3_artifact::set_gen_hdrs(const char* text) { assign_if_set(meta_row.gen_hdrs, text, db_open); }
+void sqlite3_artifact::set_notes(const char* text) { assign_if_set(meta_row.notes, text, db_open); }
+void sqlite3_artifact::set_artifact_type(const char* text) { assign_if_set(meta_row.artifact_type, text, db_open); }
+
+// ---- sqlite_cmd_params ----
+
+sqlite_cmd_params::sqlite_cmd_params() { clear(); }
+
+sqlite_cmd_params::~sqlite_cmd_params() = default;
+
+void sqlite_cmd_params::clear() {
+  if (!db_open) return;
+  runtime = 0;
+  meta_row.clear();
+  pending.clear();
+  current.clear();
+}

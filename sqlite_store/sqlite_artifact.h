@@ -1,0 +1,147 @@
+// The store's writer: rows are collected as sqlite_generic_data_row values and written in
+// batches, one prepared statement and one transaction per batch, each batch with its own run
+// record, into one data table per group of like records (or into generic_data). Column names
+// that come from input are always cleaned and bracketed; cell values are always bound. A batch
+// that cannot be written is reported on standard error and counted in failed_batches.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/text/qz_types.h"
+#include "sqlite_store/sqlite_adt.h"
+
+class cmd_params;
+
+// One row waiting to be written: the typed values of a generic_data row, or the cells of a
+// data-table row.
+class sqlite_generic_data_row {
+ public:
+  sqlite_generic_data_row();
+
+  // Every number 0, every text and the cells empty.
+  void clear();
+  // clear, then metaref, val1 to val5, str1, str2 and desired_output from 9 texts (numbers
+  // by the number rules); false unless there are exactly 9.
+  bool set_from_strings(const std::vector<std::string>& values);
+
+  u64 metaref;  // the producer's runtime; a batch binds its own runtime instead
+  u64 val1;
+  u64 val2;
+  u64 val3;
+  u64 val4;
+  u64 val5;
+  std::string str1;
+  std::string str2;
+  std::string desired_output;       // generic_data's line; for a data table the cells joined by "|"
+  std::vector<std::string> fields;  // the cells of a data-table row
+};
+
+// The writer of one run. Write operations refuse on a closed connection, except the
+// add_generic_* operations, which only append to pending.
+class sqlite3_artifact : public sqlite3_adt {
+ public:
+  // Rows more than this many waiting are written at once by the SQLite writer.
+  static constexpr int flush_threshold = 20000;
+
+  sqlite3_artifact();
+  ~sqlite3_artifact() override;
+
+  // Connection fields, ready flags, meta_row, pending and current back to their start. A
+  // connection still open is closed first.
+  void clear();
+
+  // Sets SQLite up after option parsing; tool.sqlite_params points at this object when it is a
+  // sqlite_cmd_params. Without "-sqlite": true, nothing else. With "-csv_to_sqlite", "-bodyfile",
+  // "-csvl2t" or "-csv": the separator becomes "|" and the database is opened for writing
+  // ("Issue with initializing SQLite, aborting\n" and false when it cannot be, or its `ref` and
+  // `metadata` tables can be neither made nor found). Otherwise the database is opened
+  // read-only ("Issue opening db for read, aborting\n" and false on failure). args is not read.
+  bool init_from_cmdline(const std::vector<std::string>& args, const std::string& generic_headers, cmd_params& tool);
+  // Opens path for writing (closing an open connection first), meta_row = row, makes `ref`,
+  // `metadata` and row's table when it can be made (generic_data with generic set; "data" names
+  // a row without a table). False when the database cannot be opened, or the fixed tables or a
+  // generic_data table cannot be made. runtime_unused and options are not read.
+  bool open_for_write(u64* runtime_unused, const std::string& path, sqlite_metadata_row& row,
+                      const std::string& options, bool generic);
+  // Makes `ref` and `metadata` when not made yet, then row's table unless `ref` lists it:
+  // generic_data by its fixed layout, any other from row.col_hdrs ([metaref] integer, then
+  // one varchar column per name). True when the table is there and registered. unused is not
+  // read.
+  bool create_data_table(void* unused, sqlite_metadata_row& row);
+  // Writes rows as one batch into meta_row's table under run (0: a new run record per batch,
+  // stamped with a fresh time). Rows shorter than the table store 0 in the missing columns; a
+  // row longer than the table has its surplus cells joined by "|" into the last column. The
+  // batch, its `ref` row and its record's row_data_end commit together or not at all. False
+  // for a closed connection, no rows, or a batch that could not be written.
+  bool write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows);
+  // write_rows of pending under the connection's runtime; pending is emptied whatever the
+  // result. A batch that fails prints "prob writing rows into <database>\n" on standard error and
+  // adds 1 to failed_batches. False on a closed connection, with nothing waiting, or on failure.
+  bool flush();
+  // flush when at least minimum rows wait; otherwise false and nothing changes.
+  bool flush_if(int minimum);
+  int pending_count() const;
+  // pending emptied and current cleared; nothing is written.
+  void drop_pending();
+  // Appends a data-table row (metaref, cells) to the artifact of params->sqlite_params; false
+  // unless "-sqlite" is on and that artifact is open.
+  static bool add_fields_row(u64 metaref, const std::vector<std::string>& cells, cmd_params* params);
+  // Appends a generic_data row with the stream's text as desired_output; 0.
+  int add_generic_row(std::ostringstream& text, u64 val1, u64 val2, std::string str1, std::string str2, u64 val3,
+                      u64 val4, u64 val5);
+  // add_generic_row with the numbers and texts of a timeline row's header record
+  // (val1 to val5, str1, str2); 0.
+  template <class header_type>
+  int add_generic_hdr_row(std::ostringstream& text, const header_type& header) {
+    return add_generic_row(text, header.val1, header.val2, header.str1, header.str2, header.val3, header.val4,
+                           header.val5);
+  }
+  // Drops the waiting rows and begins a new run of meta_row's table (sqlite3_adt::start_run).
+  bool start_new_run(bool chain);
+
+  // Each sets its field of meta_row when the connection is open and text is not null;
+  // set_col_hdrs also empties the cached column names.
+  void set_col_hdrs(const char* text);
+  void set_file_other(const char* text);
+  void set_file(const char* text);
+  void set_gen_hdrs(const char* text);
+  void set_notes(const char* text);
+  void set_artifact_type(const char* text);
+
+  // The bracketed column names of a data table built from col_hdrs (split at "|"). A list whose
+  // first name holds "[" is kept, each name that is not exactly one bracketed name re-bracketed
+  // without its "]"; otherwise each name is cut to 8 characters (unless keep_long_names), loses
+  // "[", "]" and "#", is trimmed, has blanks made "_", and becomes "[<position>-<name>]" (or
+  // "[<name>]" without number_columns). Names that would repeat one another (or [metaref])
+  // get "_<position>" appended.
+  static std::vector<std::string> build_column_names(const std::string& col_hdrs, u8 number_columns,
+                                                     u8 keep_long_names);
+
+  sqlite_metadata_row meta_row;  // run record of the rows being collected
+  std::vector<sqlite_generic_data_row> pending;
+  sqlite_generic_data_row current;
+  u64 failed_batches;  // batches that could not be written; the run must not end in success
+
+ private:
+  // meta_row.column_names, built from col_hdrs when empty.
+  const std::vector<std::string>& column_names_for(const std::string& col_hdrs);
+  // A runtime for a new batch: now, later than every batch of this object and not yet in
+  // `metadata`.
+  u64 next_batch_runtime();
+  u64 last_batch_runtime_ = 0;
+};
+
+// The SQLite state of a run: one sqlite3_artifact and nothing else. The run context holds one
+// by value and the parameter set points at it (cmd_params::sqlite_params); destroying it closes
+// the database.
+class sqlite_cmd_params : public sqlite3_artifact {
+ public:
+  sqlite_cmd_params();
+  ~sqlite_cmd_params() override;
+
+  // Only when the connection is open: runtime 0, meta_row cleared, pending emptied, current
+  // cleared.
+  void clear();
+};

@@ -1,0 +1,465 @@
+#include "sqlite_store/sqlite_artifact.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "framework/io/qz_portable_dir.h"
+#include "tests/io/temp_folder.h"
+#include "tests/sqlite_store/db_rows.h"
+
+namespace {
+
+using lines = std::vector<std::string>;
+
+// Runs sql through a connection of its own; the library's error text, empty on success.
+std::string exec_outside(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return text;
+}
+
+// The column names of a table, in order.
+lines columns_of(const std::string& path, const std::string& table) {
+  return db_rows(path, "select name from pragma_table_info('" + table + "');");
+}
+
+// A run of "-csv_to_sqlite" (or another kind) into one database, as the front end drives it.
+struct store_run {
+  explicit store_run(const std::string& db_path) {
+    tool.sqlite_on = 1;
+    tool.sqlite_path = db_path;
+    tool.csv_to_sqlite_on = 1;
+  }
+  bool init() { return state.init_from_cmdline({}, "", tool); }
+  // The per-source reset, then a group of columns for the table.
+  void start_source(const std::string& table, const std::string& col_hdrs, const std::string& source) {
+    state.meta_row.clear();
+    state.runtime = 0;
+    state.meta_row.data_tbl_name = table;
+    state.meta_row.col_hdrs = col_hdrs;
+    state.meta_row.file_other = source;
+  }
+  void add(const lines& cells) { ASSERT_TRUE(sqlite3_artifact::add_fields_row(state.meta_row.runtime, cells, &tool)); }
+  // n rows of two cells "<tag><i>" and "v<i>", flushed whenever more than the threshold wait.
+  void add_many(int n, const std::string& tag) {
+    for (int i = 1; i <= n; ++i) {
+      add({tag + std::to_string(i), "v" + std::to_string(i)});
+      if (state.pending_count() > sqlite3_artifact::flush_threshold) {
+        ASSERT_TRUE(state.flush());
+      }
+    }
+  }
+
+  cmd_params tool{0, false};
+  sqlite_cmd_params state;
+};
+
+class sqlite_artifact_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(folder.path().empty());
+    path = folder.file("case.db");
+  }
+  temp_folder folder{"telvar_artifact"};
+  std::string path;
+};
+
+TEST_F(sqlite_artifact_test, set_up_by_output_kind) {
+  struct init_case {
+    const char* name;
+    u8 cmd_params::*kind;
+    lines tables;        // sorted table names after set-up
+    lines ref;           // `ref` rows
+    std::string col_hdrs;  // the run record's columns, by prefix
+  };
+  const init_case cases[] = {
+      {"csv_to_sqlite", &cmd_params::csv_to_sqlite_on, {"metadata", "ref"}, {"metadata,0"}, ""},
+      {"csv", &cmd_params::kind_csv, {"generic_data", "metadata", "ref"}, {"generic_data,0", "metadata,0"}, ""},
+      {"bodyfile", &cmd_params::kind_bodyfile, {"generic_data", "metadata", "ref"},
+       {"generic_data,0", "metadata,0"}, "md5|name|inode"},
+      {"csvl2t", &cmd_params::kind_csvl2t, {"generic_data", "metadata", "ref"},
+       {"generic_data,0", "metadata,0"}, "date/time|timezone|MACB"},
+  };
+  for (const init_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string db = folder.file(std::string(c.name) + ".db");
+    cmd_params tool(0, false);
+    tool.sqlite_on = 1;
+    tool.sqlite_path = db;
+    tool.pair_datetime = 1;
+    tool.*c.kind = 1;
+    sqlite_cmd_params state;
+    ASSERT_TRUE(state.init_from_cmdline({}, "", tool));
+    EXPECT_EQ(tool.sqlite_params, &state);
+    EXPECT_EQ(tool.separator_text, "|");
+    EXPECT_EQ(tool.separator_char, '|');
+    EXPECT_EQ(tool.trim_fields, 1);
+    EXPECT_EQ(tool.spaced_separator, 0);
+    EXPECT_EQ(state.db_open, 1);
+    EXPECT_EQ(state.read_only, 0);
+    EXPECT_EQ(state.meta_row.col_hdrs.substr(0, c.col_hdrs.size()), c.col_hdrs);
+    EXPECT_EQ(db_rows(db, "select name from sqlite_master where type='table' order by name;"), c.tables);
+    EXPECT_EQ(db_rows(db, "select table_name, last_rowid from ref order by table_name;"), c.ref);
+    EXPECT_EQ(db_rows(db, "select count(*) from metadata;"), lines{"0"});
+  }
+  EXPECT_EQ(columns_of(folder.file("csv.db"), "generic_data"),
+            (lines{"metaref", "val1", "val2", "val3", "val4", "val5", "str1", "str2", "desired_output"}));
+}
+
+TEST_F(sqlite_artifact_test, without_sqlite_nothing_is_opened) {
+  cmd_params tool(0, false);
+  sqlite_cmd_params state;
+  EXPECT_TRUE(state.init_from_cmdline({}, "", tool));
+  EXPECT_EQ(tool.sqlite_params, &state);
+  EXPECT_EQ(state.db_open, 0);
+  EXPECT_EQ(tool.separator_text, " | ");
+
+  tool.sqlite_on = 1;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(state.init_from_cmdline({}, "", tool));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(sqlite_artifact_test, reader_opens_an_existing_database_read_only) {
+  {
+    store_run writer(path);
+    ASSERT_TRUE(writer.init());
+  }
+  cmd_params tool(0, false);
+  tool.sqlite_on = 1;
+  tool.sqlite_path = path;
+  sqlite_cmd_params reader;
+  ASSERT_TRUE(reader.init_from_cmdline({}, "", tool));
+  EXPECT_EQ(reader.read_only, 1);
+
+  tool.sqlite_path = folder.file("missing.db");
+  sqlite_cmd_params missing;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(missing.init_from_cmdline({}, "", tool));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Issue opening db for read, aborting\n");
+  EXPECT_FALSE(file_exists(tool.sqlite_path));
+}
+
+// A store that cannot keep its register and run records must refuse to start.
+TEST_F(sqlite_artifact_test, unusable_databases_fail_the_set_up) {
+  folder.put("notes.db", "these are not the droids\n");
+  ASSERT_EQ(exec_outside(folder.file("view.db"), "create view ref as select 1 as table_name;"), "");
+  for (const char* name : {"notes.db", "view.db"}) {
+    SCOPED_TRACE(name);
+    store_run run(folder.file(name));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(run.init());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Issue with initializing SQLite, aborting\n");
+    EXPECT_EQ(run.state.db_open, 0);
+  }
+  EXPECT_EQ(folder.get("notes.db"), "these are not the droids\n");
+}
+
+// Run in a child that drops root, which would ignore the file's mode.
+TEST_F(sqlite_artifact_test, write_protected_database_fails_the_set_up) {
+  {
+    store_run writer(path);
+    ASSERT_TRUE(writer.init());
+  }
+  ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto as_other_user = [this]() -> int {
+    if (geteuid() == 0 && setuid(65534) != 0) return 3;
+    store_run run(path);
+    return run.init() ? 1 : 0;
+  };
+  EXPECT_EXIT(std::exit(as_other_user()), ::testing::ExitedWithCode(0), "Issue with initializing SQLite, aborting");
+}
+
+TEST_F(sqlite_artifact_test, each_batch_gets_its_run_record_and_rowid_range) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("grp", "a|b", "s.csv");
+  run.add_many(5, "r");
+  ASSERT_TRUE(run.state.flush());
+  run.add_many(3, "q");
+  ASSERT_TRUE(run.state.flush());
+
+  const lines records = db_rows(path, "select runtime, row_data_start, row_data_end, data_tbl_name, file_other "
+                                      "from metadata order by rowid;");
+  ASSERT_EQ(records.size(), 2u);
+  const std::string b1 = records[0].substr(0, records[0].find(','));
+  const std::string b2 = records[1].substr(0, records[1].find(','));
+  EXPECT_LT(std::stoull(b1), std::stoull(b2));
+  EXPECT_EQ(records[0], b1 + ",1,5,grp,s.csv");
+  EXPECT_EQ(records[1], b2 + ",6,8,grp,s.csv");
+  EXPECT_EQ(db_rows(path, "select table_name, last_rowid from ref order by table_name;"),
+            (lines{"grp,8", "metadata,2"}));
+  EXPECT_EQ(db_rows(path, "select count(*) from grp where metaref=" + b1 + " and rowid between 1 and 5;"),
+            lines{"5"});
+  EXPECT_EQ(db_rows(path, "select [1-a], [2-b] from grp where rowid in (1, 8);"), (lines{"r1,v1", "q3,v3"}));
+  EXPECT_EQ(run.state.failed_batches, 0u);
+}
+
+TEST_F(sqlite_artifact_test, a_full_batch_is_20001_rows) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("big", "a|b", "s.csv");
+  run.add_many(2 * 20001 + 3, "r");
+  ASSERT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select row_data_start, row_data_end from metadata order by rowid;"),
+            (lines{"1,20001", "20002,40002", "40003,40005"}));
+  EXPECT_EQ(db_rows(path, "select count(distinct metaref), count(*) from big;"), lines{"3,40005"});
+  EXPECT_EQ(db_rows(path, "select last_rowid from ref where table_name='big';"), lines{"40005"});
+}
+
+TEST_F(sqlite_artifact_test, cells_are_kept_whatever_the_row_length) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("cells", "a|b|overflow", "s.csv");
+  run.add({"1"});                                // short: the missing columns store 0
+  run.add({"x", "y", "z", "w", "v"});            // long: the surplus joins the last column
+  run.add({"it's", "say \"hi\"\nthere", "[x]"});  // quotes, line ends and brackets stay as they are
+  sqlite_generic_data_row joined;
+  joined.desired_output = "a | b";  // no cells: the line is cut at "|"
+  run.state.pending.push_back(joined);
+  ASSERT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select [1-a], [2-b], [3-overflow] from cells order by rowid;"),
+            (lines{"1,0,0", "x,y,z|w|v", "it's,say \"hi\"\nthere,[x]", "a,b,0"}));
+}
+
+TEST_F(sqlite_artifact_test, column_names_are_cleaned_and_always_safe) {
+  struct name_case {
+    const char* name;
+    std::string col_hdrs;
+    u8 number_columns;
+    lines expected;
+  };
+  const name_case cases[] = {
+      {"positions and cuts", "Date Time|Size|", 1, {"1-Date_Tim", "2-Size", "3-"}},
+      {"eight stay whole", "abcdefgh|abcdefghi", 1, {"1-abcdefgh", "2-abcdefgh"}},
+      {"cut by characters", "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9fx", 1,
+       {"1-\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f"}},
+      {"marks removed", " a#b | c d |e[f]g", 1, {"1-ab", "2-c_d", "3-efg"}},
+      {"cut before brackets go", "x|[abcdefgh]", 1, {"1-x", "2-abcdefg"}},
+      {"quotes kept", "it's|\"q\"|`b`", 1, {"1-it's", "2-\"q\"", "3-`b`"}},
+      {"bracketed list kept", "[x]|[y]", 1, {"x", "y"}},
+      {"bracket cannot end early", "[a]|x] varchar); drop table ref; --", 1,
+       {"a", "x varchar); drop table ref; --"}},
+      {"open bracket inside", "[a]|[[b]|c", 1, {"a", "[b", "c"}},
+      {"unnumbered repeats", "a|A|a", 0, {"a", "A_2", "a_3"}},
+      {"metaref is taken", "[metaref]|[b]", 1, {"metaref_1", "b"}},
+  };
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  int table_number = 0;
+  for (const name_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string table = "t" + std::to_string(++table_number);
+    run.start_source(table, c.col_hdrs, "s.csv");
+    run.state.meta_row.number_columns = c.number_columns;
+    run.add({"1", "2"});
+    EXPECT_TRUE(run.state.flush());
+    lines expected = {"metaref"};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(columns_of(path, table), expected);
+    EXPECT_EQ(db_rows(path, "select count(*) from " + table + ";"), lines{"1"});
+  }
+  EXPECT_EQ(db_rows(path, "select count(*) from ref;"), lines{std::to_string(table_number + 1)});
+}
+
+TEST_F(sqlite_artifact_test, sources_share_tables_by_name_across_runs) {
+  {
+    store_run run(path);
+    ASSERT_TRUE(run.init());
+    run.start_source("grp-1f", "a|b", "one.csv");
+    run.add_many(3, "one");
+    ASSERT_TRUE(run.state.flush());
+    run.start_source("grp-1f", "a|b", "two.csv");
+    run.add_many(2, "two");
+    ASSERT_TRUE(run.state.flush());
+  }
+  {
+    store_run run(path);  // a later run into the same database
+    ASSERT_TRUE(run.init());
+    run.start_source("grp-1f", "a|b", "three.csv");
+    run.add_many(1, "three");
+    ASSERT_TRUE(run.state.flush());
+    run.start_source("grp-2a", "a|b|c", "three.csv");  // other columns, another table
+    run.add_many(1, "other");
+    ASSERT_TRUE(run.state.flush());
+  }
+  EXPECT_EQ(db_rows(path, "select file_other, row_data_start, row_data_end, data_tbl_name from metadata "
+                          "order by rowid;"),
+            (lines{"one.csv,1,3,grp-1f", "two.csv,4,5,grp-1f", "three.csv,6,6,grp-1f", "three.csv,1,1,grp-2a"}));
+  EXPECT_EQ(db_rows(path, "select table_name, last_rowid from ref order by table_name;"),
+            (lines{"grp-1f,6", "grp-2a,1", "metadata,4"}));
+  EXPECT_EQ(db_rows(path, "select count(distinct metaref) from [grp-1f];"), lines{"3"});
+}
+
+TEST_F(sqlite_artifact_test, waiting_rows_flush_drop_and_threshold) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a|b", "s.csv");
+  EXPECT_FALSE(run.state.flush());
+  run.add_many(99, "r");
+  EXPECT_FALSE(run.state.flush_if(100));
+  EXPECT_EQ(run.state.pending_count(), 99);
+  EXPECT_TRUE(run.state.flush_if(99));
+  EXPECT_EQ(run.state.pending_count(), 0);
+
+  run.add_many(3, "d");
+  run.state.drop_pending();
+  EXPECT_EQ(run.state.pending_count(), 0);
+  EXPECT_FALSE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), lines{"99"});
+  EXPECT_EQ(run.state.failed_batches, 0u);
+
+  run.state.close();
+  EXPECT_FALSE(sqlite3_artifact::add_fields_row(0, {"x"}, &run.tool));
+  run.state.pending.resize(3);
+  run.state.drop_pending();
+  EXPECT_EQ(run.state.pending_count(), 0);
+  std::vector<sqlite_generic_data_row> rows(2);
+  EXPECT_FALSE(run.state.write_rows(0, rows));
+}
+
+TEST_F(sqlite_artifact_test, rows_need_sqlite_on_and_an_open_store) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.tool.sqlite_on = 0;
+  EXPECT_FALSE(sqlite3_artifact::add_fields_row(0, {"x"}, &run.tool));
+  run.tool.sqlite_on = 1;
+  run.tool.sqlite_params = nullptr;
+  EXPECT_FALSE(sqlite3_artifact::add_fields_row(0, {"x"}, &run.tool));
+  EXPECT_FALSE(sqlite3_artifact::add_fields_row(0, {"x"}, nullptr));
+  EXPECT_EQ(run.state.pending_count(), 0);
+}
+
+// A batch the database refuses part-way leaves nothing of itself, says so, and the run goes on.
+TEST_F(sqlite_artifact_test, failed_batch_is_reported_and_rolled_back) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a|b", "s.csv");
+  run.add_many(2, "ok");
+  ASSERT_TRUE(run.state.flush());
+  ASSERT_EQ(exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
+                               "begin select raise(abort, 'refused'); end;"),
+            "");
+  run.add({"fine", "1"});
+  run.add({"boom", "2"});
+  run.add({"after", "3"});
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(run.state.flush());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "prob writing rows into " + path + "\n");
+  EXPECT_EQ(run.state.failed_batches, 1u);
+  EXPECT_EQ(run.state.pending_count(), 0);
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), lines{"2"});
+  EXPECT_EQ(db_rows(path, "select last_rowid from ref where table_name='t';"), lines{"2"});
+
+  run.add_many(2, "later");
+  ASSERT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select row_data_start, row_data_end from metadata where row_data_end > 0 "
+                          "order by rowid;"),
+            (lines{"1,2", "3,4"}));
+  EXPECT_EQ(run.state.failed_batches, 1u);
+
+  run.start_source("nocols", "", "s.csv");  // a data table without columns cannot be made
+  run.add({"x"});
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(run.state.flush());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "prob writing rows into " + path + "\n");
+  EXPECT_EQ(run.state.failed_batches, 2u);
+}
+
+TEST_F(sqlite_artifact_test, every_row_lies_in_the_range_of_its_batch_record) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a", "s.csv");
+  for (int i = 0; i < 30; ++i) {
+    run.add({std::to_string(i)});
+    ASSERT_TRUE(run.state.flush());
+  }
+  EXPECT_EQ(db_rows(path, "select count(distinct runtime), count(*) from metadata;"), lines{"30,30"});
+  EXPECT_EQ(db_rows(path, "select count(*) from t join metadata on metaref = runtime "
+                          "where t.rowid between row_data_start and row_data_end;"),
+            lines{"30"});
+}
+
+struct timeline_header {
+  u64 val1 = 11, val2 = 12, val3 = 13, val4 = 14, val5 = 15;
+  std::string str1 = "MACB", str2 = "ETL";
+};
+
+TEST_F(sqlite_artifact_test, timeline_rows_fill_generic_data_run_by_run) {
+  cmd_params tool(0, false);
+  tool.sqlite_on = 1;
+  tool.sqlite_path = path;
+  tool.kind_csv = 1;
+  sqlite_cmd_params state;
+  ASSERT_TRUE(state.init_from_cmdline({}, "date|null", tool));
+  EXPECT_EQ(state.meta_row.gen_hdrs, "date|null");
+
+  std::ostringstream line("first line");
+  EXPECT_EQ(state.add_generic_row(line, 1, 2, "s1", "s2", 3, 4, 5), 0);
+  EXPECT_EQ(state.add_generic_hdr_row(line, timeline_header{}), 0);
+  ASSERT_TRUE(state.flush());
+
+  // A new run continues the table: its record starts after the rows already there.
+  state.set_col_hdrs("date|MACB");
+  ASSERT_TRUE(state.start_new_run(false));
+  const u64 second_run = state.runtime;
+  for (int i = 0; i < 3; ++i) state.add_generic_row(line, 0, 0, "", "", 0, 0, 0);
+  ASSERT_TRUE(state.flush());
+  state.add_generic_row(line, 0, 0, "", "", 0, 0, 0);
+  ASSERT_TRUE(state.flush());
+
+  EXPECT_EQ(db_rows(path, "select val1, val2, val3, val4, val5, str1, str2, desired_output from generic_data "
+                          "where rowid <= 2;"),
+            (lines{"1,2,3,4,5,s1,s2,first line", "11,12,13,14,15,MACB,ETL,first line"}));
+  EXPECT_EQ(db_rows(path, "select runtime = " + std::to_string(second_run) +
+                              ", row_data_start, row_data_end, col_hdrs from metadata order by rowid;"),
+            (lines{"0,1,2,", "1,3,6,date|MACB"}));
+  EXPECT_EQ(db_rows(path, "select count(*) from generic_data where metaref = " + std::to_string(second_run) + ";"),
+            lines{"4"});
+}
+
+TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a", "s.csv");
+  run.state.runtime = 77;
+  run.add({"x"});
+  run.state.clear();
+  EXPECT_EQ(run.state.runtime, 0u);
+  EXPECT_TRUE(run.state.meta_row.col_hdrs.empty());
+  EXPECT_EQ(run.state.pending_count(), 0);
+  EXPECT_EQ(run.state.db_open, 1);
+
+  run.state.close();
+  run.state.pending.resize(2);
+  run.state.clear();  // a closed store keeps what it holds
+  EXPECT_EQ(run.state.pending_count(), 2);
+}
+
+TEST(sqlite_generic_data_row_test, reads_nine_texts) {
+  sqlite_generic_data_row row;
+  ASSERT_TRUE(row.set_from_strings({"100", "1", "0x10", "3", "4", "5", "a", "b", "line"}));
+  EXPECT_EQ(row.metaref, 100u);
+  EXPECT_EQ(row.val2, 16u);
+  EXPECT_EQ(row.desired_output, "line");
+  EXPECT_FALSE(row.set_from_strings({"1", "2"}));
+  EXPECT_EQ(row.metaref, 0u);
+  EXPECT_TRUE(row.desired_output.empty());
+}
+
+}  // namespace
