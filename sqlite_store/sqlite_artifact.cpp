@@ -249,6 +249,21 @@ u64 sqlite3_artifact::next_batch_runtime() {
 
 bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows) {
   if (!db_open || rows.empty()) return false;
+  // The run record, a table made for the batch, the rows and the register commit as one: a batch
+  // that fails leaves nothing of itself behind, and a batch costs one commit. The single-row
+  // writes inside see the open transaction and join it.
+  sql_write_transaction transaction;
+  if (!transaction.begin(db)) return false;
+  const u8 ref_was_ready = ref_ready;
+  const u8 metadata_was_ready = metadata_ready;
+  if (write_batch(run, rows) && transaction.commit()) return true;
+  transaction.rollback();
+  ref_ready = ref_was_ready;
+  metadata_ready = metadata_was_ready;
+  return false;
+}
+
+bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows) {
   const std::string table = meta_row.data_tbl_name;
   if (!runtime_exists(run)) {
     sqlite_metadata_row record = meta_row;
@@ -293,8 +308,6 @@ bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>&
 
   sql_statement insert;
   if (!insert.prepare(db, sql)) return false;
-  sql_write_transaction transaction;
-  if (!transaction.begin(db)) return false;
   // Both outlive every step that reads them: texts are bound without copying.
   std::vector<std::string> split_cells;
   std::string last_cell;
@@ -336,9 +349,9 @@ bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>&
     }
   }
   insert.finalize();
-  if (!written) return false;  // the transaction rolls back as it goes
+  if (!written) return false;
   const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
-  return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false) && transaction.commit();
+  return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false);
 }
 
 bool sqlite3_artifact::flush() {

@@ -73,8 +73,8 @@ class sqlite3_artifact : public sqlite3_adt {
   // Writes rows as one batch into meta_row's table under run (0: a new run record per batch,
   // stamped with a fresh time). Rows shorter than the table store 0 in the missing columns; a
   // row longer than the table has its surplus cells joined by "|" into the last column. The
-  // batch, its `ref` row and its record's row_data_end commit together or not at all. False
-  // for a closed connection, no rows, or a batch that could not be written.
+  // rows, their run record, a table made for them and their `ref` row commit together or not
+  // at all. False for a closed connection, no rows, or a batch that could not be written.
   bool write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows);
   // write_rows of pending under the connection's runtime; pending is emptied whatever the
   // result. A batch that fails prints "prob writing rows into <database>\n" on standard error and
@@ -125,6 +125,8 @@ class sqlite3_artifact : public sqlite3_adt {
   u64 failed_batches;  // batches that could not be written; the run must not end in success
 
  private:
+  // write_rows inside its transaction.
+  bool write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows);
   // meta_row.column_names, built from col_hdrs when empty.
   const std::vector<std::string>& column_names_for(const std::string& col_hdrs);
   // A runtime for a new batch: now, later than every batch of this object and not yet in
