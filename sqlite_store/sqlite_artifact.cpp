@@ -106,7 +106,10 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 
 sqlite3_artifact::sqlite3_artifact() : failed_batches(0) { clear(); }
 
-sqlite3_artifact::~sqlite3_artifact() = default;
+sqlite3_artifact::~sqlite3_artifact() {
+  // Rows collected but not yet written are stored before the database closes.
+  if (!pending.empty()) flush();
+}
 
 void sqlite3_artifact::clear() {
   reset();
@@ -120,7 +123,10 @@ bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const 
                                          cmd_params& tool) {
   tool.sqlite_params = dynamic_cast<sqlite_cmd_params*>(this);
   if (!tool.sqlite_on) return true;
-  if (tool.sqlite_path.empty()) return false;
+  if (tool.sqlite_path.empty()) {
+    std::fputs("Issue with initializing SQLite, aborting\n", stderr);
+    return false;
+  }
   std::string bar = "|";
   tool.set_csv_separator(bar, false);
   tool.trim_fields = 1;
@@ -186,6 +192,8 @@ std::vector<std::string> sqlite3_artifact::build_column_names(const std::string&
   std::vector<std::string> names;
   split_string(col_hdrs, '|', raw, true, true, false);
   if (raw.empty()) return names;
+  // A zero byte would end the statement text inside the name.
+  for (std::string& name : raw) std::erase(name, '\0');
   names.reserve(raw.size());
   if (raw[0].find('[') != std::string::npos) {
     // A list given bracketed (as built here) is kept; only a name that could end its bracket
@@ -407,6 +415,8 @@ int sqlite3_artifact::add_generic_row(std::ostringstream& text, u64 val1, u64 va
 }
 
 bool sqlite3_artifact::start_new_run(bool chain) {
+  // Rows of the run that ends belong to it: they are written, not dropped.
+  if (!pending.empty()) flush();
   pending.clear();
   current.clear();
   return start_run(&runtime, runtime, meta_row, chain);

@@ -46,6 +46,7 @@ class sqlite3_artifact : public sqlite3_adt {
   static constexpr int flush_threshold = 20000;
 
   sqlite3_artifact();
+  // Writes the rows still waiting (flush), then closes the database.
   ~sqlite3_artifact() override;
 
   // Connection fields, ready flags, meta_row, pending and current back to their start. A
@@ -53,11 +54,12 @@ class sqlite3_artifact : public sqlite3_adt {
   void clear();
 
   // Sets SQLite up after option parsing; tool.sqlite_params points at this object when it is a
-  // sqlite_cmd_params. Without "-sqlite": true, nothing else. With "-csv_to_sqlite", "-bodyfile",
-  // "-csvl2t" or "-csv": the separator becomes "|" and the database is opened for writing
-  // ("Issue with initializing SQLite, aborting\n" and false when it cannot be, or its `ref` and
-  // `metadata` tables can be neither made nor found). Otherwise the database is opened
-  // read-only ("Issue opening db for read, aborting\n" and false on failure). args is not read.
+  // sqlite_cmd_params. Without "-sqlite": true, nothing else. With "-csv_to_sqlite",
+  // "-bodyfile", "-csvl2t" or "-csv": the separator becomes "|" and the database is opened for
+  // writing ("Issue with initializing SQLite, aborting\n" and false when there is no path, the
+  // database cannot be opened, or its `ref` and `metadata` tables can be neither made nor
+  // found). Otherwise the database is opened read-only ("Issue opening db for read,
+  // aborting\n" and false on failure). args is not read.
   bool init_from_cmdline(const std::vector<std::string>& args, const std::string& generic_headers, cmd_params& tool);
   // Opens path for writing (closing an open connection first), meta_row = row, makes `ref`,
   // `metadata` and row's table when it can be made (generic_data with generic set; "data" names
@@ -98,7 +100,8 @@ class sqlite3_artifact : public sqlite3_adt {
     return add_generic_row(text, header.val1, header.val2, header.str1, header.str2, header.val3, header.val4,
                            header.val5);
   }
-  // Drops the waiting rows and begins a new run of meta_row's table (sqlite3_adt::start_run).
+  // Writes the waiting rows under the run that ends (flush), then begins a new run of
+  // meta_row's table (sqlite3_adt::start_run).
   bool start_new_run(bool chain);
 
   // Each sets its field of meta_row when the connection is open and text is not null;
@@ -122,7 +125,7 @@ class sqlite3_artifact : public sqlite3_adt {
   sqlite_metadata_row meta_row;  // run record of the rows being collected
   std::vector<sqlite_generic_data_row> pending;
   sqlite_generic_data_row current;
-  u64 failed_batches;  // batches that could not be written; the run must not end in success
+  u64 failed_batches;  // batches that could not be written since construction; the run must not end in success
 
  private:
   // write_rows inside its transaction.

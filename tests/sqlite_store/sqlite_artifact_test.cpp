@@ -127,10 +127,10 @@ TEST_F(sqlite_artifact_test, without_sqlite_nothing_is_opened) {
   EXPECT_EQ(state.db_open, 0);
   EXPECT_EQ(tool.separator_text, " | ");
 
-  tool.sqlite_on = 1;
+  tool.sqlite_on = 1;  // but no database named
   testing::internal::CaptureStderr();
   EXPECT_FALSE(state.init_from_cmdline({}, "", tool));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Issue with initializing SQLite, aborting\n");
 }
 
 TEST_F(sqlite_artifact_test, reader_opens_an_existing_database_read_only) {
@@ -258,6 +258,7 @@ TEST_F(sqlite_artifact_test, column_names_are_cleaned_and_always_safe) {
       {"open bracket inside", "[a]|[[b]|c", 1, {"a", "[b", "c"}},
       {"unnumbered repeats", "a|A|a", 0, {"a", "A_2", "a_3"}},
       {"metaref is taken", "[metaref]|[b]", 1, {"metaref_1", "b"}},
+      {"zero byte dropped", std::string("a\0b|c", 5), 1, {"1-ab", "2-c"}},
   };
   store_run run(path);
   ASSERT_TRUE(run.init());
@@ -420,16 +421,27 @@ TEST_F(sqlite_artifact_test, timeline_rows_fill_generic_data_run_by_run) {
   for (int i = 0; i < 3; ++i) state.add_generic_row(line, 0, 0, "", "", 0, 0, 0);
   ASSERT_TRUE(state.flush());
   state.add_generic_row(line, 0, 0, "", "", 0, 0, 0);
-  ASSERT_TRUE(state.flush());
+  ASSERT_TRUE(state.start_new_run(false));  // the waiting row still belongs to the second run
 
   EXPECT_EQ(db_rows(path, "select val1, val2, val3, val4, val5, str1, str2, desired_output from generic_data "
                           "where rowid <= 2;"),
             (lines{"1,2,3,4,5,s1,s2,first line", "11,12,13,14,15,MACB,ETL,first line"}));
   EXPECT_EQ(db_rows(path, "select runtime = " + std::to_string(second_run) +
-                              ", row_data_start, row_data_end, col_hdrs from metadata order by rowid;"),
+                              ", row_data_start, row_data_end, col_hdrs from metadata order by rowid limit 2;"),
             (lines{"0,1,2,", "1,3,6,date|MACB"}));
   EXPECT_EQ(db_rows(path, "select count(*) from generic_data where metaref = " + std::to_string(second_run) + ";"),
             lines{"4"});
+}
+
+TEST_F(sqlite_artifact_test, rows_still_waiting_are_written_when_the_store_closes) {
+  {
+    store_run run(path);
+    ASSERT_TRUE(run.init());
+    run.start_source("t", "a|b", "s.csv");
+    run.add_many(4, "r");
+  }
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), lines{"4"});
+  EXPECT_EQ(db_rows(path, "select row_data_start, row_data_end from metadata;"), lines{"1,4"});
 }
 
 TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
