@@ -6,6 +6,7 @@
 #include <set>
 
 #include "framework/cmdline/qz_cmd_params.h"
+#include "framework/cmdline/qz_console.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
@@ -370,7 +371,8 @@ bool sqlite3_artifact::flush() {
   current.clear();
   if (!written) {
     ++failed_batches;
-    std::fprintf(stderr, "prob writing rows into %s\n", db_path.c_str());
+    // Batches fail mid-conversion, while the progress line may be showing.
+    console_printf("prob writing rows into %s\n", db_path.c_str());
   }
   return written;
 }
