@@ -232,9 +232,10 @@ TEST_F(sqlite_artifact_test, cells_are_kept_whatever_the_row_length) {
   sqlite_generic_data_row joined;
   joined.desired_output = "a | b";  // no cells: the line is cut at "|"
   run.state.pending.push_back(joined);
+  run.state.pending.emplace_back();  // neither cells nor a line
   ASSERT_TRUE(run.state.flush());
   EXPECT_EQ(db_rows(path, "select [1-a], [2-b], [3-overflow] from cells order by rowid;"),
-            (lines{"1,0,0", "x,y,z|w|v", "it's,say \"hi\"\nthere,[x]", "a,b,0"}));
+            (lines{"1,0,0", "x,y,z|w|v", "it's,say \"hi\"\nthere,[x]", "a,b,0", "0,0,0"}));
 }
 
 TEST_F(sqlite_artifact_test, column_names_are_cleaned_and_always_safe) {
