@@ -461,6 +461,17 @@ TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
   run.state.pending.resize(2);
   run.state.clear();  // a closed store keeps what it holds
   EXPECT_EQ(run.state.pending_count(), 2);
+  run.state.drop_pending();
+
+  // A full reset of an open store closes its database rather than forgetting the handle, so the
+  // shared entry table is released once no connection is left.
+  ASSERT_TRUE(run.init());
+  run.state.sqlite3_artifact::clear();
+  EXPECT_EQ(run.state.db, nullptr);
+  sqlite_wrapper other;
+  ASSERT_TRUE(other.open_db(nullptr, folder.file("other.db")));
+  other.close();
+  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
 }
 
 TEST(sqlite_generic_data_row_test, reads_nine_texts) {
