@@ -1,0 +1,24 @@
+// The banner of a source CSV: the title, licence, time and command-line lines that open the
+// artifact tools' CSV files, the header row, and the tags each producing tool uses. Only the
+// first 16384 bytes of a source and the first 11 non-empty lines of them are looked at.
+// Both functions fill the per-source fields of the run context and report by their result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/text/qz_types.h"
+
+class quazel_tool_metadata;
+
+// Resets the per-source fields of ctx, reads the banner of the file at path (UTF-8, or
+// UTF-16LE with its mark) and sets csv_source, the mark flags and source_columns. True when a
+// header row was found and a title line, if any, was followed by a complete banner. Prints
+// "prob reading %s, aborting\n" on standard error only when the file cannot be opened.
+bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path);
+
+// Parses the banner of UTF-8 bytes into ctx: tool, version, licence, run time, command line,
+// separator, columns and the producing tool's tags. True when a separator and at least two
+// column names were found and a title line, if any, had its licence, time and command lines.
+// Sets the base's separators from the source unless a new separator was asked for.
+bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes);

@@ -1,0 +1,43 @@
+#include "tool/csv_split_state.h"
+
+#include "framework/time/qz_clock.h"
+
+namespace csv_split {
+
+split_metadata::split_metadata() { clear(); }
+
+split_metadata::~split_metadata() { close_output_files(); }
+
+void split_metadata::clear() {
+  tool_label.clear();
+  artifact_type.clear();
+  licence_text.clear();
+  command_line.clear();
+  run_time.clear();
+  extra_info.clear();
+  hostname.clear();
+  username.clear();
+  csv_source.clear();
+  tool_source.clear();
+  group_file.clear();
+  separator.clear();
+  licence_number = 0;
+  run_stamp = current_time().filetime;
+  column_text.clear();
+  column_list.clear();
+  close_output_files();
+  row.clear();
+  pending.clear();
+}
+
+bool split_metadata::close_output_files() {
+  bool all_closed = true;
+  for (auto& file : files) {
+    if (file && file->is_open() && !file->close()) all_closed = false;
+  }
+  files.clear();
+  file_index.clear();
+  return all_closed;
+}
+
+}  // namespace csv_split

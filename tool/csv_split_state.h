@@ -1,0 +1,55 @@
+// The state of "-split_into_files": the banner values that fill the extra columns, the split
+// files open during the current source with their index by file name, and the rows waiting
+// to be written. The run context owns one; the split writer fills and empties it.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/io/uni_fileio.h"
+#include "framework/text/qz_types.h"
+#include "sqlite_store/sqlite_artifact.h"
+
+namespace csv_split {
+
+class split_metadata {
+ public:
+  // Empty state, stamped with the current time.
+  split_metadata();
+  split_metadata(const split_metadata&) = delete;
+  split_metadata& operator=(const split_metadata&) = delete;
+  // Closes the split files; rows still pending are dropped.
+  ~split_metadata();
+
+  // Empties every text and list, closing the split files (a file map emptied under open files
+  // would let a later batch open the same file twice); licence_number 0, run_stamp = now.
+  void clear();
+  // Closes and releases every split file and empties files and file_index; false when some
+  // file could not be closed cleanly (its last writes may not have reached the disk).
+  bool close_output_files();
+
+  std::string tool_label;     // "<tool> v<version>": the "tool used" value
+  std::string artifact_type;  // the "artifact type" value of the current rows
+  std::string licence_text;
+  std::string command_line;
+  std::string run_time;       // "Runtime: " + the banner's run time
+  std::string extra_info;
+  std::string hostname;
+  std::string username;
+  std::string csv_source;     // the "csv src" value
+  std::string tool_source;
+  std::string group_file;     // base name of the current group's file; empty before its first row
+  std::string separator;
+  u64 licence_number = 0;
+  u64 run_stamp = 0;          // FILETIME of the last clear; metaref of every buffered row
+  std::string column_text;    // the current group's column names joined by "|"
+  std::vector<std::string> column_list;
+  std::vector<std::unique_ptr<uni::fileio>> files;
+  std::map<std::string, u64> file_index;  // group file name -> index in files
+  sqlite_generic_data_row row;
+  std::vector<sqlite_generic_data_row> pending;
+};
+
+}  // namespace csv_split
