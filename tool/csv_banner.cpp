@@ -21,6 +21,7 @@ constexpr std::size_t banner_min_bytes = 16;
 constexpr std::size_t banner_max_lines = 11;
 constexpr char title_mark[] = "(c) Quazel LLC";
 constexpr char rule_mark[] = "-----------";
+constexpr char utf8_mark[] = "\xEF\xBB\xBF";
 constexpr std::size_t command_text_start = 10;  // the command line follows "cmd line: "
 
 bool begins_with(const std::string& text, const char* prefix) {
@@ -43,11 +44,14 @@ void collect_banner_lines(const std::vector<u8>& bytes, std::vector<std::string>
     const void* lf = std::memchr(data + line_start, '\n', size - line_start);
     if (lf == nullptr) break;  // an unfinished line may have been cut by the prefix limit
     const std::size_t line_end = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
-    std::size_t begin = line_start;
+    std::string line(data + line_start, line_end - line_start);
     line_start = line_end + 1;
-    if (line_end - begin >= 3 && std::memcmp(data + begin, "\xEF\xBB\xBF", 3) == 0) begin += 3;
-    std::string line(data + begin, line_end - begin);
-    if (!trim_whitespace(line)) continue;
+    trim_whitespace(line);
+    if (begins_with(line, utf8_mark)) {
+      line.erase(0, 3);
+      trim_whitespace(line);
+    }
+    if (line.empty()) continue;
     if (begins_with(line, rule_mark)) {
       rule_seen = true;
       continue;

@@ -375,6 +375,7 @@ TEST(parse_banner_lines, drops_only_a_whole_utf8_mark_at_a_line_start) {
       // U+F8FF and U+FFFD begin with EF as well; they are part of the name.
       {"private-use character", "\xEF\xA3\xBFname,size\n", "\xEF\xA3\xBFname", false},
       {"replacement character", "\xEF\xBF\xBD,size\n", "\xEF\xBF\xBD", false},
+      {"mark after blanks", " \t\xEF\xBB\xBF name,size\n", "name", false},
       {"mark before a rule", "\xEF\xBB\xBF-----------\nname,size\n", "name", true},
   };
   for (const mark_case& c : cases) {
