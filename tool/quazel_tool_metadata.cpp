@@ -20,33 +20,10 @@ void quazel_tool_metadata::clear() {
   split_state.reset();
   cmd_params::clear();
   sqlite_state.clear();
+  // Every per-source field, then those that live for the whole run.
+  clear_find_signature_vars();
 
-  nested_flag = 0;
-  nested_columns.clear();
-  tags.clear();
-  min_columns = 2;
-  short_tool_name.clear();
-  is_bodyfile = 0;
-  is_csvl2t = 0;
-  first_column_name.clear();
-  banner_found = 0;
-  tool_name.clear();
-  tool_version.clear();
-  licence_word.clear();
-  licence_text.clear();
-  run_time_text.clear();
-  extra_info.clear();
-  command_line.clear();
-  separator.clear();
-  hostname.clear();
-  username.clear();
-  artifact_type.clear();
-  tool_source.clear();
-  columns.clear();
   csv_source.clear();
-  utf16_bom = 0;
-  utf8_bom = 0;
-
   dst.clear();
   sqlite_source.clear();
   to_json = 0;
@@ -70,17 +47,10 @@ void quazel_tool_metadata::clear() {
   ref_records = 0;
   grp_like_formats = 0;
 
-  group_has_rows = 0;
-  head_pending = 1;
-  first_header_pending = 1;
   group_counter = 1;
   out = nullptr;
-  title_fields.clear();
-  pending_columns.clear();
   title_text.str(std::string());
   title_text.clear();
-  extra_columns.clear();
-  group_title.clear();
 }
 
 void quazel_tool_metadata::clear_find_signature_vars() {
