@@ -54,8 +54,8 @@ void quazel_tool_metadata::clear() {
 }
 
 void quazel_tool_metadata::clear_find_signature_vars() {
-  sqlite_state.artifact.meta_row.clear();
-  sqlite_state.artifact.runtime = 0;
+  sqlite_state.meta_row.clear();
+  sqlite_state.runtime = 0;
 
   banner_found = 0;
   is_bodyfile = 0;

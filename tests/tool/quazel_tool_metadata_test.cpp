@@ -107,6 +107,9 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   ctx.utf16_bom = 1;
   ctx.utf8_bom = 1;
   ctx.source_columns.emplace_back("a", 0);
+  ctx.sqlite_state.meta_row.notes = "Runtime: 2020";
+  ctx.sqlite_state.meta_row.runtime = 5;
+  ctx.sqlite_state.runtime = 5;
   // What the run keeps.
   ctx.csv_source = "/cases/a.csv";
   ctx.dst = "/out";
@@ -117,6 +120,7 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   ctx.split_state = std::make_unique<csv_split::split_metadata>();
   csv_split::split_metadata* split_state = ctx.split_state.get();
 
+  const u64 before = current_time().filetime;
   ctx.clear_find_signature_vars();
 
   EXPECT_EQ(ctx.banner_found, 0);
@@ -144,6 +148,10 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   EXPECT_EQ(ctx.utf16_bom, 0);
   EXPECT_EQ(ctx.utf8_bom, 0);
   EXPECT_TRUE(ctx.source_columns.empty());
+  // The run record starts afresh for the source's rows.
+  EXPECT_TRUE(ctx.sqlite_state.meta_row.notes.empty());
+  EXPECT_GE(ctx.sqlite_state.meta_row.runtime, before);
+  EXPECT_EQ(ctx.sqlite_state.runtime, 0u);
 
   EXPECT_EQ(ctx.csv_source, "/cases/a.csv");
   EXPECT_EQ(ctx.dst, "/out");
