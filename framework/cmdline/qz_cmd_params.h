@@ -149,6 +149,10 @@ class cmd_params : public cmd_params_fields {
   // text in place unless quoted_fields is set.
   void set_csv_separator(std::string& text, bool semicolon_for_comma);
 
+  // Takes the generic options out of args (entry 0 the program path) into this set, as
+  // qz_option_parser.h describes; false refuses the run, its message already printed.
+  bool parse_generic_options(std::vector<std::string>& args);
+
   // Closes an open log, then creates (truncating) the file at path and writes the header
   // record with arg_line. False, and the log closed with diags_path empty, when it cannot be
   // opened. diags_level is not touched.
