@@ -196,17 +196,14 @@ bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std
   return replace_pass(text, length, from, to, out, ignore_case, percent_encode);
 }
 
+namespace {
+
 // One pass does the entity table and the CR LF rule together: the entities hold no CR or LF,
 // so this gives what escaping first and then replacing CR LF would. It has no failure path,
-// so hostile text can never come back unescaped.
-std::string html_escape(const std::string& text) {
+// so hostile text can never come back unescaped. pos is the first byte to rewrite.
+void append_escaped_from(std::string& out, const std::string& text, std::size_t pos) {
   const std::size_t length = text.size();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t pos = next_cell_special(bytes, 0, length);
-  if (pos == length) return text;
-
-  std::string out;
-  out.reserve(length + length / 8 + 16);
   std::size_t span_start = 0;
   while (pos < length) {
     out.append(text, span_start, pos - span_start);
@@ -225,7 +222,25 @@ std::string html_escape(const std::string& text) {
     pos = next_cell_special(bytes, span_start, length);
   }
   out.append(text, span_start, length - span_start);
+}
+
+}  // namespace
+
+std::string html_escape(const std::string& text) {
+  const std::size_t length = text.size();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t pos = next_cell_special(bytes, 0, length);
+  if (pos == length) return text;
+
+  std::string out;
+  out.reserve(length + length / 8 + 16);
+  append_escaped_from(out, text, pos);
   return out;
+}
+
+void html_escape_append(std::string& out, const std::string& text) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  append_escaped_from(out, text, next_cell_special(bytes, 0, text.size()));
 }
 
 std::string html_escape_ascii(const char* text) {

@@ -27,6 +27,8 @@ bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std
 // pair becomes "<br />" (a lone CR or LF stays). Every unit of the text is escaped, NULs and
 // all; a text with nothing to escape comes back as it is.
 std::string html_escape(const std::string& text);
+// Appends html_escape(text) to out, without a copy of a text that needs no escaping.
+void html_escape_append(std::string& out, const std::string& text);
 // Pure printable ASCII: < > & escaped as entities, every other unit outside 32-126 except CR
 // and LF percent-encoded; quotes stay. Empty for a null or empty text.
 std::string html_escape_ascii(const char* text);

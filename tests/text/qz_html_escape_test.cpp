@@ -41,7 +41,12 @@ TEST(HtmlEscape, EscapesEveryMarkupCharacterAndJoinsCrLf) {
       {"attribute break-out", "x\" onerror='y", "x&quot; onerror=&#39;y"},
       {"UTF-8 untouched", "caf\xC3\xA9 <", "caf\xC3\xA9 &lt;"},
   };
-  for (const auto& c : cases) EXPECT_EQ(html_escape(c.text), c.expected) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(html_escape(c.text), c.expected) << c.name;
+    std::string appended = "<kept>";
+    html_escape_append(appended, c.text);
+    EXPECT_EQ(appended, "<kept>" + c.expected) << c.name;
+  }
 }
 
 // The single pass must give exactly what the entity table followed by the CR LF rule gives.
