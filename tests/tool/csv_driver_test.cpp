@@ -1,0 +1,501 @@
+#include "tool/csv_driver.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "tests/tool/csv_source_fixture.h"
+
+namespace {
+
+std::string joined(const std::vector<std::string>& parts, const char* between) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) text += (i ? between : "") + parts[i];
+  return text;
+}
+
+// ---- Line classification, through a writer that notes every call.
+
+std::vector<std::string>* journal = nullptr;
+
+int note_head(std::ostringstream&, quazel_tool_metadata& ctx) {
+  if (!ctx.head_pending) return 0;
+  ctx.head_pending = 0;
+  return 1;
+}
+int note_banner_begin(quazel_tool_metadata&) {
+  journal->push_back("begin");
+  return 1;
+}
+int note_banner_line(const std::string& line, const tag_instr&, quazel_tool_metadata&) {
+  journal->push_back("banner:" + line);
+  return 1;
+}
+int note_group(std::ostream&, std::ostringstream&, std::vector<std::string>& columns,
+               quazel_tool_metadata& ctx) {
+  journal->push_back("group:" + joined(columns, "|"));
+  if (ctx.is_bodyfile) ctx.first_column_name.clear();
+  ctx.first_header_pending = 0;
+  return 1;
+}
+int note_short(const std::string& line, quazel_tool_metadata&) {
+  journal->push_back("short:" + line);
+  return 1;
+}
+int note_row(std::ostream&, std::vector<std::string>& cells, quazel_tool_metadata&) {
+  journal->push_back("row:" + joined(cells, "|"));
+  return 1;
+}
+const csv_writer_hooks noting_writer = {note_head,  note_banner_begin, note_banner_line,
+                                        note_group, note_short,        note_row};
+
+struct classify_case {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<std::string> expected;
+  csv_writer_kind kind = csv_writer_kind::html;
+  std::function<void(quazel_tool_metadata&)> setup = nullptr;
+};
+
+// A comma-separated source whose banner named the columns Date, Time, Name.
+void set_classify_source(quazel_tool_metadata& ctx) {
+  set_source(ctx, "unused.csv", ",", {"Date", "Time", "Name"}, nullptr);
+  ctx.tags.emplace_back("-----------", tag_line_unstored, 0);
+  ctx.tags.emplace_back("Artifact:", 0x8, 0);
+  ctx.tags.emplace_back("Note:", 0, 0x4);
+}
+
+// The journal of the lines handed over in chunks of chunk_lines lines.
+std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
+  quazel_tool_metadata ctx;
+  set_classify_source(ctx);
+  if (c.setup) c.setup(ctx);
+  std::ostringstream out;
+  ctx.out = &out;
+  csv_dispatch dispatch(ctx);
+  dispatch.kind = c.kind;
+  dispatch.writer = &noting_writer;
+  std::vector<std::string> noted;
+  journal = &noted;
+  for (size_t at = 0; at < c.lines.size(); at += chunk_lines) {
+    size_t end = std::min(c.lines.size(), at + chunk_lines);
+    std::vector<std::string> chunk(c.lines.begin() + at, c.lines.begin() + end);
+    dispatch_csv_lines(dispatch, chunk, static_cast<u32>(chunk.size()));
+  }
+  journal = nullptr;
+  return noted;
+}
+
+TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
+  const std::string rule(40, '-');
+  const std::string long_separators(30, ',');
+  std::vector<std::string> junk(14, "j,k");
+  std::vector<std::string> junk_then_header = junk;
+  junk_then_header.push_back("Date,Time,Name");
+  junk_then_header.push_back("1,2,3");
+  std::vector<std::string> junk_shorts;
+  for (size_t i = 0; i < junk.size(); ++i) junk_shorts.push_back("short:j,k");
+  std::vector<std::string> cleanup_expected = junk_shorts;
+  cleanup_expected.push_back("group:Date|Time|Name");
+  cleanup_expected.push_back("row:1|2|3");
+
+  const classify_case cases[] = {
+      {"header by name, then rows", {"Date,Time,Name", "1,2,3", "4,5,6"},
+       {"group:Date|Time|Name", "row:1|2|3", "row:4|5|6"}},
+      {"blanks before the name", {"  Date, Time ,Name"}, {"group:Date|Time|Name"}},
+      {"the name after other text is a row", {"Date,Time,Name", "x Date,b,c"},
+       {"group:Date|Time|Name", "row:x Date|b|c"}},
+      {"a trailing separator names no column", {"Date,Time,Name,", "1,2,3,"},
+       {"group:Date|Time|Name", "row:1|2|3|"}},
+      {"banner lines, stored or not", {"Artifact: a", rule},
+       {"begin", "banner:Artifact: a", "begin"}},
+      {"a tag without line flags marks no banner line", {"Date,Time,Name", "Note: x,y,z"},
+       {"group:Date|Time|Name", "row:Note: x|y|z"}},
+      {"header by count right after a banner line",
+       {"Date,Time,Name", "1,2,3", "Artifact: b", "When,Who,What", "4,5,6"},
+       {"group:Date|Time|Name", "row:1|2|3", "begin", "banner:Artifact: b",
+        "group:When|Who|What", "row:4|5|6"}},
+      {"empty and dropped lines keep the banner mark",
+       {"Date,Time,Name", "Artifact: b", "", ",,,,", "When,Who,What"},
+       {"group:Date|Time|Name", "begin", "banner:Artifact: b", "group:When|Who|What"}},
+      {"no header by count after a row", {"Date,Time,Name", "When,Who,What"},
+       {"group:Date|Time|Name", "row:When|Who|What"}},
+      {"short separator lines are dropped, long ones are rows",
+       {"Date,Time,Name", ",,,,,", long_separators},
+       {"group:Date|Time|Name", "row:" + std::string(30, '|')}},
+      {"a row short of cells", {"Date,Time,Name", "1,2"},
+       {"group:Date|Time|Name", "short:1,2"}},
+      {"a quoted field keeps its separator", {"Date,Time,Name", "1,\"a,b\",3"},
+       {"group:Date|Time|Name", "row:1|\"a,b\"|3"}},
+      {"extra values follow the fields", {"Date,Time,Name", "1,2,3"},
+       {"group:Date|Time|Name", "row:1|2|3|x|y"}, csv_writer_kind::html,
+       [](quazel_tool_metadata& ctx) { ctx.extra_columns = {{"b", "y"}, {"a", "x"}}; }},
+      {"a header below min_columns opens no group", {"Date,Time", "1,2,3"}, {"short:1,2,3"},
+       csv_writer_kind::html, [](quazel_tool_metadata& ctx) { ctx.min_columns = 3; }},
+      {"a header of exactly min_columns takes rows", {"Date,Time,Name", "1,2,3"},
+       {"group:Date|Time|Name", "row:1|2|3"}, csv_writer_kind::html,
+       [](quazel_tool_metadata& ctx) { ctx.min_columns = 3; }},
+      {"empty lines go to the cleanup writer", {"Date,Time,Name", "", "1,2,3"},
+       {"group:Date|Time|Name", "short:", "row:1|2|3"}, csv_writer_kind::cleanup},
+      {"one cell short is a row for the SQLite writer", {"Date,Time,Name", "1,2", "1"},
+       {"group:Date|Time|Name", "row:1|2", "short:1"}, csv_writer_kind::sqlite},
+      {"one cell short is a row for the split writer", {"Date,Time,Name", "1,2"},
+       {"group:Date|Time|Name", "row:1|2"}, csv_writer_kind::split},
+      {"without a separator short lines go and rows are short",
+       {"a,b", "Date and Time and Name and so on", "1 and 2 and 3 and still more text"},
+       {"group:Date|Time|Name", "short:1 and 2 and 3 and still more text"}, csv_writer_kind::html,
+       [](quazel_tool_metadata& ctx) { ctx.separator.clear(); }},
+      {"a bodyfile's first line opens its one group",
+       {"x - ver: 1; (c) Quazel LLC and the rest", "0|a|1", "0|b|2"},
+       {"group:md5|name|inode", "row:0|a|1", "row:0|b|2"}, csv_writer_kind::html,
+       [](quazel_tool_metadata& ctx) {
+         ctx.is_bodyfile = 1;
+         ctx.separator = "|";
+         ctx.columns = {"md5", "name", "inode"};
+         ctx.first_column_name = "md5";
+       }},
+      {"no header within the first lines: the rest is passed over", junk_then_header,
+       junk_shorts},
+      {"the cleanup writer goes on looking", junk_then_header, cleanup_expected,
+       csv_writer_kind::cleanup},
+  };
+  for (const classify_case& c : cases) {
+    for (size_t chunk = 1; chunk <= c.lines.size(); ++chunk) {
+      SCOPED_TRACE(std::string(c.name) + ", chunks of " + std::to_string(chunk) + " lines");
+      EXPECT_EQ(classify(c, chunk), c.expected);
+    }
+  }
+}
+
+TEST(CsvDispatch, RefusesWithoutOutputOrLines) {
+  quazel_tool_metadata ctx;
+  set_classify_source(ctx);
+  csv_dispatch dispatch(ctx);
+  std::vector<std::string> lines = {"Date,Time,Name", "1,2,3"};
+  EXPECT_EQ(dispatch_csv_lines(dispatch, lines, 2), 0u) << "no output stream";
+  std::ostringstream out;
+  ctx.out = &out;
+  std::vector<std::string> none;
+  EXPECT_EQ(dispatch_csv_lines(dispatch, none, 0), 0u);
+  out.setstate(std::ios::badbit);
+  EXPECT_EQ(dispatch_csv_lines(dispatch, lines, 2), 0u) << "a stream that failed";
+  EXPECT_EQ(ctx.head_pending, 1) << "nothing was touched";
+  out.clear();
+  EXPECT_EQ(dispatch_csv_lines(dispatch, lines, 2), 2u);
+  uni::fileio reader;
+  EXPECT_EQ(process_csv_lines(reader, 0, lines, 2, 0), 0u) << "no dispatch state";
+}
+
+TEST(CsvDispatch, WriterFollowsTheActionFlagsInOrder) {
+  struct flags_case {
+    const char* name;
+    u8 html, json, sqlite, split, cleanup;
+    csv_writer_kind expected;
+  };
+  const flags_case cases[] = {
+      {"none", 0, 0, 0, 0, 0, csv_writer_kind::none},
+      {"html first", 1, 1, 1, 1, 1, csv_writer_kind::html},
+      {"json before sqlite", 0, 1, 1, 1, 1, csv_writer_kind::json},
+      {"sqlite before split", 0, 0, 1, 1, 1, csv_writer_kind::sqlite},
+      {"split before cleanup", 0, 0, 0, 1, 1, csv_writer_kind::split},
+      {"cleanup last", 0, 0, 0, 0, 1, csv_writer_kind::cleanup},
+  };
+  for (const flags_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    quazel_tool_metadata ctx;
+    ctx.to_html = c.html;
+    ctx.to_json = c.json;
+    ctx.to_sqlite = c.sqlite;
+    ctx.split = c.split;
+    ctx.cleanup = c.cleanup;
+    EXPECT_EQ(select_csv_writer(ctx), c.expected);
+  }
+  EXPECT_NE(csv_writer_hooks_for(csv_writer_kind::html), nullptr);
+  EXPECT_EQ(csv_writer_hooks_for(csv_writer_kind::none), nullptr);
+}
+
+// ---- Shared writer rules.
+
+TEST(CsvWriterRules, BannerValuesTitleAndExtendTheNextGroup) {
+  quazel_tool_metadata ctx;
+  const tag_instr title("Artifact:", 0x8, 0);
+  const tag_instr column("Registry key:", 0x100, 0);
+  const tag_instr other("Hive:", 0x2, 0);
+  EXPECT_EQ(store_banner_value("Artifact:  Run keys \t", title, ctx, 0x8, 0x100), 1);
+  EXPECT_EQ(store_banner_value("Artifact: later", title, ctx, 0x8, 0x100), 1);
+  EXPECT_EQ(store_banner_value("Registry key: Software\\Run", column, ctx, 0x8, 0x100), 1);
+  EXPECT_EQ(store_banner_value("Hive: C:\\x", other, ctx, 0x8, 0x100), 0)
+      << "another writer's bit";
+  EXPECT_EQ(store_banner_value("Artifact:", title, ctx, 0x4, 0x80), 0);
+  EXPECT_EQ(ctx.title_fields, (std::map<std::string, std::string>{{"Artifact:", "Run keys"}}))
+      << "the first value before a header row wins";
+  EXPECT_EQ(ctx.pending_columns,
+            (std::map<std::string, std::string>{{"Registry key", "Software/Run"}}));
+  EXPECT_EQ(banner_value("Artifact:", title), "");
+}
+
+TEST(CsvWriterRules, GroupRuleFindsTagColumnsAndNamesExtraColumns) {
+  quazel_tool_metadata ctx;
+  ctx.columns = {"Event ID", "Channel", "Text"};
+  ctx.tags.emplace_back("ID", 0, 0x4);
+  ctx.tags.emplace_back("Channel", 0, 0x20000);
+  ctx.tags.emplace_back("Text", 0, 0x1);  // another writer's bit
+  ctx.pending_columns = {{"file", "a.evtx"}, {"dir", "/logs"}};
+  apply_group_rule(ctx, 0x4 | 0x20000, false);
+  EXPECT_EQ(ctx.tags[0].column_index, 0) << "the name contains the tag";
+  EXPECT_EQ(ctx.tags[1].column_index, 1);
+  EXPECT_EQ(ctx.tags[2].column_index, -1);
+  EXPECT_EQ(ctx.columns, (std::vector<std::string>{"Event ID", "Channel", "Text", "dir", "file"}));
+  EXPECT_TRUE(ctx.pending_columns.empty());
+
+  // A next group without banner values of its own goes on with the extra values, so its
+  // columns name them too.
+  ctx.columns = {"Time", "Channel"};
+  reset_column_indexes(ctx.tags);
+  apply_group_rule(ctx, 0x4 | 0x20000, true);
+  EXPECT_EQ(ctx.tags[0].column_index, -1) << "the whole name must match";
+  EXPECT_EQ(ctx.tags[1].column_index, 1);
+  EXPECT_EQ(ctx.columns, (std::vector<std::string>{"Time", "Channel", "dir", "file"}));
+  EXPECT_EQ(ctx.extra_columns.size(), 2u);
+
+  ctx.is_bodyfile = 1;
+  ctx.first_column_name = "md5";
+  ctx.columns = {"md5", "name"};
+  apply_group_rule(ctx, 0x4, false);
+  EXPECT_EQ(ctx.first_column_name, "");
+  EXPECT_EQ(ctx.columns, (std::vector<std::string>{"md5", "name"}));
+}
+
+TEST(CsvWriterRules, FirstRowTitleAndUntitledGroups) {
+  quazel_tool_metadata ctx;
+  ctx.tags.emplace_back("Name", 0, 0x4);
+  ctx.tags.emplace_back("Parts", 0, 0x20000);
+  ctx.tags.emplace_back("Far", 0, 0x4);
+  ctx.tags[0].column_index = 1;
+  ctx.tags[1].column_index = 2;
+  ctx.tags[2].column_index = 7;  // beyond the row
+  const std::vector<std::string> cells = {"1", "a<b", "!*<x>"};
+  EXPECT_EQ(first_row_title(ctx, cells, 0x4, 0x20000), "Name->a<b");
+  EXPECT_TRUE(is_nested_column(ctx, 2));
+  EXPECT_FALSE(is_nested_column(ctx, 1));
+  ctx.title_text << "Run & keys";
+  EXPECT_EQ(first_row_title(ctx, cells, 0x4, 0x20000, [](const std::string& s) {
+              return "[" + s + "]";
+            }),
+            "[Run & keys] - [Name]->[a<b]");
+  ctx.group_counter = 7;
+  EXPECT_EQ(untitled_group_name(ctx, "Table-"), "Table-7");
+  EXPECT_EQ(ctx.group_counter, 8u);
+  ctx.title_fields = {{"b:", "two"}, {"a:", "one"}};
+  EXPECT_EQ(title_field_text(ctx), "one - two");
+}
+
+TEST(CsvWriterRules, SurplusFieldsGoIntoOneLastCell) {
+  struct merge_case {
+    const char* name;
+    std::vector<std::string> columns;
+    std::map<std::string, std::string> extras;
+    std::string separator;
+    u8 to_sqlite;
+    std::vector<std::string> row;
+    bool merged;
+    std::vector<std::string> expected;
+  };
+  const merge_case cases[] = {
+      {"surplus before the extra value", {"a", "b", "c", "file"}, {{"file", "x"}}, ",", 0,
+       {"1", "2", "3", "4", "5", "x"}, true, {"1", "2", "3", "x", "4,5"}},
+      {"no surplus", {"a", "b", "c", "file"}, {{"file", "x"}}, ",", 0,
+       {"1", "2", "3", "x"}, false, {"1", "2", "3", "x"}},
+      {"without extras", {"a", "b"}, {}, "|", 0, {"1", "2", "3", "", "4"}, true,
+       {"1", "2", "3||4"}},
+      {"the SQLite overflow column is not counted", {"a", "b", "overflow"}, {}, ",", 1,
+       {"1", "2", "3"}, true, {"1", "2", "3"}},
+      {"SQLite row without surplus", {"a", "b", "overflow"}, {}, ",", 1, {"1", "2"}, false,
+       {"1", "2"}},
+  };
+  for (const merge_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    quazel_tool_metadata ctx;
+    ctx.columns = c.columns;
+    ctx.extra_columns = c.extras;
+    ctx.separator = c.separator;
+    ctx.to_sqlite = c.to_sqlite;
+    std::vector<std::string> row = c.row;
+    EXPECT_EQ(merge_surplus_fields(row, ctx), c.merged);
+    EXPECT_EQ(row, c.expected);
+  }
+}
+
+TEST(CsvWriterRules, NestedCells) {
+  using rows_t = std::vector<std::vector<std::string>>;
+  struct nested_case {
+    const char* name;
+    std::string cell;
+    bool found;
+    std::vector<std::string> header;
+    rows_t rows;
+  };
+  const nested_case cases[] = {
+      {"names and two rows", "!*<[name;size]><a.txt;10><b.txt;20>", true, {"name", "size"},
+       {{"a.txt", "10"}, {"b.txt", "20"}}},
+      {"not a nested cell", "x!*<a;b>", false, {}, {}},
+      {"shorter than the prefix", "!*", false, {}, {}},
+      {"names only", "!*<[a;b]>", false, {"a", "b"}, {}},
+      {"a later header replaces the first", "!*<[a]><1><[b;c]><2;3>", true, {"b", "c"},
+       {{"1"}, {"2", "3"}}},
+      {"empty groups add nothing", "!*<><[]><x>", true, {}, {{"x"}}},
+      {"values trimmed, empty ones kept", "!*< a ;; b >", true, {}, {{"a", "", "b"}}},
+      {"blanks between groups", "!*<a> <b>", true, {}, {{"a"}, {"b"}}},
+      {"a last group without its end keeps its values", "!*<[n;s]><a;1><b;2", true,
+       {"n", "s"}, {{"a", "1"}, {"b", "2"}}},
+      {"names without their closing bracket", "!*<[n;s><a;1>", true, {"n", "s"}, {{"a", "1"}}},
+      {"an open bracket alone", "!*<[>", false, {}, {}},
+      {"text between groups", "!*<a;1>lost<b;2>", false, {}, {}},
+      {"text after the last group", "!*<a;1>tail", false, {}, {}},
+  };
+  for (const nested_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> header = {"stale"};
+    rows_t rows = {{"stale"}};
+    EXPECT_EQ(parse_tagged_groups(header, rows, c.cell, "!*<", ';'), c.found);
+    EXPECT_EQ(header, c.header);
+    EXPECT_EQ(rows, c.rows);
+  }
+}
+
+// ---- The driver.
+
+class CsvConvert : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(folder_.path().empty());
+    path_ = folder_.file("run.csv");
+    folder_.put("run.csv", "Date,Time,Name\n1,2,3\n");
+    set_source(ctx_, path_, ",", {"Date", "Time", "Name"}, nullptr);
+    ctx_.to_html = 1;
+  }
+
+  temp_folder folder_{"csv_driver"};
+  std::string path_;
+  quazel_tool_metadata ctx_;
+};
+
+TEST_F(CsvConvert, RefusesWhatItCannotConvert) {
+  struct refusal_case {
+    const char* name;
+    std::function<void(quazel_tool_metadata&)> setup;
+  };
+  const refusal_case cases[] = {
+      {"no source path", [](quazel_tool_metadata& ctx) { ctx.csv_source.clear(); }},
+      {"no columns from the banner",
+       [](quazel_tool_metadata& ctx) { ctx.source_columns.clear(); }},
+      {"a source that does not open",
+       [](quazel_tool_metadata& ctx) { ctx.csv_source += ".missing"; }},
+      {"more pairs than columns",
+       [](quazel_tool_metadata& ctx) {
+         for (int i = 0; i < 4; ++i) ctx.pair_map[i] = csv_formating();
+       }},
+  };
+  for (const refusal_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    quazel_tool_metadata ctx;
+    set_source(ctx, path_, ",", {"Date", "Time", "Name"}, nullptr);
+    ctx.to_html = 1;
+    c.setup(ctx);
+    conversion result = convert(ctx);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, "") << "nothing written";
+  }
+  // A writer this program does not hold converts nothing rather than an empty document.
+  for (csv_writer_kind kind : {csv_writer_kind::json, csv_writer_kind::sqlite,
+                               csv_writer_kind::split, csv_writer_kind::cleanup}) {
+    if (csv_writer_hooks_for(kind) != nullptr) continue;
+    quazel_tool_metadata ctx;
+    set_source(ctx, path_, ",", {"Date", "Time", "Name"}, nullptr);
+    ctx.to_json = kind == csv_writer_kind::json;
+    ctx.to_sqlite = kind == csv_writer_kind::sqlite;
+    ctx.split = kind == csv_writer_kind::split;
+    ctx.cleanup = kind == csv_writer_kind::cleanup;
+    EXPECT_FALSE(convert(ctx).ok) << "writer " << static_cast<int>(kind);
+  }
+}
+
+TEST_F(CsvConvert, WithoutWriterLinesAreOnlyRead) {
+  ctx_.to_html = 0;
+  conversion result = convert(ctx_);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.text, "");
+  EXPECT_EQ(ctx_.out, nullptr) << "no pointer to the caller's stream is kept";
+}
+
+// A stream buffer that takes `room` bytes and refuses the rest.
+class full_disk : public std::streambuf {
+ public:
+  explicit full_disk(size_t room) : room_(room) {}
+  std::string taken;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    if (taken.size() >= room_) return traits_type::eof();
+    taken += traits_type::to_char_type(c);
+    return c;
+  }
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    std::streamsize fit = std::min<std::streamsize>(count, room_ - taken.size());
+    taken.append(text, fit);
+    return fit;
+  }
+
+ private:
+  size_t room_;
+};
+
+TEST_F(CsvConvert, AFailedWriteFailsTheConversion) {
+  for (size_t room : {size_t(0), size_t(10), size_t(300)}) {
+    SCOPED_TRACE("room for " + std::to_string(room) + " bytes");
+    set_source(ctx_, path_, ",", {"Date", "Time", "Name"}, nullptr);
+    full_disk disk(room);
+    std::ostream out(&disk);
+    EXPECT_FALSE(convert_csv_file(out, ctx_));
+  }
+  set_source(ctx_, path_, ",", {"Date", "Time", "Name"}, nullptr);
+  full_disk roomy(1 << 20);
+  std::ostream out(&roomy);
+  EXPECT_TRUE(convert_csv_file(out, ctx_));
+  EXPECT_NE(roomy.taken.find("<td>3</td>"), std::string::npos);
+}
+
+// A stream buffer that cuts the source file short at its first write, so that the reader
+// meets the end of the file before the end it measured.
+class cutting_output : public std::stringbuf {
+ public:
+  explicit cutting_output(std::string path) : path_(std::move(path)) {}
+
+ protected:
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    if (!cut_) cut_ = truncate(path_.c_str(), 0) == 0;
+    return std::stringbuf::xsputn(text, count);
+  }
+
+ private:
+  std::string path_;
+  bool cut_ = false;
+};
+
+TEST_F(CsvConvert, ASourceThatCannotBeReadToItsEndFailsTheConversion) {
+  std::string source = "Date,Time,Name\n";
+  for (int i = 0; i < 50; ++i) source += "1,2," + std::to_string(i) + "\n";
+  folder_.put("run.csv", source);
+  cutting_output cutter(path_);
+  std::ostream out(&cutter);
+  EXPECT_FALSE(convert_csv_file(out, ctx_, 64));
+  EXPECT_NE(cutter.str().find("</html>"), std::string::npos) << "the document is still closed";
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Sources for the conversion tests: a file in a fresh folder and a run context set up as the
+// banner reader leaves it, so that the driver and the writers are tested on their own.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/text/qz_variant.h"
+#include "tests/io/temp_folder.h"
+#include "tool/csv_driver.h"
+#include "tool/quazel_tool_metadata.h"
+
+// The banner values of the sample sources.
+struct banner_values {
+  std::string tool_name = "dorvel";
+  std::string tool_version = "1.2";
+  std::string licence_word = "to";
+  std::string licence_text = "the lab";
+  std::string run_time = "2015-06-01 10:00:00";
+  std::string extra_info = "local";
+  std::string command_line = "dorvel -hive C:\\cases\\SOFTWARE -csv";
+};
+
+// The per-source part of ctx as the banner reader leaves it for a source whose header row
+// holds columns; with banner, the banner's values too.
+inline void set_source(quazel_tool_metadata& ctx, const std::string& path,
+                       const std::string& separator, const std::vector<std::string>& columns,
+                       const banner_values* banner) {
+  ctx.clear_find_signature_vars();
+  ctx.status_display = 0;
+  ctx.csv_source = path;
+  ctx.separator = separator;
+  ctx.columns = columns;
+  ctx.first_column_name = columns.empty() ? std::string() : columns[0];
+  ctx.source_columns.clear();
+  for (const std::string& name : columns) ctx.source_columns.emplace_back(name, 0);
+  if (banner != nullptr) {
+    ctx.banner_found = 1;
+    ctx.tool_name = banner->tool_name;
+    ctx.short_tool_name = banner->tool_name;
+    ctx.tool_version = banner->tool_version;
+    ctx.licence_word = banner->licence_word;
+    ctx.licence_text = banner->licence_text;
+    ctx.run_time_text = banner->run_time;
+    ctx.extra_info = banner->extra_info;
+    ctx.command_line = banner->command_line;
+  }
+}
+
+// The tags the banner parser gives a "dorvel" source that has a rule line.
+inline void add_dorvel_tags(quazel_tool_metadata& ctx) {
+  ctx.tags.emplace_back("-----------", tag_line_unstored, 0);
+  ctx.tags.emplace_back("Artifact:", 0x902E, 0);
+  ctx.tags.emplace_back("Registry key:", 0x5C0, 0);
+  ctx.tags.emplace_back("Hive Location:", 0x48A, 0);
+}
+
+// The whole output of one conversion, and whether it succeeded.
+struct conversion {
+  bool ok = false;
+  std::string text;
+};
+
+inline conversion convert(quazel_tool_metadata& ctx,
+                          u32 chunk_bytes = uni::fileio::default_chunk_bytes) {
+  std::ostringstream out;
+  conversion result;
+  result.ok = convert_csv_file(out, ctx, chunk_bytes);
+  result.text = out.str();
+  return result;
+}

@@ -1,0 +1,122 @@
+// Conversion of one source CSV: the driver reads the source in chunks of complete lines, the
+// dispatcher sorts every line into banner line, header row, data row or short row and calls
+// the active writer's hooks, and the helpers here hold the rules the writers share (banner
+// values, group columns and titles, surplus fields, nested cells). Everything reports by its
+// result and prints nothing.
+#pragma once
+
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/io/uni_fileio.h"
+#include "framework/text/qz_types.h"
+#include "tool/quazel_tool_metadata.h"
+
+// The six operations a writer offers the dispatcher. Each returns 1 when it did its work and
+// 0 when it did nothing or refused; the dispatcher goes on either way.
+struct csv_writer_hooks {
+  // At the start of every chunk; a writer acts only while head_pending is set, and clears it.
+  int (*write_head)(std::ostringstream& head, quazel_tool_metadata& ctx);
+  // For every banner line, before banner_line.
+  int (*banner_begin)(quazel_tool_metadata& ctx);
+  // For every banner line whose tag has bit 0 of line_flags clear.
+  int (*banner_line)(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx);
+  // For every accepted header row; columns is the context's columns.
+  int (*end_group)(std::ostream& out, std::ostringstream& head, std::vector<std::string>& columns,
+                   quazel_tool_metadata& ctx);
+  // For every line that is neither banner line, header row nor data row.
+  int (*short_row)(const std::string& line, quazel_tool_metadata& ctx);
+  // For every data row; the writer may change the cells.
+  int (*write_row)(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
+};
+
+// The writers, in the order the action flags choose them.
+enum class csv_writer_kind : u8 { none, html, json, sqlite, split, cleanup };
+
+// The first action flag set, in the order to_html, to_json, to_sqlite, split, cleanup; none
+// when no flag is set.
+csv_writer_kind select_csv_writer(const quazel_tool_metadata& ctx);
+// The hooks of a writer; null for none and for a writer this program does not hold.
+const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind);
+
+// The state of one conversion that lives across chunks: the writer, the head buffer a writer
+// keeps its document head in until the first accepted header row, whether the last line taken
+// was a banner line, and the cell vector every data row reuses.
+struct csv_dispatch {
+  explicit csv_dispatch(quazel_tool_metadata& ctx);
+
+  quazel_tool_metadata& ctx;
+  csv_writer_kind kind;
+  const csv_writer_hooks* writer;  // null: lines are classified, nothing is called
+  std::ostringstream head;
+  std::vector<std::string> cells;
+  u64 lines_taken = 0;      // lines of the source seen so far
+  bool after_banner = false;
+  bool header_given_up = false;  // no header row came within the first lines of the source
+};
+
+// Converts ctx.csv_source (its banner already read into ctx) into out through the active
+// writer: the writer's opening text, every line through the dispatcher, its closing text.
+// ctx.out points at out while the conversion runs and is null afterwards. False when the path
+// or the banner's columns are empty, "-pair_fields" names more columns than the source has,
+// the active writer is not held by this program, the source cannot be opened or read to its
+// end, or out is not good after the last write (the final drain of out is the caller's).
+// chunk_bytes sizes the reader's chunks; the output does not depend on it.
+bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
+                      u32 chunk_bytes = uni::fileio::default_chunk_bytes);
+
+// Takes `count` lines of one chunk, in order, for the conversion `dispatch`. Returns count when
+// the chunk was handled; 0 at once, touching nothing, when there is nothing to take, ctx.out is
+// null or not good, or the source's first header row was given up on.
+u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
+// The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
+u64 process_csv_lines(uni::fileio& file, u64 context, std::vector<std::string>& lines, u32 count,
+                      u64 offset);
+
+// Sets column_index of every tag to -1.
+void reset_column_indexes(std::vector<tag_instr>& tags);
+
+// The value of a banner line: the text after the tag, trimmed, every "\\" made "/".
+std::string banner_value(const std::string& line, const tag_instr& tag);
+// The banner-line rule for a writer's title bit and extra-column bit: with title_bit in the
+// tag's line_flags (tag, value) joins title_fields, with column_bit (tag without ":", value)
+// joins pending_columns; a key already stored keeps its value. 1 when the tag has either bit.
+int store_banner_value(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx,
+                       u32 title_bit, u32 column_bit);
+
+// The group rule at an accepted header row. A bodyfile source only loses first_column_name.
+// Otherwise every tag with one of column_bits gets the index of the first column whose name
+// contains its tag (equals it with match_whole), and the pending banner columns become the
+// group's extra columns (the previous group's when none are pending); their names are
+// appended to columns.
+void apply_group_rule(quazel_tool_metadata& ctx, u32 column_bits, bool match_whole);
+
+// The values of title_fields in key order, joined with " - ".
+std::string title_field_text(const quazel_tool_metadata& ctx);
+// A new group's title from its first row: the text of title_text, then for every tag with
+// title_bit and a column inside cells " - " (none at the start), the tag, "->" and the cell;
+// every tag with nested_bit marks its column as holding nested cells. With escape, every
+// part taken from the source (title text, tag, cell) passes through it.
+std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
+                            u32 title_bit, u32 nested_bit,
+                            std::string (*escape)(const std::string&) = nullptr);
+// prefix and the group counter in decimal; the counter moves on.
+std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix);
+// True when column of this row is marked as holding nested cells.
+bool is_nested_column(const quazel_tool_metadata& ctx, size_t column);
+
+// A row with more cells than the group has columns (one fewer counted under "-csv_to_sqlite"):
+// the regular cells, the extra-column values, then one cell holding the surplus cells joined
+// with the separator text. True when it changed the row.
+bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx);
+
+// Reads a nested cell: prefix, then groups in "<" ">"; a group "<[...]>" gives the sub-column
+// names (a later one replaces an earlier one), every other group one sub-row. Values are cut at
+// separator and trimmed, empty ones kept; an empty group adds nothing; a last group without its
+// ">" runs to the end of the cell. header and rows are emptied first. True when a row was found;
+// false, both empty, when anything but blanks stands between or after the groups.
+bool parse_tagged_groups(std::vector<std::string>& header,
+                         std::vector<std::vector<std::string>>& rows, const std::string& cell,
+                         const std::string& prefix, char separator);

@@ -1,0 +1,197 @@
+#include "tool/html_writer.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "framework/text/qz_html_escape.h"
+#include "framework/text/qz_replace.h"
+
+namespace {
+
+constexpr u32 title_field_bit = tag_line_bit(tag_line_title, tag_writer_html);
+constexpr u32 extra_column_bit = tag_line_bit(tag_line_extra_column, tag_writer_html);
+constexpr u32 title_column_bit = tag_column_bit(tag_column_title, tag_writer_html);
+constexpr u32 nested_column_bit = tag_column_bit(tag_column_nested, tag_writer_html);
+constexpr u32 html_column_bits =
+    title_column_bit | tag_column_bit(tag_column_artifact_type, tag_writer_html) |
+    tag_column_bit(tag_column_source, tag_writer_html) | nested_column_bit;
+
+constexpr std::string_view table_open = "<table border=\"1\" cellpadding = \"5\">\n";
+constexpr std::string_view blanks = "            ";
+
+// The document is built in text and handed to the stream in one write per row, so that no
+// per-cell work goes through the stream's formatting.
+void put(std::string& text, int indent, std::string_view part) {
+  text.append(blanks.data(), static_cast<size_t>(indent));
+  text.append(part);
+}
+
+void put_escaped(std::string& text, const std::string& value) { html_escape_append(text, value); }
+
+// indent, open, the escaped value, close and a line end.
+void put_element(std::string& text, int indent, std::string_view open, const std::string& value,
+                 std::string_view close) {
+  put(text, indent, open);
+  put_escaped(text, value);
+  text.append(close);
+  text += '\n';
+}
+
+// A header row of names: the row opens at indent and each name sits 3 further in.
+void put_header_cells(std::string& text, int indent, const std::vector<std::string>& names) {
+  put(text, indent, "<tr bgcolor=\"yellow\">\n");
+  for (const std::string& name : names) {
+    put_element(text, indent + 3, "<th align=\"center\">", name, "</th>");
+  }
+  put(text, indent, "</tr>\n");
+}
+
+// The table a nested cell stands for, its last line "</table>".
+void put_nested_table(std::string& text, const std::vector<std::string>& header,
+                      const std::vector<std::vector<std::string>>& rows) {
+  text.append(table_open);
+  put_header_cells(text, 6, header);
+  for (const std::vector<std::string>& row : rows) {
+    put(text, 6, "<tr>\n");
+    for (const std::string& value : row) put_element(text, 9, "<td>", value, "</td>");
+    put(text, 6, "</tr>\n");
+  }
+  text.append("</table>\n");
+}
+
+void write_text(std::ostream& out, const std::string& text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Reused by every row, so that a row costs no allocation once the text has grown.
+std::string& row_text() {
+  static thread_local std::string text;
+  text.clear();
+  return text;
+}
+
+}  // namespace
+
+const csv_writer_hooks html_writer_hooks = {
+    html_write_head, html_banner_begin, html_parse_banner_line,
+    html_end_table,  html_short_row,    html_write_row,
+};
+
+int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
+  if (!ctx.head_pending) return 0;
+  std::string text;
+  text.append("<html>\n<head>\n");
+  put(text, 3, "<title>telvar conversion of ");
+  put_escaped(text, ctx.csv_source);
+  text.append(" to html</title>\n");
+  put(text, 3, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n");
+  text.append("</head>\n<body>\n");
+  ctx.head_pending = 0;
+  if (ctx.banner_found) {
+    // The source's header rows name the columns again.
+    if (!ctx.is_bodyfile) ctx.columns.clear();
+    text.append("<h2>Run stats</h2>\n<pre>\n");
+    put(text, 3, "Tool:    ");
+    put_escaped(text, ctx.tool_name);
+    text.append(" - ver: ");
+    put_escaped(text, ctx.tool_version);
+    text += '\n';
+    put(text, 3, "License: ");
+    put_escaped(text, ctx.licence_word);
+    text.append(" - ");
+    put_escaped(text, ctx.licence_text);
+    text += '\n';
+    put_element(text, 3, "Runtime: ", ctx.run_time_text, "");
+    if (!ctx.extra_info.empty()) put_element(text, 3, "Extra Info: ", ctx.extra_info, "");
+    put_element(text, 3, "User input: ", ctx.command_line, "");
+    text.append("</pre>\n\n");
+  }
+  write_text(head, text);
+  return 1;
+}
+
+int html_banner_begin(quazel_tool_metadata&) { return 1; }
+
+int html_parse_banner_line(const std::string& line, const tag_instr& tag,
+                           quazel_tool_metadata& ctx) {
+  return store_banner_value(line, tag, ctx, title_field_bit, extra_column_bit);
+}
+
+int html_end_table(std::ostream& out, std::ostringstream& head, std::vector<std::string>&,
+                   quazel_tool_metadata& ctx) {
+  apply_group_rule(ctx, html_column_bits, false);
+  ctx.title_text.str("");
+  ctx.title_text << (ctx.title_fields.empty() ? ctx.short_tool_name : title_field_text(ctx));
+  if (ctx.first_header_pending) {
+    write_text(out, head.str());
+    head.str("");
+    ctx.first_header_pending = 0;
+  } else {
+    out.write("</table>\n", 9);
+  }
+  ctx.group_title.clear();
+  ctx.title_fields.clear();
+  return 1;
+}
+
+int html_short_row(const std::string&, quazel_tool_metadata&) { return 1; }
+
+int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+  const size_t count = cells.size();
+  const size_t columns = ctx.columns.size();
+  // Before the first header row the document head is not out yet: no table can start.
+  if (count < columns || ctx.first_header_pending) return 0;
+  std::string& text = row_text();
+
+  if (ctx.group_title.empty()) {
+    // The heading comes back escaped part by part: its own "->" stays as it is.
+    std::string heading =
+        first_row_title(ctx, cells, title_column_bit, nested_column_bit, html_escape);
+    if (heading.empty()) heading = untitled_group_name(ctx, "Table-");
+    ctx.group_title = heading;
+    put(text, 0, "<h3>");
+    text.append(heading);
+    text.append("</h3>\n");
+    if (columns > 0) {
+      text.append(table_open);
+      put_header_cells(text, 3, ctx.columns);
+    }
+  }
+  ctx.group_has_rows = 1;
+
+  // Surplus fields stand between the source's regular fields and the extra values the
+  // dispatcher appended; the extra values belong under their own column names.
+  const size_t extras = ctx.extra_columns.size();
+  if (count > columns && extras > 0 && columns >= extras) {
+    std::rotate(cells.begin() + static_cast<std::ptrdiff_t>(columns - extras),
+                cells.end() - static_cast<std::ptrdiff_t>(extras), cells.end());
+  }
+
+  text.append("   <tr>\n");
+  std::vector<std::string> nested_header;
+  std::vector<std::vector<std::string>> nested_rows;
+  for (size_t i = 0; i < count; ++i) {
+    std::string& cell = cells[i];
+    if (cell.find('\\') != std::string::npos) replace_char(cell, '\\', '/', false);
+    text.append("      <td>");
+    if (is_nested_column(ctx, i) &&
+        parse_tagged_groups(nested_header, nested_rows, cell, "!*<", ';')) {
+      put_nested_table(text, nested_header, nested_rows);
+    } else {
+      put_escaped(text, cell);
+    }
+    text.append("</td>\n");
+  }
+  text.append("   </tr>\n");
+  write_text(out, text);
+  return 1;
+}
+
+std::ostream& write_indent(std::ostream& out, int count) {
+  while (count > 0) {
+    int part = std::min<int>(count, static_cast<int>(blanks.size()));
+    out.write(blanks.data(), part);
+    count -= part;
+  }
+  return out;
+}
