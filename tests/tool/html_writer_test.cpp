@@ -118,15 +118,22 @@ class HtmlWriter : public testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
 
-  // ctx set up for the two-group source, written as `content` into `name`.
-  std::string put_two_groups(const std::string& name, const std::string& content) {
+  // content written into the file name, and ctx_ set up to convert it to HTML; the path.
+  std::string html_source(const std::string& name, const std::string& content,
+                          const std::string& separator, const std::vector<std::string>& columns,
+                          const banner_values* banner) {
     folder_.put(name, content);
-    set_source(ctx_, folder_.file(name), ",", {"Date", "Time", "Name", "Segments"}, &banner_);
+    set_source(ctx_, folder_.file(name), separator, columns, banner);
+    ctx_.to_html = 1;
+    return folder_.file(name);
+  }
+  // The two-group source, written as content into name.
+  std::string put_two_groups(const std::string& name, const std::string& content) {
+    std::string path = html_source(name, content, ",", {"Date", "Time", "Name", "Segments"}, &banner_);
     add_dorvel_tags(ctx_);
     ctx_.tags.emplace_back("Name", 0, 0x4);
     ctx_.tags.emplace_back("Segments", 0, 0x20000);
-    ctx_.to_html = 1;
-    return folder_.file(name);
+    return path;
   }
 
   temp_folder folder_{"html_writer"};
@@ -176,13 +183,13 @@ bool only_own_markup(const std::string& document) {
 
 TEST_F(HtmlWriter, SourceTextIsEscapedEverywhere) {
   const std::string name = "a<b>&'q\".csv";
-  folder_.put(name,
-              "x - ver: 1; (c) Quazel LLC\n"
-              "<Key>: <b>bold</b>\n"
-              "Artifact: <i>Run</i> & \"keys\"\n"
-              "Date,<Name>,Value & more\n"
-              "1,<script>alert('x')</script>,\"quoted\"\n"
-              "2,a&b,!*<[n&m;s'z]><a\"b;1&2>\r\n");
+  const std::string source =
+      "x - ver: 1; (c) Quazel LLC\n"
+      "<Key>: <b>bold</b>\n"
+      "Artifact: <i>Run</i> & \"keys\"\n"
+      "Date,<Name>,Value & more\n"
+      "1,<script>alert('x')</script>,\"quoted\"\n"
+      "2,a&b,!*<[n&m;s'z]><a\"b;1&2>\r\n";
   banner_values hostile;
   hostile.tool_name = "<script>t</script>";
   hostile.tool_version = "1<2";
@@ -191,11 +198,10 @@ TEST_F(HtmlWriter, SourceTextIsEscapedEverywhere) {
   hostile.run_time = "<t>";
   hostile.extra_info = "it's";
   hostile.command_line = "-x <y>";
-  set_source(ctx_, folder_.file(name), ",", {"Date", "<Name>", "Value & more"}, &hostile);
+  html_source(name, source, ",", {"Date", "<Name>", "Value & more"}, &hostile);
   ctx_.tags.emplace_back("Artifact:", 0x8, 0);
   ctx_.tags.emplace_back("<Key>:", 0x100, 0);
   ctx_.tags.emplace_back("<Name>", 0, 0x4);
-  ctx_.to_html = 1;
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
   EXPECT_TRUE(only_own_markup(result.text));
@@ -225,10 +231,9 @@ TEST_F(HtmlWriter, SourceTextIsEscapedEverywhere) {
 }
 
 TEST_F(HtmlWriter, NestedCellsOfANestedColumnAreEscaped) {
-  folder_.put("nested.csv", "Name,Parts\nx,!*<[n&m;s'z]><a\"b;1&2>\n");
-  set_source(ctx_, folder_.file("nested.csv"), ",", {"Name", "Parts"}, nullptr);
+  html_source("nested.csv", "Name,Parts\nx,!*<[n&m;s'z]><a\"b;1&2>\n", ",", {"Name", "Parts"},
+              nullptr);
   ctx_.tags.emplace_back("Parts", 0, 0x20000);
-  ctx_.to_html = 1;
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
   EXPECT_TRUE(only_own_markup(result.text));
@@ -248,10 +253,8 @@ TEST_F(HtmlWriter, NestedCellsOfANestedColumnAreEscaped) {
 }
 
 TEST_F(HtmlWriter, SourceWithoutBanner) {
-  folder_.put("plain.csv", "a,b,c\n1,2,3\n4,5\n6,7,8,9\n");
-  const std::string path = folder_.file("plain.csv");
-  set_source(ctx_, path, ",", {"a", "b", "c"}, nullptr);
-  ctx_.to_html = 1;
+  const std::string path =
+      html_source("plain.csv", "a,b,c\n1,2,3\n4,5\n6,7,8,9\n", ",", {"a", "b", "c"}, nullptr);
   ctx_.group_counter = 5;
   conversion result = convert(ctx_);
   EXPECT_TRUE(result.ok);
@@ -278,12 +281,9 @@ TEST_F(HtmlWriter, SourceWithoutBanner) {
 }
 
 TEST_F(HtmlWriter, UntitledGroupsAreNumberedAcrossSources) {
-  folder_.put("one.csv", "a,b\n1,2\na,b\n3,4\n");
-  folder_.put("two.csv", "a,b\n5,6\n");
   std::vector<std::string> headings;
-  for (const char* name : {"one.csv", "two.csv"}) {
-    set_source(ctx_, folder_.file(name), ",", {"a", "b"}, nullptr);
-    ctx_.to_html = 1;
+  for (const char* content : {"a,b\n1,2\na,b\n3,4\n", "a,b\n5,6\n"}) {
+    html_source("run.csv", content, ",", {"a", "b"}, nullptr);
     conversion result = convert(ctx_);
     ASSERT_TRUE(result.ok);
     for (size_t at = result.text.find("<h3>"); at != std::string::npos;
@@ -296,28 +296,19 @@ TEST_F(HtmlWriter, UntitledGroupsAreNumberedAcrossSources) {
 }
 
 TEST_F(HtmlWriter, GroupTitlesDoNotCarryIntoTheNextSource) {
-  folder_.put("titled.csv", "Artifact: first\nDate,Time\n1,2\nArtifact: unused\n");
-  folder_.put("plain.csv", "Date,Time\n3,4\n");
-  set_source(ctx_, folder_.file("titled.csv"), ",", {"Date", "Time"}, &banner_);
+  html_source("titled.csv", "Artifact: first\nDate,Time\n1,2\nArtifact: unused\n", ",",
+              {"Date", "Time"}, &banner_);
   add_dorvel_tags(ctx_);
-  ctx_.to_html = 1;
   ASSERT_NE(convert(ctx_).text.find("<h3>first</h3>"), std::string::npos);
-  set_source(ctx_, folder_.file("plain.csv"), ",", {"Date", "Time"}, nullptr);
-  ctx_.to_html = 1;
+  html_source("plain.csv", "Date,Time\n3,4\n", ",", {"Date", "Time"}, nullptr);
   conversion result = convert(ctx_);
   EXPECT_NE(result.text.find("<h3>Table-1</h3>"), std::string::npos) << result.text;
 }
 
 TEST_F(HtmlWriter, RowsShortOfColumnsAndRowsWithSurplusFields) {
-  folder_.put("extra.csv",
-              "Artifact: keys\n"
-              "Registry key: K\n"
-              "Date,Time,Name\n"
-              "1,2\n"
-              "1,2,3,4,5\n");
-  set_source(ctx_, folder_.file("extra.csv"), ",", {"Date", "Time", "Name"}, &banner_);
+  html_source("extra.csv", "Artifact: keys\nRegistry key: K\nDate,Time,Name\n1,2\n1,2,3,4,5\n",
+              ",", {"Date", "Time", "Name"}, &banner_);
   add_dorvel_tags(ctx_);
-  ctx_.to_html = 1;
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
   // The short row is left out; the extra value stays under its own name and the surplus
@@ -340,23 +331,18 @@ TEST_F(HtmlWriter, RowsShortOfColumnsAndRowsWithSurplusFields) {
 }
 
 TEST_F(HtmlWriter, NoHeaderRowLeavesOnlyTheClosingLines) {
-  folder_.put("noheader.csv", "x - ver: 1; (c) Quazel LLC\nsomething,else\n");
-  set_source(ctx_, folder_.file("noheader.csv"), ",", {"Date", "Time"}, &banner_);
-  ctx_.to_html = 1;
+  html_source("noheader.csv", "x - ver: 1; (c) Quazel LLC\nsomething,else\n", ",",
+              {"Date", "Time"}, &banner_);
   conversion result = convert(ctx_);
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.text, document_end);
 }
 
 TEST_F(HtmlWriter, BodyfileKeepsItsColumns) {
-  folder_.put("body.txt",
-              "x - ver: 1; (c) Quazel LLC and more words\n"
-              "md5|name|inode\n"
-              "0|C:\\a|12\n");
-  set_source(ctx_, folder_.file("body.txt"), "|", {"md5", "name", "inode"}, &banner_);
+  html_source("body.txt", "x - ver: 1; (c) Quazel LLC and more words\nmd5|name|inode\n0|C:\\a|12\n",
+              "|", {"md5", "name", "inode"}, &banner_);
   ctx_.is_bodyfile = 1;
   ctx_.tags.emplace_back("md5|name", tag_line_unstored, 0);
-  ctx_.to_html = 1;
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
   EXPECT_NE(result.text.find("<h3>dorvel</h3>\n"
