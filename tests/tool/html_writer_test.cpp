@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/tool/csv_source_fixture.h"
+#include "tool/csv_banner.h"
 
 namespace {
 
@@ -161,6 +162,65 @@ TEST_F(HtmlWriter, TwoGroupsWithTitlesExtraColumnsAndNestedCells) {
       EXPECT_TRUE(result.ok);
       EXPECT_EQ(result.text, document_head(path) + expected_body + document_end);
     }
+  }
+}
+
+TEST_F(HtmlWriter, BannerReadFromTheSourceInEveryEncoding) {
+  const std::string text =
+      "dorvel - 64 ver: 1.2; (c) Quazel LLC\r\n"
+      "Licensed to the lab\r\n"
+      "Run time: 2015-06-01 10:00:00; local\r\n"
+      "Cmd line: \"dorvel -hive C:\\cases\\SOFTWARE -csv\"\r\n"
+      "-----------------------------------------\r\n"
+      "Artifact: Run keys\r\n"
+      "Registry key: Software\\Run\r\n"
+      "Date,Time,Name\r\n"
+      "2015-01-01,10:00:00,alpha\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) utf16 += std::string(1, c) + '\0';
+  const std::string expected_body =
+      "<h2>Run stats</h2>\n"
+      "<pre>\n"
+      "   Tool:    dorvel - ver: 1.2\n"
+      "   License: to - the lab\n"
+      "   Runtime: 2015-06-01 10:00:00\n"
+      "   Extra Info: local\n"
+      "   User input: &quot;dorvel -hive C:\\cases\\SOFTWARE -csv\n"
+      "</pre>\n"
+      "\n"
+      "<h3>Run keys</h3>\n"
+      "<table border=\"1\" cellpadding = \"5\">\n"
+      "   <tr bgcolor=\"yellow\">\n"
+      "      <th align=\"center\">Date</th>\n"
+      "      <th align=\"center\">Time</th>\n"
+      "      <th align=\"center\">Name</th>\n"
+      "      <th align=\"center\">Registry key</th>\n"
+      "   </tr>\n"
+      "   <tr>\n"
+      "      <td>2015-01-01</td>\n"
+      "      <td>10:00:00</td>\n"
+      "      <td>alpha</td>\n"
+      "      <td>Software/Run</td>\n"
+      "   </tr>\n";
+  struct encoding_case {
+    const char* name;
+    std::string bytes;
+  };
+  const encoding_case encodings[] = {
+      {"UTF-8", text},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + text},
+      {"UTF-16LE with its mark", utf16},
+  };
+  for (const encoding_case& encoding : encodings) {
+    SCOPED_TRACE(encoding.name);
+    folder_.put("banner.csv", encoding.bytes);
+    const std::string path = folder_.file("banner.csv");
+    ASSERT_TRUE(read_csv_banner(ctx_, path));
+    ctx_.status_display = 0;
+    ctx_.to_html = 1;
+    conversion result = convert(ctx_, 16);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.text, document_head(path) + expected_body + document_end);
   }
 }
 
