@@ -80,7 +80,12 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     return;
   }
   std::vector<std::string>& cells = dispatch.cells;
-  split_quoted(line, separator, cells, split_trim, true);
+  // Only a quote can join fields; most rows hold none and take the plain cutter.
+  if (line.find('"') == std::string::npos) {
+    split_string(line, separator, cells, split_trim, true, false);
+  } else {
+    split_quoted(line, separator, cells, split_trim, true);
+  }
   for (const auto& [name, value] : ctx.extra_columns) cells.push_back(value);
   if (cells.size() < ctx.columns.size()) {
     // The SQLite and split writers add the empty overflow cell a row without surplus lacks.
