@@ -1,4 +1,4 @@
-# telvar: `make demo` converts the bundled samples, `make check` runs every test
+# telvar: `make demo` converts the bundled samples into out/, `make check` runs every test
 # (plain build, then AddressSanitizer + UndefinedBehaviorSanitizer).
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -27,6 +27,9 @@ test-asan: build-asan
 	  ctest --output-on-failure -j $(JOBS)
 
 check: test test-asan
+
+demo: build
+	@sh scripts/demo.sh build/telvar
 
 clean:
 	rm -rf build build-asan out

@@ -1,0 +1,131 @@
+// "-pipe" and "-enumdir": one document per source name in the "-dst" folder; a name that
+// fails is reported and the others go on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/telvar_process.h"
+
+namespace {
+
+using e2e::run_telvar;
+
+class file_loop : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
+  void put_fixture(const std::string& fixture, const std::string& name) {
+    std::filesystem::create_directories(std::filesystem::path(dir_.file(name)).parent_path());
+    e2e::write_file(dir_.file(name), e2e::fixture(fixture));
+  }
+  e2e::run_result run(const std::vector<std::string>& args, const std::string& names = "", bool with_stdin = false) {
+    e2e::run_options options;
+    options.cwd = dir_.path();
+    options.stdin_text = names;
+    options.stdin_given = with_stdin;
+    return run_telvar(args, options);
+  }
+  std::string get(const std::string& name) { return e2e::read_file(dir_.file(name)); }
+  bool exists(const std::string& name) { return std::filesystem::exists(dir_.file(name)); }
+
+  temp_folder dir_{"telvar_loop"};
+};
+
+TEST_F(file_loop, PipedNamesAreConvertedOneByOne) {
+  put_fixture("registry_groups.csv", "registry_groups.csv");
+  put_fixture("no_banner.csv", "in/no_banner.csv");
+  put_fixture("no_banner.csv", "no_banner.csv");
+  // An empty line is passed over; a missing file is reported; a second source of the same
+  // base name gets a numbered document rather than replacing the first; untitled groups are
+  // numbered on across the sources.
+  const e2e::run_result run = this->run({"-pipe", "-dst", "out", "-csv_to_html", "-quiet"},
+                                        "registry_groups.csv\n\nmissing.csv\r\nin/no_banner.csv\nno_banner.csv\n",
+                                        true);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "analyzing registry_groups.csv\n"
+            "prob reading missing.csv, aborting\n"
+            "prob analyzing missing.csv\n"
+            "analyzing in/no_banner.csv\n"
+            "analyzing no_banner.csv\n");
+  EXPECT_EQ(get("out/registry_groups.html"), e2e::fixture("expected/registry_groups.html"));
+  EXPECT_FALSE(exists("out/missing.html"));
+  e2e::expect_matches_file(get("out/no_banner.html"), "loop_in_no_banner.html");
+  e2e::expect_matches_file(get("out/no_banner-2.html"), "loop_no_banner_2.html");
+}
+
+TEST_F(file_loop, EnumdirWalksTheFolderThroughTheFilter) {
+  put_fixture("registry_groups.csv", "in/registry_groups.csv");
+  put_fixture("registry_groups.csv", "in/registry_groups.txt");
+  put_fixture("bodyfile.csv", "in/sub/bodyfile.csv");
+  put_fixture("no_banner.csv", "in/sub/deeper/no_banner.csv");
+  const e2e::run_result run =
+      this->run({"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-dst", "out", "-csv_to_html", "-quiet"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  std::vector<std::string> written;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
+    written.push_back(entry.path().filename().string());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"bodyfile.html", "registry_groups.html"}));
+  EXPECT_NE(run.err.find("analyzing in/registry_groups.csv\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("analyzing in/sub/bodyfile.csv\n"), std::string::npos) << run.err;
+  // The documents match those of single runs except for the source path in the title.
+  std::string registry = get("out/registry_groups.html");
+  const std::string from = "of in/registry_groups.csv to html";
+  ASSERT_NE(registry.find(from), std::string::npos);
+  registry.replace(registry.find(from), from.size(), "of registry_groups.csv to html");
+  EXPECT_EQ(registry, e2e::fixture("expected/registry_groups.html"));
+}
+
+TEST_F(file_loop, EnumdirNeedsADestinationAndAFolder) {
+  put_fixture("no_banner.csv", "in/no_banner.csv");
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const row rows[] = {
+      {"no -dst", {"-enumdir", "in"}, "need -dst <results dir> for -pipe option\n"},
+      {"missing folder", {"-enumdir", "nowhere", "-dst", "out"}, "prob reading folder nowhere\n"},
+      {"a file, not a folder", {"-enumdir", "in/no_banner.csv", "-dst", "out"},
+       "prob reading folder in/no_banner.csv\n"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::string> args = r.args;
+    args.push_back("-csv_to_html");
+    args.push_back("-quiet");
+    const e2e::run_result run = this->run(args);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, r.message);
+    EXPECT_FALSE(exists("out"));
+  }
+}
+
+// A name whose document cannot be written is reported; the loop goes on and ends with 0.
+TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
+  // A CSV source named like the document it would get, converted into its own folder: its
+  // document would be the source itself.
+  put_fixture("no_banner.csv", "in/report.html");
+  // A folder stands where the document of blocked.csv would go.
+  put_fixture("no_banner.csv", "blocked.csv");
+  std::filesystem::create_directories(dir_.file("in/blocked.html"));
+  put_fixture("registry_groups.csv", "registry_groups.csv");
+  const e2e::run_result run = this->run({"-pipe", "-dst", "in", "-csv_to_html", "-quiet"},
+                                        "in/report.html\nblocked.csv\nregistry_groups.csv\n", true);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "analyzing in/report.html\n"
+            "prob analyzing in/report.html\n"
+            "analyzing blocked.csv\n"
+            "prob analyzing blocked.csv\n"
+            "analyzing registry_groups.csv\n");
+  EXPECT_EQ(get("in/report.html"), e2e::fixture("no_banner.csv"));
+  EXPECT_EQ(get("in/registry_groups.html"), e2e::fixture("expected/registry_groups.html"));
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// Runs the built telvar as a real process in a folder of its own and collects what it leaves:
+// exit status, standard output, standard error. Expected files live in tests/e2e/fixtures/;
+// with TELVAR_UPDATE_EXPECTED=1 in the environment a comparison writes the actual text into
+// the expected file instead (to be read and checked by hand before it is committed).
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/io/temp_folder.h"
+
+namespace e2e {
+
+inline const std::string fixtures_dir = std::string(TELVAR_SOURCE_DIR) + "/tests/e2e/fixtures";
+inline const std::string samples_dir = std::string(TELVAR_SOURCE_DIR) + "/samples";
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void write_file(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::string fixture(const std::string& name) { return read_file(fixtures_dir + "/" + name); }
+
+// Where the process's standard output goes.
+enum class stdout_to { capture, dev_full, closed_pipe };
+
+struct run_options {
+  std::string cwd;                  // the folder the process starts in; empty: the test's own
+  std::string stdin_text;           // fed to standard input (through a file)
+  bool stdin_given = false;         // false: standard input is /dev/null
+  stdout_to out = stdout_to::capture;
+};
+
+struct run_result {
+  int status = -1;  // the exit status; 128 + the signal when one ended the process
+  std::string out;
+  std::string err;
+};
+
+// Runs telvar with args (the program path is added in front) and waits for it.
+inline run_result run_telvar(const std::vector<std::string>& args, const run_options& options = {}) {
+  run_result result;
+  temp_folder io("telvar_io");
+  const std::string in_path = io.file("stdin");
+  const std::string out_path = io.file("stdout");
+  const std::string err_path = io.file("stderr");
+  write_file(in_path, options.stdin_text);
+
+  int pipe_ends[2] = {-1, -1};
+  if (options.out == stdout_to::closed_pipe && pipe(pipe_ends) != 0) return result;
+
+  std::vector<std::string> argv_text;
+  argv_text.push_back(TELVAR_BINARY);
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& entry : argv_text) argv.push_back(entry.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(120);
+    const int in = open(options.stdin_given ? in_path.c_str() : "/dev/null", O_RDONLY);
+    int out = -1;
+    if (options.out == stdout_to::capture) out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (options.out == stdout_to::dev_full) out = open("/dev/full", O_WRONLY);
+    if (options.out == stdout_to::closed_pipe) {
+      close(pipe_ends[0]);
+      out = pipe_ends[1];
+    }
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(121);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(argv[0], argv.data());
+    _exit(122);
+  }
+  if (options.out == stdout_to::closed_pipe) {
+    // Nobody reads: the first write of the child meets a broken pipe.
+    close(pipe_ends[0]);
+    close(pipe_ends[1]);
+  }
+  int wait_status = 0;
+  if (child < 0 || waitpid(child, &wait_status, 0) != child) return result;
+  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  return result;
+}
+
+// Compares actual with the expected file fixtures/expected/<name>; under
+// TELVAR_UPDATE_EXPECTED=1 writes actual there instead.
+inline void expect_matches_file(const std::string& actual, const std::string& name) {
+  const std::string path = fixtures_dir + "/expected/" + name;
+  const char* update = std::getenv("TELVAR_UPDATE_EXPECTED");
+  if (update && std::string(update) == "1") {
+    write_file(path, actual);
+    return;
+  }
+  EXPECT_EQ(actual, read_file(path)) << "expected file " << path;
+}
+
+// The start-up record that a refused run prints, with the run line (time, host) masked.
+inline std::string mask_run_line(const std::string& text) {
+  return std::regex_replace(text, std::regex("\nrun start: [^\n]*\n"), "\nrun start: <masked>\n");
+}
+
+// The status line's erase sequences and carriage returns taken out of standard error, so that
+// only the messages remain.
+inline std::string without_status_line(const std::string& err) {
+  return std::regex_replace(err, std::regex("\x1b\\[2K|\r *|\r"), "");
+}
+
+}  // namespace e2e

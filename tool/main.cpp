@@ -1,0 +1,375 @@
+// telvar's process entry: builds every object of the run, lets the start-up and the option
+// parsers fill them, opens the results stream, runs one action and reports its outcome by
+// the exit status (0, or -1 seen as 255). Results go to standard output or the named file;
+// messages and progress go to standard error.
+#include <cerrno>
+#include <cstdarg>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iomanip>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/cmdline/qz_cmdline_ctx.h"
+#include "framework/cmdline/qz_console.h"
+#include "framework/cmdline/qz_env.h"
+#include "framework/cmdline/qz_filename_filter.h"
+#include "framework/cmdline/qz_option_lookup.h"
+#include "framework/io/qz_file_stats.h"
+#include "framework/io/qz_name_source.h"
+#include "framework/io/qz_platform.h"
+#include "framework/io/qz_portable_dir.h"
+#include "framework/io/uni_fileio.h"
+#include "framework/io/uni_output.h"
+#include "framework/io/uni_std_streams.h"
+#include "framework/text/qz_argv.h"
+#include "framework/text/qz_path.h"
+#include "tool/csv_banner.h"
+#include "tool/csv_driver.h"
+#include "tool/quazel_tool_metadata.h"
+#include "tool/startup.h"
+#include "tool/tool_options.h"
+
+// The run end's exit callback: there is nothing to signal on this platform.
+int tool_exit_callback(std::string* text);
+
+namespace {
+
+constexpr int status_failed = -1;
+constexpr const char* stdout_name = "standard output";
+
+// The results stream on standard output: one 256 KiB buffer written to descriptor 1 in large
+// writes. Line ends and flushes write nothing; drain() does. A reader that went away (EPIPE)
+// ends the run at once and quietly: nothing more can be delivered and nothing is wrong here.
+class stdout_buffer : public uni::streambuf_generic_output<char> {
+ public:
+  explicit stdout_buffer(bool clear_status) : streambuf_generic_output(uni::fileio::output_buffer_bytes),
+                                              out_(false), clear_status_(clear_status) {}
+  unsigned generic_write(const char* data, unsigned count) override {
+    if (out_.write(data, count)) return count;
+    if (errno == EPIPE) {
+      if (clear_status_) clear_status_line();
+      std::fflush(stderr);
+      std::_Exit(0);
+    }
+    return 0xFFFFFFFF;
+  }
+
+ protected:
+  int sync() override { return 0; }
+
+ private:
+  uni::stdout_stream out_;
+  bool clear_status_;
+};
+
+class stdout_results : public std::ostream {
+ public:
+  explicit stdout_results(bool clear_status) : std::ostream(nullptr), buffer_(clear_status) {
+    if (buffer_.has_buffer()) rdbuf(&buffer_);
+  }
+  ~stdout_results() override { buffer_.flush(); }
+  // Writes what is pending; true when every byte written through the stream arrived.
+  bool drain() { return good() && buffer_.flush() == 0; }
+
+ private:
+  stdout_buffer buffer_;
+};
+
+// The results stream of the run: the "-out" file, or standard output.
+struct results_stream {
+  uni::fileio file;
+  std::unique_ptr<stdout_results> console;
+  std::ostream* stream = nullptr;
+  std::string name;
+
+  // Writes everything pending (closing the "-out" file); true when all of it arrived.
+  bool finish() {
+    if (console) return console->drain();
+    if (!file.is_open()) return true;
+    const bool good = stream->good();
+    const bool closed = file.close();
+    return good && closed;
+  }
+};
+
+// A message on standard error. The status line is erased first only when one may be shown:
+// under "-quiet" standard error carries the messages alone.
+void __attribute__((format(printf, 2, 3))) report(const cmd_params& params, const char* format, ...) {
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (length < 0) return;
+  if (params.status_display)
+    console_printf("%s", text);
+  else
+    std::fputs(text, stderr);
+}
+
+// Whether both paths name one existing file (the same device and inode).
+bool same_file(const std::string& first, const std::string& second) {
+  qz_platform::file_status a;
+  qz_platform::file_status b;
+  return qz_platform::path_status(first, a) && qz_platform::path_status(second, b) && a.device == b.device &&
+         a.inode == b.inode;
+}
+
+// Whether standard output is the file at path: a conversion would then read what it writes.
+bool stdout_is_file(const std::string& path) {
+  qz_platform::file_status out;
+  qz_platform::file_status file;
+  return qz_platform::descriptor_status(1, out) && qz_platform::path_status(path, file) &&
+         out.device == file.device && out.inode == file.inode;
+}
+
+enum class file_outcome { written, is_source, not_opened, not_converted, not_written };
+
+// One conversion of the current source into a file of its own, created or emptied. The source
+// itself is never opened for writing.
+file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path) {
+  if (same_file(path, ctx.csv_source)) return file_outcome::is_source;
+  uni::fileio file;
+  if (!file.open_utf8(path, true, false, true)) return file_outcome::not_opened;
+  uni::fileio_output* stream = file.get_output_stream();
+  if (stream == nullptr) {
+    file.close();
+    return file_outcome::not_opened;
+  }
+  const bool converted = convert_csv_file(*stream, ctx);
+  const bool good = stream->good();
+  ctx.out = nullptr;
+  const bool closed = file.close();
+  if (!converted) return file_outcome::not_converted;
+  return good && closed ? file_outcome::written : file_outcome::not_written;
+}
+
+// The output file of one source of a file loop: dst, "/", the source's base name and the
+// extension of the action. A name already used in this run gets "-2", "-3", ... before the
+// extension, so that sources of one base name from different folders do not replace each
+// other's output.
+std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string& name,
+                             std::set<std::string>& used) {
+  std::string dir;
+  std::string base;
+  std::string ext;
+  split_path(name.c_str(), dir, base, ext);
+  const char* extension = ctx.cleanup ? "csv" : ctx.to_json ? "json" : ctx.to_html ? "html" : "bin";
+  std::string path = ctx.dst + "/" + base + "." + extension;
+  for (int copy = 2; !used.insert(path).second; ++copy)
+    path = ctx.dst + "/" + base + "-" + std::to_string(copy) + "." + extension;
+  return path;
+}
+
+// "-pipe" and "-enumdir": every name that passes the filters is converted on its own; a name
+// that fails is reported and the loop goes on.
+int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
+  if (ctx.dst.empty()) {
+    report(ctx, "need -dst <results dir> for -pipe option\n");
+    return status_failed;
+  }
+  std::string root = ctx.enumdir_path;
+  if (!ctx.pipe) {
+    // The walk takes a root without any '/' for a Windows path and would find nothing in it;
+    // a root that names no folder would end the run as if the folder were empty.
+    if (root.find_first_of("/\\") == std::string::npos) root += '/';
+    qz_platform::file_status folder;
+    if (root.find_first_of("*?") == std::string::npos &&
+        !(qz_platform::path_status(root, folder) && folder.is_directory())) {
+      report(ctx, "prob reading folder %s\n", ctx.enumdir_path.c_str());
+      return status_failed;
+    }
+  }
+  qzportdir::stdin_stream_ex names(&ctx);
+  const bool ready = ctx.pipe ? names.init_to_stdin(true)
+                              : names.init_to_enumdir(root, ctx.enumdir_depth, ctx.include_filters);
+  if (!ready) return status_failed;
+  if (!make_dir_path(ctx.dst)) {
+    report(ctx, "prob creating destination folder: %s\n", ctx.dst.c_str());
+    return status_failed;
+  }
+
+  std::set<std::string> used_outputs;
+  std::string name;
+  file_stats stats;
+  while (names.read(name, true)) {
+    if (name.empty()) continue;
+    stats.modified = 0;
+    bool open_failed = false;
+    if (!filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.include_filters, &stats, false)) continue;
+    expand_env_vars(name, true);
+    if (!read_csv_banner(ctx, name)) {
+      report(ctx, "prob analyzing %s\n", name.c_str());
+      continue;
+    }
+    report(ctx, "analyzing %s\n", name.c_str());
+
+    bool ok;
+    if (ctx.sqlite_on || ctx.split) {
+      ok = convert_csv_file(results, ctx);
+      ctx.out = nullptr;
+    } else {
+      ok = convert_into_file(ctx, loop_output_path(ctx, name, used_outputs)) == file_outcome::written;
+    }
+    if (!ok) report(ctx, "prob analyzing %s\n", name.c_str());
+  }
+  return 0;
+}
+
+// One CSV source into the "-dst" file or the results stream.
+int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bool banner_read) {
+  const std::string& source = ctx.csv_source;
+  if (!banner_read) {
+    report(ctx, "prob analyzing %s\n", source.c_str());
+    return status_failed;
+  }
+  if (!ctx.to_sqlite && !ctx.split && !ctx.dst.empty()) {
+    switch (convert_into_file(ctx, ctx.dst)) {
+      case file_outcome::written:
+        return 0;
+      case file_outcome::not_opened:
+        report(ctx, "prob opening %s for writing\n", ctx.dst.c_str());
+        return status_failed;
+      case file_outcome::not_written:
+        report(ctx, "prob writing %s\n", ctx.dst.c_str());
+        return status_failed;
+      case file_outcome::is_source:
+      case file_outcome::not_converted:
+        report(ctx, "prob analyzing %s\n", source.c_str());
+        return status_failed;
+    }
+  }
+  // The SQLite and split writers put their rows elsewhere; the others write the results stream.
+  const bool converted = convert_csv_file(*results.stream, ctx);
+  ctx.out = nullptr;
+  if (!converted) {
+    report(ctx, "prob analyzing %s\n", source.c_str());
+    return status_failed;
+  }
+  return 0;
+}
+
+void write_metadata_listing(std::ostream& out, const std::map<u64, sqlite_metadata_row>& records) {
+  for (const auto& entry : records) {
+    const sqlite_metadata_row& row = entry.second;
+    out << std::right << std::setw(6) << row.row_data_start << " : " << std::setw(6) << row.row_data_end << " : "
+        << row.data_tbl_name << '\n';
+  }
+}
+
+void write_ref_listing(std::ostream& out, const std::map<std::string, u64>& records) {
+  out << std::right << std::setw(7) << "count" << " : table name\n";
+  for (const auto& entry : records)
+    out << std::right << std::setw(7) << entry.second << " : " << std::left << std::setw(30) << entry.first
+        << '\n';
+}
+
+// The database readers; the first flag set chooses.
+int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
+  bool found = false;
+  if (ctx.artifact_tables || ctx.to_csv) {
+    report(ctx, "prob exporting %s: table export is not part of this build\n", ctx.sqlite_source.c_str());
+    return status_failed;
+  } else if (ctx.metadata_records) {
+    std::map<u64, sqlite_metadata_row> records;
+    found = ctx.sqlite_state.get_metadata_records(records) && !records.empty();
+    if (found) write_metadata_listing(results, records);
+  } else if (ctx.ref_records) {
+    std::map<std::string, u64> records;
+    found = ctx.sqlite_state.get_ref_records(records) && !records.empty();
+    if (found) write_ref_listing(results, records);
+  }
+  if (!found) {
+    report(ctx, "no results\n");
+    return status_failed;
+  }
+  return 0;
+}
+
+// Opens the results stream: the "-out" file (emptied unless "-append"), else standard output.
+// False after a message when the file cannot be opened or is the source being converted.
+bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, results_stream& results) {
+  if (ctx.out_path.empty()) {
+    results.console = std::make_unique<stdout_results>(ctx.status_display != 0);
+    results.stream = results.console.get();
+    results.name = stdout_name;
+    return true;
+  }
+  results.name = ctx.out_path;
+  const bool single_source = !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
+  if (single_source && same_file(ctx.out_path, ctx.csv_source)) {
+    report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
+    return false;
+  }
+  const bool append = find_option_flag("-append", args, false);
+  if (results.file.open_utf8(ctx.out_path, true, false, !append)) results.stream = results.file.get_output_stream();
+  if (results.stream == nullptr) {
+    results.file.close();
+    report(ctx, "prob opening results file: %s for writing\n", ctx.out_path.c_str());
+    return false;
+  }
+  return true;
+}
+
+int run(std::vector<std::string>& args) {
+  cmdline_ctx run_end;
+  std::ostringstream startup_record;
+  process_startup_args(args, startup_record);
+
+  quazel_tool_metadata ctx;
+  bool banner_read = false;
+  if (!parse_tool_options(ctx, args, tool_version_text, &banner_read)) {
+    const std::string record = startup_record.str() + "\n";
+    std::fwrite(record.data(), 1, record.size(), stdout);
+    std::fflush(stdout);
+    return status_failed;
+  }
+  run_end.init_from_params(ctx, tool_exit_callback);
+
+  const bool single_source = !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
+  if (single_source && !ctx.to_sqlite && !ctx.split && ctx.dst.empty() && ctx.out_path.empty() &&
+      stdout_is_file(ctx.csv_source)) {
+    report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
+    return status_failed;
+  }
+
+  results_stream results;
+  if (!open_results(ctx, args, results)) return status_failed;
+
+  int status;
+  if (ctx.pipe || ctx.enumdir_given) {
+    status = run_file_loop(ctx, *results.stream);
+  } else if (!ctx.csv_source.empty()) {
+    status = run_single_conversion(ctx, results, banner_read);
+  } else if (!ctx.sqlite_source.empty()) {
+    status = run_database_reader(ctx, *results.stream);
+  } else {
+    display_usage(args.empty() ? "" : args[0].c_str());
+    status = status_failed;
+  }
+
+  if (!results.finish()) {
+    report(ctx, "prob writing %s\n", results.name.c_str());
+    status = status_failed;
+  }
+  return status;
+}
+
+}  // namespace
+
+int tool_exit_callback(std::string* /*text*/) { return 0; }
+
+int main(int argc, char** argv) {
+  // A reader that goes away must not kill the run before it can end in order.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::vector<std::string> args;
+  args_to_vector(args, argc, argv);
+  return run(args);
+}

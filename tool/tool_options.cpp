@@ -1,0 +1,224 @@
+#include "tool/tool_options.h"
+
+#include <cstdio>
+#include <new>
+
+#include "framework/cmdline/qz_option_lookup.h"
+#include "framework/io/qz_portable_dir.h"
+#include "framework/text/qz_number_parse.h"
+#include "framework/text/qz_split.h"
+#include "tool/csv_banner.h"
+#include "tool/csv_split_state.h"
+#include "tool/quazel_tool_metadata.h"
+
+namespace {
+
+// A database source for a listing or export: the source and "-sqlite" go to the generic parser
+// so that the SQLite setup opens the database.
+void take_database_source(quazel_tool_metadata& ctx, std::vector<std::string>& args,
+                          const std::string& source) {
+  ctx.sqlite_source = source;
+  args.push_back("-sqlite");
+  args.push_back(source);
+}
+
+// The first action option found, with what belongs to it; false to end the run.
+bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, const std::string& source) {
+  std::string value;
+  if (find_option_flag("-csv_to_json", args, false)) {
+    ctx.to_json = 1;
+    ctx.csv_source = source;
+    if (find_option_flag("-flat", args, false)) ctx.flat = 1;
+    if (find_option_flag("-esc_path", args, false)) ctx.slash_paths = 0;
+  } else if (find_option_flag("-csv_to_sqlite", args, false)) {
+    if (ctx.dst.empty()) {
+      std::fputs("need to provide -dst <dst file> option\n", stderr);
+      return false;
+    }
+    ctx.csv_source = source;
+    ctx.to_sqlite = 1;
+    args.push_back("-sqlite");
+    args.push_back(ctx.dst);
+    ctx.csv_to_sqlite_on = 1;
+  } else if (find_option_value("-sqlite_to_csv", value, args)) {
+    ctx.export_table_name = value;
+    if (!file_exists(source)) {
+      // Without a word the user would see only the start-up record.
+      std::fprintf(stderr, "prob reading %s, aborting\n", source.c_str());
+      return false;
+    }
+    ctx.to_csv = 1;
+    take_database_source(ctx, args, source);
+  } else if (find_option_flag("-artifact_tables", args, false)) {
+    ctx.artifact_tables = 1;
+    take_database_source(ctx, args, source);
+  } else if (find_option_flag("-metadata_records", args, false)) {
+    ctx.metadata_records = 1;
+    take_database_source(ctx, args, source);
+  } else if (find_option_flag("-ref_records", args, false)) {
+    ctx.ref_records = 1;
+    take_database_source(ctx, args, source);
+  } else if (find_option_flag("-csv_to_html", args, false)) {
+    ctx.to_html = 1;
+  } else if (find_option_flag("-split_into_files", args, false)) {
+    if (ctx.dst.empty()) {
+      std::fputs("need to provide -dst <dst file> with this option\n", stderr);
+      return false;
+    }
+    ctx.split = 1;
+    if (find_option_flag("-raw", args, false)) ctx.raw = 1;
+  } else {
+    if (find_option_value("-pair_fields", value, args)) parse_pair_fields(ctx, value);
+    if (find_option_flag("-align_cols", args, false)) ctx.align_cols = 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
+  const char list_separator = value.find('|') != std::string::npos   ? '|'
+                              : value.find(',') != std::string::npos ? ','
+                                                                     : ';';
+  std::vector<std::string> pieces;
+  split_string(value, list_separator, pieces, true, false, false);
+  ctx.cleanup = 1;
+  for (const std::string& piece : pieces) {
+    const std::size_t colon = piece.find(':');
+    if (colon == std::string::npos || colon + 1 == piece.size()) {
+      std::fprintf(stderr, "Didn't understand -pair_fields <%s>\n", piece.c_str());
+      continue;
+    }
+    // A side that is no number counts as 0 and so names no column; the cleanup writer
+    // never reaches outside its records for it.
+    u32 first = 0;
+    u32 second = 0;
+    parse_u32_string(piece.substr(0, colon), first);
+    parse_u32_string(piece.substr(colon + 1), second);
+    const int receiver = static_cast<int>(first) - 1;
+    const int donor = static_cast<int>(second) - 1;
+
+    auto donor_entry = ctx.pair_map.find(donor);
+    if (donor_entry == ctx.pair_map.end()) {
+      csv_formating entry;
+      entry.column = donor;
+      entry.paired = true;
+      entry.partner = receiver;
+      entry.skip = true;
+      ctx.pair_map.emplace(donor, entry);
+    } else {
+      donor_entry->second.skip = true;
+      donor_entry->second.paired = true;
+      donor_entry->second.partner = receiver;
+    }
+
+    auto receiver_entry = ctx.pair_map.find(receiver);
+    if (receiver_entry == ctx.pair_map.end()) {
+      csv_formating entry;
+      entry.column = receiver;
+      entry.paired = true;
+      entry.partner = receiver;
+      ctx.pair_map.emplace(receiver, entry);
+    } else {
+      receiver_entry->second.paired = true;
+      receiver_entry->second.partner = receiver;
+    }
+  }
+}
+
+bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
+                        const std::string& version_text, bool* banner_read) {
+  if (banner_read) *banner_read = false;
+  std::string source;
+  find_option_value("-dst", ctx.dst, args);
+  find_option_value("-src", source, args);
+
+  if (!parse_action(ctx, args, source)) return false;
+
+  std::string separator_value;
+  if (find_option_value("-csv_separator", separator_value, args)) {
+    args.push_back("-change_csv_separator");
+    args.push_back(separator_value);
+  }
+
+  if (!ctx.parse_generic_options(args)) return false;
+
+  if (ctx.pipe) {
+    if (ctx.dst.empty()) {
+      std::fputs("need to provide -dst <dst file> with -pipe option\n", stderr);
+      return false;
+    }
+    if (!ctx.to_sqlite && !make_dir_path(ctx.dst)) {
+      std::fprintf(stderr, "prob creating dir: %s\n", ctx.dst.c_str());
+      return false;
+    }
+  }
+
+  if (find_option_flag("-no_header_info", args, false)) ctx.no_header_info = 1;
+
+  if (find_option_value("-change_csv_separator", separator_value, args)) {
+    if (!ctx.artifact_tables) ctx.cleanup = 1;
+    ctx.change_separator = 1;
+    ctx.new_separator = separator_value;
+    ctx.set_csv_separator(separator_value, false);
+  }
+
+  if (ctx.align_cols) {
+    ctx.trim_fields = 1;
+    ctx.cleanup = 1;
+  } else if (ctx.trim_fields) {
+    ctx.cleanup = 1;
+  }
+  if (ctx.split) ctx.cleanup = 0;
+
+  const bool output_action = ctx.to_sqlite || ctx.to_json || ctx.to_html || ctx.cleanup || ctx.split;
+  const bool listing = ctx.artifact_tables || ctx.metadata_records || ctx.ref_records;
+  if (output_action && !listing) {
+    if (!source.empty()) {
+      // A banner that cannot be read is reported by the reader; main decides what follows.
+      const bool read = read_csv_banner(ctx, source);
+      if (banner_read) *banner_read = read;
+      if (ctx.split) {
+        if (ctx.new_separator.empty() && !ctx.separator.empty()) {
+          ctx.new_separator = ctx.separator;
+          std::string separator = ctx.separator;
+          ctx.set_csv_separator(separator, false);
+        }
+        if (!ctx.banner_found) ctx.raw = 1;
+      }
+    }
+  } else if (ctx.to_csv) {
+    if (ctx.pipe) {
+      std::fputs("Use [-src <file>] option\n", stderr);
+      return false;
+    }
+    if (ctx.dst.empty()) {
+      std::fputs("Need [-dst <dir>] option\n", stderr);
+      return false;
+    }
+  } else if (!ctx.pipe && ctx.csv_source.empty() && ctx.sqlite_source.empty()) {
+    std::fputs(source.empty() ? "Need to provide -src <src file> option\n" : "Need to specify an action\n",
+               stderr);
+    return false;
+  }
+
+  if (find_option_flag("-grp_like_formats", args, false)) {
+    ctx.grp_like_formats = 1;
+    if (ctx.banner_found && !ctx.is_bodyfile && !ctx.is_csvl2t) {
+      ctx.grp_like_formats = 0;
+      std::fputs(
+          "Warning: option [-grp_like_formats] only available with quazel [csvl2t or bodyfile] generated output\n",
+          stderr);
+    }
+  }
+
+  ctx.version_text = version_text;
+
+  if (!ctx.sqlite_state.init_from_cmdline(args, std::string(), ctx)) return false;
+
+  if (ctx.split) {
+    ctx.split_state.reset(new (std::nothrow) csv_split::split_metadata());
+    if (!ctx.split_state) return false;
+  }
+  return true;
+}

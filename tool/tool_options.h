@@ -1,0 +1,21 @@
+// The tool's own command-line options: the source and destination, the one action, the
+// cleanup settings. Each option taken is removed from the argument vector with its value; what
+// is left goes to the generic option parser. Refusals are printed on standard error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class quazel_tool_metadata;
+
+// Reads the tool's options from args into ctx, runs the generic parser on the rest, checks the
+// combination, reads the banner of a single "-src" CSV, sets up the run's SQLite member and
+// the split state. False (after a message, except where the generic or SQLite layer printed
+// its own) when the run must not go on. banner_read, when given, says whether a single CSV
+// source's banner was read (false too when no banner was asked for).
+bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
+                        const std::string& version_text, bool* banner_read = nullptr);
+
+// The "-pair_fields" value into ctx.pair_map (column numbers from 1, pairs "a:b" separated by
+// "|", else ",", else ";"); sets cleanup. A piece without a usable ":" is reported and passed over.
+void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value);
