@@ -147,8 +147,10 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
   const bool good = stream->good();
   ctx.out = nullptr;
   const bool closed = file.close();
+  // A conversion that stopped at a failed write is a write failure.
+  if (!good) return file_outcome::not_written;
   if (!converted) return file_outcome::not_converted;
-  return good && closed ? file_outcome::written : file_outcome::not_written;
+  return closed ? file_outcome::written : file_outcome::not_written;
 }
 
 // The output file of one source of a file loop: dst, "/", the source's base name and the
@@ -249,11 +251,10 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
   // The SQLite and split writers put their rows elsewhere; the others write the results stream.
   const bool converted = convert_csv_file(*results.stream, ctx);
   ctx.out = nullptr;
-  if (!converted) {
-    report(ctx, "prob analyzing %s\n", source.c_str());
-    return status_failed;
-  }
-  return 0;
+  if (converted) return 0;
+  // A results stream that failed is reported when it is closed.
+  if (results.stream->good()) report(ctx, "prob analyzing %s\n", source.c_str());
+  return status_failed;
 }
 
 void write_metadata_listing(std::ostream& out, const std::map<u64, sqlite_metadata_row>& records) {

@@ -17,6 +17,10 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   const std::string source = e2e::fixture("no_banner.csv");
   e2e::write_file(dir.file("a.csv"), source);
   e2e::write_file(dir.file("one_column.csv"), "just one column\nof text lines\nand nothing else\n");
+  // A document far larger than the output buffer, so that writes fail during the conversion.
+  std::string large = source;
+  for (int row = 0; row < 20000; ++row) large += "WS-" + std::to_string(row) + ",jmarsh,2024-03-02 22:39:55,10,203.0.113.77\n";
+  e2e::write_file(dir.file("large.csv"), large);
   struct row {
     const char* name;
     std::vector<std::string> args;
@@ -42,6 +46,12 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
        "prob writing /dev/full\n"},
       {"standard output on a full device", {"-src", "a.csv"}, e2e::stdout_to::dev_full,
        "prob writing standard output\n"},
+      {"-dst on a full device, large document", {"-src", "large.csv", "-dst", "/dev/full"}, e2e::stdout_to::capture,
+       "prob writing /dev/full\n"},
+      {"-out on a full device, large document", {"-src", "large.csv", "-out", "/dev/full"}, e2e::stdout_to::capture,
+       "prob writing /dev/full\n"},
+      {"standard output on a full device, large document", {"-src", "large.csv"}, e2e::stdout_to::dev_full,
+       "prob writing standard output\n"},
   };
   std::filesystem::create_directories(dir.file("sub"));
   for (const row& r : rows) {
@@ -60,16 +70,22 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   }
 }
 
-// A reader that goes away ends the run quietly.
+// A reader that goes away ends the run quietly, at the last write or in the middle.
 TEST(Failures, ABrokenPipeEndsTheRunQuietly) {
   temp_folder dir("telvar_fail");
-  e2e::write_file(dir.file("a.csv"), e2e::fixture("registry_groups.csv"));
-  e2e::run_options options;
-  options.cwd = dir.path();
-  options.out = e2e::stdout_to::closed_pipe;
-  const e2e::run_result run = run_telvar({"-src", "a.csv", "-csv_to_html", "-quiet"}, options);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
+  std::string large = e2e::fixture("no_banner.csv");
+  for (int row = 0; row < 20000; ++row) large += "WS-" + std::to_string(row) + ",jmarsh,2024-03-02 22:39:55,10,-\n";
+  e2e::write_file(dir.file("small.csv"), e2e::fixture("registry_groups.csv"));
+  e2e::write_file(dir.file("large.csv"), large);
+  for (const char* source : {"small.csv", "large.csv"}) {
+    SCOPED_TRACE(source);
+    e2e::run_options options;
+    options.cwd = dir.path();
+    options.out = e2e::stdout_to::closed_pipe;
+    const e2e::run_result run = run_telvar({"-src", source, "-csv_to_html", "-quiet"}, options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+  }
 }
 
 }  // namespace
