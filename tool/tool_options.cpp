@@ -1,6 +1,7 @@
 #include "tool/tool_options.h"
 
 #include <cstdio>
+#include <map>
 #include <new>
 
 #include "framework/cmdline/qz_option_lookup.h"
@@ -74,6 +75,16 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
   return true;
 }
 
+// Marks column as paired with partner (and skipped when skip), making its entry when it has none.
+void pair_column(std::map<int, csv_formating>& pair_map, int column, int partner, bool skip) {
+  auto [entry, made] = pair_map.try_emplace(column);
+  csv_formating& format = entry->second;
+  if (made) format.column = column;
+  format.paired = true;
+  format.partner = partner;
+  if (skip) format.skip = true;
+}
+
 }  // namespace
 
 void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
@@ -95,40 +106,20 @@ void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
     u32 second = 0;
     parse_u32_string(piece.substr(0, colon), first);
     parse_u32_string(piece.substr(colon + 1), second);
-    const int receiver = static_cast<int>(first) - 1;
-    const int donor = static_cast<int>(second) - 1;
+    const int receiver = static_cast<int>(static_cast<i64>(first) - 1);
+    const int donor = static_cast<int>(static_cast<i64>(second) - 1);
 
-    auto donor_entry = ctx.pair_map.find(donor);
-    if (donor_entry == ctx.pair_map.end()) {
-      csv_formating entry;
-      entry.column = donor;
-      entry.paired = true;
-      entry.partner = receiver;
-      entry.skip = true;
-      ctx.pair_map.emplace(donor, entry);
-    } else {
-      donor_entry->second.skip = true;
-      donor_entry->second.paired = true;
-      donor_entry->second.partner = receiver;
-    }
-
-    auto receiver_entry = ctx.pair_map.find(receiver);
-    if (receiver_entry == ctx.pair_map.end()) {
-      csv_formating entry;
-      entry.column = receiver;
-      entry.paired = true;
-      entry.partner = receiver;
-      ctx.pair_map.emplace(receiver, entry);
-    } else {
-      receiver_entry->second.paired = true;
-      receiver_entry->second.partner = receiver;
-    }
+    // The donor's text goes into the receiver and the donor is left out; the receiver names
+    // itself. An entry made by an earlier pair is changed, not replaced.
+    pair_column(ctx.pair_map, donor, receiver, true);
+    pair_column(ctx.pair_map, receiver, receiver, false);
   }
 }
 
-bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
-                        const std::string& version_text, bool* banner_read) {
-  if (banner_read) *banner_read = false;
+namespace {
+
+bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, const std::string& version_text,
+                   bool* banner_read) {
   std::string source;
   find_option_value("-dst", ctx.dst, args);
   find_option_value("-src", source, args);
@@ -221,4 +212,17 @@ bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& arg
     if (!ctx.split_state) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
+                        const std::string& version_text, bool* banner_read) {
+  if (banner_read) *banner_read = false;
+  try {
+    return parse_options(ctx, args, version_text, banner_read);
+  } catch (const std::bad_alloc&) {
+    // The generic parser and the banner reader build their texts and lists without a net.
+    return false;
+  }
 }
