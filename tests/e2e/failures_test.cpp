@@ -70,6 +70,21 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   }
 }
 
+// "telvar -src a.csv ... >> a.csv" would read what it writes, without end.
+TEST(Failures, StandardOutputOntoTheSourceIsRefused) {
+  temp_folder dir("telvar_fail");
+  const std::string source = e2e::fixture("no_banner.csv");
+  e2e::write_file(dir.file("a.csv"), source);
+  e2e::run_options options;
+  options.cwd = dir.path();
+  options.out = e2e::stdout_to::append_to_file;
+  options.stdout_file = "a.csv";
+  const e2e::run_result run = run_telvar({"-src", "a.csv", "-csv_to_html", "-quiet"}, options);
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.err, "prob analyzing a.csv\n");
+  EXPECT_EQ(e2e::read_file(dir.file("a.csv")), source);
+}
+
 // A reader that goes away ends the run quietly, at the last write or in the middle.
 TEST(Failures, ABrokenPipeEndsTheRunQuietly) {
   temp_folder dir("telvar_fail");

@@ -35,14 +35,16 @@ inline void write_file(const std::string& path, const std::string& content) {
 
 inline std::string fixture(const std::string& name) { return read_file(fixtures_dir + "/" + name); }
 
-// Where the process's standard output goes.
-enum class stdout_to { capture, dev_full, closed_pipe };
+// Where the process's standard output goes: captured, /dev/full, a pipe nobody reads, or
+// appended to the file run_options::stdout_file names (as ">>" does).
+enum class stdout_to { capture, dev_full, closed_pipe, append_to_file };
 
 struct run_options {
   std::string cwd;                  // the folder the process starts in; empty: the test's own
   std::string stdin_text;           // fed to standard input (through a file)
   bool stdin_given = false;         // false: standard input is /dev/null
   stdout_to out = stdout_to::capture;
+  std::string stdout_file;          // for append_to_file, relative to cwd
 };
 
 struct run_result {
@@ -77,6 +79,7 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
     int out = -1;
     if (options.out == stdout_to::capture) out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (options.out == stdout_to::dev_full) out = open("/dev/full", O_WRONLY);
+    if (options.out == stdout_to::append_to_file) out = open(options.stdout_file.c_str(), O_WRONLY | O_APPEND);
     if (options.out == stdout_to::closed_pipe) {
       close(pipe_ends[0]);
       out = pipe_ends[1];
