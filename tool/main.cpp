@@ -130,6 +130,11 @@ bool stdout_is_file(const std::string& path) {
          out.device == file.device && out.inode == file.inode;
 }
 
+// Whether the run converts one "-src" CSV (no file loop).
+bool single_csv_source(const quazel_tool_metadata& ctx) {
+  return !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
+}
+
 enum class file_outcome { written, is_source, not_opened, not_converted, not_written };
 
 // One conversion of the current source into a file of its own, created or emptied. The source
@@ -304,8 +309,7 @@ bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, res
     return true;
   }
   results.name = ctx.out_path;
-  const bool single_source = !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
-  if (single_source && same_file(ctx.out_path, ctx.csv_source)) {
+  if (single_csv_source(ctx) && same_file(ctx.out_path, ctx.csv_source)) {
     report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
     return false;
   }
@@ -334,8 +338,8 @@ int run(std::vector<std::string>& args) {
   }
   run_end.init_from_params(ctx, tool_exit_callback);
 
-  const bool single_source = !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
-  if (single_source && !ctx.to_sqlite && !ctx.split && ctx.dst.empty() && ctx.out_path.empty() &&
+  // Standard output appended to the source would feed the conversion its own output.
+  if (single_csv_source(ctx) && !ctx.to_sqlite && !ctx.split && ctx.dst.empty() && ctx.out_path.empty() &&
       stdout_is_file(ctx.csv_source)) {
     report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
     return status_failed;
