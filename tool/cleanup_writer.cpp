@@ -1,0 +1,328 @@
+#include "tool/cleanup_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "framework/text/qz_split.h"
+#include "framework/text/qz_string.h"
+
+namespace {
+
+// group_title of a group whose header line has been written; empty while it waits for the
+// group's first data row ("-align_cols").
+constexpr char header_written[] = "done";
+// The line a bodyfile's own header row begins with; a bodyfile group opens at its title line,
+// so this line is where its rebuilt header belongs.
+constexpr std::string_view bodyfile_header_start = "md5|name";
+constexpr char line_end = '\n';
+
+// How the texts of one line are written: the separator between them and the character that
+// stands in for a separator character inside a text (from 0: none).
+struct line_rules {
+  std::string_view separator;
+  char from = 0;
+  char to = 0;
+};
+
+bool names_tab(const std::string& text) {
+  if (text == "\t") return true;
+  if (text.size() == 2 && text[0] == '\\' && (text[1] == 't' || text[1] == 'T')) return true;
+  return text.size() == 3 && bytes_equal_nocase(text.data(), "tab", 3);
+}
+
+std::string_view output_separator(const quazel_tool_metadata& ctx) {
+  if (!ctx.change_separator) return ctx.separator;
+  if (names_tab(ctx.new_separator)) return "\t";
+  return ctx.new_separator;
+}
+
+line_rules rules_of(const quazel_tool_metadata& ctx) {
+  line_rules rules;
+  rules.separator = output_separator(ctx);
+  if (!ctx.change_separator) return rules;
+  if (ctx.separator_char != 0 && ctx.separator_replacement != 0) {
+    rules.from = ctx.separator_char;
+    rules.to = ctx.separator_replacement;
+  } else if (rules.separator.size() == 1 && rules.separator[0] != ' ') {
+    // A separator the parameter set has no stand-in for (a TAB, ";"): a text holding it would
+    // split into two fields when the output is read, so it becomes a blank.
+    rules.from = rules.separator[0];
+    rules.to = ' ';
+  }
+  return rules;
+}
+
+void replace_in(std::string& text, size_t from_index, const line_rules& rules) {
+  if (rules.from == 0) return;
+  char* at = text.data() + from_index;
+  char* const end = text.data() + text.size();
+  while ((at = static_cast<char*>(std::memchr(at, rules.from, end - at))) != nullptr) *at++ = rules.to;
+}
+
+// Characters, not bytes: a UTF-8 continuation byte does not start a character, so padded
+// columns line up for text beyond ASCII too.
+size_t char_count(std::string_view text) {
+  size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+void trim_copy_into(std::string& out, const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return;
+  const size_t last = text.find_last_not_of(" \t\r\n");
+  out.append(text, first, last - first + 1);
+}
+
+// The column that takes column k's text, or -1 when k keeps its own column; only a partner
+// inside the texts at hand counts.
+int receiver_of(const std::vector<csv_formating>& formats, size_t k, size_t bound) {
+  if (k >= formats.size()) return -1;
+  const csv_formating& record = formats[k];
+  if (!record.paired || !record.skip || record.partner < 0) return -1;
+  const size_t partner = static_cast<size_t>(record.partner);
+  return partner != k && partner < bound ? record.partner : -1;
+}
+
+// Every skipped column names, as its partner, the kept column its text ends in. A pair that
+// names no column of the group, names a column as its own partner, or runs in a circle would
+// leave a text with nowhere to go: such a column keeps its own place.
+void settle_pairs(std::vector<csv_formating>& formats) {
+  const int count = static_cast<int>(formats.size());
+  for (csv_formating& record : formats) {
+    if (!record.skip) continue;
+    if (!record.paired || record.partner < 0 || record.partner >= count ||
+        record.partner == record.column) {
+      record.skip = false;
+      record.partner = record.column;
+    }
+  }
+  for (int k = 0; k < count; ++k) {
+    csv_formating& record = formats[k];
+    if (!record.skip) continue;
+    int root = record.partner;
+    int steps = 0;
+    while (formats[root].skip && root != k && steps++ < count) root = formats[root].partner;
+    if (formats[root].skip) {
+      record.skip = false;
+      record.partner = k;
+    } else {
+      record.partner = root;
+    }
+  }
+}
+
+// Trims (under trim_fields) and merges every paired text into its partner, within bound.
+void pair_texts(std::vector<std::string>& texts, size_t bound,
+                const std::vector<csv_formating>& formats, const quazel_tool_metadata& ctx,
+                const line_rules& rules) {
+  bound = std::min(bound, texts.size());
+  if (ctx.trim_fields) {
+    for (size_t i = 0; i < bound; ++i) trim_whitespace(texts[i]);
+  }
+  const size_t paired_bound = std::min(bound, formats.size());
+  for (size_t i = 0; i < paired_bound; ++i) {
+    const int partner = receiver_of(formats, i, bound);
+    if (partner < 0) continue;
+    std::string& receiver = texts[partner];
+    const size_t start = receiver.size();
+    if (ctx.trim_fields) {
+      receiver += ' ';
+      receiver += texts[i];
+    } else {
+      trim_whitespace(receiver);
+      receiver += ' ';
+      trim_copy_into(receiver, texts[i]);
+    }
+    replace_in(receiver, std::min(start, receiver.size()), rules);
+  }
+}
+
+// One output line: every text within bound that keeps its own column, the separator between
+// them, aligned texts padded with blanks to their width.
+void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t bound,
+                const std::vector<csv_formating>& formats, const line_rules& rules) {
+  thread_local std::string line;
+  line.clear();
+  bool first = true;
+  bound = std::min(bound, texts.size());
+  for (size_t k = 0; k < bound; ++k) {
+    if (receiver_of(formats, k, bound) >= 0) continue;
+    if (!first) line.append(rules.separator);
+    first = false;
+    const size_t start = line.size();
+    line += texts[k];
+    replace_in(line, start, rules);
+    if (k < formats.size() && formats[k].aligned) {
+      const size_t chars = char_count(std::string_view(texts[k]));
+      const size_t width = static_cast<size_t>(std::max(formats[k].width, 0));
+      if (chars < width) line.append(width - chars, ' ');
+    }
+  }
+  line += line_end;
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
+}
+
+void write_text_line(std::ostream& out, const std::string& text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.put(line_end);
+}
+
+bool header_waiting(const quazel_tool_metadata& ctx) {
+  return !ctx.first_header_pending && ctx.group_title.empty();
+}
+
+// Writes the kept header line of the group; the kept names are used up.
+void write_kept_header(std::ostream& out, quazel_tool_metadata& ctx, const line_rules& rules) {
+  ctx.group_title = header_written;
+  std::vector<std::string> names;
+  names.reserve(ctx.formats.size());
+  for (csv_formating& record : ctx.formats) names.push_back(std::move(record.header_text));
+  for (csv_formating& record : ctx.formats) record.header_text.clear();
+  write_line(out, names, names.size(), ctx.formats, rules);
+}
+
+// A header line still waiting for its group's first data row goes out before any other line.
+void flush_waiting_header(std::ostream& out, quazel_tool_metadata& ctx, const line_rules& rules) {
+  if (header_waiting(ctx)) write_kept_header(out, ctx, rules);
+}
+
+// Formats for the names of a new group, and the names paired. Under "-align_cols" every column
+// is aligned, its width starting from its name as written (a merged name fits its column),
+// and the names are kept for the header line.
+void build_group(std::vector<std::string>& names, quazel_tool_metadata& ctx, const line_rules& rules) {
+  const size_t count = names.size();
+  ctx.formats.assign(count, csv_formating());
+  for (size_t k = 0; k < count; ++k) ctx.formats[k].column = static_cast<int>(k);
+  ctx.first_header_pending = 0;
+  ctx.group_title.clear();
+  for (const auto& [column, record] : ctx.pair_map) {
+    if (column < 0 || static_cast<size_t>(column) >= count) continue;
+    ctx.formats[column] = record;
+    ctx.formats[column].column = column;
+  }
+  settle_pairs(ctx.formats);
+  pair_texts(names, count, ctx.formats, ctx, rules);
+  if (!ctx.align_cols) return;
+  for (size_t k = 0; k < count; ++k) {
+    csv_formating& record = ctx.formats[k];
+    record.aligned = true;
+    record.width = static_cast<int>(char_count(std::string_view(names[k])));
+    replace_in(names[k], 0, rules);
+    record.header_text = names[k];
+  }
+}
+
+// Opens a group and writes its header line, or under "-align_cols" keeps it for the group's
+// first data row.
+void open_group(std::ostream& out, std::vector<std::string>& names, quazel_tool_metadata& ctx,
+                const line_rules& rules) {
+  build_group(names, ctx, rules);
+  if (ctx.align_cols) return;
+  ctx.group_title = header_written;
+  write_line(out, names, names.size(), ctx.formats, rules);
+}
+
+// The surplus cell that merge_surplus_fields appended goes into the last regular cell, its
+// fields separated by ";".
+void fold_surplus(std::vector<std::string>& cells, size_t columns, const quazel_tool_metadata& ctx) {
+  const char source_separator = ctx.separator[0];
+  while (cells.size() > columns && cells.size() >= 2) {
+    std::string& into = cells[cells.size() - 2];
+    into += ';';
+    const size_t start = into.size();
+    trim_copy_into(into, cells.back());
+    std::replace(into.begin() + static_cast<std::ptrdiff_t>(start), into.end(), source_separator, ';');
+    cells.pop_back();
+  }
+}
+
+}  // namespace
+
+const csv_writer_hooks cleanup_writer_hooks = {
+    cleanup_write_head, cleanup_banner_begin, cleanup_banner_line,
+    cleanup_write_header, cleanup_short_line, cleanup_write_row,
+};
+
+int cleanup_write_head(std::ostringstream&, quazel_tool_metadata&) { return 1; }
+
+int cleanup_banner_begin(quazel_tool_metadata&) { return 1; }
+
+int cleanup_banner_line(const std::string& line, const tag_instr&, quazel_tool_metadata& ctx) {
+  if (ctx.out == nullptr) return 0;
+  const line_rules rules = rules_of(ctx);
+  flush_waiting_header(*ctx.out, ctx, rules);
+  if (ctx.is_bodyfile && !ctx.first_header_pending && !ctx.separator.empty() &&
+      std::string_view(line).starts_with(bodyfile_header_start)) {
+    std::vector<std::string> names;
+    split_string(line, ctx.separator[0], names, ctx.trim_fields != 0, true, false);
+    if (!names.empty() && names.back().empty()) names.pop_back();
+    open_group(*ctx.out, names, ctx, rules);
+    return 1;
+  }
+  write_text_line(*ctx.out, line);
+  return 1;
+}
+
+int cleanup_write_header(std::ostream& out, std::ostringstream&, std::vector<std::string>& columns,
+                         quazel_tool_metadata& ctx) {
+  const line_rules rules = rules_of(ctx);
+  flush_waiting_header(out, ctx, rules);
+  std::vector<std::string> names = columns;
+  if (ctx.is_bodyfile) {
+    // A bodyfile's group opens at its title line: the rows get their formats now, and the
+    // header line is rebuilt where the source's own header row stands.
+    ctx.first_column_name.clear();
+    build_group(names, ctx, rules);
+    ctx.group_title = header_written;
+    return 1;
+  }
+  open_group(out, names, ctx, rules);
+  return 1;
+}
+
+int cleanup_short_line(const std::string& line, quazel_tool_metadata& ctx) {
+  if (ctx.out == nullptr) return 0;
+  flush_waiting_header(*ctx.out, ctx, rules_of(ctx));
+  write_text_line(*ctx.out, line);
+  return 1;
+}
+
+int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+  if (ctx.first_header_pending && !cells.empty()) {
+    // No header row has opened a group in this source: the line is copied as it came.
+    thread_local std::string line;
+    line.clear();
+    for (size_t k = 0; k < cells.size(); ++k) {
+      if (k > 0) line.append(ctx.separator);
+      line += cells[k];
+    }
+    write_text_line(out, line);
+    return 1;
+  }
+  const bool merged = merge_surplus_fields(cells, ctx);
+  if (cells.empty()) return 0;
+  if (merged && !ctx.separator.empty()) fold_surplus(cells, ctx.columns.size(), ctx);
+  const line_rules rules = rules_of(ctx);
+  const size_t count = cells.size();
+  pair_texts(cells, count, ctx.formats, ctx, rules);
+  if (header_waiting(ctx)) {
+    // The group's first row fixes the widths: the longer of the name and this row's cell.
+    const size_t bound = std::min(count, ctx.formats.size());
+    for (size_t k = 0; k < bound; ++k) {
+      csv_formating& record = ctx.formats[k];
+      if (!record.aligned || record.skip) continue;
+      record.width = std::max(record.width, static_cast<int>(char_count(std::string_view(cells[k]))));
+    }
+    write_kept_header(out, ctx, rules);
+  }
+  write_line(out, cells, count, ctx.formats, rules);
+  return 1;
+}
+
+int cleanup_end_source(std::ostream& out, quazel_tool_metadata& ctx) {
+  if (!header_waiting(ctx)) return 0;
+  write_kept_header(out, ctx, rules_of(ctx));
+  return 1;
+}
