@@ -126,16 +126,17 @@ void pair_texts(std::vector<std::string>& texts, size_t bound,
     const int partner = receiver_of(formats, i, bound);
     if (partner < 0) continue;
     std::string& receiver = texts[partner];
+    if (!ctx.trim_fields) trim_whitespace(receiver);
+    // The blank goes only between two texts: an empty side adds no blank at either end.
     const size_t start = receiver.size();
+    if (start != 0) receiver += ' ';
     if (ctx.trim_fields) {
-      receiver += ' ';
       receiver += texts[i];
     } else {
-      trim_whitespace(receiver);
-      receiver += ' ';
       trim_copy_into(receiver, texts[i]);
     }
-    replace_in(receiver, std::min(start, receiver.size()), rules);
+    if (start != 0 && receiver.size() == start + 1) receiver.pop_back();
+    replace_in(receiver, start, rules);
   }
 }
 
