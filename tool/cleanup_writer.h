@@ -22,10 +22,12 @@ int cleanup_banner_begin(quazel_tool_metadata& ctx);
 // Writes line and a line end to ctx.out, after a header line still waiting; the bodyfile
 // header line of a bodyfile source is written rebuilt instead. 1.
 int cleanup_banner_line(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx);
-// At an accepted header row: rebuilds ctx.formats for columns (pairs of "-pair_fields" that
-// name no column of the group, or would drop a field, are left out), writes a header line
-// still waiting, then writes the new header line into out, or keeps it for the group's
-// first data row under "-align_cols" and for a bodyfile source. Changes nothing in columns. 1.
+// At an accepted header row: writes a header line still waiting, rebuilds ctx.formats for
+// columns (a "-pair_fields" pair that names no column of the group, or would leave a field
+// with nowhere to go, is left out) and writes the new header line into out, or keeps it for
+// the group's first data row under "-align_cols". A bodyfile's group opens at its title
+// line: its header line is written where the source's own "md5|name" line stands. Changes
+// nothing in columns. 1.
 int cleanup_write_header(std::ostream& out, std::ostringstream& head,
                          std::vector<std::string>& columns, quazel_tool_metadata& ctx);
 // Writes line (also an empty one) and a line end to ctx.out, after a header line still
