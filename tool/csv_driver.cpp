@@ -5,6 +5,7 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "tool/cleanup_writer.h"
 #include "tool/html_writer.h"
 
 namespace {
@@ -66,6 +67,10 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
     ctx.columns.clear();
     return;
   }
+  // A bodyfile's group opens at its title line, which the cleanup writer copies as well.
+  if (dispatch.kind == csv_writer_kind::cleanup && ctx.is_bodyfile && dispatch.writer) {
+    dispatch.writer->short_row(line, ctx);
+  }
   if (dispatch.writer) dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx);
   ctx.group_has_rows = 0;
 }
@@ -75,7 +80,10 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   const csv_writer_hooks* writer = dispatch.writer;
   // Once a header row of min_columns names is accepted its group takes rows: a row needs as
   // many columns as a header does.
-  if (separator == 0 || ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 1))) {
+  // Before the source's first header row the cleanup writer has no group to rebuild a row in.
+  const bool before_group = dispatch.kind == csv_writer_kind::cleanup && ctx.first_header_pending;
+  if (separator == 0 || before_group ||
+      ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 1))) {
     if (writer) writer->short_row(line, ctx);
     return;
   }
@@ -104,13 +112,15 @@ void write_opening(std::ostream& out, const quazel_tool_metadata& ctx, csv_write
   if (kind == csv_writer_kind::json && !ctx.flat) out.write("{\n", 2);
 }
 
-void write_closing(std::ostream& out, const quazel_tool_metadata& ctx, csv_writer_kind kind) {
+void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
   if (kind == csv_writer_kind::html) {
     static constexpr char closing[] = "</table>\n</body>\n</html>\n";
     out.write(closing, sizeof closing - 1);
   } else if (kind == csv_writer_kind::json && !ctx.flat) {
     static constexpr char closing[] = "\n   ]\n}\n";
     out.write(closing, sizeof closing - 1);
+  } else if (kind == csv_writer_kind::cleanup) {
+    cleanup_end_source(out, ctx);
   }
 }
 
@@ -129,6 +139,8 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
   switch (kind) {
     case csv_writer_kind::html:
       return &html_writer_hooks;
+    case csv_writer_kind::cleanup:
+      return &cleanup_writer_hooks;
     default:
       return nullptr;
   }
