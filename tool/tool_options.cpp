@@ -8,6 +8,7 @@
 #include "framework/io/qz_portable_dir.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
+#include "framework/text/qz_string.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_split_state.h"
 #include "tool/quazel_tool_metadata.h"
@@ -85,6 +86,26 @@ void pair_column(std::map<int, csv_formating>& pair_map, int column, int partner
   if (skip) format.skip = true;
 }
 
+// One side of a "-pair_fields" pair: a column number written in decimal, in hex after "x" or
+// "0x", or in octal after "o", blanks around it allowed. False for any other text.
+bool read_pair_side(std::string side, u32& value) {
+  trim_whitespace(side);
+  std::size_t digits_at = 0;
+  const char* digits = "0123456789";
+  const bool hex_prefix = side.size() > 1 && side[0] == '0' && (side[1] == 'x' || side[1] == 'X');
+  if (hex_prefix || (!side.empty() && (side[0] == 'x' || side[0] == 'X'))) {
+    digits_at = hex_prefix ? 2 : 1;
+    digits = "0123456789abcdefABCDEF";
+  } else if (!side.empty() && (side[0] == 'o' || side[0] == 'O')) {
+    digits_at = 1;
+    digits = "01234567";
+  }
+  if (side.size() <= digits_at || side.find_first_not_of(digits, digits_at) != std::string::npos) {
+    return false;
+  }
+  return parse_u32_string(side, value);
+}
+
 }  // namespace
 
 void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
@@ -100,12 +121,14 @@ void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
       std::fprintf(stderr, "Didn't understand -pair_fields <%s>\n", piece.c_str());
       continue;
     }
-    // A side that is no number counts as 0 and so names no column; the cleanup writer
-    // never reaches outside its records for it.
+    // A number that names no column of the source (0, beyond the header) is kept; the cleanup
+    // writer never reaches outside its records for it.
     u32 first = 0;
     u32 second = 0;
-    parse_u32_string(piece.substr(0, colon), first);
-    parse_u32_string(piece.substr(colon + 1), second);
+    if (!read_pair_side(piece.substr(0, colon), first) || !read_pair_side(piece.substr(colon + 1), second)) {
+      std::fprintf(stderr, "Didn't understand -pair_fields <%s>\n", piece.c_str());
+      continue;
+    }
     const int receiver = static_cast<int>(static_cast<i64>(first) - 1);
     const int donor = static_cast<int>(static_cast<i64>(second) - 1);
 
