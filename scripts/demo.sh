@@ -10,7 +10,7 @@ if [ ! -x "$telvar" ]; then
   echo "prob finding $telvar: build it first (make build)" >&2
   exit 1
 fi
-mkdir -p "$out/html" || exit 1
+mkdir -p "$out/html" "$out/cleanup" || exit 1
 
 failed=0
 for source in samples/*.csv; do
@@ -23,6 +23,17 @@ for source in samples/*.csv; do
   fi
 done
 
+# Cleaned-up copies: blanks trimmed, columns aligned, "|" between the fields.
+for source in samples/*.csv; do
+  name=$(basename "$source" .csv)
+  if "$telvar" -src "$source" -dst "$out/cleanup/$name.csv" -align_cols -change_csv_separator "|" -quiet; then
+    echo "  $source -> $out/cleanup/$name.csv"
+  else
+    echo "prob cleaning up $source" >&2
+    failed=1
+  fi
+done
+
 # The same sources as one list on standard input, one document per name.
 if ls samples/*.csv | "$telvar" -pipe -dst "$out/pipe" -csv_to_html -quiet; then
   echo "  samples/*.csv piped -> $out/pipe/"
@@ -31,5 +42,5 @@ else
   failed=1
 fi
 
-echo "HTML results are in $(cd "$out" && pwd)"
+echo "HTML documents and cleaned-up copies are in $(cd "$out" && pwd)"
 exit $failed
