@@ -31,5 +31,10 @@ check: test test-asan
 demo: build
 	@sh scripts/demo.sh build/telvar
 
+# Speed and scale against peers on generated inputs (a few minutes; BENCH_SIZE=2G for the
+# full-scale run): see bench/README.md. Not part of check.
+bench: deps
+	@bash bench/run.sh
+
 clean:
 	rm -rf build build-asan out

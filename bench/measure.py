@@ -1,0 +1,449 @@
+#!/usr/bin/env python3
+"""Times telvar's conversions as whole processes against peers run on the same files.
+
+Every row gets one warm-up run (which also fills the page cache and checks the output) and
+then RUNS timed runs; the table shows the median time and the highest peak resident memory
+(from /usr/bin/time -v). Conversions that write a stream write to /dev/null in the timed runs,
+as the peers do. A conversion that is not built, fails, hangs or writes nothing gets "n/a" in
+its row with the reason, and the table goes on.
+
+Called by bench/run.sh, which builds telvar and makes the inputs; see bench/README.md.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import signal
+import sqlite3
+import statistics
+import subprocess
+import sys
+import time
+
+MB = 1e6
+MIB = 1 << 20
+
+# Targets, checked on every run; the memory target is meant for a 2 GB source.
+TARGET_MBPS = 400.0
+TARGET_JSON_VS_MILLER = 10.0
+TARGET_SQLITE_VS_IMPORT = 1.2
+TARGET_PEAK_MIB = 64.0
+TARGET_PIPE_FILES_PER_S = 1000.0
+
+
+class Row:
+    """One measured command and what came of it."""
+
+    def __init__(self, name, kind="telvar"):
+        self.name = name
+        self.kind = kind            # telvar, floor or peer
+        self.seconds = []
+        self.peak_kib = 0
+        self.na = None              # reason when the row has no figures
+        self.notes = []
+
+    @property
+    def median(self):
+        return statistics.median(self.seconds) if self.seconds else None
+
+
+class Runner:
+    def __init__(self, args):
+        self.args = args
+        self.runs = args.runs
+        self.out_dir = os.path.join(args.data, "out")
+        os.makedirs(self.out_dir, exist_ok=True)
+        self.log_path = os.path.join(self.out_dir, "stderr.txt")
+        self.telvar = args.telvar if args.telvar and os.access(args.telvar, os.X_OK) else None
+        self.only = re.compile(args.only) if args.only else None
+
+    def wanted(self, name):
+        return self.only is None or self.only.search(name) is not None
+
+    def timed(self, cmd, stdin=None, stdout=None, timeout=None):
+        """Runs cmd once under /usr/bin/time -v: (seconds, peak KiB, exit status, stderr head)."""
+        stats_path = os.path.join(self.out_dir, "time-v.txt")
+        full = ["/usr/bin/time", "-v", "-o", stats_path] + cmd
+        with open(stdin or os.devnull, "rb") as fin, open(stdout or os.devnull, "wb") as fout, \
+                open(self.log_path, "wb") as ferr:
+            start = time.perf_counter()
+            # A session of its own, so that a hung run is ended with everything it started.
+            proc = subprocess.Popen(full, stdin=fin, stdout=fout, stderr=ferr, start_new_session=True)
+            try:
+                status = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                return time.perf_counter() - start, 0, "timeout", ""
+            seconds = time.perf_counter() - start
+        peak = 0
+        try:
+            with open(stats_path) as f:
+                for line in f:
+                    if "Maximum resident set size" in line:
+                        peak = int(line.rsplit(":", 1)[1])
+        except (OSError, ValueError):
+            pass
+        with open(self.log_path, "rb") as f:
+            # The progress line is erased with CRs; keep the first real message.
+            text = f.read(4096).decode("utf-8", "replace").replace("\x1b[2K", "")
+        lines = [piece.strip() for line in text.splitlines() for piece in line.split("\r")]
+        head = next((line for line in lines if line and not line.startswith("percent done")), "")
+        return seconds, peak, status, head
+
+    def measure(self, row, cmd, stdin=None, prepare=None, check=None, out_file=None, timeout=600):
+        """Warm-up run with the output kept and checked, then the timed runs."""
+        if not self.wanted(row.name):
+            row.na = "skipped (BENCH_ONLY)"
+            return row
+        if row.kind == "telvar" and self.telvar is None:
+            row.na = "telvar not built"
+            return row
+        if prepare:
+            prepare()
+        seconds, peak, status, err = self.timed(cmd, stdin, out_file, timeout)
+        if status == "timeout":
+            row.na = f"timed out after {timeout:.0f} s"
+            return row
+        if status != 0:
+            row.na = f"exit {status}" + (f": {err[:60]}" if err else "")
+            return row
+        if check:
+            verdict = check(row)
+            if out_file and os.path.exists(out_file):
+                os.remove(out_file)
+            if verdict:
+                row.na = verdict
+                return row
+        for _ in range(self.runs):
+            if prepare:
+                prepare()
+            seconds, peak, status, err = self.timed(cmd, stdin, None, timeout)
+            if status != 0:
+                row.na = f"exit {status} in a timed run" + (f": {err[:60]}" if err else "")
+                return row
+            row.seconds.append(seconds)
+            row.peak_kib = max(row.peak_kib, peak)
+        if prepare:
+            prepare()
+        return row
+
+
+def remove(path):
+    if os.path.isdir(path):
+        shutil.rmtree(path)
+    elif os.path.exists(path):
+        os.remove(path)
+
+
+def folder_bytes(path):
+    total = files = 0
+    for root, _, names in os.walk(path):
+        for name in names:
+            total += os.path.getsize(os.path.join(root, name))
+            files += 1
+    return files, total
+
+
+def stored_rows(db_path, skip=("metadata", "ref", "generic_data")):
+    """Rows in the data tables of a database, or None when it cannot be read."""
+    try:
+        con = sqlite3.connect(f"file:{db_path}?mode=ro", uri=True)
+        names = [r[0] for r in con.execute("select name from sqlite_master where type='table'")]
+        total = 0
+        for name in names:
+            if name not in skip:
+                total += con.execute('select count(*) from "%s"' % name.replace('"', '""')).fetchone()[0]
+        con.close()
+        return total, len([n for n in names if n not in skip])
+    except sqlite3.Error:
+        return None
+
+
+def load_source(path):
+    with open(path + ".meta.json") as f:
+        meta = json.load(f)
+    meta["path"] = path
+    return meta
+
+
+# ---- Formatting.
+
+def fmt_rate(value, unit=""):
+    if value is None:
+        return "-"
+    for scale, suffix in ((1e9, "G"), (1e6, "M"), (1e3, "k")):
+        if value >= scale:
+            return f"{value / scale:.2f}{suffix}{unit}"
+    return f"{value:.1f}{unit}"
+
+
+def fmt_ratio(value):
+    return "-" if value is None else (f"{value:.2f}x" if value < 10 else f"{value:.1f}x")
+
+
+def table(headers, rows):
+    widths = [max(len(str(r[i])) for r in [headers] + rows) for i in range(len(headers))]
+    lines = ["  ".join(str(c).ljust(w) for c, w in zip(headers, widths)).rstrip()]
+    lines.append("  ".join("-" * w for w in widths))
+    for r in rows:
+        lines.append("  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip())
+    return "\n".join(lines)
+
+
+# ---- The measurements.
+
+def main_table(runner, source, plain):
+    """The conversions of one large source, with cat, wc -l, Miller and sqlite3 on the same rows."""
+    path = source["path"]
+    out = runner.out_dir
+    telvar = runner.telvar or "telvar"
+    size = source["bytes"]
+    timeout = max(600.0, size / (2 * MB))
+    stream_out = os.path.join(out, "stream.out")
+
+    def stream_check(row):
+        got = os.path.getsize(stream_out) if os.path.exists(stream_out) else 0
+        if got < size // 10:
+            return f"no output ({got} bytes)"
+        return None
+
+    rows = []
+    cat = runner.measure(Row("cat > /dev/null", "floor"), ["cat", path], timeout=timeout)
+    wcl = runner.measure(Row("wc -l", "floor"), ["wc", "-l", path], timeout=timeout)
+    mlr = runner.measure(Row("mlr --icsv --ojson cat", "peer"), ["mlr", "--icsv", "--ojson", "cat", plain],
+                         timeout=timeout)
+    import_db = os.path.join(out, "import.db")
+
+    def import_check(row):
+        got = stored_rows(import_db, skip=())
+        if got is None or got[0] == 0:
+            return "no rows imported"
+        if got[0] != source["data_rows"]:
+            row.notes.append(f"imported {got[0]} of {source['data_rows']} rows")
+        return None
+
+    imp = runner.measure(Row("sqlite3 .import", "peer"),
+                         ["sqlite3", import_db, f".import --csv {plain} data_rows"],
+                         prepare=lambda: remove(import_db), check=import_check, timeout=timeout)
+    rows += [cat, wcl, mlr, imp]
+
+    conversions = [("-csv_to_html", ["-csv_to_html"]),
+                   ("-csv_to_json", ["-csv_to_json"]),
+                   ("-csv_to_json -flat", ["-csv_to_json", "-flat"]),
+                   ("-no_whitespace (cleanup)", ["-no_whitespace"])]
+    telvar_rows = {}
+    for name, options in conversions:
+        telvar_rows[name] = runner.measure(Row(name), [telvar, "-src", path] + options, check=stream_check,
+                                           out_file=stream_out, timeout=timeout)
+
+    db = os.path.join(out, "telvar.db")
+
+    def sqlite_check(row):
+        got = stored_rows(db)
+        if got is None or got[0] == 0:
+            return "no rows stored"
+        if got[0] != source["data_rows"]:
+            row.notes.append(f"stored {got[0]} of {source['data_rows']} rows")
+        row.notes.append(f"{got[1]} data tables")
+        return None
+
+    telvar_rows["-csv_to_sqlite"] = runner.measure(
+        Row("-csv_to_sqlite"), [telvar, "-src", path, "-csv_to_sqlite", "-dst", db],
+        prepare=lambda: remove(db), check=sqlite_check, timeout=timeout)
+
+    split_dir = os.path.join(out, "split")
+
+    def split_check(row):
+        files, got = folder_bytes(split_dir) if os.path.isdir(split_dir) else (0, 0)
+        if files == 0 or got < size // 10:
+            return f"no output ({files} files, {got} bytes)"
+        row.notes.append(f"{files} files")
+        return None
+
+    telvar_rows["-split_into_files"] = runner.measure(
+        Row("-split_into_files"), [telvar, "-src", path, "-split_into_files", "-dst", split_dir],
+        prepare=lambda: remove(split_dir), check=split_check, timeout=timeout)
+    rows += list(telvar_rows.values())
+
+    def speed(row, nbytes=size):
+        return nbytes / row.median if row.median else None
+
+    cat_speed = speed(cat)
+    wc_speed = speed(wcl)
+    lines = []
+    for row in rows:
+        own_bytes = source["plain_bytes"] if row.kind == "peer" else size
+        if row.na:
+            lines.append([row.name, "n/a", "", "", "", "", "", "", row.na])
+            continue
+        mbps = speed(row, own_bytes) / MB
+        rows_per_s = source["data_rows"] / row.median
+        vs_peer = "-"
+        if row.name.startswith("-csv_to_json") and mlr.median:
+            vs_peer = fmt_ratio(mlr.median / row.median) + " mlr"
+        if row.name == "-csv_to_sqlite" and imp.median:
+            vs_peer = fmt_ratio(imp.median / row.median) + " .import"
+        lines.append([row.name, f"{row.median:.3f}", f"{mbps:.1f}", fmt_rate(rows_per_s),
+                      fmt_ratio(speed(row, own_bytes) / cat_speed) if cat_speed else "-",
+                      fmt_ratio(speed(row, own_bytes) / wc_speed) if wc_speed else "-",
+                      vs_peer, f"{row.peak_kib / 1024:.1f}", "; ".join(row.notes)])
+    text = table(["command", "median s", "MB/s", "rows/s", "x cat", "x wc -l", "x peer", "peak MiB", "notes"],
+                 lines)
+    return text, telvar_rows, {"cat": cat, "wc": wcl, "mlr": mlr, "import": imp}
+
+
+def pipe_table(runner, folder):
+    """-pipe over many small files to HTML, in files per second, against reading them all."""
+    names = os.path.join(folder, "names.txt")
+    with open(names) as f:
+        paths = [line.rstrip("\n") for line in f if line.strip()]
+    count = len(paths)
+    total = sum(os.path.getsize(p) for p in paths)
+    out = os.path.join(runner.out_dir, "pipe")
+    timeout = max(600.0, count / 20.0)
+    floor = runner.measure(Row("xargs cat > /dev/null", "floor"), ["xargs", "cat"], stdin=names, timeout=timeout)
+
+    def pipe_check(row):
+        files, got = folder_bytes(out) if os.path.isdir(out) else (0, 0)
+        if files == 0:
+            return "no output files"
+        if files != count:
+            row.notes.append(f"{files} of {count} outputs")
+        return None
+
+    pipe = runner.measure(Row("-pipe -csv_to_html"), [runner.telvar or "telvar", "-pipe", "-csv_to_html", "-dst", out],
+                          stdin=names, prepare=lambda: remove(out), check=pipe_check, timeout=timeout)
+    lines = []
+    for row in (floor, pipe):
+        if row.na:
+            lines.append([row.name, "n/a", "", "", "", "", row.na])
+            continue
+        lines.append([row.name, f"{row.median:.3f}", fmt_rate(count / row.median), f"{total / row.median / MB:.1f}",
+                      fmt_ratio(floor.median / row.median) if floor.median else "-",
+                      f"{row.peak_kib / 1024:.1f}", "; ".join(row.notes)])
+    text = table(["command", "median s", "files/s", "MB/s", "x xargs cat", "peak MiB", "notes"], lines)
+    return f"{count} files, {total / MB:.1f} MB\n" + text, pipe, count
+
+
+def kinds_table(runner, sources):
+    """The stream conversions on every kind of source, as MB/s of source and share of cat."""
+    conversions = [("-csv_to_html", ["-csv_to_html"]), ("-csv_to_json", ["-csv_to_json"]),
+                   ("-no_whitespace", ["-no_whitespace"])]
+    stream_out = os.path.join(runner.out_dir, "stream.out")
+    lines = []
+    peaks = []
+    for source in sources:
+        size = source["bytes"]
+        timeout = max(600.0, size / (2 * MB))
+
+        def check(row, size=size):
+            got = os.path.getsize(stream_out) if os.path.exists(stream_out) else 0
+            return None if got >= size // 10 else f"no output ({got} bytes)"
+
+        label = os.path.basename(source["path"])
+        cat = runner.measure(Row(f"cat {label}", "floor"), ["cat", source["path"]], timeout=timeout)
+        cells = [label, f"{size / MB:.1f}", fmt_rate(source["data_rows"]),
+                 f"{size / cat.median / MB:.0f}" if cat.median else "n/a"]
+        for name, options in conversions:
+            row = runner.measure(Row(f"{name} {label}"), [runner.telvar or "telvar", "-src", source["path"]] + options,
+                                 check=check, out_file=stream_out, timeout=timeout)
+            if row.na:
+                cells.append("n/a")
+            else:
+                share = f" ({size / row.median / (size / cat.median):.2f}x)" if cat.median else ""
+                cells.append(f"{size / row.median / MB:.1f}{share}")
+                peaks.append(row.peak_kib / 1024)
+        lines.append(cells)
+    text = table(["source", "MB", "rows", "cat MB/s"] + [f"{n} MB/s (x cat)" for n, _ in conversions], lines)
+    if peaks:
+        text += f"\npeak resident memory over these runs: {max(peaks):.1f} MiB"
+    return text
+
+
+def verdicts(source, telvar_rows, peers, pipe, pipe_count):
+    """One line per target: met, missed (with the figure) or not measured."""
+    size = source["bytes"]
+    out = []
+
+    def line(target, row, ok, figure):
+        if row is None or row.na or row.median is None:
+            out.append(f"  n/a    {target}" + (f" ({row.na})" if row is not None and row.na else ""))
+        else:
+            out.append(f"  {'met ' if ok else 'MISS'}   {target}: {figure}")
+
+    for name in ("-csv_to_html", "-csv_to_json", "-csv_to_json -flat", "-no_whitespace (cleanup)"):
+        row = telvar_rows.get(name)
+        mbps = size / row.median / MB if row and row.median else 0
+        line(f"{name} >= {TARGET_MBPS:.0f} MB/s", row, mbps >= TARGET_MBPS, f"{mbps:.1f} MB/s")
+    mlr = peers["mlr"]
+    for name in ("-csv_to_json", "-csv_to_json -flat"):
+        row = telvar_rows.get(name)
+        if mlr.median and row and row.median:
+            ratio = mlr.median / row.median
+            line(f"{name} >= {TARGET_JSON_VS_MILLER:.0f}x Miller", row, ratio >= TARGET_JSON_VS_MILLER, f"{ratio:.2f}x")
+        else:
+            line(f"{name} >= {TARGET_JSON_VS_MILLER:.0f}x Miller", row if not mlr.na else mlr, False, "")
+    row = telvar_rows.get("-csv_to_sqlite")
+    imp = peers["import"]
+    if imp.median and row and row.median:
+        ratio = imp.median / row.median
+        line(f"-csv_to_sqlite >= {TARGET_SQLITE_VS_IMPORT}x sqlite3 .import rows/s", row,
+             ratio >= TARGET_SQLITE_VS_IMPORT, f"{ratio:.2f}x ({fmt_rate(source['data_rows'] / row.median)} rows/s)")
+    else:
+        line(f"-csv_to_sqlite >= {TARGET_SQLITE_VS_IMPORT}x sqlite3 .import rows/s", row if not imp.na else imp, False, "")
+    scale = "" if size >= (1 << 31) - (1 << 24) else f" (measured on {size / MB:.0f} MB; the target is for 2 GB)"
+    for name, row in telvar_rows.items():
+        peak = row.peak_kib / 1024
+        line(f"{name} peak memory < {TARGET_PEAK_MIB:.0f} MiB{scale}", row, peak < TARGET_PEAK_MIB, f"{peak:.1f} MiB")
+    rate = pipe_count / pipe.median if pipe is not None and pipe.median else 0
+    line(f"-pipe -csv_to_html >= {TARGET_PIPE_FILES_PER_S:.0f} files/s", pipe, rate >= TARGET_PIPE_FILES_PER_S,
+         f"{rate:.0f} files/s")
+    return "\n".join(out)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--telvar", help="the telvar executable (missing: every telvar row is n/a)")
+    parser.add_argument("--data", required=True, help="folder of the generated inputs")
+    parser.add_argument("--source", required=True, help="the large banner-headed source")
+    parser.add_argument("--plain", required=True, help="the same data rows as a plain CSV")
+    parser.add_argument("--pipe-dir", help="folder of small sources with names.txt")
+    parser.add_argument("--kind", action="append", default=[], help="a further source kind to measure")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--only", help="measure only rows whose name matches this regular expression")
+    parser.add_argument("--report", help="also write the report to this file")
+    args = parser.parse_args(argv)
+
+    runner = Runner(args)
+    source = load_source(args.source)
+    head = [f"telvar {args.telvar or '(not built)'}; {args.runs} timed runs per row after one warm-up, median;",
+            "MB = 10^6 bytes of source (the peers' own plain CSV for Miller and .import); x cat / x wc -l = speed",
+            "as a share of that floor on the same file; x peer = peer time / telvar time on the same rows.", ""]
+    print("\n".join(head), flush=True)
+    report = list(head)
+
+    def emit(text):
+        print(text + "\n", flush=True)
+        report.append(text + "\n")
+
+    main_text, telvar_rows, peers = main_table(runner, source, args.plain)
+    emit(f"== {os.path.basename(source['path'])}: {source['bytes'] / MB:.1f} MB, {source['data_rows']} data rows, "
+         f"{source['groups']} groups, separator '{source['separator']}'\n" + main_text)
+    pipe_row, pipe_count = None, 0
+    if args.pipe_dir:
+        pipe_text, pipe_row, pipe_count = pipe_table(runner, args.pipe_dir)
+        emit("== -pipe over small files: " + pipe_text)
+    if args.kind:
+        emit("== source kinds\n" + kinds_table(runner, [load_source(p) for p in args.kind]))
+    emit("== targets\n" + verdicts(source, telvar_rows, peers, pipe_row, pipe_count))
+    if args.report:
+        with open(args.report, "w") as f:
+            f.write("\n".join(report))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

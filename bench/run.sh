@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# telvar's speed and scale, measured side by side with the peers on the same files.
+#
+#   bench/run.sh                 build, make the inputs when missing, time, print the table
+#   bench/run.sh micro [filter]  build and run the Google Benchmark micro-benchmarks
+#   bench/run.sh profile OPTION...  perf profile of one conversion of the large source,
+#                                e.g. bench/run.sh profile -csv_to_json -flat
+#
+# Settings (environment): BENCH_SIZE (large source, default 128M; 2G for the full-scale run),
+# BENCH_KIND_SIZE (each further source kind, default 32M; 0 leaves them out), BENCH_RUNS
+# (timed runs per row, default 5), BENCH_PIPE_FILES (small files for -pipe, default 10000;
+# 0 leaves the row out), BENCH_ONLY (regular expression: measure only the rows it matches),
+# BENCH_DATA (inputs and scratch, default bench/data), BENCH_BUILD (build folder, default
+# build), TELVAR (an executable to measure instead of building one).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+size=${BENCH_SIZE:-128M}
+kind_size=${BENCH_KIND_SIZE:-32M}
+runs=${BENCH_RUNS:-5}
+pipe_files=${BENCH_PIPE_FILES:-10000}
+data=${BENCH_DATA:-$root/bench/data}
+build=${BENCH_BUILD:-$root/build}
+jobs=$(nproc 2>/dev/null || echo 2)
+mode=${1:-table}
+
+say() { printf '%s\n' "$*" >&2; }
+
+sh scripts/install-deps.sh bench
+
+# RelWithDebInfo: the optimised code, with the symbols a profile needs.
+build_telvar() {
+  if [ -n "${TELVAR:-}" ]; then
+    return
+  fi
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  if [ -f tool/main.cpp ]; then
+    cmake --build "$build" -j "$jobs" --target telvar
+    TELVAR=$build/telvar
+  else
+    say "bench: tool/main.cpp is not on this branch yet; telvar rows will show n/a"
+    TELVAR=
+  fi
+}
+
+# make_source KIND SIZE NAME [plain]: the generator runs only when the file (and its
+# metadata, written last) is missing.
+make_source() {
+  local kind=$1 bytes=$2 name=$3 plain=${4:-}
+  local path=$data/$name.csv
+  if [ -f "$path.meta.json" ] && { [ -z "$plain" ] || [ -f "$data/$name.plain.csv" ]; }; then
+    return
+  fi
+  say "bench: generating $path ($bytes)"
+  if [ -n "$plain" ]; then
+    python3 bench/gen_csv.py file "$kind" "$bytes" "$path" --plain "$data/$name.plain.csv" >/dev/null
+  else
+    python3 bench/gen_csv.py file "$kind" "$bytes" "$path" >/dev/null
+  fi
+}
+
+mkdir -p "$data"
+case "$mode" in
+  micro)
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j "$jobs"
+    for program in "$build"/bench/*_bench; do
+      [ -x "$program" ] || continue
+      say "== $(basename "$program")"
+      "$program" ${2:+--benchmark_filter="$2"}
+    done
+    exit 0
+    ;;
+  profile)
+    shift
+    [ $# -gt 0 ] || { say "prob: profile needs the conversion's options, e.g. -csv_to_json"; exit 2; }
+    build_telvar
+    [ -n "$TELVAR" ] || { say "prob: no telvar to profile"; exit 1; }
+    make_source registry "$size" "registry_$size" plain
+    out=$data/out
+    mkdir -p "$out"
+    rm -rf "$out/profile.db" "$out/profile-split"
+    args=("$@")
+    case " $* " in
+      *" -csv_to_sqlite "*) args+=(-dst "$out/profile.db") ;;
+      *" -split_into_files "*) args+=(-dst "$out/profile-split") ;;
+    esac
+    perf record -g -o "$out/perf.data" -- "$TELVAR" -src "$data/registry_$size.csv" "${args[@]}" >/dev/null
+    perf report -i "$out/perf.data" --no-children --percent-limit 1 --stdio 2>/dev/null | grep -v '^$' | head -80
+    exit 0
+    ;;
+  table) ;;
+  *) say "prob: unknown mode $mode (table, micro or profile)"; exit 2 ;;
+esac
+
+build_telvar
+make_source registry "$size" "registry_$size" plain
+measure_args=(--data "$data" --source "$data/registry_$size.csv" --plain "$data/registry_$size.plain.csv"
+              --runs "$runs" --report "$data/last-report.txt")
+[ -n "$TELVAR" ] && measure_args+=(--telvar "$TELVAR")
+[ -n "${BENCH_ONLY:-}" ] && measure_args+=(--only "$BENCH_ONLY")
+if [ "$pipe_files" != 0 ]; then
+  pipe_dir=$data/pipe_$pipe_files
+  if [ ! -f "$pipe_dir/names.txt" ]; then
+    say "bench: generating $pipe_files small sources in $pipe_dir"
+    rm -rf "$pipe_dir"
+    python3 bench/gen_csv.py pipe "$pipe_files" "$pipe_dir" >/dev/null
+  fi
+  measure_args+=(--pipe-dir "$pipe_dir")
+fi
+if [ "$kind_size" != 0 ]; then
+  for kind in etl evt_utf16 lnk bodyfile; do
+    make_source "$kind" "$kind_size" "${kind}_$kind_size"
+    measure_args+=(--kind "$data/${kind}_$kind_size.csv")
+  done
+fi
+python3 bench/measure.py "${measure_args[@]}"
+say "bench: report written to $data/last-report.txt"
