@@ -87,8 +87,10 @@ case "$mode" in
       *" -csv_to_sqlite "*) args+=(-dst "$out/profile.db") ;;
       *" -split_into_files "*) args+=(-dst "$out/profile-split") ;;
     esac
-    perf record -g -o "$out/perf.data" -- "$TELVAR" -src "$data/registry_$size.csv" "${args[@]}" >/dev/null
-    perf report -i "$out/perf.data" --no-children --percent-limit 1 --stdio 2>/dev/null | grep -v '^$' | head -80
+    perf record -g -o "$out/perf.data" -- "$TELVAR" -src "$data/registry_$size.csv" "${args[@]}" \
+      >/dev/null 2>"$out/profile-stderr.txt"
+    perf report -i "$out/perf.data" --no-children --percent-limit 1 --stdio -g none --sort symbol \
+      2>/dev/null | grep -v -e "^#" -e "^$" | cut -c1-150 | head -40
     exit 0
     ;;
   table) ;;
