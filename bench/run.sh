@@ -78,6 +78,7 @@ case "$mode" in
     [ $# -gt 0 ] || { say "prob: profile needs the conversion's options, e.g. -csv_to_json"; exit 2; }
     build_telvar
     [ -n "$TELVAR" ] || { say "prob: no telvar to profile"; exit 1; }
+    command -v perf >/dev/null 2>&1 || { say "prob: perf is missing (Debian package linux-perf)"; exit 1; }
     make_source registry "$size" "registry_$size" plain
     out=$data/out
     mkdir -p "$out"
