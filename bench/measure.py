@@ -91,7 +91,7 @@ class Runner:
             text = f.read(4096).decode("utf-8", "replace").replace("\x1b[2K", "")
         lines = [piece.strip() for line in text.splitlines() for piece in line.split("\r")]
         head = next((line for line in lines if line and not line.startswith("percent done")), "")
-        return seconds, peak, status, head
+        return seconds, peak, status, head.replace(self.args.data.rstrip("/") + "/", "")
 
     def measure(self, row, cmd, stdin=None, prepare=None, check=None, out_file=None, timeout=600):
         """Warm-up run with the output kept and checked, then the timed runs."""
