@@ -5,6 +5,7 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "sqlite_store/sqlite_writer_hooks.h"
 #include "tool/cleanup_writer.h"
 #include "tool/html_writer.h"
 
@@ -141,6 +142,8 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
       return &html_writer_hooks;
     case csv_writer_kind::cleanup:
       return &cleanup_writer_hooks;
+    case csv_writer_kind::sqlite:
+      return &sqlite_writer_hooks;
     default:
       return nullptr;
   }
@@ -169,6 +172,8 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
                                   skip_empty, ctx.status_display != 0, uni::fileio::all_lines,
                                   detect_bom, chunk_bytes);
   write_closing(out, ctx, dispatch.kind);
+  // The SQLite writer's last rows belong to this source's run record.
+  if (dispatch.kind == csv_writer_kind::sqlite) ctx.sqlite_state.flush();
   bool closed = source.close();
   ctx.out = nullptr;
   return read != 0 && closed && out.good();
