@@ -105,7 +105,7 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 
 // ---- sqlite3_artifact ----
 
-sqlite3_artifact::sqlite3_artifact() : failed_batches(0) { clear(); }
+sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { clear(); }
 
 sqlite3_artifact::~sqlite3_artifact() {
   // Rows collected but not yet written are stored before the database closes.

@@ -5,6 +5,7 @@
 // that cannot be written is reported on standard error and counted in failed_batches.
 #pragma once
 
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,10 +123,33 @@ class sqlite3_artifact : public sqlite3_adt {
   static std::vector<std::string> build_column_names(const std::string& col_hdrs, u8 number_columns,
                                                      u8 keep_long_names);
 
+  // ---- Readers (sqlite_readers.cpp) ----
+  // Writes table, all its columns, to the file dst (created or emptied) as dump_table does with
+  // raw set. False, leaving dst as it was, when the connection is closed, dst or table is empty,
+  // or the table is missing or has no rows; false after "prob accessing <dst>, aborting\n" when
+  // dst cannot be opened or is the database itself. unused is not read.
+  bool export_table(const std::string& dst, const std::string& table, bool unused, cmd_params& tool);
+  // Writes the column names, then every row, the values joined by the run's separator text;
+  // line ends in values become [CRLF], [LFCR], [LF] or [CR]. Without raw, a value holding a
+  // control or non-ASCII byte is written as "hex={" its bytes in hex "}". Under quoted fields
+  // every other value is quoted (a JSON object value without the separator stays as it is),
+  // its quotes doubled; otherwise the separator's character in a value becomes the run's
+  // stand-in. True when rows were written.
+  bool dump_table(std::ostream* out, const std::string& table, cmd_params& tool, bool raw);
+  // Writes every data table listed in `ref` (not `metadata`) to <dst>/<cleaned name>.csv, each
+  // row followed by the tool, run time, artifact type, [extra args,] CSV source and artifact
+  // source of its run record; the separator is "|", or the run's with use_tool_separator.
+  // False when there are no run records or `ref` rows, or dst cannot be made. A table that
+  // cannot be written completely is reported and counted in failed_exports; the others are
+  // written. args is not read.
+  bool export_artifact_tables(const std::vector<std::string>& args, const std::string& dst,
+                              bool use_tool_separator, cmd_params& tool);
+
   sqlite_metadata_row meta_row;  // run record of the rows being collected
   std::vector<sqlite_generic_data_row> pending;
   sqlite_generic_data_row current;
   u64 failed_batches;  // batches that could not be written since construction; the run must not end in success
+  u64 failed_exports;  // tables an export could not write completely; the run must not end in success
 
  private:
   // write_rows inside its transaction.

@@ -79,7 +79,7 @@ const std::string software_table = "dorvel.SOFTWARE_-_Mi-b9d27bbed693dd5144848c3
 const std::string system_table = "dorvel.SYSTEM-93fb6197f6d7213f55188c3fe80f7996";
 const std::string six_columns = "[1-Date_Tim],[2-Size],[3-Name],[4-Kind],[5-Registry],[6-overflow]";
 
-TEST(SqliteWriterHooks, GroupsOfOneSourceBecomeTablesWithOneRunRecordPerBatch) {
+TEST(sqlite_writer_hooks, groups_of_one_source_become_tables_with_one_run_record_per_batch) {
   sqlite_conversion run;
   ASSERT_TRUE(run.convert("registry.csv", registry_source));
 
@@ -110,7 +110,7 @@ TEST(SqliteWriterHooks, GroupsOfOneSourceBecomeTablesWithOneRunRecordPerBatch) {
             (rows{"2021-03-01,60,Microsoft/Other,"}));
 }
 
-TEST(SqliteWriterHooks, RunRecordComesFromTheBanner) {
+TEST(sqlite_writer_hooks, run_record_comes_from_the_banner) {
   sqlite_conversion run;
   ASSERT_TRUE(run.convert("registry.csv", registry_source));
   const std::string source = run.folder.file("registry.csv");
@@ -121,7 +121,7 @@ TEST(SqliteWriterHooks, RunRecordComesFromTheBanner) {
                   source + ",,"}));
 }
 
-TEST(SqliteWriterHooks, ColumnTitlesNameTheTableAndSetTheArtifactType) {
+TEST(sqlite_writer_hooks, column_titles_name_the_table_and_set_the_artifact_type) {
   sqlite_conversion run;
   ASSERT_TRUE(run.convert("security.csv",
                           "hasmir - 64 ver: 3.0; (c) Quazel LLC\n"
@@ -138,7 +138,7 @@ TEST(SqliteWriterHooks, ColumnTitlesNameTheTableAndSetTheArtifactType) {
   EXPECT_EQ(run.table_rows(table, "[4-EventID],[6-Message],[7-overflow]"), (rows{"4624,logon,", "4625,failed,"}));
 }
 
-TEST(SqliteWriterHooks, SourcesWithoutBannerAreNumberedAcrossTheRun) {
+TEST(sqlite_writer_hooks, sources_without_banner_are_numbered_across_the_run) {
   sqlite_conversion run;
   ASSERT_TRUE(run.convert("one.csv", "key,value\na,1\nb,2\n"));
   ASSERT_TRUE(run.convert("two.csv", "k,v,w\nx,y,z\nx2,y2,z2\n"));
@@ -154,7 +154,7 @@ TEST(SqliteWriterHooks, SourcesWithoutBannerAreNumberedAcrossTheRun) {
             (rows{"x,y,z,", "x2,y2,z2,"}));
 }
 
-TEST(SqliteWriterHooks, BodyfileKeepsItsElevenColumns) {
+TEST(sqlite_writer_hooks, bodyfile_keeps_its_eleven_columns) {
   const std::string source =
       "fendral - 64 ver: 1.0; (c) Quazel LLC\n"
       "License: L1 issued to X\n"
@@ -185,7 +185,7 @@ TEST(SqliteWriterHooks, BodyfileKeepsItsElevenColumns) {
   }
 }
 
-TEST(SqliteWriterHooks, ColumnNameHoldingTheBarStaysOneColumn) {
+TEST(sqlite_writer_hooks, column_name_holding_the_bar_stays_one_column) {
   sqlite_conversion run;
   ASSERT_TRUE(run.convert("bars.csv", "a|b,c\n1,2\n3,4\n5,6\n"));
   const std::string table = "Group-1-70c0c132a120438ea021e1f25db56927";
@@ -193,7 +193,7 @@ TEST(SqliteWriterHooks, ColumnNameHoldingTheBarStaysOneColumn) {
   EXPECT_EQ(run.table_rows(table, "[1-a;b],[2-c],[3-overflow]"), (rows{"1,2,", "3,4,", "5,6,"}));
 }
 
-TEST(SqliteWriterHooks, DataTableName) {
+TEST(sqlite_writer_hooks, data_table_name) {
   struct name_case {
     const char* name;
     std::string base;
@@ -212,7 +212,7 @@ TEST(SqliteWriterHooks, DataTableName) {
   }
 }
 
-TEST(SqliteWriterHooks, BannerLineReportsWhetherItsBitsAreSet) {
+TEST(sqlite_writer_hooks, banner_line_reports_whether_its_bits_are_set) {
   struct line_case {
     const char* name;
     u32 line_flags;
@@ -243,7 +243,7 @@ TEST(SqliteWriterHooks, BannerLineReportsWhetherItsBitsAreSet) {
   }
 }
 
-TEST(SqliteWriterHooks, HeadIsTakenOncePerSource) {
+TEST(sqlite_writer_hooks, head_is_taken_once_per_source) {
   quazel_tool_metadata ctx;
   ctx.banner_found = 1;
   ctx.tool_name = "dorvel";

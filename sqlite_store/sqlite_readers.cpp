@@ -1,0 +1,406 @@
+#include "sqlite_store/sqlite_readers.h"
+
+#include <cinttypes>
+#include <ostream>
+#include <set>
+#include <vector>
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "framework/cmdline/qz_console.h"
+#include "framework/io/qz_platform.h"
+#include "framework/io/qz_portable_dir.h"
+#include "framework/io/uni_fileio.h"
+#include "framework/io/uni_output.h"
+#include "framework/text/qz_join.h"
+#include "framework/text/qz_md5.h"
+#include "framework/text/qz_split.h"
+#include "framework/text/qz_string.h"
+#include "sqlite_store/sql_results.h"
+#include "sqlite_store/sqlite_artifact.h"
+
+namespace {
+
+// How values are joined into one CSV line: the separator, and the character of it that a
+// value must not carry (a value holding it would add a column) with its stand-in.
+struct csv_line_format {
+  std::string separator = "|";
+  char guarded = '|';
+  char replacement = ';';
+};
+
+// The run's separator settings: separator_text, the character it stands for and the run's
+// stand-in for that character (a blank where the run has none). A separator of several
+// characters without such a character is guarded as a whole.
+csv_line_format line_format_of(const cmd_params& tool) {
+  csv_line_format format;
+  format.separator = tool.separator_text;
+  if (tool.separator_char != 0 && format.separator.find(tool.separator_char) != std::string::npos) {
+    format.guarded = tool.separator_char;
+  } else {
+    format.guarded = format.separator.size() == 1 ? format.separator[0] : 0;
+  }
+  const bool run_replacement = tool.separator_char == format.guarded && tool.separator_replacement != 0 &&
+                               tool.separator_replacement != format.guarded;
+  format.replacement = run_replacement ? tool.separator_replacement : ' ';
+  return format;
+}
+
+// Appends value with its line ends made visible and the guarded character replaced.
+void append_value(std::string& line, const char* value, const csv_line_format& format) {
+  const size_t start = line.size();
+  if (value != nullptr) line += value;
+  if (line.find_first_of("\r\n", start) != std::string::npos) {
+    std::string marked = line.substr(start);
+    mark_line_endings(marked);
+    line.replace(start, std::string::npos, marked);
+  }
+  if (format.guarded != 0) {
+    for (size_t i = line.find(format.guarded, start); i != std::string::npos;
+         i = line.find(format.guarded, i + 1)) {
+      line[i] = format.replacement;
+    }
+  } else if (format.separator.size() > 1) {
+    for (size_t i = line.find(format.separator, start); i != std::string::npos;
+         i = line.find(format.separator, i + 1)) {
+      line.replace(i, format.separator.size(), 1, ' ');
+    }
+  }
+}
+
+void append_value(std::string& line, const std::string& value, const csv_line_format& format) {
+  append_value(line, value.c_str(), format);
+}
+
+// Both paths name one existing file.
+bool same_file(const std::string& first, const std::string& second) {
+  qz_platform::file_status a;
+  qz_platform::file_status b;
+  return qz_platform::path_status(first, a) && qz_platform::path_status(second, b) && a.device == b.device &&
+         a.inode == b.inode;
+}
+
+// The stored name of the table or view that name refers to (names compare without regard to
+// ASCII case, as in SQL); false when the database holds none. Names are bound, never spliced.
+bool find_table(sqlite3_artifact& store, const std::string& name, std::string& stored) {
+  sql_statement query;
+  if (!query.prepare(store.db,
+                     "select name from sqlite_master where type in ('table','view') and name=? collate nocase;") ||
+      !query.bind_text_copy(1, name) || query.step() != SQLITE_ROW) {
+    return false;
+  }
+  const unsigned char* text = sqlite_functions.column_text(query.handle(), 0);
+  stored = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+  return true;
+}
+
+// One statement that reads every row of a table found by find_table.
+std::string select_all(const std::string& table) { return "select * from " + quote_backticks(table) + ";"; }
+
+bool table_has_rows(sqlite3_artifact& store, const std::string& table) {
+  sql_statement query;
+  return query.prepare(store.db, "select 1 from " + quote_backticks(table) + " limit 1;") &&
+         query.step() == SQLITE_ROW;
+}
+
+// ---- The single-table dump ----
+
+struct table_dump {
+  std::ostream* out = nullptr;
+  csv_line_format format;
+  bool quoted = false;  // values between double quotes ("-enable_quoted_csv_fields")
+  bool raw = false;     // no hex form for values holding control or non-ASCII bytes
+  bool header_written = false;
+  u64 rows = 0;
+  std::string line;
+};
+
+bool needs_hex_form(const std::string& value) {
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) return true;
+  }
+  return false;
+}
+
+// A JSON object value is kept as it is, unless it holds the separator.
+bool keeps_own_form(const std::string& value, const csv_line_format& format) {
+  return value.size() >= 3 && value[0] == '{' && value[1] == '"' &&
+         (format.guarded == 0 || value.find(format.guarded) == std::string::npos);
+}
+
+void append_dump_value(table_dump& dump, const char* text) {
+  std::string& line = dump.line;
+  std::string value = text != nullptr ? text : "";
+  mark_line_endings(value);
+  if (!dump.raw && needs_hex_form(value)) {
+    std::string hex;
+    bytes_to_hex(hex, reinterpret_cast<const u8*>(value.data()), static_cast<i32>(value.size()), true);
+    line += "hex={";
+    line += hex;
+    line += '}';
+  } else if (dump.quoted && !keeps_own_form(value, dump.format)) {
+    // Quotes inside are doubled, so that the field reads back as it was.
+    line += '"';
+    for (const char c : value) {
+      if (c == '"') line += '"';
+      line += c;
+    }
+    line += '"';
+  } else if (dump.quoted) {
+    line += value;
+  } else {
+    append_value(line, value, dump.format);
+  }
+}
+
+int dump_row_cb(void* context, int count, char** values, char** names) {
+  auto* results = static_cast<sql_results*>(context);
+  if (results == nullptr || results->context == nullptr) return 1;
+  table_dump& dump = *static_cast<table_dump*>(results->context);
+  std::string& line = dump.line;
+  line.clear();
+  if (!dump.header_written) {
+    dump.header_written = true;
+    for (int i = 0; i < count; ++i) {
+      if (i > 0) line += dump.format.separator;
+      if (names != nullptr) append_value(line, names[i], dump.format);
+    }
+    line += '\n';
+  }
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) line += dump.format.separator;
+    append_dump_value(dump, values != nullptr ? values[i] : nullptr);
+  }
+  line += '\n';
+  dump.out->write(line.data(), static_cast<std::streamsize>(line.size()));
+  ++dump.rows;
+  return dump.out->good() ? 0 : 1;
+}
+
+// ---- The data-table export ----
+
+const char* run_time_of(const sqlite_metadata_row& run) {
+  // notes holds "Runtime: " and the producing tool's run time.
+  return run.notes.size() >= 10 ? run.notes.c_str() + 9 : "";
+}
+
+// The file name of a table's export in folder: its cleaned name with ".csv"; a name already
+// taken in this run (the cleaning, or a folder that ignores case, can make two tables one
+// name) gets "-2", "-3", ... so that no export replaces another.
+std::string export_path(const std::string& folder, const std::string& table, std::set<std::string>& used) {
+  std::string base;
+  sanitize_identifier(base, table);
+  if (base.empty()) base = "table";
+  std::string name = base + ".csv";
+  for (int copy = 2;; ++copy) {
+    std::string key = name;
+    if (used.insert(to_lower(key)).second) break;
+    name = base + "-" + std::to_string(copy) + ".csv";
+  }
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+// ---- sql_data_table_to_fileio ----
+
+sql_data_table_to_fileio::sql_data_table_to_fileio() { clear(); }
+
+sql_data_table_to_fileio::~sql_data_table_to_fileio() = default;
+
+void sql_data_table_to_fileio::clear() {
+  row_count = 0;
+  table.clear();
+  name_count = 0;
+  out_file = nullptr;
+  first_row = 1;
+  runs.clear();
+  tool_context = nullptr;
+  extra_args_column = 0;
+  unmatched_rows = 0;
+  line_.clear();
+}
+
+int sql_data_table_to_fileio::sql_data_table_cb(void* context, int count, char** values, char** names) {
+  auto* results = static_cast<sql_results*>(context);
+  if (results == nullptr || results->context == nullptr) return 1;
+  sql_data_table_to_fileio& self = *static_cast<sql_data_table_to_fileio*>(results->context);
+  std::ostream* out = self.out_file != nullptr ? self.out_file->get_output_stream() : nullptr;
+  if (out == nullptr) return 1;
+
+  ++self.row_count;
+  // Rows are matched to their batch by position: the store gives a table the rowids 1, 2, ...
+  // and records each batch's last one.
+  const auto match = self.runs.lower_bound(self.row_count);
+  const sqlite_metadata_row* run = match != self.runs.end() ? &match->second : nullptr;
+  if (run == nullptr) ++self.unmatched_rows;
+
+  csv_line_format format;
+  if (self.tool_context != nullptr && self.tool_context->separator_text != "|") {
+    format = line_format_of(*self.tool_context);
+  }
+  const std::string& s = format.separator;
+  const size_t value_columns = count > 0 ? static_cast<size_t>(count) - 1 : 0;
+  std::string& line = self.line_;
+  line.clear();
+
+  if (self.first_row) {
+    self.first_row = 0;
+    if (run != nullptr) {
+      std::vector<std::string> header;
+      split_string(run->col_hdrs, '|', header, true, true, false);
+      self.name_count = header.size();
+      if (s != "|" && !header.empty()) {
+        for (size_t i = 0; i < header.size(); ++i) {
+          if (i > 0) line += s;
+          append_value(line, header[i], format);
+        }
+      } else {
+        line += run->col_hdrs;
+      }
+    } else {
+      // Without a run record the table's own column names stand in.
+      self.name_count = value_columns;
+      for (size_t i = 1; i <= value_columns; ++i) {
+        if (i > 1) line += s;
+        append_value(line, names != nullptr ? names[i] : nullptr, format);
+      }
+    }
+    for (size_t i = self.name_count; i < value_columns; ++i) line += s;
+    line += s + "tool used" + s + "orig runtime" + s + "artifact type" + s;
+    if (self.extra_args_column) line += "extra args" + s;
+    line += "csv src" + s + "artifact src\n";
+  }
+
+  for (size_t i = 1; i <= value_columns; ++i) {
+    append_value(line, values != nullptr ? values[i] : nullptr, format);
+    line += s;
+  }
+  static const sqlite_metadata_row no_run;
+  const sqlite_metadata_row& record = run != nullptr ? *run : no_run;
+  append_value(line, record.toolname, format);
+  line += s;
+  append_value(line, run_time_of(record), format);
+  line += s;
+  append_value(line, record.artifact_type, format);
+  line += s;
+  if (self.extra_args_column) {
+    append_value(line, record.extra_args, format);
+    line += s;
+  }
+  append_value(line, record.file_other, format);
+  line += s;
+  append_value(line, record.file, format);
+  line += '\n';
+  out->write(line.data(), static_cast<std::streamsize>(line.size()));
+  return out->good() ? 0 : 1;
+}
+
+// ---- The exports of sqlite3_artifact ----
+
+bool sqlite3_artifact::dump_table(std::ostream* out, const std::string& table, cmd_params& tool, bool raw) {
+  if (!db_open || out == nullptr || table.empty()) return false;
+  std::string stored;
+  if (!find_table(*this, table, stored)) return false;
+  table_dump dump;
+  dump.out = out;
+  dump.format = line_format_of(tool);
+  dump.quoted = tool.quoted_fields != 0;
+  dump.raw = raw;
+  sql_results results;
+  results.context = &dump;
+  const bool ran = sql_transaction(&results, this, {select_all(stored)}, dump_row_cb);
+  return ran && dump.rows > 0;
+}
+
+bool sqlite3_artifact::export_table(const std::string& dst, const std::string& table, bool, cmd_params& tool) {
+  if (!db_open || dst.empty() || table.empty()) return false;
+  // A table that is missing or empty leaves the destination as it was.
+  std::string stored;
+  if (!find_table(*this, table, stored) || !table_has_rows(*this, stored)) return false;
+  if (same_file(dst, db_path)) {
+    console_printf("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
+    return false;
+  }
+  uni::fileio file;
+  uni::fileio_output* stream = file.open_utf8(dst, true, true, true) ? file.get_output_stream() : nullptr;
+  if (stream == nullptr) {
+    console_printf("prob accessing %s, aborting\n", dst.c_str());
+    return false;
+  }
+  const bool dumped = dump_table(stream, stored, tool, true);
+  const bool written = stream->good() && file.close();
+  if (dumped && !written) console_printf("prob writing %s\n", dst.c_str());
+  if (!dumped || !written) return false;
+  clear_status_line_if_enabled(tool);
+  return true;
+}
+
+bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, const std::string& dst,
+                                              bool use_tool_separator, cmd_params& tool) {
+  if (!db_open || dst.empty()) return false;
+  std::map<u64, sqlite_metadata_row> records;
+  if (!get_metadata_records(records) || records.empty()) return false;
+  // Each table's run records, in runtime order.
+  std::map<std::string, std::vector<const sqlite_metadata_row*>> runs_of_table;
+  for (const auto& [runtime, record] : records) runs_of_table[record.data_tbl_name].push_back(&record);
+  std::map<std::string, u64> tables;
+  if (!get_ref_records(tables) || tables.empty()) return false;
+  if (!make_dir_path(dst)) {
+    console_printf("prob creating destination folder: %s\n", dst.c_str());
+    return false;
+  }
+
+  sql_data_table_to_fileio state;
+  std::set<std::string> used_names;
+  for (const auto& [table, last_rowid] : tables) {
+    if (table == metadata_table) continue;
+    if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
+    const std::string path = export_path(dst, table, used_names);
+    if (same_file(path, db_path)) {
+      console_printf("prob opening %s for output, it is the database being read, skipping this data table\n",
+                     path.c_str());
+      ++failed_exports;
+      continue;
+    }
+    uni::fileio file;
+    if (!file.open_utf8(path, true, false, true)) {
+      console_printf("prob opening %s for output, skipping this data table\n", path.c_str());
+      ++failed_exports;
+      continue;
+    }
+
+    state.clear();
+    state.table = table;
+    state.out_file = &file;
+    state.tool_context = use_tool_separator ? &tool : nullptr;
+    for (const sqlite_metadata_row* run : runs_of_table[table]) {
+      // Of two records with one end the earlier stays.
+      state.runs.emplace(run->row_data_end, *run);
+      // Every line has the same columns: the column is there when any run of the table has extra text.
+      if (!run->extra_args.empty()) state.extra_args_column = 1;
+    }
+
+    std::string stored;
+    sql_results results;
+    results.context = &state;
+    const bool read =
+        find_table(*this, table, stored) &&
+        sql_transaction(&results, this, {select_all(stored)}, sql_data_table_to_fileio::sql_data_table_cb);
+    const bool written = file.close();
+    if (!written) {
+      console_printf("prob writing %s\n", path.c_str());
+      ++failed_exports;
+    } else if (!read) {
+      console_printf("prob reading table %s\n", table.c_str());
+      ++failed_exports;
+    }
+    if (state.unmatched_rows != 0) {
+      console_printf("prob finding the run record of %" PRIu64 " rows of %s\n", state.unmatched_rows,
+                     table.c_str());
+      ++failed_exports;
+    }
+  }
+  clear_status_line_if_enabled(tool);
+  return true;
+}

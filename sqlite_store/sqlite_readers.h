@@ -1,0 +1,53 @@
+// Reading a database the store wrote back into CSV files. The two exports are members of
+// sqlite3_artifact (declared with it, defined in sqlite_readers.cpp) and run on its connection,
+// normally the read-only one of a reader run: export_table / dump_table write one table as it
+// stands, export_artifact_tables writes every data table to its own file with the run record
+// of each row. Table names are checked against the database and quoted before they reach SQL;
+// values never carry the separator or a line end into the output. Messages go to standard
+// error, and every failure, also a partial one, makes the result false.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "framework/text/qz_types.h"
+#include "sqlite_store/sqlite_adt.h"
+
+class cmd_params;
+namespace uni {
+class fileio;
+}
+
+// The state of one table export of export_artifact_tables; one object serves all tables of a
+// run and is reset before each.
+class sql_data_table_to_fileio {
+ public:
+  sql_data_table_to_fileio();
+  ~sql_data_table_to_fileio();
+  sql_data_table_to_fileio(const sql_data_table_to_fileio&) = delete;
+  sql_data_table_to_fileio& operator=(const sql_data_table_to_fileio&) = delete;
+
+  // Counts 0, table empty, out_file and tool_context null, first_row 1, runs empty.
+  void clear();
+
+  // Row callback of sql_transaction: context is the sql_results whose context is this object.
+  // Writes the header line before the first row, then the row's values (all but the first,
+  // [metaref]) and the values of the run record the row belongs to: the record with the
+  // smallest row_data_end at least the row's position. A row without such a record is still
+  // written, with empty run-record values, and counted in unmatched_rows. 0 to go on; non-zero
+  // (the query stops) only for a missing context or output.
+  static int sql_data_table_cb(void* context, int count, char** values, char** names);
+
+  u64 row_count;                            // rows handed to the callback so far
+  std::string table;                        // the table being exported
+  u64 name_count;                           // column names in the header's col_hdrs
+  uni::fileio* out_file;                    // the open output (not owned)
+  u8 first_row;                             // the header line is still to be written
+  std::map<u64, sqlite_metadata_row> runs;  // the table's run records by row_data_end
+  cmd_params* tool_context;                 // separator settings to use; null: "|"
+  u8 extra_args_column;                     // the file has the "extra args" column
+  u64 unmatched_rows;                       // rows written without a run record
+
+ private:
+  std::string line_;  // the line being built, reused
+};

@@ -1,0 +1,383 @@
+#include "sqlite_store/sqlite_readers.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "sqlite_store/sqlite_artifact.h"
+#include "tests/io/temp_folder.h"
+#include "tests/sqlite_store/db_rows.h"
+
+namespace {
+
+const char* const create_store_tables =
+    "create table `ref` (`table_name` varchar primary key  not null, `last_rowid` integer, `last_update` integer);"
+    "create table `metadata` (`runtime` integer, `chunk` integer, `parent` integer, `lic_num` integer, "
+    "`lic_name` varchar, `cmdline` varchar, `gen_hdrs` varchar, `col_hdrs` varchar, `col_types` varchar, "
+    "`extra_args` varchar, `host` varchar, `user` varchar, `file` varchar, `file_other` varchar, "
+    "`output_option` integer, `separator` varchar, `notes` varchar, `toolname` varchar, `artifact_type` varchar, "
+    "`data_tbl_name` varchar, `row_data_start` integer, `row_data_end` integer);";
+
+// One run record with the fields the exports read.
+struct run_record {
+  u64 runtime;
+  std::string toolname;
+  std::string notes;
+  std::string artifact_type;
+  std::string extra_args;
+  std::string csv_source;
+  std::string artifact_source;
+  std::string col_hdrs;
+  std::string table;
+  u64 start;
+  u64 end;
+};
+
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+// What was printed on standard error since CaptureStderr, without the status line's erasures
+// that come before each message.
+std::string captured_messages() {
+  return std::regex_replace(testing::internal::GetCapturedStderr(), std::regex("\x1b\\[2K\r *\r?"), "");
+}
+
+struct data_row {
+  u64 runtime;
+  std::string a;
+  std::string b;
+};
+
+// A database laid out as the store writes it, filled by SQL of the test's own.
+class store_database {
+ public:
+  explicit store_database(const std::string& path) : path_(path) { run(create_store_tables); }
+
+  void run(const std::string& sql) const {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << " in " << sql;
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  void add_run(const run_record& r) const {
+    run("insert into metadata values(" + std::to_string(r.runtime) + ",0,0,0,'','',''," + quoted(r.col_hdrs) +
+        ",''," + quoted(r.extra_args) + ",'',''," + quoted(r.artifact_source) + "," + quoted(r.csv_source) +
+        ",261,'|'," + quoted(r.notes) + "," + quoted(r.toolname) + "," + quoted(r.artifact_type) + "," +
+        quoted(r.table) + "," + std::to_string(r.start) + "," + std::to_string(r.end) + ");");
+  }
+
+  // A data table of two columns holding the rows.
+  void add_table(const std::string& table, const std::vector<data_row>& rows) const {
+    std::string sql = "create table " + quoted_id(table) + " ([metaref] integer, [1-a] varchar, [2-b] varchar);";
+    for (const data_row& row : rows) {
+      sql += "insert into " + quoted_id(table) + " values(" + std::to_string(row.runtime) + "," + quoted(row.a) +
+             "," + quoted(row.b) + ");";
+    }
+    sql += "insert or replace into ref values(" + quoted(table) + "," + std::to_string(rows.size()) + ",0);";
+    run(sql);
+  }
+
+ private:
+  static std::string quoted_id(const std::string& name) {
+    std::string out = "\"";
+    for (const char c : name) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    return out + "\"";
+  }
+  std::string path_;
+};
+
+// A reader run: the database opened read-only as the tool opens a reader's source.
+struct reader_run {
+  explicit reader_run(const std::string& db) : tool(0, false) {
+    tool.status_display = 0;
+    tool.sqlite_on = 1;
+    tool.sqlite_path = db;
+    opened = store.init_from_cmdline({}, std::string(), tool);
+  }
+  cmd_params tool;
+  sqlite_cmd_params store;
+  bool opened = false;
+};
+
+std::vector<data_row> numbered_rows(u64 runtime, int first, int last) {
+  std::vector<data_row> rows;
+  for (int i = first; i <= last; ++i) rows.push_back({runtime, "r" + std::to_string(i), "v" + std::to_string(i)});
+  return rows;
+}
+
+run_record first_batch(const std::string& table, u64 end) {
+  return {100, "t1 v1", "Runtime: 2020-01-01 10:00:00", "A1", "", "/src/one.csv", "/art/one", "a|b", table,
+          1,   end};
+}
+run_record second_batch(const std::string& table, u64 start, u64 end) {
+  // A run time of nothing: notes holds "Runtime: " alone.
+  return {200, "t2 v2", "Runtime: ", "A2", "", "/src/two.csv", "/art/two", "a|b", table, start, end};
+}
+
+// Two tables of one row, each written by a run of its own.
+void add_two_tables(const store_database& db, const std::string& first, const std::string& second) {
+  db.add_table(first, numbered_rows(100, 1, 1));
+  db.add_table(second, numbered_rows(200, 1, 1));
+  db.add_run(first_batch(first, 1));
+  db.add_run(second_batch(second, 1, 1));
+}
+
+TEST(sqlite_artifact_tables, rows_carry_the_run_record_of_their_batch) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  auto rows = numbered_rows(100, 1, 5);
+  auto later = numbered_rows(200, 6, 8);
+  rows.insert(rows.end(), later.begin(), later.end());
+  db.add_table("tbl", rows);
+  db.add_run(first_batch("tbl", 5));
+  db.add_run(second_batch("tbl", 6, 8));
+  db.run("insert into ref values('metadata',2,0);");
+
+  reader_run reader(folder.file("case.db"));
+  ASSERT_TRUE(reader.opened);
+  ASSERT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_EQ(reader.store.failed_exports, 0u);
+  EXPECT_EQ(folder.get("out/tbl.csv"),
+            "a|b|tool used|orig runtime|artifact type|csv src|artifact src\n"
+            "r1|v1|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n"
+            "r2|v2|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n"
+            "r3|v3|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n"
+            "r4|v4|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n"
+            "r5|v5|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n"
+            "r6|v6|t2 v2||A2|/src/two.csv|/art/two\n"
+            "r7|v7|t2 v2||A2|/src/two.csv|/art/two\n"
+            "r8|v8|t2 v2||A2|/src/two.csv|/art/two\n");
+  // The run records themselves are no data table.
+  struct stat info;
+  EXPECT_NE(stat(folder.file("out/metadata.csv").c_str(), &info), 0);
+}
+
+TEST(sqlite_artifact_tables, rows_beyond_the_last_run_record_are_kept_and_reported) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.add_table("tbl", numbered_rows(100, 1, 7));
+  db.add_run(first_batch("tbl", 5));
+
+  reader_run reader(folder.file("case.db"));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_EQ(captured_messages(), "prob finding the run record of 2 rows of tbl\n");
+  EXPECT_EQ(reader.store.failed_exports, 1u);
+  const std::string text = folder.get("out/tbl.csv");
+  EXPECT_NE(text.find("r5|v5|t1 v1|"), std::string::npos);
+  EXPECT_NE(text.find("\nr6|v6|||||\nr7|v7|||||\n"), std::string::npos) << text;
+}
+
+TEST(sqlite_artifact_tables, extra_args_column_is_there_for_every_row_when_any_run_has_it) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  auto rows = numbered_rows(100, 1, 1);
+  rows.push_back({200, "r2", "v2"});
+  db.add_table("tbl", rows);
+  db.add_run(first_batch("tbl", 1));
+  run_record second = second_batch("tbl", 2, 2);
+  second.extra_args = "job 12";
+  db.add_run(second);
+
+  reader_run reader(folder.file("case.db"));
+  ASSERT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_EQ(folder.get("out/tbl.csv"),
+            "a|b|tool used|orig runtime|artifact type|extra args|csv src|artifact src\n"
+            "r1|v1|t1 v1|2020-01-01 10:00:00|A1||/src/one.csv|/art/one\n"
+            "r2|v2|t2 v2||A2|job 12|/src/two.csv|/art/two\n");
+}
+
+TEST(sqlite_artifact_tables, values_never_break_the_line_or_its_columns) {
+  struct separator_case {
+    const char* name;
+    const char* separator;  // "-change_csv_separator"; null for none
+    std::string expected;
+  } cases[] = {
+      {"default bar", nullptr,
+       "a|b|tool used|orig runtime|artifact type|csv src|artifact src\n"
+       "x;y[LF]z|p,q\tr|t1 v1|2020-01-01 10:00:00|A1|/src/<>one.csv|/art/one\n"},
+      {"comma", ",",
+       "a,b,tool used,orig runtime,artifact type,csv src,artifact src\n"
+       "x|y[LF]z,p q\tr,t1 v1,2020-01-01 10:00:00,A1,/src/<>one.csv,/art/one\n"},
+      {"tab", "tab",
+       "a\tb\ttool used\torig runtime\tartifact type\tcsv src\tartifact src\n"
+       "x|y[LF]z\tp,q r\tt1 v1\t2020-01-01 10:00:00\tA1\t/src/<>one.csv\t/art/one\n"},
+      {"several characters", "<>",
+       "a<>b<>tool used<>orig runtime<>artifact type<>csv src<>artifact src\n"
+       "x|y[LF]z<>p,q\tr<>t1 v1<>2020-01-01 10:00:00<>A1<>/src/ one.csv<>/art/one\n"},
+  };
+  for (const separator_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder("sqlite_readers");
+    store_database db(folder.file("case.db"));
+    db.add_table("tbl", {{100, "x|y\nz", "p,q\tr"}});
+    run_record run = first_batch("tbl", 1);
+    run.csv_source = "/src/<>one.csv";
+    db.add_run(run);
+
+    reader_run reader(folder.file("case.db"));
+    if (c.separator != nullptr) {
+      std::string separator = c.separator;
+      reader.tool.set_csv_separator(separator, false);
+    }
+    ASSERT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), c.separator != nullptr, reader.tool));
+    EXPECT_EQ(folder.get("out/tbl.csv"), c.expected);
+  }
+}
+
+TEST(sqlite_artifact_tables, tables_whose_names_clean_alike_get_files_of_their_own) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  add_two_tables(db, "a b", "a_b");
+
+  reader_run reader(folder.file("case.db"));
+  ASSERT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_NE(folder.get("out/a_b.csv").find("|t1 v1|"), std::string::npos);
+  EXPECT_NE(folder.get("out/a_b-2.csv").find("|t2 v2|"), std::string::npos);
+}
+
+TEST(sqlite_artifact_tables, a_table_that_cannot_be_written_is_skipped_and_counted) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  add_two_tables(db, "first", "second");
+  ASSERT_EQ(mkdir(folder.file("out").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(folder.file("out/first.csv").c_str(), 0777), 0);
+
+  reader_run reader(folder.file("case.db"));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_EQ(captured_messages(),
+            "prob opening " + folder.file("out/first.csv") + " for output, skipping this data table\n");
+  EXPECT_EQ(reader.store.failed_exports, 1u);
+  EXPECT_NE(folder.get("out/second.csv").find("r1|v1|t2 v2"), std::string::npos);
+}
+
+TEST(sqlite_artifact_tables, nothing_to_export) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  reader_run empty(folder.file("case.db"));
+  EXPECT_FALSE(empty.store.export_artifact_tables({}, folder.file("out"), false, empty.tool));
+
+  db.add_table("tbl", numbered_rows(100, 1, 1));
+  db.add_run(first_batch("tbl", 1));
+  folder.put("file", "x");
+  reader_run reader(folder.file("case.db"));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(reader.store.export_artifact_tables({}, folder.file("file/out"), false, reader.tool));
+  EXPECT_EQ(captured_messages(),
+            "prob creating destination folder: " + folder.file("file/out") + "\n");
+}
+
+TEST(sqlite_table_export, writes_every_column_with_values_kept_on_their_line) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.add_table("tbl", {{100, "x", "y|z"}, {100, "line\r\nend", "{\"k\":1}"}});
+
+  reader_run reader(folder.file("case.db"));
+  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", false, reader.tool));
+  EXPECT_EQ(folder.get("tbl.csv"),
+            "metaref|1-a|2-b\n"
+            "100|x|y;z\n"
+            "100|line[CRLF]end|{\"k\":1}\n");
+}
+
+TEST(sqlite_table_export, quoted_fields_read_back_as_they_were) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.add_table("tbl", {{1, "abc", "{\"k\":\"v\"}"}, {2, "say \"hi\"", "{\"k\":\"a|b\"}"}});
+
+  reader_run reader(folder.file("case.db"));
+  reader.tool.quoted_fields = 1;
+  std::string bar = "|";
+  reader.tool.set_csv_separator(bar, false);
+  std::ostringstream out;
+  ASSERT_TRUE(reader.store.dump_table(&out, "tbl", reader.tool, true));
+  EXPECT_EQ(out.str(),
+            "metaref|1-a|2-b\n"
+            "\"1\"|\"abc\"|{\"k\":\"v\"}\n"
+            "\"2\"|\"say \"\"hi\"\"\"|\"{\"\"k\"\":\"\"a|b\"\"}\"\n");
+}
+
+TEST(sqlite_table_export, without_raw_control_and_non_ascii_bytes_are_shown_in_hex) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.add_table("tbl", {{1, "a\tb", "\xc3\xa9"}});
+  reader_run reader(folder.file("case.db"));
+  std::ostringstream out;
+  ASSERT_TRUE(reader.store.dump_table(&out, "tbl", reader.tool, false));
+  EXPECT_EQ(out.str(), "metaref|1-a|2-b\n1|hex={61 09 62}|hex={c3 a9}\n");
+}
+
+TEST(sqlite_table_export, nothing_to_write_leaves_the_destination_alone) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.run("create table empty ([metaref] integer);");
+  db.add_table("we'ird", {{1, "q", "r"}});
+  const std::string before = "kept\n";
+
+  struct export_case {
+    const char* name;
+    std::string table;
+    bool result;
+    std::string file;
+  } cases[] = {
+      {"missing table", "nothere", false, before},
+      {"empty table", "empty", false, before},
+      {"a name that would end its quotes", "x'; drop table ref; --", false, before},
+      {"a name holding a quote, any case", "WE'IRD", true, "metaref|1-a|2-b\n1|q|r\n"},
+  };
+  for (const export_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder.put("out.csv", before);
+    reader_run reader(folder.file("case.db"));
+    EXPECT_EQ(reader.store.export_table(folder.file("out.csv"), c.table, false, reader.tool), c.result);
+    EXPECT_EQ(folder.get("out.csv"), c.file);
+  }
+  EXPECT_EQ(db_rows(folder.file("case.db"), "select count(*) from ref;"), std::vector<std::string>{"1"});
+}
+
+TEST(sqlite_table_export, destination_that_cannot_be_written) {
+  temp_folder folder("sqlite_readers");
+  const std::string path = folder.file("case.db");
+  store_database db(path);
+  db.add_table("tbl", {{1, "q", "r"}});
+  ASSERT_EQ(mkdir(folder.file("folder").c_str(), 0777), 0);
+
+  struct destination_case {
+    const char* name;
+    std::string dst;
+    std::string message;
+  } cases[] = {
+      {"a folder", folder.file("folder"), "prob accessing " + folder.file("folder") + ", aborting\n"},
+      {"the database itself", path, "prob accessing " + path + ", it is the database being read, aborting\n"},
+  };
+  for (const destination_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reader_run reader(path);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(reader.store.export_table(c.dst, "tbl", false, reader.tool));
+    EXPECT_EQ(captured_messages(), c.message);
+  }
+  EXPECT_EQ(db_rows(path, "select [1-a] from tbl;"), std::vector<std::string>{"q"});
+}
+
+}  // namespace
