@@ -198,7 +198,8 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   const bool ready = ctx.pipe ? names.init_to_stdin(true)
                               : names.init_to_enumdir(root, ctx.enumdir_depth, ctx.include_filters);
   if (!ready) return status_failed;
-  if (!make_dir_path(ctx.dst)) {
+  // Under "-csv_to_sqlite" the destination is the database file, not a folder.
+  if (!ctx.to_sqlite && !make_dir_path(ctx.dst)) {
     report(ctx, "prob creating destination folder: %s\n", ctx.dst.c_str());
     return status_failed;
   }
@@ -280,9 +281,12 @@ void write_ref_listing(std::ostream& out, const std::map<std::string, u64>& reco
 // The database readers; the first flag set chooses.
 int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
   bool found = false;
-  if (ctx.artifact_tables || ctx.to_csv) {
-    report(ctx, "prob exporting %s: table export is not part of this build\n", ctx.sqlite_source.c_str());
-    return status_failed;
+  if (ctx.artifact_tables) {
+    if (ctx.change_separator) {
+      std::string separator = ctx.new_separator;
+      ctx.set_csv_separator(separator, false);
+    }
+    found = ctx.sqlite_state.export_artifact_tables({}, ctx.dst, ctx.change_separator != 0, ctx);
   } else if (ctx.metadata_records) {
     std::map<u64, sqlite_metadata_row> records;
     found = ctx.sqlite_state.get_metadata_records(records) && !records.empty();
@@ -291,12 +295,15 @@ int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
     std::map<std::string, u64> records;
     found = ctx.sqlite_state.get_ref_records(records) && !records.empty();
     if (found) write_ref_listing(results, records);
+  } else if (ctx.to_csv) {
+    found = ctx.sqlite_state.export_table(ctx.dst, ctx.export_table_name, ctx.change_separator != 0, ctx);
   }
   if (!found) {
     report(ctx, "no results\n");
     return status_failed;
   }
-  return 0;
+  // Tables that could not be written completely were reported as they failed.
+  return ctx.sqlite_state.failed_exports == 0 ? 0 : status_failed;
 }
 
 // Opens the results stream: the "-out" file (emptied unless "-append"), else standard output.
@@ -360,6 +367,9 @@ int run(std::vector<std::string>& args) {
     status = status_failed;
   }
 
+  // Every batch that could not be written was reported when it failed; the rows after it were
+  // still tried.
+  if (ctx.sqlite_state.failed_batches != 0) status = status_failed;
   if (!results.finish()) {
     report(ctx, "prob writing %s\n", results.name.c_str());
     status = status_failed;

@@ -183,7 +183,8 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
   } else if (ctx.trim_fields) {
     ctx.cleanup = 1;
   }
-  if (ctx.split) ctx.cleanup = 0;
+  // A table export reads a database, never a CSV to clean up.
+  if (ctx.split || ctx.to_csv) ctx.cleanup = 0;
 
   const bool output_action = ctx.to_sqlite || ctx.to_json || ctx.to_html || ctx.cleanup || ctx.split;
   const bool listing = ctx.artifact_tables || ctx.metadata_records || ctx.ref_records;
