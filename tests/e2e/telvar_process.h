@@ -44,6 +44,7 @@ struct run_options {
   std::string stdin_text;           // fed to standard input (through a file)
   bool stdin_given = false;         // false: standard input is /dev/null
   stdout_to out = stdout_to::capture;
+  bool drop_root = false;           // run as user 65534 when started as root (file modes then apply)
   std::string stdout_file;          // for append_to_file, relative to cwd
 };
 
@@ -89,6 +90,7 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (options.drop_root && geteuid() == 0 && setuid(65534) != 0) _exit(123);
     execv(argv[0], argv.data());
     _exit(122);
   }
