@@ -42,5 +42,15 @@ else
   failed=1
 fi
 
+# All samples into one database (made anew), then its tables back out as CSV files.
+rm -f "$out/case.db"
+if ls samples/*.csv | "$telvar" -pipe -dst "$out/case.db" -csv_to_sqlite -quiet &&
+   "$telvar" -src "$out/case.db" -dst "$out/tables" -artifact_tables -quiet; then
+  echo "  samples/*.csv piped -> $out/case.db -> $out/tables/"
+else
+  echo "prob converting the samples into $out/case.db" >&2
+  failed=1
+fi
+
 echo "HTML documents and cleaned-up copies are in $(cd "$out" && pwd)"
 exit $failed
