@@ -28,6 +28,8 @@ void split_metadata::clear() {
   close_output_files();
   row.clear();
   pending.clear();
+  pending_bytes = 0;
+  failed_files.clear();
 }
 
 bool split_metadata::close_output_files() {

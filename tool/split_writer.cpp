@@ -1,0 +1,454 @@
+#include "tool/split_writer.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "framework/io/qz_platform.h"
+#include "framework/io/qz_portable_dir.h"
+#include "framework/io/uni_output.h"
+#include "framework/text/qz_join.h"
+#include "framework/text/qz_md5.h"
+#include "framework/text/qz_number_parse.h"
+#include "framework/text/qz_string.h"
+#include "framework/time/qz_clock.h"
+
+namespace {
+
+constexpr u32 title_field_bit = tag_line_bit(tag_line_title, tag_writer_split);
+constexpr u32 extra_column_bit = tag_line_bit(tag_line_extra_column, tag_writer_split);
+constexpr u32 artifact_type_line_bit = tag_line_bit(tag_line_artifact_type, tag_writer_split);
+constexpr u32 source_line_bit = tag_line_bit(tag_line_source, tag_writer_split);
+constexpr u32 title_column_bit = tag_column_bit(tag_column_title, tag_writer_split);
+constexpr u32 artifact_type_column_bit = tag_column_bit(tag_column_artifact_type, tag_writer_split);
+constexpr u32 source_column_bit = tag_column_bit(tag_column_source, tag_writer_split);
+constexpr u32 split_column_bits = title_column_bit | artifact_type_column_bit | source_column_bit;
+
+// Rows waiting beyond either bound are written at once: the count holds for ordinary rows, the
+// bytes for sources whose rows are long.
+constexpr size_t flush_rows = 20000;
+constexpr u64 flush_bytes = u64(8) << 20;
+constexpr u64 cell_overhead = sizeof(std::string);
+
+// The longest file name the file systems take; a longer group name loses the end of its title,
+// never its digest ("-" and 32 hex digits), so that its columns still choose its file.
+constexpr size_t max_file_name = 255;
+constexpr std::string_view file_extension = ".csv";
+constexpr size_t digest_part = 33;
+// Every open split file holds a descriptor and an output buffer; beyond this many they are all
+// closed, and a group that comes back appends to its file again.
+constexpr size_t max_open_files = 64;
+
+constexpr size_t run_time_prefix_length = 9;  // "Runtime: "
+constexpr char overflow_column[] = "overflow";
+constexpr const char* provenance_columns[] = {"tool used", "orig runtime", "artifact type", "csv src"};
+
+// One character that must not reach a split file as it is, and what stands for it.
+struct char_swap {
+  char from = 0;
+  char to = 0;
+};
+
+// How the values of one batch are written: the separator between them, the characters swapped
+// in names and cells, and the one swapped in the provenance values.
+struct output_rules {
+  std::string separator;
+  char_swap cells[2];
+  char_swap values;
+};
+
+bool names_tab(const std::string& text) {
+  if (text == "\t") return true;
+  if (text.size() == 2 && text[0] == '\\' && (text[1] == 't' || text[1] == 'T')) return true;
+  return text.size() == 3 && bytes_equal_nocase(text.data(), "tab", 3);
+}
+
+// The stand-in the parameter set uses for a separator inside a value.
+char stand_in(char separator) { return separator == '|' ? ';' : ' '; }
+
+std::string output_separator(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
+  std::string text = ctx.new_separator.empty() ? state.separator : ctx.new_separator;
+  if (names_tab(text)) return "\t";
+  // A line end inside the separator would cut every row in two.
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }),
+             text.end());
+  // Blanks around a printable separator (" | ") go; a separator of TABs or blanks alone stays.
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return text;
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+output_rules rules_of(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
+  output_rules rules;
+  rules.separator = output_separator(ctx, state);
+  const char own = rules.separator.size() == 1 && rules.separator[0] != ' ' ? rules.separator[0] : 0;
+  // Under a separator of the user's choice a cell may hold it: it would split the cell in two.
+  // Under the source's own separator a cell holds it only inside the quotes that keep it whole.
+  if (!ctx.new_separator.empty()) {
+    if (ctx.separator_char != 0 && ctx.separator_replacement != 0)
+      rules.cells[0] = {ctx.separator_char, ctx.separator_replacement};
+    if (own != 0 && own != ctx.separator_char) rules.cells[1] = {own, stand_in(own)};
+  }
+  // The provenance values (a source path, a banner's artifact type) come unquoted.
+  if (own != 0) rules.values = {own, stand_in(own)};
+  return rules;
+}
+
+void append_value(std::string& out, const std::string& value, const char_swap* swaps, size_t count) {
+  const size_t start = out.size();
+  out += value;
+  for (size_t k = 0; k < count; ++k) {
+    if (swaps[k].from != 0) std::replace(out.begin() + start, out.end(), swaps[k].from, swaps[k].to);
+  }
+}
+
+void append_cell(std::string& out, const std::string& cell, const output_rules& rules) {
+  append_value(out, cell, rules.cells, 2);
+}
+
+void append_header(std::string& out, const std::vector<std::string>& names, const output_rules& rules,
+                   bool raw) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += rules.separator;
+    append_cell(out, names[i], rules);
+  }
+  if (!raw) {
+    for (const char* name : provenance_columns) {
+      out += rules.separator;
+      out += name;
+    }
+  }
+  out += '\n';
+}
+
+// The four provenance values, with the separators between them.
+std::string provenance_tail(const csv_split::split_metadata& state, const output_rules& rules) {
+  std::string tail;
+  append_value(tail, state.tool_label, &rules.values, 1);
+  tail += rules.separator;
+  if (state.run_time.size() > run_time_prefix_length)
+    append_value(tail, state.run_time.substr(run_time_prefix_length), &rules.values, 1);
+  tail += rules.separator;
+  append_value(tail, state.artifact_type, &rules.values, 1);
+  tail += rules.separator;
+  append_value(tail, state.csv_source, &rules.values, 1);
+  return tail;
+}
+
+// A row's named cells, the provenance tail, then its surplus fields: every named column keeps
+// its value whatever the row carries beyond them.
+void append_row(std::string& out, const std::vector<std::string>& fields, size_t named,
+                const std::string* tail, const output_rules& rules) {
+  for (size_t i = 0; i < named; ++i) {
+    if (i > 0) out += rules.separator;
+    if (i < fields.size()) append_cell(out, fields[i], rules);
+  }
+  if (tail != nullptr) {
+    out += rules.separator;
+    out += *tail;
+  }
+  for (size_t i = named; i < fields.size(); ++i) {
+    out += rules.separator;
+    append_cell(out, fields[i], rules);
+  }
+  out += '\n';
+}
+
+std::string split_file_path(const quazel_tool_metadata& ctx, const std::string& group_file) {
+  std::string path = ctx.dst;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += group_file;
+  path += file_extension;
+  return path;
+}
+
+void record_failure(csv_split::split_metadata& state, const std::string& path) {
+  if (std::find(state.failed_files.begin(), state.failed_files.end(), path) == state.failed_files.end())
+    state.failed_files.push_back(path);
+}
+
+void drop_pending(csv_split::split_metadata& state) {
+  state.row.clear();
+  state.pending.clear();
+  state.pending_bytes = 0;
+}
+
+// Closes every split file; a file whose bytes did not all reach the disk is entered as failed.
+bool close_split_files(const quazel_tool_metadata& ctx, csv_split::split_metadata& state) {
+  bool all_closed = true;
+  for (const auto& [name, index] : state.file_index) {
+    if (index >= state.files.size() || !state.files[index] || !state.files[index]->is_open()) continue;
+    if (!state.files[index]->close()) {
+      record_failure(state, split_file_path(ctx, name));
+      all_closed = false;
+    }
+  }
+  return state.close_output_files() && all_closed;
+}
+
+// The current group's open file, opened on its first batch: appended to when it exists, created
+// when it does not; is_new says the file has no header line yet. Null when the file cannot be
+// opened (entered as failed).
+uni::fileio* group_file_of(const quazel_tool_metadata& ctx, csv_split::split_metadata& state,
+                           bool& is_new) {
+  is_new = false;
+  const auto found = state.file_index.find(state.group_file);
+  if (found != state.file_index.end()) {
+    return found->second < state.files.size() ? state.files[found->second].get() : nullptr;
+  }
+  if (state.files.size() >= max_open_files) close_split_files(ctx, state);
+
+  const std::string path = split_file_path(ctx, state.group_file);
+  // Whether the file is there is asked of its status, not of an open for reading: a file that
+  // exists but cannot be read must not be emptied.
+  qz_platform::file_status status;
+  const bool exists = qz_platform::path_status(path, status);
+  std::unique_ptr<uni::fileio> file(new (std::nothrow) uni::fileio());
+  bool opened = false;
+  if (file) {
+    if (!exists) make_dir_path(ctx.dst);
+    opened = file->open_utf8(path, true, true, !exists) && file->get_output_stream() != nullptr;
+  }
+  if (!opened) {
+    if (file) file->close();
+    record_failure(state, path);
+    return nullptr;
+  }
+  // A file left empty has no header line either.
+  is_new = !exists || status.size == 0;
+  state.file_index[state.group_file] = state.files.size();
+  state.files.push_back(std::move(file));
+  return state.files.back().get();
+}
+
+// The MD5 digest of the group's column text as 32 lower-case hex digits.
+std::string column_digest(const std::string& column_text) {
+  u8 digest[16];
+  std::string hex;
+  if (md5_digest(reinterpret_cast<const u8*>(column_text.data()), static_cast<u32>(column_text.size()),
+                 digest)) {
+    bytes_to_hex(hex, digest, sizeof digest, false);
+  }
+  return hex;
+}
+
+// The group's name made safe for a file name, cut to the longest name a file may have.
+std::string group_file_name(const std::string& name) {
+  std::string safe;
+  sanitize_identifier(safe, name);
+  const size_t room = max_file_name - file_extension.size();
+  if (safe.size() > room) safe.erase(room - digest_part, safe.size() - room);
+  return safe;
+}
+
+// At a group's first data row: its title from the base title and the title columns, and the
+// name of its file.
+void start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
+                 const std::vector<std::string>& cells) {
+  std::string name = ctx.title_text.str();
+  for (const tag_instr& tag : ctx.tags) {
+    if ((tag.column_flags & split_column_bits) == 0 || tag.column_index < 0 ||
+        static_cast<size_t>(tag.column_index) >= cells.size()) {
+      continue;
+    }
+    const std::string& cell = cells[static_cast<size_t>(tag.column_index)];
+    if (tag.column_flags & title_column_bit) {
+      name += '.';
+      name += tag.tag;
+      name += '-';
+      name += cell;
+    }
+    if (tag.column_flags & artifact_type_column_bit) state.artifact_type = ctx.artifact_type + "-" + cell;
+    if (tag.column_flags & source_column_bit) state.tool_source = cell;
+  }
+  if (name.empty()) name = untitled_group_name(ctx, "Group-");
+  name += '-';
+  name += column_digest(state.column_text);
+  ctx.group_title = group_file_name(name);
+  ctx.title_text.str(std::string());
+  state.group_file = ctx.group_title;
+  csv_split_flush_files(ctx);
+}
+
+// Brings a row into the shape the batch writer takes: first one cell per named column (a row
+// that falls short gets empty ones), then the surplus fields. The dispatcher appends the extra
+// values after all of the source's fields, so surplus fields stand between the regular cells and
+// the extra values; they move behind the extra values, and go when all of them are empty.
+void arrange_cells(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state,
+                   std::vector<std::string>& cells) {
+  const size_t named = state.column_list.size();
+  if (cells.size() <= named) {
+    cells.resize(named);
+    return;
+  }
+  const size_t extras = ctx.is_bodyfile ? 0 : std::min(ctx.extra_columns.size(), named);
+  const auto surplus_begin = cells.begin() + static_cast<std::ptrdiff_t>(named - extras);
+  const auto extras_begin = cells.end() - static_cast<std::ptrdiff_t>(extras);
+  if (std::all_of(surplus_begin, extras_begin, [](const std::string& cell) { return cell.empty(); })) {
+    cells.erase(surplus_begin, extras_begin);
+    return;
+  }
+  std::rotate(surplus_begin, extras_begin, cells.end());
+}
+
+}  // namespace
+
+const csv_writer_hooks split_writer_hooks = {
+    csv_split_write_head, csv_split_flush_files, csv_split_parse_banner_line,
+    csv_split_end_group,  csv_split_short_row,   csv_split_write_row,
+};
+
+int csv_split_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr || !ctx.head_pending) return 0;
+  ctx.head_pending = 0;
+  if (!ctx.is_bodyfile) ctx.columns.clear();
+
+  state->separator = ctx.separator;
+  std::string separator = ctx.separator;  // set_csv_separator folds its argument
+  ctx.set_csv_separator(separator, false);
+
+  // Every source brings its own provenance: one without a banner leaves no earlier source's
+  // tool, run time or artifact type on its rows.
+  const bool banner = ctx.banner_found != 0;
+  state->tool_label = banner ? ctx.tool_name + " v" + ctx.tool_version : std::string();
+  state->licence_number = 0;
+  if (banner && !ctx.licence_word.empty()) parse_u64_string("0x" + ctx.licence_word.substr(1), state->licence_number);
+  state->licence_text = banner ? ctx.licence_text : std::string();
+  state->command_line = banner ? ctx.command_line : std::string();
+  state->run_time = banner ? "Runtime: " + ctx.run_time_text : std::string();
+  state->extra_info = banner ? ctx.extra_info : std::string();
+  state->hostname = banner ? ctx.hostname : std::string();
+  state->username = banner ? ctx.username : std::string();
+  state->csv_source = ctx.csv_source;
+  state->tool_source = ctx.tool_source;
+  state->artifact_type = ctx.artifact_type;
+  state->group_file.clear();
+  return banner ? 1 : 0;
+}
+
+int csv_split_flush_files(quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr || state->pending.empty() || state->group_file.empty()) return 0;
+  if (state->run_stamp == 0) state->run_stamp = current_time().filetime;
+  if (state->column_list.empty()) return 0;
+
+  bool is_new = false;
+  uni::fileio* file = group_file_of(ctx, *state, is_new);
+  if (file == nullptr) {
+    drop_pending(*state);
+    return 0;
+  }
+
+  const output_rules rules = rules_of(ctx, *state);
+  const bool raw = ctx.raw != 0;
+  std::string batch;
+  batch.reserve(static_cast<size_t>(state->pending_bytes) + state->pending.size() * 64);
+  if (is_new) append_header(batch, state->column_list, rules, raw);
+  const std::string tail = raw ? std::string() : provenance_tail(*state, rules);
+  for (const sqlite_generic_data_row& row : state->pending) {
+    if (row.fields.empty()) continue;
+    append_row(batch, row.fields, state->column_list.size(), raw ? nullptr : &tail, rules);
+  }
+  drop_pending(*state);
+
+  uni::fileio_output* stream = file->get_output_stream();
+  stream->write(batch.data(), static_cast<std::streamsize>(batch.size()));
+  if (!stream->good()) {
+    record_failure(*state, split_file_path(ctx, state->group_file));
+    return 0;
+  }
+  return 1;
+}
+
+int csv_split_parse_banner_line(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr) return 0;
+  int result = store_banner_value(line, tag, ctx, title_field_bit, extra_column_bit);
+  if (tag.line_flags & artifact_type_line_bit) {
+    state->artifact_type = banner_value(line, tag);
+    result = 1;
+  }
+  if (tag.line_flags & source_line_bit) {
+    state->tool_source = banner_value(line, tag);
+    result = 1;
+  }
+  return result;
+}
+
+int csv_split_end_group(std::ostream&, std::ostringstream&, std::vector<std::string>&,
+                        quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr) return 0;
+  // The rows of the ending group go to its file before its name and columns change.
+  csv_split_flush_files(ctx);
+
+  apply_group_rule(ctx, split_column_bits, true);
+  // column_list holds the names of the file's header line; the digest of column_text, which
+  // also names the overflow column of every group but a bodyfile's, chooses the file.
+  state->column_list = ctx.columns;
+  if (!ctx.is_bodyfile) ctx.columns.push_back(overflow_column);
+  state->column_text = join_strings(ctx.columns, "|", false);
+
+  ctx.first_header_pending = 0;
+  ctx.group_title.clear();
+  std::string title;
+  if (ctx.grp_like_formats) {
+    if (ctx.is_bodyfile) {
+      title = "bodyfile";
+    } else if (ctx.is_csvl2t) {
+      title = "csvl2t";
+    }
+  } else {
+    title = ctx.short_tool_name;
+    if (ctx.is_csvl2t) title += ".csvl2t";
+    if (ctx.is_bodyfile) title += ".bodyfile";
+    if (!ctx.title_fields.empty()) {
+      title += '.';
+      title += title_field_text(ctx);
+    }
+  }
+  ctx.title_text.str(title);
+  ctx.title_fields.clear();
+  return 1;
+}
+
+int csv_split_short_row(const std::string&, quazel_tool_metadata& ctx) {
+  return csv_split_get_metadata(ctx) != nullptr ? 1 : 0;
+}
+
+int csv_split_write_row(std::ostream&, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr) return 0;
+  if (ctx.group_title.empty()) start_group(ctx, *state, cells);
+  ctx.group_has_rows = 1;
+  arrange_cells(ctx, *state, cells);
+  csv_split_buffer_row(state->run_stamp, cells, ctx);
+  return 1;
+}
+
+int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr) return 0;
+  u64 bytes = 0;
+  for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
+  state->row.clear();
+  state->row.metaref = metaref;
+  state->row.fields = std::move(cells);
+  cells.clear();
+  state->pending.push_back(std::move(state->row));
+  state->row.clear();
+  state->pending_bytes += bytes;
+  if (state->pending.size() > flush_rows || state->pending_bytes > flush_bytes) csv_split_flush_files(ctx);
+  return 1;
+}
+
+bool csv_split_close(quazel_tool_metadata& ctx) {
+  csv_split::split_metadata* state = csv_split_get_metadata(ctx);
+  if (state == nullptr) return true;
+  csv_split_flush_files(ctx);
+  return close_split_files(ctx, *state);
+}
+
+csv_split::split_metadata* csv_split_get_metadata(quazel_tool_metadata& ctx) { return ctx.split_state.get(); }
