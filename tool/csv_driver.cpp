@@ -8,6 +8,7 @@
 #include "sqlite_store/sqlite_writer_hooks.h"
 #include "tool/cleanup_writer.h"
 #include "tool/html_writer.h"
+#include "tool/split_writer.h"
 
 namespace {
 
@@ -109,8 +110,9 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   if (writer) writer->write_row(*ctx.out, cells, ctx);
 }
 
-void write_opening(std::ostream& out, const quazel_tool_metadata& ctx, csv_writer_kind kind) {
+void write_opening(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
   if (kind == csv_writer_kind::json && !ctx.flat) out.write("{\n", 2);
+  if (kind == csv_writer_kind::split) csv_split_close(ctx);
 }
 
 void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
@@ -122,6 +124,8 @@ void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind
     out.write(closing, sizeof closing - 1);
   } else if (kind == csv_writer_kind::cleanup) {
     cleanup_end_source(out, ctx);
+  } else if (kind == csv_writer_kind::split) {
+    csv_split_flush_files(ctx);
   }
 }
 
@@ -144,6 +148,8 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
       return &cleanup_writer_hooks;
     case csv_writer_kind::sqlite:
       return &sqlite_writer_hooks;
+    case csv_writer_kind::split:
+      return &split_writer_hooks;
     default:
       return nullptr;
   }
