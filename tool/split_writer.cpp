@@ -1,6 +1,7 @@
 #include "tool/split_writer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -95,11 +96,32 @@ output_rules rules_of(const quazel_tool_metadata& ctx, const csv_split::split_me
   return rules;
 }
 
+void replace_all(char* at, char* end, char_swap swap) {
+  while ((at = static_cast<char*>(std::memchr(at, swap.from, static_cast<size_t>(end - at)))) != nullptr)
+    *at++ = swap.to;
+}
+
 void append_value(std::string& out, const std::string& value, const char_swap* swaps, size_t count) {
   const size_t start = out.size();
   out += value;
-  for (size_t k = 0; k < count; ++k) {
-    if (swaps[k].from != 0) std::replace(out.begin() + start, out.end(), swaps[k].from, swaps[k].to);
+  const char_swap first = count > 0 ? swaps[0] : char_swap();
+  const char_swap second = count > 1 ? swaps[1] : char_swap();
+  char* const begin = out.data() + start;
+  char* const end = out.data() + out.size();
+  if (second.from == 0) {
+    if (first.from != 0) replace_all(begin, end, first);
+    return;
+  }
+  if (first.from == 0) {
+    replace_all(begin, end, second);
+    return;
+  }
+  for (char* at = begin; at != end; ++at) {
+    if (*at == first.from) {
+      *at = first.to;
+    } else if (*at == second.from) {
+      *at = second.to;
+    }
   }
 }
 
@@ -428,15 +450,15 @@ int csv_split_write_row(std::ostream&, std::vector<std::string>& cells, quazel_t
   return 1;
 }
 
-int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
   if (state == nullptr) return 0;
   u64 bytes = 0;
   for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
   state->row.clear();
   state->row.metaref = metaref;
-  state->row.fields = std::move(cells);
-  cells.clear();
+  // A copy, not a move: the caller's vector keeps its strings for the next row.
+  state->row.fields.assign(cells.begin(), cells.end());
   state->pending.push_back(std::move(state->row));
   state->row.clear();
   state->pending_bytes += bytes;

@@ -38,14 +38,14 @@ int csv_split_end_group(std::ostream& out, std::ostringstream& head,
                         std::vector<std::string>& columns, quazel_tool_metadata& ctx);
 // Drops the line; 1.
 int csv_split_short_row(const std::string& line, quazel_tool_metadata& ctx);
-// Buffers one data row (taking the cells). At the group's first row the group's file name is
+// Buffers one data row (the cells may be rearranged). At the group's first row the group's file name is
 // decided. Surplus fields, beyond the group's columns, are kept and written after the row's
 // other values; they are left out only when all of them are empty. 1.
 int csv_split_write_row(std::ostream& out, std::vector<std::string>& cells,
                         quazel_tool_metadata& ctx);
-// Appends a row of the cells (taken, cells is left empty) with metaref to the pending rows;
-// more than 20000 rows, or more than 8 MiB of cell text, waiting are written at once. 1.
-int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
+// Appends a row of the cells with metaref to the pending rows; more than 20000 rows, or more
+// than 8 MiB of cell text, waiting are written at once. 1.
+int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, quazel_tool_metadata& ctx);
 // Writes the pending rows, then closes every split file. False when some file's rows did not
 // all reach it (that file is entered as failed); true without split state.
 bool csv_split_close(quazel_tool_metadata& ctx);
