@@ -33,6 +33,7 @@
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
+#include "tool/split_writer.h"
 #include "tool/startup.h"
 #include "tool/tool_options.h"
 
@@ -370,6 +371,15 @@ int run(std::vector<std::string>& args) {
   // Every batch that could not be written was reported when it failed; the rows after it were
   // still tried.
   if (ctx.sqlite_state.failed_batches != 0) status = status_failed;
+
+  // The split files close here rather than with the run context, so that a file whose rows did
+  // not all reach the disk is reported.
+  if (ctx.split_state) {
+    csv_split_close(ctx);
+    for (const std::string& path : ctx.split_state->failed_files) report(ctx, "prob writing %s\n", path.c_str());
+    if (!ctx.split_state->failed_files.empty()) status = status_failed;
+  }
+
   if (!results.finish()) {
     report(ctx, "prob writing %s\n", results.name.c_str());
     status = status_failed;

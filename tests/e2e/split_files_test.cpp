@@ -161,4 +161,15 @@ TEST_F(split_files, AFileThatCannotBeMadeIsReportedOnce) {
   expect_folder_matches(dir_.file("out"), "blocked_group");
 }
 
+// A group's file on a full disk: its rows are written only when the file is closed, at the end of
+// the run, and that failure is reported too.
+TEST_F(split_files, AFullDiskIsReported) {
+  fs::create_directories(dir_.file("out"));
+  fs::create_symlink("/dev/full", dir_.file("out/dorvel.Services-f4afda7a70966ae0482af1dc551cf170.csv"));
+  const e2e::run_result result =
+      run({"-src", "split_sources/regkeys_a.csv", "-dst", "out", "-split_into_files", "-quiet"});
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.err, "prob writing out/dorvel.Services-f4afda7a70966ae0482af1dc551cf170.csv\n");
+}
+
 }  // namespace
