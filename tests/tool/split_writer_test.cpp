@@ -34,6 +34,13 @@ class split_writer : public testing::Test {
     set_source(ctx_, dir_.file(name), separator, columns, banner);
   }
   void convert_source() { ASSERT_TRUE(convert(ctx_).ok); }
+  // Converts a source with a banner whose "Artifact:" lines title its groups.
+  void convert_titled(const std::string& name, const std::string& text,
+                      const std::vector<std::string>& columns) {
+    source(name, text, ",", columns, &banner_);
+    ctx_.tags = {{"Artifact:", 0x902E, 0}};
+    convert_source();
+  }
   std::string out(const std::string& name) const { return dir_.get("out/" + name); }
   std::vector<std::string> out_files() const {
     std::vector<std::string> names;
@@ -95,9 +102,7 @@ TEST_F(split_writer, GroupFilesAreNamedByTitleAndColumnDigest) {
 
 TEST_F(split_writer, ALongGroupNameIsShortenedBeforeItsDigest) {
   const std::string title(300, 'T');
-  source("in.csv", "Artifact: " + title + "\nkind,b\nx,2\n", ",", {"kind", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
-  convert_source();
+  convert_titled("in.csv", "Artifact: " + title + "\nkind,b\nx,2\n", {"kind", "b"});
   ASSERT_TRUE(csv_split_close(ctx_));
   const std::vector<std::string> files = out_files();
   ASSERT_EQ(files.size(), 1u);
@@ -122,12 +127,8 @@ TEST_F(split_writer, LikeGroupsShareAFileWithOneHeaderLine) {
       "Artifact: Other\n"
       "a,b\n"
       "5,6\n";
-  source("one.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
-  convert_source();
-  source("two.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
-  convert_source();
+  convert_titled("one.csv", text, {"a", "b"});
+  convert_titled("two.csv", text, {"a", "b"});
   source("three.csv", "a,b\n7,8\n", ",", {"a", "b"}, nullptr);
   convert_source();
   source("four.csv", "a,b\n9,0\n", ",", {"a", "b"}, nullptr);
@@ -362,9 +363,7 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
       "Artifact: Good\na,b\n3,4\n"
       "Artifact: Full\na,b\n5,6\n"
       "Artifact: Blocked\na,b\n7,8\n";
-  source("in.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
-  convert_source();
+  convert_titled("in.csv", text, {"a", "b"});
   EXPECT_FALSE(csv_split_close(ctx_));
   EXPECT_EQ(state().failed_files,
             (std::vector<std::string>{dir_.file("out/" + blocked), dir_.file("out/" + full)}));
@@ -407,9 +406,7 @@ TEST_F(split_writer, ManyGroupsInOneSource) {
   std::string text;
   for (int i = 0; i < 70; ++i) text += "Artifact: g" + std::to_string(i) + "\na,b\n" + std::to_string(i) + ",x\n";
   text += "Artifact: g0\na,b\n9,again\n";
-  source("in.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
-  convert_source();
+  convert_titled("in.csv", text, {"a", "b"});
   EXPECT_LE(state().files.size(), 64u);
   ASSERT_TRUE(csv_split_close(ctx_));
   EXPECT_EQ(out_files().size(), 70u);
