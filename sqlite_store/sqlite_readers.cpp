@@ -71,14 +71,6 @@ void append_value(std::string& line, const std::string& value, const csv_line_fo
   append_value(line, value.c_str(), format);
 }
 
-// Both paths name one existing file.
-bool same_file(const std::string& first, const std::string& second) {
-  qz_platform::file_status a;
-  qz_platform::file_status b;
-  return qz_platform::path_status(first, a) && qz_platform::path_status(second, b) && a.device == b.device &&
-         a.inode == b.inode;
-}
-
 // The stored name of the table or view that name refers to (names compare without regard to
 // ASCII case, as in SQL); false when the database holds none. Names are bound, never spliced.
 bool find_table(sqlite3_artifact& store, const std::string& name, std::string& stored) {
@@ -318,7 +310,7 @@ bool sqlite3_artifact::export_table(const std::string& dst, const std::string& t
   // A table that is missing or empty leaves the destination as it was.
   std::string stored;
   if (!find_table(*this, table, stored) || !table_has_rows(*this, stored)) return false;
-  if (same_file(dst, db_path)) {
+  if (qz_platform::same_file(dst, db_path)) {
     console_printf("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
     return false;
   }
@@ -357,7 +349,7 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
     if (table == metadata_table) continue;
     if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
     const std::string path = export_path(dst, table, used_names);
-    if (same_file(path, db_path)) {
+    if (qz_platform::same_file(path, db_path)) {
       console_printf("prob opening %s for output, it is the database being read, skipping this data table\n",
                      path.c_str());
       ++failed_exports;

@@ -115,14 +115,6 @@ void __attribute__((format(printf, 2, 3))) report(const cmd_params& params, cons
     std::fputs(text, stderr);
 }
 
-// Whether both paths name one existing file (the same device and inode).
-bool same_file(const std::string& first, const std::string& second) {
-  qz_platform::file_status a;
-  qz_platform::file_status b;
-  return qz_platform::path_status(first, a) && qz_platform::path_status(second, b) && a.device == b.device &&
-         a.inode == b.inode;
-}
-
 // Whether standard output is the file at path: a conversion would then read what it writes.
 bool stdout_is_file(const std::string& path) {
   qz_platform::file_status out;
@@ -141,7 +133,7 @@ enum class file_outcome { written, is_source, not_opened, not_converted, not_wri
 // One conversion of the current source into a file of its own, created or emptied. The source
 // itself is never opened for writing.
 file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path) {
-  if (same_file(path, ctx.csv_source)) return file_outcome::is_source;
+  if (qz_platform::same_file(path, ctx.csv_source)) return file_outcome::is_source;
   uni::fileio file;
   if (!file.open_utf8(path, true, false, true)) return file_outcome::not_opened;
   uni::fileio_output* stream = file.get_output_stream();
@@ -317,7 +309,7 @@ bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, res
     return true;
   }
   results.name = ctx.out_path;
-  if (single_csv_source(ctx) && same_file(ctx.out_path, ctx.csv_source)) {
+  if (single_csv_source(ctx) && qz_platform::same_file(ctx.out_path, ctx.csv_source)) {
     report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
     return false;
   }

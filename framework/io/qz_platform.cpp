@@ -83,6 +83,12 @@ bool path_status(const std::string& path, file_status& out) {
   return query_status(AT_FDCWD, path.c_str(), 0, out);
 }
 
+bool same_file(const std::string& first, const std::string& second) {
+  file_status a;
+  file_status b;
+  return path_status(first, a) && path_status(second, b) && a.device == b.device && a.inode == b.inode;
+}
+
 bool link_status(const std::string& path, file_status& out) {
   if (path.empty()) {
     clear_status(out);

@@ -53,6 +53,8 @@ void clear_status(file_status& out);
 // Fills `out` with the status of the file at `path`, following symbolic links;
 // false (and `out` cleared) for an empty path or when the file cannot be examined.
 bool path_status(const std::string& path, file_status& out);
+// Whether both paths name one existing file (same device and inode), links followed.
+bool same_file(const std::string& first, const std::string& second);
 
 // The same for a symbolic link itself rather than what it points at.
 bool link_status(const std::string& path, file_status& out);
