@@ -156,4 +156,5 @@ class quazel_tool_metadata : public cmd_params {
   std::ostringstream title_text;
   std::map<std::string, std::string> extra_columns;
   std::string group_title;
+  u8 doc_has_members = 0;  // the JSON document has a member: the next one follows a comma
 };
