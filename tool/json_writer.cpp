@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -38,25 +39,9 @@ constexpr std::array<bool, 256> make_json_specials() {
 }
 constexpr std::array<bool, 256> json_specials = make_json_specials();
 
-// Position of the first special byte at or after pos; length when none. Most values hold
-// none, so the scan looks at 16 bytes per step where it can.
-std::size_t next_json_special(const unsigned char* bytes, std::size_t pos, std::size_t length) {
-#if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i blank = _mm_set1_epi8(0x20);
-  for (; length - pos >= 16; pos += 16) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-    // A signed compare takes the bytes below 0x20 and those from 0x80 on (negative) at once.
-    __m128i hits = _mm_or_si128(_mm_cmplt_epi8(block, blank),
-                                _mm_or_si128(_mm_cmpeq_epi8(block, quote),
-                                             _mm_cmpeq_epi8(block, backslash)));
-    if (unsigned mask = unsigned(_mm_movemask_epi8(hits))) return pos + unsigned(__builtin_ctz(mask));
-  }
-#endif
-  while (pos < length && !json_specials[bytes[pos]]) ++pos;
-  return pos;
-}
+// Room the escaped form of n bytes may need: 6 bytes for each (\u00XX), and 16 more that a
+// block copy may store past the end before the end is known.
+constexpr std::size_t escaped_room(std::size_t n) { return 6 * n + 16; }
 
 // Length of the valid UTF-8 sequence that starts at bytes (lead byte 0x80 or above); 0 when
 // there is none. Overlong forms, surrogates and values beyond U+10FFFF are not valid.
@@ -85,54 +70,211 @@ std::size_t utf8_sequence_length(const unsigned char* bytes, std::size_t availab
   return continuations + 1;
 }
 
-void append_unicode_escape(std::string& out, unsigned byte) {
-  const char escaped[6] = {'\\', 'u', '0', '0', hex_digits[(byte >> 4) & 0x0F],
-                           hex_digits[byte & 0x0F]};
-  out.append(escaped, 6);
+// The high bit of every byte of a little-endian word that is special, exact for the lowest
+// special byte (a borrow marks bytes above it only); 0 when there is none.
+inline u64 special_bits(u64 word) {
+  constexpr u64 ones = 0x0101010101010101ull;
+  constexpr u64 highs = 0x8080808080808080ull;
+  const u64 quote = word ^ (ones * '"');
+  const u64 backslash = word ^ (ones * '\\');
+  const u64 below_blank = (word - ones * 0x20) & ~word;
+  const u64 is_quote = (quote - ones) & ~quote;
+  const u64 is_backslash = (backslash - ones) & ~backslash;
+  // word itself: its own high bits mark the bytes from 0x80 on.
+  return (below_blank | is_quote | is_backslash | word) & highs;
+}
+
+// Copies the bytes before the first special byte to dst; advances pos and dst past them.
+inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t length,
+                       char*& dst) {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i blank = _mm_set1_epi8(0x20);
+  while (length - pos >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+    // The whole block is stored; the room kept past the end (escaped_room) takes what lies
+    // beyond the first special byte, and later output overwrites it.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
+    // A signed compare takes the bytes below 0x20 and those from 0x80 on (negative) at once.
+    const __m128i hits = _mm_or_si128(_mm_cmplt_epi8(block, blank),
+                                      _mm_or_si128(_mm_cmpeq_epi8(block, quote),
+                                                   _mm_cmpeq_epi8(block, backslash)));
+    const unsigned mask = unsigned(_mm_movemask_epi8(hits));
+    if (mask != 0) {
+      const unsigned clean = unsigned(__builtin_ctz(mask));
+      pos += clean;
+      dst += clean;
+      return;
+    }
+    pos += 16;
+    dst += 16;
+  }
+#endif
+  // Then 8 bytes a step in a word: short values are common.
+  while (length - pos >= 8) {
+    u64 word;
+    std::memcpy(&word, bytes + pos, 8);
+    std::memcpy(dst, &word, 8);
+    if (const u64 bits = special_bits(word)) {
+      const unsigned clean = unsigned(__builtin_ctzll(bits)) / 8;
+      pos += clean;
+      dst += clean;
+      return;
+    }
+    pos += 8;
+    dst += 8;
+  }
+  // The last bytes: read no further than the text goes.
+  while (pos < length && !json_specials[bytes[pos]]) *dst++ = char(bytes[pos++]);
+}
+
+// The escaped form of length bytes at dst, which has escaped_room(length) bytes of room;
+// returns the end of what was written.
+char* escape_to(char* dst, const char* text, std::size_t length, bool slash_paths) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  std::size_t pos = 0;
+  for (;;) {
+    copy_clean(bytes, pos, length, dst);
+    if (pos >= length) return dst;
+    const unsigned c = bytes[pos];
+    if (c >= 0x80) {
+      if (const std::size_t sequence = utf8_sequence_length(bytes + pos, length - pos)) {
+        std::memcpy(dst, bytes + pos, sequence);
+        dst += sequence;
+        pos += sequence;
+        continue;
+      }
+    }
+    ++pos;
+    switch (c) {
+      case '"':
+        *dst++ = '\\';
+        *dst++ = '"';
+        break;
+      case '\\':
+        if (!slash_paths) *dst++ = '\\';
+        *dst++ = slash_paths ? '/' : '\\';
+        break;
+      case '\n':
+        *dst++ = '\\';
+        *dst++ = 'n';
+        break;
+      case '\r':
+        *dst++ = '\\';
+        *dst++ = 'r';
+        break;
+      case '\t':
+        *dst++ = '\\';
+        *dst++ = 't';
+        break;
+      default: {
+        // A control character, or a byte outside any valid UTF-8 sequence: the code point of
+        // its Latin-1 reading keeps its value visible.
+        const char escaped[6] = {'\\', 'u', '0', '0', hex_digits[(c >> 4) & 0x0F],
+                                 hex_digits[c & 0x0F]};
+        std::memcpy(dst, escaped, 6);
+        dst += 6;
+        break;
+      }
+    }
+  }
+}
+
+inline char* put(char* dst, std::string_view text) {
+  std::memcpy(dst, text.data(), text.size());
+  return dst + text.size();
+}
+
+inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
+  return escape_to(dst, text.data(), text.size(), slash_paths);
+}
+
+// Text built through a raw pointer: room() makes space for a bound once, and what is written
+// into that space needs no further checks. The storage is kept from one record to the next.
+class json_text {
+ public:
+  void clear() { used_ = 0; }
+  // Where n more bytes may be written.
+  char* room(std::size_t n) {
+    if (storage_.size() - used_ < n) storage_.resize(std::max(2 * storage_.size(), used_ + n));
+    return storage_.data() + used_;
+  }
+  // The text now ends at end, inside the room last made.
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - storage_.data()); }
+  void write_to(std::ostream& out) const {
+    out.write(storage_.data(), static_cast<std::streamsize>(used_));
+  }
+
+ private:
+  std::string storage_;
+  std::size_t used_ = 0;
+};
+
+// Reused by every record, so that a record costs no allocation once the text has grown.
+json_text& record_text() {
+  static thread_local json_text text;
+  text.clear();
+  return text;
 }
 
 // ---- Members ----
 
 // A record's members as they are written: the commas between them and the line ends (or
-// blanks with "-flat") after them.
+// blanks with "-flat") after them. Names are escaped as names, values as values.
 class record_members {
  public:
-  record_members(std::string& text, bool flat, bool slash_paths)
+  record_members(json_text& text, bool flat, bool slash_paths)
       : text_(text), flat_(flat), slash_paths_(slash_paths) {}
 
-  // Opens a member and writes the first part of its name (escaped as names are).
-  void open(const std::string& name) {
-    if (count_ != 0) text_.append(flat_ ? ", " : ",\n");
-    if (!flat_) text_.append(member_indent);
-    text_ += '"';
-    json_escape_append(text_, name, false);
-    ++count_;
-  }
-  // Writes the value (escaped as values are) and closes the member.
-  void close(const std::string& value, bool nested) {
-    text_.append("\": \"");
-    json_escape_append(text_, value, slash_paths_);
-    text_ += '"';
-    last_nested_ = nested;
-  }
   void member(const std::string& name, const std::string& value) {
-    open(name);
-    close(value, false);
+    char* dst = text_.room(escaped_room(name.size()) + escaped_room(value.size()) + 32);
+    dst = open(dst);
+    dst = put_escaped(dst, name, false);
+    text_.commit(close(dst, value, false));
   }
-  // The member after the last: a line end, or the blank a nested member takes with "-flat".
+  // A member named column.sub_name followed by the sub-row's number (sub_name is part of the
+  // cell and escaped as a value).
+  void nested_member(const std::string& column, const std::string* sub_name,
+                     std::string_view number, const std::string& value) {
+    const std::size_t sub_size = sub_name ? sub_name->size() : 0;
+    char* dst = text_.room(escaped_room(column.size()) + escaped_room(sub_size) + number.size() +
+                           escaped_room(value.size()) + 32);
+    dst = open(dst);
+    dst = put_escaped(dst, column, false);
+    *dst++ = '.';
+    if (sub_name) dst = put_escaped(dst, *sub_name, slash_paths_);
+    dst = put(dst, number);
+    text_.commit(close(dst, value, true));
+  }
+  // After the last member: a line end, or the blank a nested member takes with "-flat".
   void finish() {
     if (count_ == 0) return;
+    char* dst = text_.room(1);
     if (!flat_) {
-      text_ += '\n';
+      *dst++ = '\n';
     } else if (last_nested_) {
-      text_ += ' ';
+      *dst++ = ' ';
     }
+    text_.commit(dst);
   }
-  std::string& text() { return text_; }
-  bool slash_paths() const { return slash_paths_; }
 
  private:
-  std::string& text_;
+  char* open(char* dst) {
+    if (count_++ != 0) dst = put(dst, flat_ ? ", " : ",\n");
+    if (!flat_) dst = put(dst, member_indent);
+    *dst++ = '"';
+    return dst;
+  }
+  char* close(char* dst, const std::string& value, bool nested) {
+    dst = put(dst, "\": \"");
+    dst = put_escaped(dst, value, slash_paths_);
+    *dst++ = '"';
+    last_nested_ = nested;
+    return dst;
+  }
+
+  json_text& text_;
   bool flat_;
   bool slash_paths_;
   std::size_t count_ = 0;
@@ -146,42 +288,32 @@ bool write_nested_members(record_members& members, const std::string& column,
   static thread_local std::vector<std::string> header;
   static thread_local std::vector<std::vector<std::string>> rows;
   if (!parse_tagged_groups(header, rows, cell, nested_prefix, ';')) return false;
-  std::string& text = members.text();
-  char number[24];
+  char number[32] = "_rec#";
   for (std::size_t k = 0; k < rows.size(); ++k) {
-    const int number_length = std::snprintf(number, sizeof number, "_rec#%zu", k);
+    const char* number_end = std::to_chars(number + 5, number + sizeof number, k).ptr;
+    const std::string_view number_text(number, static_cast<std::size_t>(number_end - number));
     for (std::size_t j = 0; j < rows[k].size(); ++j) {
-      members.open(column);
-      text += '.';
-      // A sub-column name is part of the cell and is escaped as values are.
-      if (j < header.size()) json_escape_append(text, header[j], members.slash_paths());
-      text.append(number, static_cast<std::size_t>(number_length));
-      members.close(rows[k][j], true);
+      members.nested_member(column, j < header.size() ? &header[j] : nullptr, number_text,
+                            rows[k][j]);
     }
   }
   return true;
 }
 
 // A member of the document object is preceded by a comma and a line end when one came before.
-void open_document_member(std::string& text, quazel_tool_metadata& ctx) {
-  if (ctx.doc_has_members) text.append(",\n");
+char* open_document_member(char* dst, quazel_tool_metadata& ctx) {
+  if (ctx.doc_has_members) dst = put(dst, ",\n");
   ctx.doc_has_members = 1;
+  return dst;
 }
 
 void write_text(std::ostream& out, const std::string& text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-// Reused by every record, so that a record costs no allocation once the text has grown.
-std::string& record_text() {
-  static thread_local std::string text;
-  text.clear();
-  return text;
-}
-
 // A run-stats member: indent 3, the name and the value; the comma comes with the next member.
-void put_stat(std::string& text, std::string_view name, std::initializer_list<std::string_view> parts,
-              bool slash_paths) {
+void put_stat(std::string& text, std::string_view name,
+              std::initializer_list<std::string_view> parts, bool slash_paths) {
   if (!text.empty()) text.append(",\n");
   text.append("   \"");
   text.append(name);
@@ -198,48 +330,10 @@ const csv_writer_hooks json_writer_hooks = {
 };
 
 void json_escape_append(std::string& out, const char* text, std::size_t length, bool slash_paths) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
-  std::size_t span_start = 0;
-  std::size_t pos = 0;
-  while ((pos = next_json_special(bytes, pos, length)) < length) {
-    const unsigned c = bytes[pos];
-    if (c >= 0x80) {
-      // A valid sequence is copied with the clean span it stands in.
-      if (std::size_t sequence = utf8_sequence_length(bytes + pos, length - pos)) {
-        pos += sequence;
-        continue;
-      }
-    }
-    out.append(text + span_start, pos - span_start);
-    switch (c) {
-      case '"':
-        out.append("\\\"", 2);
-        break;
-      case '\\':
-        if (slash_paths) {
-          out += '/';
-        } else {
-          out.append("\\\\", 2);
-        }
-        break;
-      case '\n':
-        out.append("\\n", 2);
-        break;
-      case '\r':
-        out.append("\\r", 2);
-        break;
-      case '\t':
-        out.append("\\t", 2);
-        break;
-      default:
-        // A control character, or a byte outside any valid UTF-8 sequence: the code point of
-        // its Latin-1 reading keeps its value visible.
-        append_unicode_escape(out, c);
-        break;
-    }
-    span_start = ++pos;
-  }
-  out.append(text + span_start, length - span_start);
+  const std::size_t start = out.size();
+  out.resize(start + escaped_room(length));
+  const char* end = escape_to(out.data() + start, text, length, slash_paths);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 void json_escape_append(std::string& out, const std::string& text, bool slash_paths) {
@@ -299,9 +393,8 @@ int json_end_group(std::ostream& out, std::ostringstream& head, std::vector<std:
     const std::string stats = head.str();
     head.str("");
     if (!ctx.flat && !stats.empty()) {
-      std::string text;
-      open_document_member(text, ctx);
-      write_text(out, text);
+      char separator[2];
+      out.write(separator, open_document_member(separator, ctx) - separator);
       write_text(out, stats);
     }
     ctx.first_header_pending = 0;
@@ -319,7 +412,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
   if (count < columns) return 0;
-  std::string& text = record_text();
+  json_text& text = record_text();
   const bool flat = ctx.flat != 0;
 
   if (flat) {
@@ -329,23 +422,21 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   } else if (ctx.group_title.empty()) {
     std::string name = first_row_title(ctx, cells, title_column_bit, nested_column_bit);
     if (name.empty()) name = untitled_group_name(ctx, "Group-");
-    open_document_member(text, ctx);
-    text.append("   \"");
-    json_escape_append(text, name, false);
-    text.append("\" : [\n");
+    char* dst = text.room(escaped_room(name.size()) + 16);
+    dst = open_document_member(dst, ctx);
+    dst = put(dst, "   \"");
+    dst = put_escaped(dst, name, false);
+    text.commit(put(dst, "\" : [\n"));
     ctx.group_title = std::move(name);
   }
 
+  char* dst = text.room(16);
   if (!ctx.group_has_rows) {
     ctx.group_has_rows = 1;
   } else if (!flat) {
-    text.append(",\n");
+    dst = put(dst, ",\n");
   }
-  if (flat) {
-    text += '{';
-  } else {
-    text.append(record_open);
-  }
+  text.commit(flat ? put(dst, "{") : put(dst, record_open));
 
   record_members members(text, flat, ctx.slash_paths != 0);
   const std::size_t named = std::min(count, columns);
@@ -357,7 +448,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   }
   if (merged) members.member("overflow", cells.back());
   members.finish();
-  text.append("}\n");
-  write_text(out, text);
+  text.commit(put(text.room(2), "}\n"));
+  text.write_to(out);
   return 1;
 }

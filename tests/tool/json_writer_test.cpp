@@ -71,19 +71,23 @@ TEST(JsonEscape, InvalidUtf8BecomesTheLatin1CodePoint) {
   }
 }
 
-// The scan takes 16 bytes a step: a special byte is found at every position of a longer text.
+// The scan takes 16 and 8 bytes a step: a special byte is found at every position of texts of
+// every length up to well past a block.
 TEST(JsonEscape, SpecialBytesAtEveryPosition) {
   struct special {
     std::string byte;
     std::string expected;
   };
-  const special specials[] = {{"\"", "\\\""}, {"\\", "/"},        {"\n", "\\n"},
+  const special specials[] = {{"\"", "\\\""},     {"\\", "/"},          {"\n", "\\n"},
                               {"\x1f", "\\u001f"}, {"\xE9", "\\u00e9"}, {"\xC3\xA9", "\xC3\xA9"}};
   for (const special& s : specials) {
-    for (size_t at = 0; at <= 40; ++at) {
-      SCOPED_TRACE("special " + s.expected + " at " + std::to_string(at));
-      const std::string before(at, 'a'), after(40 - at, 'b');
-      EXPECT_EQ(escaped(before + s.byte + after, true), "<" + before + s.expected + after);
+    for (size_t length = 1; length <= 40; ++length) {
+      for (size_t at = 0; at < length; ++at) {
+        SCOPED_TRACE("special " + s.expected + " at " + std::to_string(at) + " of " +
+                     std::to_string(length));
+        const std::string before(at, ' '), after(length - at - 1, '~');
+        EXPECT_EQ(escaped(before + s.byte + after, true), "<" + before + s.expected + after);
+      }
     }
   }
 }
