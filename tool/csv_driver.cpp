@@ -8,6 +8,7 @@
 #include "sqlite_store/sqlite_writer_hooks.h"
 #include "tool/cleanup_writer.h"
 #include "tool/html_writer.h"
+#include "tool/json_writer.h"
 #include "tool/split_writer.h"
 
 namespace {
@@ -111,7 +112,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
 }
 
 void write_opening(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
-  if (kind == csv_writer_kind::json && !ctx.flat) out.write("{\n", 2);
+  if (kind == csv_writer_kind::json) json_write_opening(out, ctx);
   if (kind == csv_writer_kind::split) csv_split_close(ctx);
 }
 
@@ -119,9 +120,8 @@ void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind
   if (kind == csv_writer_kind::html) {
     static constexpr char closing[] = "</table>\n</body>\n</html>\n";
     out.write(closing, sizeof closing - 1);
-  } else if (kind == csv_writer_kind::json && !ctx.flat) {
-    static constexpr char closing[] = "\n   ]\n}\n";
-    out.write(closing, sizeof closing - 1);
+  } else if (kind == csv_writer_kind::json) {
+    json_write_closing(out, ctx);
   } else if (kind == csv_writer_kind::cleanup) {
     cleanup_end_source(out, ctx);
   } else if (kind == csv_writer_kind::split) {
@@ -144,6 +144,8 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
   switch (kind) {
     case csv_writer_kind::html:
       return &html_writer_hooks;
+    case csv_writer_kind::json:
+      return &json_writer_hooks;
     case csv_writer_kind::cleanup:
       return &cleanup_writer_hooks;
     case csv_writer_kind::sqlite:
