@@ -10,7 +10,7 @@ if [ ! -x "$telvar" ]; then
   echo "prob finding $telvar: build it first (make build)" >&2
   exit 1
 fi
-mkdir -p "$out/html" "$out/cleanup" || exit 1
+mkdir -p "$out/html" "$out/json" "$out/cleanup" || exit 1
 
 failed=0
 for source in samples/*.csv; do
@@ -19,6 +19,18 @@ for source in samples/*.csv; do
     echo "  $source -> $out/html/$name.html"
   else
     echo "prob converting $source" >&2
+    failed=1
+  fi
+done
+
+# JSON: one document per sample, and one record per line with -flat.
+for source in samples/*.csv; do
+  name=$(basename "$source" .csv)
+  if "$telvar" -src "$source" -dst "$out/json/$name.json" -csv_to_json -quiet &&
+     "$telvar" -src "$source" -dst "$out/json/$name.flat.json" -csv_to_json -flat -quiet; then
+    echo "  $source -> $out/json/$name.json, $out/json/$name.flat.json"
+  else
+    echo "prob converting $source to json" >&2
     failed=1
   fi
 done
@@ -62,5 +74,5 @@ else
   failed=1
 fi
 
-echo "HTML documents, cleaned-up copies, the database, its tables and split files are in $(cd "$out" && pwd)"
+echo "HTML and JSON documents, cleaned-up copies, the database, its tables and split files are in $(cd "$out" && pwd)"
 exit $failed
