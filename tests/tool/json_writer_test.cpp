@@ -92,25 +92,6 @@ TEST(JsonEscape, SpecialBytesAtEveryPosition) {
   }
 }
 
-// Two groups of a "dorvel" source: banner values title them and add a column, one column
-// titles the first group and one holds nested cells.
-const char* const two_groups_source =
-    "dorvel - 64 ver: 1.2; (c) Quazel LLC\n"
-    "Licensed to the lab\n"
-    "Run time: 2015-06-01 10:00:00; local\n"
-    "Command line: dorvel -hive C:\\cases\\SOFTWARE -csv\n"
-    "-----------------------------------------\n"
-    "Artifact: Run keys\n"
-    "Registry key: Software\\Run\n"
-    "\n"
-    "Date,Time,Name,Segments\n"
-    "2015-01-01,10:00:00,alpha,!*<[name;size]><a.txt;10><b.txt;20>\n"
-    "2015-01-02,11:00:00,beta,none\n"
-    "2015-01-03,12:00:00\n"
-    "Artifact: Services\n"
-    "When,At,Who,What,Why\n"
-    "2016-01-01,12:00:00,svc,C:\\Windows\\svc.exe,boot\n";
-
 const char* const two_groups_document =
     "{\n"
     "   \"tool\": \"dorvel - ver: 1.2\",\n"
