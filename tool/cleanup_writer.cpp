@@ -26,15 +26,9 @@ struct line_rules {
   char to = 0;
 };
 
-bool names_tab(const std::string& text) {
-  if (text == "\t") return true;
-  if (text.size() == 2 && text[0] == '\\' && (text[1] == 't' || text[1] == 'T')) return true;
-  return text.size() == 3 && bytes_equal_nocase(text.data(), "tab", 3);
-}
-
 std::string_view output_separator(const quazel_tool_metadata& ctx) {
   if (!ctx.change_separator) return ctx.separator;
-  if (names_tab(ctx.new_separator)) return "\t";
+  if (names_tab_separator(ctx.new_separator)) return "\t";
   return ctx.new_separator;
 }
 

@@ -59,18 +59,12 @@ struct output_rules {
   char_swap values;
 };
 
-bool names_tab(const std::string& text) {
-  if (text == "\t") return true;
-  if (text.size() == 2 && text[0] == '\\' && (text[1] == 't' || text[1] == 'T')) return true;
-  return text.size() == 3 && bytes_equal_nocase(text.data(), "tab", 3);
-}
-
 // The stand-in the parameter set uses for a separator inside a value.
 char stand_in(char separator) { return separator == '|' ? ';' : ' '; }
 
 std::string output_separator(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
   std::string text = ctx.new_separator.empty() ? state.separator : ctx.new_separator;
-  if (names_tab(text)) return "\t";
+  if (names_tab_separator(text)) return "\t";
   // A line end inside the separator would cut every row in two.
   text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }),
              text.end());

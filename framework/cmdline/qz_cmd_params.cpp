@@ -75,6 +75,12 @@ void cmd_params::copy_with_streams(const cmd_params& other) {
   if (other.message_stream) message_stream = new std::ostringstream;
 }
 
+bool names_tab_separator(const std::string& text) {
+  if (text == "\t") return true;
+  if (text.size() == 2 && text[0] == '\\' && (text[1] == 't' || text[1] == 'T')) return true;
+  return text.size() == 3 && bytes_equal_nocase(text.data(), "tab", 3);
+}
+
 void cmd_params::set_csv_separator(std::string& text, bool semicolon_for_comma) {
   separator_text = text;
   separator_char = 0;
@@ -87,7 +93,7 @@ void cmd_params::set_csv_separator(std::string& text, bool semicolon_for_comma) 
   } else if (text.find(',') != std::string::npos) {
     separator_char = ',';
     separator_replacement = semicolon_for_comma ? ';' : ' ';
-  } else if (text == "tab" || text == "\\t") {
+  } else if (names_tab_separator(text)) {
     separator_text.assign(1, '\t');
   }
 }

@@ -217,3 +217,6 @@ class cmd_params : public cmd_params_fields {
  private:
   void release_streams();
 };
+
+// Whether text names a TAB separator: a TAB itself, backslash-t or "tab", in any letter case.
+bool names_tab_separator(const std::string& text);
