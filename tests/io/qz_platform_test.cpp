@@ -79,6 +79,33 @@ TEST_F(PlatformTest, LinkStatusDoesNotFollowTheLink) {
   EXPECT_NE(itself.inode, followed.inode);
 }
 
+// The guard that keeps a source from being opened for writing as a results file.
+TEST_F(PlatformTest, SameFileFollowsLinksAndNeedsBothFilesToExist) {
+  folder_.put("other.bin", "0123456789");
+  ASSERT_EQ(symlink(file_.c_str(), (dir_ + "/soft").c_str()), 0);
+  ASSERT_EQ(link(file_.c_str(), (dir_ + "/hard").c_str()), 0);
+  struct {
+    const char* name;
+    std::string first, second;
+    bool same;
+  } const cases[] = {
+      {"one path", file_, file_, true},
+      {"another spelling", file_, dir_ + "/./data.bin", true},
+      {"symbolic link", dir_ + "/soft", file_, true},
+      {"hard link", file_, dir_ + "/hard", true},
+      {"equal content, other file", file_, folder_.file("other.bin"), false},
+      {"second missing", file_, dir_ + "/missing", false},
+      // Two failed look-ups leave equal cleared records; that is no match.
+      {"both missing", dir_ + "/missing", dir_ + "/missing", false},
+      {"empty paths", "", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(qz_platform::same_file(c.first, c.second), c.same);
+    EXPECT_EQ(qz_platform::same_file(c.second, c.first), c.same);
+  }
+}
+
 TEST_F(PlatformTest, DescriptorStatusOfAnOpenFile) {
   int fd = open(file_.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
