@@ -3,8 +3,8 @@
 #
 #   bench/run.sh                 build, make the inputs when missing, time, print the table
 #   bench/run.sh micro [filter]  build and run the Google Benchmark micro-benchmarks
-#   bench/run.sh profile OPTION...  perf profile of one conversion of the large source,
-#                                e.g. bench/run.sh profile -csv_to_json -flat
+#   bench/run.sh profile OPTION...  perf profile of one conversion of the large source (own
+#                                time and time with callees), e.g. profile -csv_to_json -flat
 #
 # Settings (environment): BENCH_SIZE (large source, default 128M; 2G for the full-scale run),
 # BENCH_KIND_SIZE (each further source kind, default 32M; 0 leaves them out), BENCH_RUNS
@@ -88,9 +88,14 @@ case "$mode" in
       *" -csv_to_sqlite "*) args+=(-dst "$out/profile.db") ;;
       *" -split_into_files "*) args+=(-dst "$out/profile-split") ;;
     esac
-    perf record -g -o "$out/perf.data" -- "$TELVAR" -src "$data/registry_$size.csv" "${args[@]}" \
-      >/dev/null 2>"$out/profile-stderr.txt"
+    # The build keeps no frame pointers: call chains come from the stack copies (dwarf).
+    perf record -q --call-graph dwarf,16384 -o "$out/perf.data" -- \
+      "$TELVAR" -src "$data/registry_$size.csv" "${args[@]}" >/dev/null 2>"$out/profile-stderr.txt"
+    say "== own time"
     perf report -i "$out/perf.data" --no-children --percent-limit 1 --stdio -g none --sort symbol \
+      2>/dev/null | grep -v -e "^#" -e "^$" | cut -c1-150 | head -30
+    say "== with callees (perf report -i $out/perf.data for the call chains)"
+    perf report -i "$out/perf.data" --children --percent-limit 3 --stdio -g none --sort symbol \
       2>/dev/null | grep -v -e "^#" -e "^$" | cut -c1-150 | head -40
     exit 0
     ;;
