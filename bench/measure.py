@@ -399,6 +399,9 @@ def verdicts(source, telvar_rows, peers, pipe, pipe_count):
         peak = row.peak_kib / 1024
         line(f"{name} peak memory < {TARGET_PEAK_MIB:.0f} MiB{scale}", row, peak < TARGET_PEAK_MIB, f"{peak:.1f} MiB")
     rate = pipe_count / pipe.median if pipe is not None and pipe.median else 0
+    if pipe is None:
+        pipe = Row("-pipe -csv_to_html")
+        pipe.na = "not run: BENCH_PIPE_FILES=0"
     line(f"-pipe -csv_to_html >= {TARGET_PIPE_FILES_PER_S:.0f} files/s", pipe, rate >= TARGET_PIPE_FILES_PER_S,
          f"{rate:.0f} files/s")
     return "\n".join(out)
