@@ -20,6 +20,7 @@ import sqlite3
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 MB = 1e6
@@ -70,14 +71,24 @@ class Runner:
                 open(self.log_path, "wb") as ferr:
             start = time.perf_counter()
             # A session of its own, so that a hung run is ended with everything it started.
+            # The wait blocks: Popen.wait with a time limit polls in steps of up to 50 ms,
+            # which would round every time measured; a timer thread ends a hung run instead.
             proc = subprocess.Popen(full, stdin=fin, stdout=fout, stderr=ferr, start_new_session=True)
-            try:
-                status = proc.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
+            hung = threading.Event()
+
+            def end_hung_run():
+                hung.set()
                 os.killpg(proc.pid, signal.SIGKILL)
-                proc.wait()
-                return time.perf_counter() - start, 0, "timeout", ""
+
+            watchdog = threading.Timer(timeout, end_hung_run) if timeout else None
+            if watchdog:
+                watchdog.start()
+            status = proc.wait()
             seconds = time.perf_counter() - start
+            if watchdog:
+                watchdog.cancel()
+            if hung.is_set():
+                return seconds, 0, "timeout", ""
         peak = 0
         try:
             with open(stats_path) as f:
