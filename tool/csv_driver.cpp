@@ -202,7 +202,6 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
 
   for (u32 i = 0; i < count; ++i) {
     const std::string& line = lines[i];
-    const u64 line_number = dispatch.lines_taken++;
     if (!ctx.out->good()) return 0;
     if (line.empty()) {
       if (cleanup && writer) writer->short_row(line, ctx);
@@ -219,7 +218,10 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
       dispatch.after_banner = true;
       continue;
     }
-    if (ctx.first_header_pending && line_number >= header_search_lines && !cleanup) {
+    // Only lines the banner parser counts count here, so that the header row it found is
+    // never given up on for the empty, blank or dropped lines before it.
+    if (ctx.first_header_pending && !cleanup && line.find_first_not_of(" \t\r") != std::string::npos &&
+        dispatch.lines_taken++ >= header_search_lines) {
       dispatch.header_given_up = true;
       return 0;
     }

@@ -52,7 +52,7 @@ struct csv_dispatch {
   const csv_writer_hooks* writer;  // null: lines are classified, nothing is called
   std::ostringstream head;
   std::vector<std::string> cells;
-  u64 lines_taken = 0;      // lines of the source seen so far
+  u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
 };

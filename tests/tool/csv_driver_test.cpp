@@ -100,6 +100,16 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
   junk_then_header.push_back("1,2,3");
   std::vector<std::string> junk_shorts;
   for (size_t i = 0; i < junk.size(); ++i) junk_shorts.push_back("short:j,k");
+  // Lines the banner parser does not count either: empty, blank and dropped ones.
+  std::vector<std::string> spaced_header(14, "");
+  spaced_header.insert(spaced_header.end(), 14, "  \t ");
+  spaced_header.insert(spaced_header.end(), 14, ",,,");
+  spaced_header.push_back("Date,Time,Name");
+  spaced_header.push_back("1,2,3");
+  // Blank lines are still short rows.
+  std::vector<std::string> spaced_expected(14, "short:  \t ");
+  spaced_expected.push_back("group:Date|Time|Name");
+  spaced_expected.push_back("row:1|2|3");
   std::vector<std::string> cleanup_expected = junk_shorts;
   cleanup_expected.push_back("group:Date|Time|Name");
   cleanup_expected.push_back("row:1|2|3");
@@ -163,6 +173,8 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
        junk_shorts},
       {"the cleanup writer goes on looking", junk_then_header, cleanup_expected,
        csv_writer_kind::cleanup},
+      {"empty, blank and dropped lines do not use up the search", spaced_header,
+       spaced_expected, csv_writer_kind::json},
   };
   for (const classify_case& c : cases) {
     for (size_t chunk = 1; chunk <= c.lines.size(); ++chunk) {
