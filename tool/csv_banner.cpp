@@ -386,6 +386,12 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
     ctx.utf8_bom = 1;
     bytes.erase(bytes.begin(), bytes.begin() + 3);
   }
+  // Lines that end with CR alone would all be read as one line, the rows as header names:
+  // such a source is refused rather than converted into a header without rows.
+  if (std::memchr(bytes.data(), '\n', bytes.size()) == nullptr &&
+      std::memchr(bytes.data(), '\r', bytes.size()) != nullptr) {
+    return false;
+  }
   if (whole_file && !bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
 
   if (!parse_banner_lines(ctx, bytes)) return false;

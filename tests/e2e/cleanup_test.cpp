@@ -141,6 +141,11 @@ TEST_F(cleanup_run, PairFieldsThatNameNoColumn) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "Didn't understand -pair_fields <x:1>\nDidn't understand -pair_fields <3>\n");
   e2e::expect_matches_file(get("out.tsv"), "cleanup_logons_pair.tsv");
+  // More paired columns than the source has: the conversion is refused, and says so.
+  const e2e::run_result refused =
+      this->run({"-src", "logons.tsv", "-dst", "refused.tsv", "-pair_fields", "1:2|3:4|5:6", "-quiet"});
+  EXPECT_EQ(refused.status, 255);
+  EXPECT_EQ(refused.err, "prob analyzing logons.tsv\n");
 }
 
 // One cleaned-up file per piped name, named with ".csv"; what one source leaves pending (a

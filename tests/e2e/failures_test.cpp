@@ -17,6 +17,7 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   const std::string source = e2e::fixture("no_banner.csv");
   e2e::write_file(dir.file("a.csv"), source);
   e2e::write_file(dir.file("one_column.csv"), "just one column\nof text lines\nand nothing else\n");
+  e2e::write_file(dir.file("cr_only.csv"), "name,size,kind\ra.txt,10,file\rb.txt,20,file\r");
   // A document far larger than the output buffer, so that writes fail during the conversion.
   std::string large = source;
   for (int row = 0; row < 20000; ++row) large += "WS-" + std::to_string(row) + ",jmarsh,2024-03-02 22:39:55,10,203.0.113.77\n";
@@ -32,6 +33,8 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
        "prob reading missing.csv, aborting\nprob analyzing missing.csv\n"},
       {"source without a header row", {"-src", "one_column.csv", "-dst", "out.html"}, e2e::stdout_to::capture,
        "prob analyzing one_column.csv\n"},
+      {"lines ended by CR alone", {"-src", "cr_only.csv", "-dst", "out.html"}, e2e::stdout_to::capture,
+       "prob analyzing cr_only.csv\n"},
       {"-dst is the source", {"-src", "a.csv", "-dst", "a.csv"}, e2e::stdout_to::capture,
        "prob analyzing a.csv\n"},
       {"-dst is the source by another path", {"-src", "a.csv", "-dst", "./sub/../a.csv"}, e2e::stdout_to::capture,

@@ -430,6 +430,9 @@ TEST_F(read_csv_banner_test, refuses_what_it_cannot_read) {
       // The whole file was read: its last line is complete without a line end.
       {"header without a line end", "name,size,kind,owner", true, ""},
       {"header cut by the prefix limit", std::string(20000, 'x') + ",y\n", false, ""},
+      // Lines ended by CR alone would be one line: its rows taken for column names.
+      {"lines ended by CR alone", "name,size\ra.txt,10\rb.txt,20\r", false, ""},
+      {"CR LF line ends", "name,size\r\na.txt,10\r\n", true, ""},
       // Only the first 16384 bytes are looked at, however few lines they hold.
       {"header after the prefix",
        std::string(6000, 'a') + "\n" + std::string(6000, 'b') + "\n" + std::string(6000, 'c') +
