@@ -44,6 +44,7 @@ TEST(Refusals, EachRefusalHasItsMessageTheStartupRecordAndStatus255) {
   temp_folder dir("telvar_refusals");
   e2e::write_file(dir.file("a.csv"), e2e::fixture("no_banner.csv"));
   e2e::write_file(dir.file("plain_file"), "x");
+  e2e::write_file(dir.file("notes.txt"), "case notes, not a database\n");
   struct row {
     const char* name;
     std::vector<std::string> args;
@@ -68,6 +69,10 @@ TEST(Refusals, EachRefusalHasItsMessageTheStartupRecordAndStatus255) {
        "Need to specify an action\n"},
       {"results file in a missing folder", {"-src", "a.csv", "-csv_to_html", "-out", "nodir/r.html"},
        "prob opening file nodir/r.html for output, aborting\n"},
+      {"a database to write that is no database", {"-src", "a.csv", "-dst", "notes.txt", "-csv_to_sqlite"},
+       "Issue with initializing SQLite, aborting\n"},
+      {"a database to read that is missing", {"-src", "missing.db", "-metadata_records"},
+       "Issue opening db for read, aborting\n"},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);

@@ -129,8 +129,12 @@ TEST_F(json_run, PipedSourcesAreDocumentsOfTheirOwn) {
   const std::string first_name = "\"Group-1\"";
   ASSERT_NE(second_expected.find(first_name), std::string::npos);
   second_expected.replace(second_expected.find(first_name), first_name.size(), "\"Group-2\"");
-  EXPECT_EQ(e2e::read_file(dir_.file("out/first.json")), first_expected);
-  EXPECT_EQ(e2e::read_file(dir_.file("out/second.json")), second_expected);
+  const std::string first = e2e::read_file(dir_.file("out/first.json"));
+  const std::string second = e2e::read_file(dir_.file("out/second.json"));
+  EXPECT_EQ(first, first_expected);
+  EXPECT_EQ(second, second_expected);
+  keep("piped, first", first, false);
+  keep("piped, second", second, false);
 }
 
 }  // namespace
