@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <ostream>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
@@ -45,10 +46,11 @@ csv_line_format line_format_of(const cmd_params& tool) {
   return format;
 }
 
-// Appends value with its line ends made visible and the guarded character replaced.
-void append_value(std::string& line, const char* value, const csv_line_format& format) {
+// Appends value with its line ends made visible and the guarded character replaced; zero
+// bytes in it are kept.
+void append_value(std::string& line, std::string_view value, const csv_line_format& format) {
   const size_t start = line.size();
-  if (value != nullptr) line += value;
+  line += value;
   if (line.find_first_of("\r\n", start) != std::string::npos) {
     std::string marked = line.substr(start);
     mark_line_endings(marked);
@@ -67,8 +69,12 @@ void append_value(std::string& line, const char* value, const csv_line_format& f
   }
 }
 
+void append_value(std::string& line, const char* value, const csv_line_format& format) {
+  append_value(line, std::string_view(value != nullptr ? value : ""), format);
+}
+
 void append_value(std::string& line, const std::string& value, const csv_line_format& format) {
-  append_value(line, value.c_str(), format);
+  append_value(line, std::string_view(value), format);
 }
 
 // The stored name of the table or view that name refers to (names compare without regard to
@@ -120,9 +126,9 @@ bool keeps_own_form(const std::string& value, const csv_line_format& format) {
          (format.guarded == 0 || value.find(format.guarded) == std::string::npos);
 }
 
-void append_dump_value(table_dump& dump, const char* text) {
+void append_dump_value(table_dump& dump, const std::string& text) {
   std::string& line = dump.line;
-  std::string value = text != nullptr ? text : "";
+  std::string value = text;
   mark_line_endings(value);
   if (!dump.raw && needs_hex_form(value)) {
     std::string hex;
@@ -145,28 +151,29 @@ void append_dump_value(table_dump& dump, const char* text) {
   }
 }
 
-int dump_row_cb(void* context, int count, char** values, char** names) {
-  auto* results = static_cast<sql_results*>(context);
-  if (results == nullptr || results->context == nullptr) return 1;
-  table_dump& dump = *static_cast<table_dump*>(results->context);
+// One row of the dump. Values come with their lengths, so a zero byte does not end one.
+int dump_row(void* context, std::vector<std::string>& values, std::vector<std::string>& names, u8, void*, void*) {
+  table_dump& dump = *static_cast<table_dump*>(context);
+  ++dump.rows;
+  // After a failed write the rows are only counted; the caller reports the failure.
+  if (!dump.out->good()) return 1;
   std::string& line = dump.line;
   line.clear();
   if (!dump.header_written) {
     dump.header_written = true;
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < names.size(); ++i) {
       if (i > 0) line += dump.format.separator;
-      if (names != nullptr) append_value(line, names[i], dump.format);
+      append_value(line, names[i], dump.format);
     }
     line += '\n';
   }
-  for (int i = 0; i < count; ++i) {
+  for (size_t i = 0; i < values.size(); ++i) {
     if (i > 0) line += dump.format.separator;
-    append_dump_value(dump, values != nullptr ? values[i] : nullptr);
+    append_dump_value(dump, values[i]);
   }
   line += '\n';
   dump.out->write(line.data(), static_cast<std::streamsize>(line.size()));
-  ++dump.rows;
-  return dump.out->good() ? 0 : 1;
+  return 0;
 }
 
 // ---- The data-table export ----
@@ -190,6 +197,12 @@ std::string export_path(const std::string& folder, const std::string& table, std
     name = base + "-" + std::to_string(copy) + ".csv";
   }
   return folder + "/" + name;
+}
+
+// One row of a data-table export. Values come with their lengths, so a zero byte does not end one.
+int data_table_row(void* context, std::vector<std::string>& values, std::vector<std::string>& names, u8, void*,
+                   void*) {
+  return static_cast<sql_data_table_to_fileio*>(context)->write_row(values, names);
 }
 
 }  // namespace
@@ -217,31 +230,41 @@ int sql_data_table_to_fileio::sql_data_table_cb(void* context, int count, char**
   auto* results = static_cast<sql_results*>(context);
   if (results == nullptr || results->context == nullptr) return 1;
   sql_data_table_to_fileio& self = *static_cast<sql_data_table_to_fileio*>(results->context);
-  std::ostream* out = self.out_file != nullptr ? self.out_file->get_output_stream() : nullptr;
+  std::vector<std::string> row_values;
+  std::vector<std::string> row_names;
+  for (int i = 0; i < count; ++i) {
+    row_values.emplace_back(values != nullptr && values[i] != nullptr ? values[i] : "");
+    row_names.emplace_back(names != nullptr && names[i] != nullptr ? names[i] : "");
+  }
+  return self.write_row(row_values, row_names);
+}
+
+int sql_data_table_to_fileio::write_row(const std::vector<std::string>& values, const std::vector<std::string>& names) {
+  std::ostream* out = out_file != nullptr ? out_file->get_output_stream() : nullptr;
   if (out == nullptr) return 1;
 
-  ++self.row_count;
+  ++row_count;
   // Rows are matched to their batch by position: the store gives a table the rowids 1, 2, ...
   // and records each batch's last one.
-  const auto match = self.runs.lower_bound(self.row_count);
-  const sqlite_metadata_row* run = match != self.runs.end() ? &match->second : nullptr;
-  if (run == nullptr) ++self.unmatched_rows;
+  const auto match = runs.lower_bound(row_count);
+  const sqlite_metadata_row* run = match != runs.end() ? &match->second : nullptr;
+  if (run == nullptr) ++unmatched_rows;
+  // After a failed write the rows are only counted; the caller reports the failure.
+  if (!out->good()) return 1;
 
   csv_line_format format;
-  if (self.tool_context != nullptr && self.tool_context->separator_text != "|") {
-    format = line_format_of(*self.tool_context);
-  }
+  if (tool_context != nullptr && tool_context->separator_text != "|") format = line_format_of(*tool_context);
   const std::string& s = format.separator;
-  const size_t value_columns = count > 0 ? static_cast<size_t>(count) - 1 : 0;
-  std::string& line = self.line_;
+  const size_t value_columns = values.empty() ? 0 : values.size() - 1;
+  std::string& line = line_;
   line.clear();
 
-  if (self.first_row) {
-    self.first_row = 0;
+  if (first_row) {
+    first_row = 0;
     if (run != nullptr) {
       std::vector<std::string> header;
       split_string(run->col_hdrs, '|', header, true, true, false);
-      self.name_count = header.size();
+      name_count = header.size();
       if (s != "|" && !header.empty()) {
         for (size_t i = 0; i < header.size(); ++i) {
           if (i > 0) line += s;
@@ -252,20 +275,20 @@ int sql_data_table_to_fileio::sql_data_table_cb(void* context, int count, char**
       }
     } else {
       // Without a run record the table's own column names stand in.
-      self.name_count = value_columns;
+      name_count = value_columns;
       for (size_t i = 1; i <= value_columns; ++i) {
         if (i > 1) line += s;
-        append_value(line, names != nullptr ? names[i] : nullptr, format);
+        append_value(line, i < names.size() ? names[i] : std::string(), format);
       }
     }
-    for (size_t i = self.name_count; i < value_columns; ++i) line += s;
+    for (size_t i = name_count; i < value_columns; ++i) line += s;
     line += s + "tool used" + s + "orig runtime" + s + "artifact type" + s;
-    if (self.extra_args_column) line += "extra args" + s;
+    if (extra_args_column) line += "extra args" + s;
     line += "csv src" + s + "artifact src\n";
   }
 
   for (size_t i = 1; i <= value_columns; ++i) {
-    append_value(line, values != nullptr ? values[i] : nullptr, format);
+    append_value(line, values[i], format);
     line += s;
   }
   static const sqlite_metadata_row no_run;
@@ -276,7 +299,7 @@ int sql_data_table_to_fileio::sql_data_table_cb(void* context, int count, char**
   line += s;
   append_value(line, record.artifact_type, format);
   line += s;
-  if (self.extra_args_column) {
+  if (extra_args_column) {
     append_value(line, record.extra_args, format);
     line += s;
   }
@@ -285,7 +308,7 @@ int sql_data_table_to_fileio::sql_data_table_cb(void* context, int count, char**
   append_value(line, record.file, format);
   line += '\n';
   out->write(line.data(), static_cast<std::streamsize>(line.size()));
-  return out->good() ? 0 : 1;
+  return 0;
 }
 
 // ---- The exports of sqlite3_artifact ----
@@ -299,9 +322,7 @@ bool sqlite3_artifact::dump_table(std::ostream* out, const std::string& table, c
   dump.format = line_format_of(tool);
   dump.quoted = tool.quoted_fields != 0;
   dump.raw = raw;
-  sql_results results;
-  results.context = &dump;
-  const bool ran = sql_transaction(&results, this, {select_all(stored)}, dump_row_cb);
+  const bool ran = sql_select_each_named(&dump, 0, nullptr, nullptr, db, select_all(stored), dump_row, 1);
   return ran && dump.rows > 0;
 }
 
@@ -374,11 +395,8 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
     }
 
     std::string stored;
-    sql_results results;
-    results.context = &state;
-    const bool read =
-        find_table(*this, table, stored) &&
-        sql_transaction(&results, this, {select_all(stored)}, sql_data_table_to_fileio::sql_data_table_cb);
+    const bool read = find_table(*this, table, stored) &&
+                      sql_select_each_named(&state, 0, nullptr, nullptr, db, select_all(stored), data_table_row, 1);
     const bool written = file.close();
     if (!written) {
       console_printf("prob writing %s\n", path.c_str());

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_adt.h"
@@ -37,6 +38,10 @@ class sql_data_table_to_fileio {
   // written, with empty run-record values, and counted in unmatched_rows. 0 to go on; non-zero
   // (the query stops) only for a missing context or output.
   static int sql_data_table_cb(void* context, int count, char** values, char** names);
+  // What the callback does with one row, values and names by column ([metaref] first), the
+  // values with their own lengths (zero bytes kept). 0 to go on; non-zero without an output or
+  // after a failed write (the rows are still counted).
+  int write_row(const std::vector<std::string>& values, const std::vector<std::string>& names);
 
   u64 row_count;                            // rows handed to the callback so far
   std::string table;                        // the table being exported

@@ -244,6 +244,27 @@ TEST(sqlite_artifact_tables, values_never_break_the_line_or_its_columns) {
   }
 }
 
+// Texts the store bound with their lengths may hold zero bytes; no export ends a value there.
+TEST(sqlite_readers, zero_bytes_in_values_are_kept) {
+  temp_folder folder("sqlite_readers");
+  store_database db(folder.file("case.db"));
+  db.add_table("tbl", numbered_rows(100, 1, 1));
+  db.run("update tbl set [1-a] = 'x' || char(0) || 'y';");
+  db.add_run(first_batch("tbl", 1));
+  const std::string value("x\0y", 3);
+
+  reader_run reader(folder.file("case.db"));
+  ASSERT_TRUE(reader.store.export_artifact_tables({}, folder.file("out"), false, reader.tool));
+  EXPECT_EQ(folder.get("out/tbl.csv"),
+            "a|b|tool used|orig runtime|artifact type|csv src|artifact src\n" + value +
+                "|v1|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n");
+  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", false, reader.tool));
+  EXPECT_EQ(folder.get("tbl.csv"), "metaref|1-a|2-b\n100|" + value + "|v1\n");
+  std::ostringstream out;
+  ASSERT_TRUE(reader.store.dump_table(&out, "tbl", reader.tool, false));
+  EXPECT_EQ(out.str(), "metaref|1-a|2-b\n100|hex={78 00 79}|v1\n");
+}
+
 TEST(sqlite_artifact_tables, tables_whose_names_clean_alike_get_files_of_their_own) {
   temp_folder folder("sqlite_readers");
   store_database db(folder.file("case.db"));
