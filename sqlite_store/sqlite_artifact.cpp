@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <set>
 
@@ -123,6 +124,7 @@ void sqlite3_artifact::clear() {
 bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const std::string& generic_headers,
                                          cmd_params& tool) {
   tool.sqlite_params = dynamic_cast<sqlite_cmd_params*>(this);
+  status_shown_ = tool.status_display;
   if (!tool.sqlite_on) return true;
   if (tool.sqlite_path.empty()) {
     std::fputs("Issue with initializing SQLite, aborting\n", stderr);
@@ -372,9 +374,18 @@ bool sqlite3_artifact::flush() {
   if (!written) {
     ++failed_batches;
     // Batches fail mid-conversion, while the progress line may be showing.
-    console_printf("prob writing rows into %s\n", db_path.c_str());
+    report("prob writing rows into %s\n", db_path.c_str());
   }
   return written;
+}
+
+void sqlite3_artifact::report(const char* format, ...) const {
+  if (status_shown_) clear_status_line();
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fflush(stderr);
 }
 
 bool sqlite3_artifact::flush_if(int minimum) {

@@ -160,6 +160,12 @@ class sqlite3_artifact : public sqlite3_adt {
   // `metadata`.
   u64 next_batch_runtime();
   u64 last_batch_runtime_ = 0;
+
+ protected:
+  // A message on standard error. The status line is erased first only when the run may show
+  // one: under "-quiet" standard error carries the messages alone.
+  void report(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  u8 status_shown_ = 1;  // the run's status display, taken by init_from_cmdline
 };
 
 // The SQLite state of a run: one sqlite3_artifact and nothing else. The run context holds one

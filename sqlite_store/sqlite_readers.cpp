@@ -332,18 +332,18 @@ bool sqlite3_artifact::export_table(const std::string& dst, const std::string& t
   std::string stored;
   if (!find_table(*this, table, stored) || !table_has_rows(*this, stored)) return false;
   if (qz_platform::same_file(dst, db_path)) {
-    console_printf("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
+    report("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
     return false;
   }
   uni::fileio file;
   uni::fileio_output* stream = file.open_utf8(dst, true, true, true) ? file.get_output_stream() : nullptr;
   if (stream == nullptr) {
-    console_printf("prob accessing %s, aborting\n", dst.c_str());
+    report("prob accessing %s, aborting\n", dst.c_str());
     return false;
   }
   const bool dumped = dump_table(stream, stored, tool, true);
   const bool written = stream->good() && file.close();
-  if (dumped && !written) console_printf("prob writing %s\n", dst.c_str());
+  if (dumped && !written) report("prob writing %s\n", dst.c_str());
   if (!dumped || !written) return false;
   clear_status_line_if_enabled(tool);
   return true;
@@ -360,7 +360,7 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
   std::map<std::string, u64> tables;
   if (!get_ref_records(tables) || tables.empty()) return false;
   if (!make_dir_path(dst)) {
-    console_printf("prob creating destination folder: %s\n", dst.c_str());
+    report("prob creating destination folder: %s\n", dst.c_str());
     return false;
   }
 
@@ -371,14 +371,14 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
     if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
     const std::string path = export_path(dst, table, used_names);
     if (qz_platform::same_file(path, db_path)) {
-      console_printf("prob opening %s for output, it is the database being read, skipping this data table\n",
+      report("prob opening %s for output, it is the database being read, skipping this data table\n",
                      path.c_str());
       ++failed_exports;
       continue;
     }
     uni::fileio file;
     if (!file.open_utf8(path, true, false, true)) {
-      console_printf("prob opening %s for output, skipping this data table\n", path.c_str());
+      report("prob opening %s for output, skipping this data table\n", path.c_str());
       ++failed_exports;
       continue;
     }
@@ -399,14 +399,14 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
                       sql_select_each_named(&state, 0, nullptr, nullptr, db, select_all(stored), data_table_row, 1);
     const bool written = file.close();
     if (!written) {
-      console_printf("prob writing %s\n", path.c_str());
+      report("prob writing %s\n", path.c_str());
       ++failed_exports;
     } else if (!read) {
-      console_printf("prob reading table %s\n", table.c_str());
+      report("prob reading table %s\n", table.c_str());
       ++failed_exports;
     }
     if (state.unmatched_rows != 0) {
-      console_printf("prob finding the run record of %" PRIu64 " rows of %s\n", state.unmatched_rows,
+      report("prob finding the run record of %" PRIu64 " rows of %s\n", state.unmatched_rows,
                      table.c_str());
       ++failed_exports;
     }

@@ -59,7 +59,7 @@ TEST_F(sqlite_readers, artifact_tables_write_each_table_with_its_run_records) {
   const e2e::run_result run = telvar({"-src", "case.db", "-dst", "out", "-artifact_tables"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(e2e::without_status_line(run.err), "");
+  EXPECT_EQ(run.err, "");
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder.file("out")))
     names.push_back(entry.path().filename().string());
@@ -130,7 +130,7 @@ TEST_F(sqlite_readers, no_results_from_an_empty_database) {
     const e2e::run_result run = telvar(c.args);
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(e2e::without_status_line(run.err), "no results\n");
+    EXPECT_EQ(run.err, "no results\n");
     // Nothing to write leaves an existing destination as it was.
     EXPECT_EQ(file("t.csv"), "kept\n");
   }
@@ -141,11 +141,11 @@ TEST_F(sqlite_readers, destinations_that_cannot_be_written) {
   ASSERT_EQ(mkdir(folder.file("folder").c_str(), 0777), 0);
   const e2e::run_result one = telvar({"-src", "case.db", "-dst", "folder", "-sqlite_to_csv", run_keys});
   EXPECT_EQ(one.status, 255);
-  EXPECT_EQ(e2e::without_status_line(one.err), "prob accessing folder, aborting\nno results\n");
+  EXPECT_EQ(one.err, "prob accessing folder, aborting\nno results\n");
 
   const e2e::run_result itself = telvar({"-src", "case.db", "-dst", "case.db", "-sqlite_to_csv", run_keys});
   EXPECT_EQ(itself.status, 255);
-  EXPECT_EQ(e2e::without_status_line(itself.err),
+  EXPECT_EQ(itself.err,
             "prob accessing case.db, it is the database being read, aborting\nno results\n");
   EXPECT_EQ(db_rows(folder.file("case.db"), "select count(*) from metadata;"), std::vector<std::string>{"3"});
 
@@ -153,7 +153,7 @@ TEST_F(sqlite_readers, destinations_that_cannot_be_written) {
   ASSERT_EQ(std::filesystem::create_directories(folder.file("out/" + run_keys + ".csv")), true);
   const e2e::run_result tables = telvar({"-src", "case.db", "-dst", "out", "-artifact_tables"});
   EXPECT_EQ(tables.status, 255);
-  EXPECT_EQ(e2e::without_status_line(tables.err),
+  EXPECT_EQ(tables.err,
             "prob opening out/" + run_keys + ".csv for output, skipping this data table\n");
   e2e::expect_matches_file(file("out/" + services + ".csv"), "sqlite_artifact_services.csv");
 }

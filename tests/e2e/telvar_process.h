@@ -124,10 +124,4 @@ inline std::string mask_run_line(const std::string& text) {
   return std::regex_replace(text, std::regex("\nrun start: [^\n]*\n"), "\nrun start: <masked>\n");
 }
 
-// The status line's erase sequences and carriage returns taken out of standard error, so that
-// only the messages remain.
-inline std::string without_status_line(const std::string& err) {
-  return std::regex_replace(err, std::regex("\x1b\\[2K|\r *|\r"), "");
-}
-
 }  // namespace e2e
