@@ -2,6 +2,8 @@
 // parsers fill them, opens the results stream, runs one action and reports its outcome by
 // the exit status (0, or -1 seen as 255). Results go to standard output or the named file;
 // messages and progress go to standard error.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <csignal>
@@ -39,6 +41,8 @@
 
 // The run end's exit callback: there is nothing to signal on this platform.
 int tool_exit_callback(std::string* text);
+// Whether the real or the effective user of the process is root. The run never asks.
+bool is_root_user();
 
 namespace {
 
@@ -382,6 +386,8 @@ int run(std::vector<std::string>& args) {
 }  // namespace
 
 int tool_exit_callback(std::string* /*text*/) { return 0; }
+
+bool is_root_user() { return getuid() == 0 || geteuid() == 0; }
 
 int main(int argc, char** argv) {
   // A reader that goes away must not kill the run before it can end in order.
