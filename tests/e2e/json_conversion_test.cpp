@@ -75,8 +75,8 @@ TEST_F(json_run, EachSourceGivesItsDocument) {
        "json_sample_ganwick_usrclass_shellbags.json"},
       {"bodyfile", samples + "fendral_mft_bodyfile.csv", {}, "json_sample_fendral_mft_bodyfile.json"},
       {"no banner", samples + "no_banner_logons.csv", {}, "json_sample_no_banner_logons.json"},
-      // Surplus fields end in the member "overflow"; a row short of columns is left out; the
-      // banner has no extra info.
+      // Surplus fields end in the member "overflow"; a row short of columns gets empty
+      // members; the banner has no extra info.
       {"surplus fields", fixtures + "json_overflow.csv", {}, "json_overflow.json"},
       // Quotes, backslashes, control characters and bytes outside UTF-8 in the banner, the
       // group's name, the column names and the cells.

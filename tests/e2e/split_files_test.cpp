@@ -119,7 +119,8 @@ TEST_F(split_files, RunsAndTheirFiles) {
        "analyzing split_sources/reg_timeline.csv\n"
        "analyzing split_sources/usn_bodyfile.csv\n"
        "analyzing split_sources/etl_timeline.csv\n"},
-      // Fields beyond a group's columns follow the provenance values; empty ones go.
+      // Fields beyond a group's columns follow the provenance values; empty ones go. Rows
+      // that lack fields get empty ones.
       {"surplus", {"-src", "split_sources/surplus.csv", "-dst", "out", "-split_into_files", "-quiet"}, "", ""},
       {"tab_separated", {"-src", "split_sources/tabbed.csv", "-dst", "out", "-split_into_files", "-quiet"}, "", ""},
   };

@@ -118,6 +118,14 @@ const char* const two_groups_document =
     "         \"Segments\": \"none\",\n"
     "         \"Registry key\": \"Software/Run\"\n"
     "}\n"
+    ",\n"
+    "      {\n"
+    "         \"Date\": \"2015-01-03\",\n"
+    "         \"Time\": \"12:00:00\",\n"
+    "         \"Name\": \"\",\n"
+    "         \"Segments\": \"\",\n"
+    "         \"Registry key\": \"Software/Run\"\n"
+    "}\n"
     "\n"
     "   ],\n"
     "   \"Services\" : [\n"
@@ -140,6 +148,8 @@ const char* const two_groups_flat =
     "\"Registry key\": \"Software/Run\"}\n"
     "{\"Date\": \"2015-01-02\", \"Time\": \"11:00:00\", \"Name\": \"beta\", "
     "\"Segments\": \"none\", \"Registry key\": \"Software/Run\"}\n"
+    "{\"Date\": \"2015-01-03\", \"Time\": \"12:00:00\", \"Name\": \"\", "
+    "\"Segments\": \"\", \"Registry key\": \"Software/Run\"}\n"
     "{\"When\": \"2016-01-01\", \"At\": \"12:00:00\", \"Who\": \"svc\", "
     "\"What\": \"C:/Windows/svc.exe\", \"Why\": \"boot\", \"Registry key\": \"Software/Run\"}\n";
 
@@ -231,8 +241,8 @@ TEST_F(JsonWriter, EveryDocumentIsWellFormed) {
   const document_case cases[] = {
       {"header never accepted", true, "x - ver: 1; (c) Quazel LLC\nsomething,else\n", "{\n}\n"},
       {"no banner, no header", false, "something,else\n", "{\n}\n"},
-      {"no banner, header without rows", false, "a,b,c\n1,2\n", "{\n}\n"},
-      {"run stats only", true, "a,b,c\n1,2\n", stats + "\n}\n"},
+      {"no banner, header without rows", false, "a,b,c\nno row here\n", "{\n}\n"},
+      {"run stats only", true, "a,b,c\nno row here\n", stats + "\n}\n"},
       {"run stats and one group", true, "a,b,c\n1,2,3\n",
        stats + ",\n" + group("dorvel", "1", "2", "3") + "\n   ]\n}\n"},
       {"a last group without rows", true, "a,b,c\n1,2,3\na,b,c\n",
