@@ -5,6 +5,10 @@
 #include <functional>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_search.h"
@@ -17,6 +21,9 @@ constexpr char cr = '\r';
 constexpr char quote = '"';
 constexpr u16 lf_unit = 0x0A;
 constexpr u16 cr_unit = 0x0D;
+
+// The bytes trim_whitespace takes from both ends of a piece.
+inline bool is_trimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Hands out the strings of an output vector one after the other for overwriting, so that
 // cutting row after row into the same vector reuses its strings instead of allocating.
@@ -38,12 +45,22 @@ class piece_sink {
   }
 
   // Stores the n bytes at p as the next piece, trimmed when trim is set; an empty piece
-  // is stored only with keep_empty.
+  // is stored only with keep_empty. The bytes are trimmed before they are copied, so that
+  // the piece is written once and never shifted.
   void put(const char* p, size_t n, bool trim, bool keep_empty) {
+    if (trim) {
+      while (n > 0 && is_trimmed(p[0])) {
+        ++p;
+        --n;
+      }
+      while (n > 0 && is_trimmed(p[n - 1])) --n;
+    }
+    if (n == 0 && !keep_empty) return;
     std::string& piece = next();
-    piece.assign(p, n);
-    if (trim) trim_whitespace(piece);
-    if (!piece.empty() || keep_empty) keep();
+    // clear and append copy without assign's check for a source inside the string.
+    piece.clear();
+    piece.append(p, n);
+    keep();
   }
 
   size_t stored() const { return used_ - first_; }
@@ -62,26 +79,89 @@ bool is_one_of(const std::string& text, const std::vector<std::string>& out) {
   return !out.empty() && !before(&text, out.data()) && before(&text, out.data() + out.size());
 }
 
+// The delimiter and quote bytes among up to 64 bytes, one bit per byte (bit k: byte k).
+struct byte_marks {
+  u64 delimiters = 0;
+  u64 quotes = 0;
+};
+
+// Marks the length (at most 64) bytes at p. Rows are cut 64 bytes a step so that finding the
+// next delimiter costs a bit scan instead of a call per field.
+inline byte_marks mark_bytes(const char* p, size_t length, char delimiter) {
+  char tail[64] = {};
+  if (length < 64) {
+    std::memcpy(tail, p, length);
+    p = tail;
+  }
+  byte_marks marks;
+#if defined(__SSE2__)
+  const __m128i delimiters = _mm_set1_epi8(delimiter);
+  const __m128i quotes = _mm_set1_epi8(quote);
+  for (unsigned k = 0; k < 4; ++k) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const u64 at_delimiter = static_cast<u16>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, delimiters)));
+    const u64 at_quote = static_cast<u16>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, quotes)));
+    marks.delimiters |= at_delimiter << (16 * k);
+    marks.quotes |= at_quote << (16 * k);
+  }
+#else
+  for (unsigned k = 0; k < 64; ++k) {
+    marks.delimiters |= u64(p[k] == delimiter) << k;
+    marks.quotes |= u64(p[k] == quote) << k;
+  }
+#endif
+  if (length < 64) {
+    const u64 inside = (u64{1} << length) - 1;
+    marks.delimiters &= inside;
+    marks.quotes &= inside;
+  }
+  return marks;
+}
+
+// Calls emit(begin, end, odd_quotes) for every piece of the length bytes at text cut at
+// delimiter (a quote delimiter included): n delimiters give n + 1 pieces, empty ones
+// included; odd_quotes tells whether the piece holds an odd number of quotes.
+template <class Emit>
+void for_each_marked_piece(const char* text, size_t length, char delimiter, Emit&& emit) {
+  size_t start = 0;
+  bool odd = false;  // quote parity of the piece so far
+  for (size_t base = 0; base < length; base += 64) {
+    const byte_marks marks = mark_bytes(text + base, std::min<size_t>(64, length - base), delimiter);
+    u64 delimiters = marks.delimiters;
+    // A quote that is the delimiter belongs to no piece.
+    u64 quotes = marks.quotes & ~delimiters;
+    while (delimiters != 0) {
+      const unsigned at = static_cast<unsigned>(__builtin_ctzll(delimiters));
+      const u64 below = (u64{1} << at) - 1;
+      odd ^= __builtin_parityll(quotes & below) != 0;
+      emit(start, base + at, odd);
+      start = base + at + 1;
+      quotes &= ~below;
+      odd = false;
+      delimiters &= delimiters - 1;
+    }
+    odd ^= __builtin_parityll(quotes) != 0;
+  }
+  emit(start, length, odd);
+}
+
 // Calls emit(p, n) for every piece of the length characters at text cut at delimiter:
 // n delimiters give n + 1 pieces, empty ones included.
 template <class Char, class Emit>
 void for_each_piece(const Char* text, size_t length, Char delimiter, Emit&& emit) {
-  const Char* end = text + length;
-  const Char* start = text;
-  for (;;) {
-    const Char* hit;
-    if constexpr (sizeof(Char) == 1) {
-      hit = static_cast<const Char*>(std::memchr(start, delimiter, end - start));
-    } else {
-      hit = std::find(start, end, delimiter);
-      if (hit == end) hit = nullptr;
+  if constexpr (sizeof(Char) == 1) {
+    for_each_marked_piece(text, length, delimiter, [&](size_t begin, size_t end, bool) {
+      emit(text + begin, end - begin);
+    });
+  } else {
+    const Char* end = text + length;
+    const Char* start = text;
+    for (;;) {
+      const Char* hit = std::find(start, end, delimiter);
+      emit(start, static_cast<size_t>(hit - start));
+      if (hit == end) return;
+      start = hit + 1;
     }
-    if (!hit) {
-      emit(start, static_cast<size_t>(end - start));
-      return;
-    }
-    emit(start, static_cast<size_t>(hit - start));
-    start = hit + 1;
   }
 }
 
@@ -128,16 +208,14 @@ void append_utf16_units(std::wstring& out, size_t n, UnitAt&& unit_at) {
   }
 }
 
+// Where the quotes of a piece with an odd number of them stand.
 struct quote_marks {
-  size_t count = 0;
   bool opens_field = false;  // the first character other than blank and tab is a quote
   bool closes_field = false;  // the last character other than white space is a quote
 };
 
 quote_marks inspect_quotes(const char* p, size_t n) {
   quote_marks marks;
-  marks.count = static_cast<size_t>(std::count(p, p + n, quote));
-  if (marks.count % 2 == 0) return marks;
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   size_t first = 0;
   while (first < n && blank(p[first])) ++first;
@@ -290,20 +368,18 @@ bool split_quoted(const std::string& text, char delimiter, std::vector<std::stri
   constexpr size_t no_group = std::string::npos;
   size_t group_begin = no_group;
   bool group_opens_field = false;
-  for_each_piece(data, text.size(), delimiter, [&](const char* p, size_t n) {
-    size_t begin = static_cast<size_t>(p - data);
-    quote_marks marks = inspect_quotes(p, n);
-    bool odd = marks.count % 2 == 1;
+  for_each_marked_piece(data, text.size(), delimiter, [&](size_t begin, size_t end, bool odd) {
     if (group_begin == no_group) {
       if (odd) {
         group_begin = begin;
-        group_opens_field = marks.opens_field;
+        group_opens_field = inspect_quotes(data + begin, end - begin).opens_field;
       } else {
-        put_field(begin, begin + n);
+        put_field(begin, end);
       }
       return;
     }
     if (!odd) return;
+    const quote_marks marks = inspect_quotes(data + begin, end - begin);
     if (!group_opens_field && marks.opens_field && !marks.closes_field) {
       // The group began at a stray quote inside a field (a name like 12" ruler) and this
       // piece starts a quoted field of its own: the stray's pieces stay as they were cut.
@@ -312,7 +388,7 @@ bool split_quoted(const std::string& text, char delimiter, std::vector<std::stri
       group_opens_field = true;
       return;
     }
-    put_field(group_begin, begin + n);
+    put_field(group_begin, end);
     group_begin = no_group;
   });
   // A quote that is never closed must not cost the row its remaining fields.

@@ -159,6 +159,48 @@ TEST(SplitQuoted, KeepsQuotedFieldsTogether) {
   }
 }
 
+// Rows are cut in blocks of 64 bytes: whatever a row holds (quotes, doubled quotes, groups,
+// delimiters at either end, empty fields, a CR) must be cut the same wherever the blocks fall.
+// Each case runs behind a first field of every length from 0 to 140 bytes, and the pieces must
+// be that field followed by the pieces of the case alone.
+TEST(SplitQuoted, SameCutsWhereverTheBlocksFall) {
+  struct row {
+    const char* name;
+    std::string text;
+    bool trim, keep_empty;
+  };
+  const row rows[] = {
+      {"no quotes", "a,bb,ccc,dddd", false, true},
+      {"balanced groups", "\"b,c\",d,\"e,,f\"", false, true},
+      {"doubled quotes", "\"say \"\"hi\"\", ok\",\"a,\"\"b\"\",c\",x", false, true},
+      {"delimiters at both ends", ",a,,b,", false, true},
+      {"empty fields dropped", ",a,,\"b,,c\",", false, false},
+      {"blanks trimmed", " a , \"b, c\" ,\t d \r", true, true},
+      {"unclosed group", "a,\"b,c,d", false, true},
+      {"stray quote then a quoted field", "12\" ruler,5,\"a,b\",y", false, true},
+      {"long quoted field", "\"" + std::string(70, 'q') + "," + std::string(70, 'r') + "\",z", false, true},
+      {"CR at the end", "a,\"b,c\"\r", true, true},
+  };
+  for (const row& r : rows) {
+    strings alone;
+    split_quoted(r.text, ',', alone, r.trim, r.keep_empty);
+    for (size_t lead = 0; lead <= 140; ++lead) {
+      SCOPED_TRACE(std::string(r.name) + ", first field of " + std::to_string(lead));
+      const std::string first(lead, 'x');
+      strings expected = alone;
+      if (lead > 0 || r.keep_empty) expected.insert(expected.begin(), first);
+      strings out = {"stale"};
+      EXPECT_TRUE(split_quoted(first + "," + r.text, ',', out, r.trim, r.keep_empty));
+      EXPECT_EQ(out, expected);
+      // Without quotes a row must cut as split_string cuts it.
+      if (r.text.find('"') == std::string::npos) {
+        EXPECT_TRUE(split_string(first + "," + r.text, ',', out, r.trim, r.keep_empty, false));
+        EXPECT_EQ(out, expected);
+      }
+    }
+  }
+}
+
 TEST(SplitQuoted, OtherDelimitersAndEmptyText) {
   strings out = {"stale"};
   EXPECT_FALSE(split_quoted("", ',', out, true, true));
