@@ -5,6 +5,7 @@
 
 #include "framework/text/qz_html_escape.h"
 #include "framework/text/qz_replace.h"
+#include "tool/record_text.h"
 
 namespace {
 
@@ -19,26 +20,30 @@ constexpr u32 html_column_bits =
 constexpr std::string_view table_open = "<table border=\"1\" cellpadding = \"5\">\n";
 constexpr std::string_view blanks = "            ";
 
-// The document is built in text and handed to the stream in one write per row, so that no
-// per-cell work goes through the stream's formatting.
-void put(std::string& text, int indent, std::string_view part) {
-  text.append(blanks.data(), static_cast<size_t>(indent));
-  text.append(part);
+// The document is built in a record_text and handed to the stream in one write per row, so
+// that no per-cell work goes through the stream's formatting.
+constexpr auto put_text = record_text::put_text;
+
+void put(record_text& text, int indent, std::string_view part) {
+  char* dst = text.room(static_cast<size_t>(indent) + part.size());
+  text.commit(put_text(put_text(dst, blanks.substr(0, static_cast<size_t>(indent))), part));
 }
 
-void put_escaped(std::string& text, const std::string& value) { html_escape_append(text, value); }
+void put_escaped(record_text& text, const std::string& value, bool slash_paths = false) {
+  text.commit(html_escape_to(text.room(html_escaped_room(value.size())), value, slash_paths));
+}
 
 // indent, open, the escaped value, close and a line end.
-void put_element(std::string& text, int indent, std::string_view open, const std::string& value,
+void put_element(record_text& text, int indent, std::string_view open, const std::string& value,
                  std::string_view close) {
   put(text, indent, open);
   put_escaped(text, value);
   text.append(close);
-  text += '\n';
+  text.append("\n");
 }
 
 // A header row of names: the row opens at indent and each name sits 3 further in.
-void put_header_cells(std::string& text, int indent, const std::vector<std::string>& names) {
+void put_header_cells(record_text& text, int indent, const std::vector<std::string>& names) {
   put(text, indent, "<tr bgcolor=\"yellow\">\n");
   for (const std::string& name : names) {
     put_element(text, indent + 3, "<th align=\"center\">", name, "</th>");
@@ -47,7 +52,7 @@ void put_header_cells(std::string& text, int indent, const std::vector<std::stri
 }
 
 // The table a nested cell stands for, its last line "</table>".
-void put_nested_table(std::string& text, const std::vector<std::string>& header,
+void put_nested_table(record_text& text, const std::vector<std::string>& header,
                       const std::vector<std::vector<std::string>>& rows) {
   text.append(table_open);
   put_header_cells(text, 6, header);
@@ -59,13 +64,18 @@ void put_nested_table(std::string& text, const std::vector<std::string>& header,
   text.append("</table>\n");
 }
 
-void write_text(std::ostream& out, const std::string& text) {
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+// One cell of a row: its element on a line of its own, every "\\" written as "/".
+void put_cell(record_text& text, const std::string& value) {
+  static constexpr std::string_view open = "      <td>";
+  static constexpr std::string_view close = "</td>\n";
+  char* dst = text.room(open.size() + html_escaped_room(value.size()) + close.size());
+  dst = html_escape_to(put_text(dst, open), value, true);
+  text.commit(put_text(dst, close));
 }
 
 // Reused by every row, so that a row costs no allocation once the text has grown.
-std::string& row_text() {
-  static thread_local std::string text;
+record_text& row_text() {
+  static thread_local record_text text;
   text.clear();
   return text;
 }
@@ -79,7 +89,7 @@ const csv_writer_hooks html_writer_hooks = {
 
 int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   if (!ctx.head_pending) return 0;
-  std::string text;
+  record_text text;
   text.append("<html>\n<head>\n");
   put(text, 3, "<title>telvar conversion of ");
   put_escaped(text, ctx.csv_source);
@@ -95,18 +105,18 @@ int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
     put_escaped(text, ctx.tool_name);
     text.append(" - ver: ");
     put_escaped(text, ctx.tool_version);
-    text += '\n';
+    text.append("\n");
     put(text, 3, "License: ");
     put_escaped(text, ctx.licence_word);
     text.append(" - ");
     put_escaped(text, ctx.licence_text);
-    text += '\n';
+    text.append("\n");
     put_element(text, 3, "Runtime: ", ctx.run_time_text, "");
     if (!ctx.extra_info.empty()) put_element(text, 3, "Extra Info: ", ctx.extra_info, "");
     put_element(text, 3, "User input: ", ctx.command_line, "");
     text.append("</pre>\n\n");
   }
-  write_text(head, text);
+  text.write_to(head);
   return 1;
 }
 
@@ -123,7 +133,8 @@ int html_end_table(std::ostream& out, std::ostringstream& head, std::vector<std:
   ctx.title_text.str("");
   ctx.title_text << (ctx.title_fields.empty() ? ctx.short_tool_name : title_field_text(ctx));
   if (ctx.first_header_pending) {
-    write_text(out, head.str());
+    const std::string document_head = head.str();
+    out.write(document_head.data(), static_cast<std::streamsize>(document_head.size()));
     head.str("");
     ctx.first_header_pending = 0;
   } else {
@@ -141,7 +152,7 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
   const size_t columns = ctx.columns.size();
   // Before the first header row the document head is not out yet: no table can start.
   if (count < columns || ctx.first_header_pending) return 0;
-  std::string& text = row_text();
+  record_text& text = row_text();
 
   if (ctx.group_title.empty()) {
     // The heading comes back escaped part by part: its own "->" stays as it is.
@@ -149,7 +160,7 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
         first_row_title(ctx, cells, title_column_bit, nested_column_bit, html_escape);
     if (heading.empty()) heading = untitled_group_name(ctx, "Table-");
     ctx.group_title = heading;
-    put(text, 0, "<h3>");
+    text.append("<h3>");
     text.append(heading);
     text.append("</h3>\n");
     if (columns > 0) {
@@ -168,22 +179,24 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
   }
 
   text.append("   <tr>\n");
-  std::vector<std::string> nested_header;
-  std::vector<std::vector<std::string>> nested_rows;
   for (size_t i = 0; i < count; ++i) {
     std::string& cell = cells[i];
-    if (cell.find('\\') != std::string::npos) replace_char(cell, '\\', '/', false);
-    text.append("      <td>");
-    if (is_nested_column(ctx, i) &&
-        parse_tagged_groups(nested_header, nested_rows, cell, "!*<", ';')) {
-      put_nested_table(text, nested_header, nested_rows);
-    } else {
-      put_escaped(text, cell);
+    if (is_nested_column(ctx, i)) {
+      static thread_local std::vector<std::string> nested_header;
+      static thread_local std::vector<std::vector<std::string>> nested_rows;
+      // The groups are read with their paths already turned.
+      if (cell.find('\\') != std::string::npos) replace_char(cell, '\\', '/', false);
+      if (parse_tagged_groups(nested_header, nested_rows, cell, "!*<", ';')) {
+        text.append("      <td>");
+        put_nested_table(text, nested_header, nested_rows);
+        text.append("</td>\n");
+        continue;
+      }
     }
-    text.append("</td>\n");
+    put_cell(text, cell);
   }
   text.append("   </tr>\n");
-  write_text(out, text);
+  text.write_to(out);
   return 1;
 }
 

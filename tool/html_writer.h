@@ -30,8 +30,8 @@ int html_end_table(std::ostream& out, std::ostringstream& head, std::vector<std:
                    quazel_tool_metadata& ctx);
 // Does nothing; 1.
 int html_short_row(const std::string& line, quazel_tool_metadata& ctx);
-// One table row of every cell ("\" made "/" in the cells themselves), preceded at the group's
-// first row by its heading and table head. 0, writing nothing, for a row with fewer cells than
+// One table row of every cell, each "\" written as "/" (made "/" in the cell itself in a
+// nested column), preceded at the group's first row by its heading and table head. 0, writing nothing, for a row with fewer cells than
 // columns or a row before the source's first accepted header row.
 int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
 // Writes count blanks (none for 0 or less); the stream's fill and flags stay as they were.

@@ -12,6 +12,20 @@
 
 #include "framework/text/qz_types.h"
 
+// ---- Reading ahead ----
+
+// The bytes that may be read at text.data(): the text's own and, where the library keeps them
+// behind it, those of its spare capacity (of unspecified value). Block scans load whole
+// 16-byte blocks within this bound and mask off what lies past text.size().
+inline std::size_t readable_bytes(const std::string& text) {
+#if defined(__GLIBCXX__)
+  // libstdc++ holds capacity() + 1 bytes, in the object itself or in one allocation.
+  return text.capacity() + 1;
+#else
+  return text.size();
+#endif
+}
+
 // ---- Byte order and words ----
 
 u16 byte_swap16(u16 v);

@@ -9,6 +9,7 @@
 #endif
 
 #include "framework/io/uni_unicode.h"
+#include "framework/text/qz_bytes.h"
 
 namespace {
 
@@ -151,34 +152,79 @@ constexpr std::array<bool, 256> make_cell_specials() {
 }
 constexpr std::array<bool, 256> cell_specials = make_cell_specials();
 
-// Position of the first byte at or after pos that is one of the cell specials; length when
-// none. Most cells hold none, so the scan looks at 16 bytes per step where it can.
-std::size_t next_special_candidate(const unsigned char* bytes, std::size_t pos,
-                                   std::size_t length) {
+// Copies the bytes before the next cell special (or the end) from text to dst, backslashes
+// made slashes with slash_paths; moves pos and dst past them. Most cells hold no special, so
+// 16 bytes are looked at a step wherever 16 may be read, also across the end of the text:
+// the whole block is stored (the room past the end takes it) and what lies past the end is
+// masked off.
+inline void copy_clean_cell(const unsigned char* bytes, std::size_t& pos, std::size_t length,
+                            std::size_t readable, bool slash_paths, char*& dst) {
 #if defined(__SSE2__)
   const __m128i amp = _mm_set1_epi8('&'), lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
   const __m128i quot = _mm_set1_epi8('"'), apos = _mm_set1_epi8('\''), cr = _mm_set1_epi8('\r');
-  for (; length - pos >= 16; pos += 16) {
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i to_slash = _mm_set1_epi8('\\' ^ '/');
+  while (pos < length && readable - pos >= 16) {
     __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-    __m128i hits = _mm_or_si128(
+    const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, amp), _mm_cmpeq_epi8(block, lt)),
                      _mm_or_si128(_mm_cmpeq_epi8(block, gt), _mm_cmpeq_epi8(block, quot))),
         _mm_or_si128(_mm_cmpeq_epi8(block, apos), _mm_cmpeq_epi8(block, cr)));
-    if (unsigned mask = unsigned(_mm_movemask_epi8(hits)))
-      return pos + unsigned(__builtin_ctz(mask));
+    if (slash_paths) {
+      block = _mm_xor_si128(block, _mm_and_si128(_mm_cmpeq_epi8(block, backslash), to_slash));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
+    unsigned mask = unsigned(_mm_movemask_epi8(hits));
+    const std::size_t left = length - pos;
+    if (left < 16) mask |= 1u << left;  // the end stops the copy as a special would
+    if (mask != 0) {
+      const unsigned clean = unsigned(__builtin_ctz(mask));
+      pos += clean;
+      dst += clean;
+      return;
+    }
+    pos += 16;
+    dst += 16;
   }
 #endif
-  while (pos < length && !cell_specials[bytes[pos]]) ++pos;
-  return pos;
+  while (pos < length && !cell_specials[bytes[pos]]) {
+    const char c = char(bytes[pos++]);
+    *dst++ = slash_paths && c == '\\' ? '/' : c;
+  }
 }
 
-// Position of the next byte html_escape rewrites at or after pos: a special other than CR, or
-// a CR followed by an LF; length when none.
-std::size_t next_cell_special(const unsigned char* bytes, std::size_t pos, std::size_t length) {
-  for (;; ++pos) {
-    pos = next_special_candidate(bytes, pos, length);
-    if (pos == length || bytes[pos] != '\r' || (pos + 1 < length && bytes[pos + 1] == '\n'))
-      return pos;
+// The escaped form of the length bytes at text (readable of them may be read) at dst, which
+// has html_escaped_room(length) bytes of room; returns the end of what was written. One pass
+// does the entity table and the CR LF rule together: the entities hold no CR or LF, so this
+// gives what escaping first and then replacing CR LF would. It has no failure path, so hostile
+// text can never come back unescaped.
+char* escape_cell(char* dst, const char* text, std::size_t length, std::size_t readable,
+                  bool slash_paths) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  std::size_t pos = 0;
+  for (;;) {
+    copy_clean_cell(bytes, pos, length, readable, slash_paths, dst);
+    if (pos >= length) return dst;
+    const char* entity;
+    std::size_t size;
+    switch (bytes[pos]) {
+      case '&': entity = "&amp;", size = 5; break;
+      case '<': entity = "&lt;", size = 4; break;
+      case '>': entity = "&gt;", size = 4; break;
+      case '"': entity = "&quot;", size = 6; break;
+      case '\'': entity = "&#39;", size = 5; break;
+      default:  // CR: a line break only when an LF follows
+        if (pos + 1 < length && bytes[pos + 1] == '\n') {
+          entity = "<br />", size = 6;
+          ++pos;
+        } else {
+          entity = "\r", size = 1;
+        }
+        break;
+    }
+    std::memcpy(dst, entity, size);
+    dst += size;
+    ++pos;
   }
 }
 
@@ -196,51 +242,21 @@ bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std
   return replace_pass(text, length, from, to, out, ignore_case, percent_encode);
 }
 
-namespace {
-
-// One pass does the entity table and the CR LF rule together: the entities hold no CR or LF,
-// so this gives what escaping first and then replacing CR LF would. It has no failure path,
-// so hostile text can never come back unescaped. pos is the first byte to rewrite.
-void append_escaped_from(std::string& out, const std::string& text, std::size_t pos) {
-  const std::size_t length = text.size();
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t span_start = 0;
-  while (pos < length) {
-    out.append(text, span_start, pos - span_start);
-    span_start = pos + 1;
-    switch (bytes[pos]) {
-      case '&': out.append("&amp;", 5); break;
-      case '<': out.append("&lt;", 4); break;
-      case '>': out.append("&gt;", 4); break;
-      case '"': out.append("&quot;", 6); break;
-      case '\'': out.append("&#39;", 5); break;
-      default:  // CR LF
-        out.append("<br />", 6);
-        ++span_start;
-        break;
-    }
-    pos = next_cell_special(bytes, span_start, length);
-  }
-  out.append(text, span_start, length - span_start);
-}
-
-}  // namespace
-
 std::string html_escape(const std::string& text) {
-  const std::size_t length = text.size();
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t pos = next_cell_special(bytes, 0, length);
-  if (pos == length) return text;
-
   std::string out;
-  out.reserve(length + length / 8 + 16);
-  append_escaped_from(out, text, pos);
+  html_escape_append(out, text);
   return out;
 }
 
 void html_escape_append(std::string& out, const std::string& text) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  append_escaped_from(out, text, next_cell_special(bytes, 0, text.size()));
+  const std::size_t start = out.size();
+  out.resize(start + html_escaped_room(text.size()));
+  char* end = html_escape_to(out.data() + start, text, false);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+char* html_escape_to(char* dst, const std::string& text, bool slash_paths) {
+  return escape_cell(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
 }
 
 std::string html_escape_ascii(const char* text) {

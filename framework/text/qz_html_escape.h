@@ -4,6 +4,7 @@
 // always copied unchanged. Narrow forms work on bytes, wide forms on wchar_t characters.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ bool replace_strings_wide(const wchar_t* text, u32 length, const std::vector<std
 std::string html_escape(const std::string& text);
 // Appends html_escape(text) to out, without a copy of a text that needs no escaping.
 void html_escape_append(std::string& out, const std::string& text);
+// The room html_escape_to may need for a text of length bytes: 6 for each byte, and 16 more
+// that a block copy may store past the end.
+constexpr std::size_t html_escaped_room(std::size_t length) { return 6 * length + 16; }
+// Writes html_escape(text) to dst, which has html_escaped_room(text.size()) bytes of room;
+// with slash_paths every "\\" is written as "/". Returns the end of what was written.
+char* html_escape_to(char* dst, const std::string& text, bool slash_paths);
 // Pure printable ASCII: < > & escaped as entities, every other unit outside 32-126 except CR
 // and LF percent-encoded; quotes stay. Empty for a null or empty text.
 std::string html_escape_ascii(const char* text);

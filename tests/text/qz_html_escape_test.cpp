@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -63,6 +64,44 @@ TEST(HtmlEscape, SamePassResultAsEntityTableThenLineBreaks) {
       entities = text;
     replace_all_copy(expected, entities, "\r\n", "<br />");
     ASSERT_EQ(html_escape(text), expected) << "round " << round;
+  }
+}
+
+// html_escape_to reads whole blocks where the string's storage allows: at every length and
+// position the output must be html_escape's (paths turned with slash_paths), and bytes left in
+// the storage past the end of the text must never show, nor complete a CR LF pair.
+TEST(HtmlEscapeTo, SameAsHtmlEscapeAtEveryLengthAndIgnoresStaleStorage) {
+  const char alphabet[] = {'a', 'b', '\\', '&', '<', '"', '\'', '\r', '\n', '>', 'z', '/'};
+  std::mt19937 random(4242);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 70, ' ');
+    for (char& ch : text) ch = alphabet[random() % sizeof alphabet];
+    for (bool slash_paths : {false, true}) {
+      std::string turned = text;
+      if (slash_paths) std::replace(turned.begin(), turned.end(), '\\', '/');
+      std::string out(html_escaped_room(text.size()), '#');
+      out.resize(static_cast<std::size_t>(html_escape_to(out.data(), text, slash_paths) - out.data()));
+      ASSERT_EQ(out, html_escape(turned)) << "round " << round << " slash " << slash_paths;
+    }
+  }
+  struct stale_case {
+    const char* name;
+    std::string storage;
+    std::size_t length;
+    std::string expected;
+  };
+  const std::vector<stale_case> cases = {
+      {"markup past the end", std::string(40, '<'), 3, "&lt;&lt;&lt;"},
+      {"LF past a last CR", "ab\r\nmore text to fill a block", 3, "ab\r"},
+      {"short text in a long string", "x<y>" + std::string(60, '&'), 2, "x&lt;"},
+      {"nothing left", "<<<<", 0, ""},
+  };
+  for (const stale_case& c : cases) {
+    std::string text = c.storage;
+    text.resize(c.length);
+    std::string out(html_escaped_room(text.size()), '#');
+    out.resize(static_cast<std::size_t>(html_escape_to(out.data(), text, true) - out.data()));
+    EXPECT_EQ(out, c.expected) << c.name;
   }
 }
 
