@@ -1,6 +1,7 @@
 #include "tool/csv_driver.h"
 
 #include <algorithm>
+#include <array>
 
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
@@ -20,8 +21,20 @@ constexpr size_t short_line_length = 30;
 // worth waiting for: the rest of it is not looked at (the cleanup writer copies on instead).
 constexpr u64 header_search_lines = 14;
 
+// The first bytes of the tags that mark banner lines: a line starting otherwise (every data
+// row, as a rule) is no banner line, and is told so without comparing it with each tag.
+std::array<bool, 256> banner_tag_starts(const std::vector<tag_instr>& tags) {
+  std::array<bool, 256> starts{};
+  for (const tag_instr& tag : tags) {
+    if (tag.line_flags != 0 && !tag.tag.empty()) starts[static_cast<unsigned char>(tag.tag[0])] = true;
+  }
+  return starts;
+}
+
 // The first tag that marks banner lines and stands at the very start of the line.
-const tag_instr* banner_tag_of(const std::vector<tag_instr>& tags, const std::string& line) {
+const tag_instr* banner_tag_of(const std::vector<tag_instr>& tags, const std::string& line,
+                               const std::array<bool, 256>& starts) {
+  if (!starts[static_cast<unsigned char>(line[0])]) return nullptr;
   for (const tag_instr& tag : tags) {
     if (tag.line_flags != 0 && !tag.tag.empty() && line.compare(0, tag.tag.size(), tag.tag) == 0) return &tag;
   }
@@ -36,8 +49,9 @@ bool only_char(const std::string& line, char c) {
 bool begins_with_name(const std::string& line, const std::string& name) {
   if (name[0] != ' ') {
     // The first occurrence must then start at the first character that is not a blank.
-    size_t first = line.find_first_not_of(' ');
-    return first != std::string::npos && line.compare(first, name.size(), name) == 0;
+    size_t first = line[0] != ' ' ? 0 : line.find_first_not_of(' ');
+    return first != std::string::npos && line[first] == name[0] &&
+           line.compare(first, name.size(), name) == 0;
   }
   size_t at = line.find(name);
   return at != std::string::npos && line.find_first_not_of(' ') >= at;
@@ -91,12 +105,15 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     return;
   }
   std::vector<std::string>& cells = dispatch.cells;
-  // Only a quote can join fields; most rows hold none and take the plain cutter.
-  if (line.find('"') == std::string::npos) {
-    split_string(line, separator, cells, split_trim, true, false);
-  } else {
-    split_quoted(line, separator, cells, split_trim, true);
+  std::vector<std::string>& spare = dispatch.spare_cells;
+  // The strings that held the last row's extra values are set aside before the cut, which
+  // would free them, and take this row's: a row costs no allocation once the strings have grown.
+  const size_t extras = ctx.extra_columns.size();
+  for (size_t k = 0; k < extras && !cells.empty(); ++k) {
+    spare.push_back(std::move(cells.back()));
+    cells.pop_back();
   }
+  split_quoted(line, separator, cells, split_trim, true);
   // A row of a group that lacks its last fields is still a row: the HTML, JSON and split
   // writers get it with empty ones rather than leaving it out. (The SQLite writer stores such a
   // row through short_row, with 0 in the gaps; the cleanup writer copies it as it stands.)
@@ -109,7 +126,15 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
       cells.resize(ctx.columns.size() - trailing);
     }
   }
-  for (const auto& [name, value] : ctx.extra_columns) cells.push_back(value);
+  for (const auto& [name, value] : ctx.extra_columns) {
+    if (spare.empty()) {
+      cells.push_back(value);
+    } else {
+      cells.push_back(std::move(spare.back()));
+      spare.pop_back();
+      cells.back() = value;
+    }
+  }
   if (cells.size() < ctx.columns.size()) {
     // The SQLite and split writers add the empty overflow cell a row without surplus lacks.
     bool overflow_missing = (dispatch.kind == csv_writer_kind::sqlite ||
@@ -211,6 +236,7 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
   if (writer) writer->write_head(dispatch.head, ctx);
   const bool split_trim = !(cleanup && ctx.trim_fields == 0);
   const char separator = ctx.separator.empty() ? 0 : ctx.separator[0];
+  const std::array<bool, 256> tag_starts = banner_tag_starts(ctx.tags);
 
   for (u32 i = 0; i < count; ++i) {
     const std::string& line = lines[i];
@@ -222,7 +248,7 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
     if (line.size() < short_line_length && (separator == 0 || only_char(line, separator))) {
       continue;
     }
-    if (const tag_instr* tag = banner_tag_of(ctx.tags, line)) {
+    if (const tag_instr* tag = banner_tag_of(ctx.tags, line, tag_starts)) {
       if (writer) {
         writer->banner_begin(ctx);
         if ((tag->line_flags & tag_line_unstored) == 0) writer->banner_line(line, *tag, ctx);

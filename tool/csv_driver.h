@@ -43,7 +43,8 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind);
 
 // The state of one conversion that lives across chunks: the writer, the head buffer a writer
 // keeps its document head in until the first accepted header row, whether the last line taken
-// was a banner line, and the cell vector every data row reuses.
+// was a banner line, and the cell vector every data row reuses with the strings it keeps for
+// the extra values.
 struct csv_dispatch {
   explicit csv_dispatch(quazel_tool_metadata& ctx);
 
@@ -52,6 +53,7 @@ struct csv_dispatch {
   const csv_writer_hooks* writer;  // null: lines are classified, nothing is called
   std::ostringstream head;
   std::vector<std::string> cells;
+  std::vector<std::string> spare_cells;
   u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
