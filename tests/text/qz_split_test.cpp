@@ -201,6 +201,26 @@ TEST(SplitQuoted, SameCutsWhereverTheBlocksFall) {
   }
 }
 
+// Blocks are read from the text's storage where it allows: delimiters and quotes left there
+// past the end of a shorter text must not make pieces.
+TEST(SplitQuoted, BytesPastTheEndOfTheTextAreNotCut) {
+  std::string storage;
+  while (storage.size() < 150) storage += "a,\"b,c\",,d\" ,";
+  for (size_t length = 0; length <= storage.size(); ++length) {
+    SCOPED_TRACE("length " + std::to_string(length));
+    std::string text = storage;
+    text.resize(length);
+    const std::string fresh(storage, 0, length);
+    strings cut, expected;
+    split_quoted(text, ',', cut, true, true);
+    split_quoted(fresh, ',', expected, true, true);
+    EXPECT_EQ(cut, expected);
+    split_string(text, ',', cut, false, true, false);
+    split_string(fresh, ',', expected, false, true, false);
+    EXPECT_EQ(cut, expected);
+  }
+}
+
 TEST(SplitQuoted, OtherDelimitersAndEmptyText) {
   strings out = {"stale"};
   EXPECT_FALSE(split_quoted("", ',', out, true, true));
