@@ -7,6 +7,9 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "framework/text/qz_bytes.h"
+#include "tool/record_text.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -85,13 +88,15 @@ inline u64 special_bits(u64 word) {
 }
 
 // Copies the bytes before the first special byte to dst; advances pos and dst past them.
+// readable bytes may be read at bytes (at least length): 16 are looked at a step wherever 16
+// may be read, also across the end of the text, whose place the end takes as a special's.
 inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t length,
-                       char*& dst) {
+                       std::size_t readable, char*& dst) {
 #if defined(__SSE2__)
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i blank = _mm_set1_epi8(0x20);
-  while (length - pos >= 16) {
+  while (pos < length && readable - pos >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
     // The whole block is stored; the room kept past the end (escaped_room) takes what lies
     // beyond the first special byte, and later output overwrites it.
@@ -100,7 +105,9 @@ inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t
     const __m128i hits = _mm_or_si128(_mm_cmplt_epi8(block, blank),
                                       _mm_or_si128(_mm_cmpeq_epi8(block, quote),
                                                    _mm_cmpeq_epi8(block, backslash)));
-    const unsigned mask = unsigned(_mm_movemask_epi8(hits));
+    unsigned mask = unsigned(_mm_movemask_epi8(hits));
+    const std::size_t left = length - pos;
+    if (left < 16) mask |= 1u << left;
     if (mask != 0) {
       const unsigned clean = unsigned(__builtin_ctz(mask));
       pos += clean;
@@ -130,12 +137,13 @@ inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t
 }
 
 // The escaped form of length bytes at dst, which has escaped_room(length) bytes of room;
-// returns the end of what was written.
-char* escape_to(char* dst, const char* text, std::size_t length, bool slash_paths) {
+// readable bytes (at least length) may be read at text. Returns the end of what was written.
+char* escape_to(char* dst, const char* text, std::size_t length, std::size_t readable,
+                bool slash_paths) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t pos = 0;
   for (;;) {
-    copy_clean(bytes, pos, length, dst);
+    copy_clean(bytes, pos, length, readable, dst);
     if (pos >= length) return dst;
     const unsigned c = bytes[pos];
     if (c >= 0x80) {
@@ -181,39 +189,15 @@ char* escape_to(char* dst, const char* text, std::size_t length, bool slash_path
   }
 }
 
-inline char* put(char* dst, std::string_view text) {
-  std::memcpy(dst, text.data(), text.size());
-  return dst + text.size();
-}
+constexpr auto put = record_text::put_text;
 
 inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
-  return escape_to(dst, text.data(), text.size(), slash_paths);
+  return escape_to(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
 }
 
-// Text built through a raw pointer: room() makes space for a bound once, and what is written
-// into that space needs no further checks. The storage is kept from one record to the next.
-class json_text {
- public:
-  void clear() { used_ = 0; }
-  // Where n more bytes may be written.
-  char* room(std::size_t n) {
-    if (storage_.size() - used_ < n) storage_.resize(std::max(2 * storage_.size(), used_ + n));
-    return storage_.data() + used_;
-  }
-  // The text now ends at end, inside the room last made.
-  void commit(const char* end) { used_ = static_cast<std::size_t>(end - storage_.data()); }
-  void write_to(std::ostream& out) const {
-    out.write(storage_.data(), static_cast<std::streamsize>(used_));
-  }
-
- private:
-  std::string storage_;
-  std::size_t used_ = 0;
-};
-
 // Reused by every record, so that a record costs no allocation once the text has grown.
-json_text& record_text() {
-  static thread_local json_text text;
+record_text& json_record_text() {
+  static thread_local record_text text;
   text.clear();
   return text;
 }
@@ -224,7 +208,7 @@ json_text& record_text() {
 // blanks with "-flat") after them. Names are escaped as names, values as values.
 class record_members {
  public:
-  record_members(json_text& text, bool flat, bool slash_paths)
+  record_members(record_text& text, bool flat, bool slash_paths)
       : text_(text), flat_(flat), slash_paths_(slash_paths) {}
 
   void member(const std::string& name, const std::string& value) {
@@ -274,7 +258,7 @@ class record_members {
     return dst;
   }
 
-  json_text& text_;
+  record_text& text_;
   bool flat_;
   bool slash_paths_;
   std::size_t count_ = 0;
@@ -332,7 +316,7 @@ const csv_writer_hooks json_writer_hooks = {
 void json_escape_append(std::string& out, const char* text, std::size_t length, bool slash_paths) {
   const std::size_t start = out.size();
   out.resize(start + escaped_room(length));
-  const char* end = escape_to(out.data() + start, text, length, slash_paths);
+  const char* end = escape_to(out.data() + start, text, length, length, slash_paths);
   out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
@@ -412,7 +396,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
   if (count < columns) return 0;
-  json_text& text = record_text();
+  record_text& text = json_record_text();
   const bool flat = ctx.flat != 0;
 
   if (flat) {

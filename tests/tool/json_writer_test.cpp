@@ -431,6 +431,26 @@ TEST(JsonWriterParts, TheCheckRefusesWhatIsNotJson) {
   EXPECT_EQ(accepted.failures(), "");
 }
 
+// Cells are read in whole blocks where their storage allows: what a longer earlier value
+// left in a cell's storage must not reach the next record, nor finish a UTF-8 sequence cut by
+// the end of the value.
+TEST(JsonWriterParts, ReusedCellsShowOnlyTheirOwnText) {
+  quazel_tool_metadata ctx;
+  ctx.flat = 1;
+  ctx.columns = {"a", "b", "c"};
+  std::vector<std::string> cells = {"x\"y\\z" + std::string(40, '"'),
+                                    std::string(30, '\x01'),
+                                    "ab\xE2\x82\xAC and more text after it"};
+  std::ostringstream out;
+  ASSERT_EQ(json_write_record(out, cells, ctx), 1);
+  cells[0].resize(1);
+  cells[1].resize(0);
+  cells[2].resize(4);
+  out.str("");
+  ASSERT_EQ(json_write_record(out, cells, ctx), 1);
+  EXPECT_EQ(out.str(), "{\"a\": \"x\", \"b\": \"\", \"c\": \"ab\\u00e2\\u0082\"}\n");
+}
+
 TEST(JsonWriterParts, HeadAndShortRows) {
   quazel_tool_metadata ctx;
   ctx.columns = {"a", "b"};
