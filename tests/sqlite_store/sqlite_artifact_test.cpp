@@ -238,6 +238,47 @@ TEST_F(sqlite_artifact_test, cells_are_kept_whatever_the_row_length) {
             (lines{"1,0,0", "x,y,z|w|v", "it's,say \"hi\"\nthere,[x]", "a,b,0", "0,0,0"}));
 }
 
+// A batch's rows go many to a statement, the rest one at a time: every kind of row must come
+// out the same, in order, wherever it falls among those statements.
+TEST_F(sqlite_artifact_test, rows_of_every_length_keep_their_order_across_a_batch) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("cells", "a|b|overflow", "s.csv");
+  lines expected;
+  for (int i = 0; i < 70; ++i) {
+    const std::string n = std::to_string(i);
+    switch (i % 5) {
+      case 0:  // short: the missing columns store 0
+        run.add({"s" + n});
+        expected.push_back("s" + n + ",0,0");
+        break;
+      case 1:  // long: the surplus joins the last column
+        run.add({"x" + n, "y", "z", "w" + n});
+        expected.push_back("x" + n + ",y,z|w" + n);
+        break;
+      case 2: {  // no cells: the line is cut at "|"
+        sqlite_generic_data_row joined;
+        joined.desired_output = "p" + n + " | q";
+        run.state.pending.push_back(joined);
+        expected.push_back("p" + n + ",q,0");
+        break;
+      }
+      case 3:  // neither cells nor a line
+        run.state.pending.emplace_back();
+        expected.push_back("0,0,0");
+        break;
+      default:
+        run.add({"a" + n, "b" + n, "c" + n});
+        expected.push_back("a" + n + ",b" + n + ",c" + n);
+        break;
+    }
+  }
+  ASSERT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select [1-a], [2-b], [3-overflow] from cells order by rowid;"), expected);
+  EXPECT_EQ(db_rows(path, "select min(rowid), max(rowid), count(distinct metaref) from cells;"), lines{"1,70,1"});
+  EXPECT_EQ(db_rows(path, "select row_data_start, row_data_end from metadata;"), lines{"1,70"});
+}
+
 TEST_F(sqlite_artifact_test, column_names_are_cleaned_and_always_safe) {
   struct name_case {
     const char* name;
