@@ -106,10 +106,11 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   }
   std::vector<std::string>& cells = dispatch.cells;
   std::vector<std::string>& spare = dispatch.spare_cells;
-  // The strings that held the last row's extra values are set aside before the cut, which
-  // would free them, and take this row's: a row costs no allocation once the strings have grown.
-  const size_t extras = ctx.extra_columns.size();
-  for (size_t k = 0; k < extras && !cells.empty(); ++k) {
+  // The strings past the last row's fields (its extra values, and what the writer added) are
+  // set aside before the cut, which would free them, and take this row's extra values: a row
+  // costs no allocation once the strings have grown.
+  spare.clear();
+  while (cells.size() > dispatch.fields_cut) {
     spare.push_back(std::move(cells.back()));
     cells.pop_back();
   }
@@ -126,6 +127,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
       cells.resize(ctx.columns.size() - trailing);
     }
   }
+  dispatch.fields_cut = cells.size();
   for (const auto& [name, value] : ctx.extra_columns) {
     if (spare.empty()) {
       cells.push_back(value);

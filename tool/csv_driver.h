@@ -54,6 +54,7 @@ struct csv_dispatch {
   std::ostringstream head;
   std::vector<std::string> cells;
   std::vector<std::string> spare_cells;
+  size_t fields_cut = 0;  // fields the last data row was cut into
   u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
