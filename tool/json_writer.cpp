@@ -105,17 +105,7 @@ inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t
     const __m128i hits = _mm_or_si128(_mm_cmplt_epi8(block, blank),
                                       _mm_or_si128(_mm_cmpeq_epi8(block, quote),
                                                    _mm_cmpeq_epi8(block, backslash)));
-    unsigned mask = unsigned(_mm_movemask_epi8(hits));
-    const std::size_t left = length - pos;
-    if (left < 16) mask |= 1u << left;
-    if (mask != 0) {
-      const unsigned clean = unsigned(__builtin_ctz(mask));
-      pos += clean;
-      dst += clean;
-      return;
-    }
-    pos += 16;
-    dst += 16;
+    if (stop_at_special(unsigned(_mm_movemask_epi8(hits)), pos, length, dst)) return;
   }
 #endif
   // Then 8 bytes a step in a word: short values are common.

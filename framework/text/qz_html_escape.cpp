@@ -174,17 +174,7 @@ inline void copy_clean_cell(const unsigned char* bytes, std::size_t& pos, std::s
       block = _mm_xor_si128(block, _mm_and_si128(_mm_cmpeq_epi8(block, backslash), to_slash));
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
-    unsigned mask = unsigned(_mm_movemask_epi8(hits));
-    const std::size_t left = length - pos;
-    if (left < 16) mask |= 1u << left;  // the end stops the copy as a special would
-    if (mask != 0) {
-      const unsigned clean = unsigned(__builtin_ctz(mask));
-      pos += clean;
-      dst += clean;
-      return;
-    }
-    pos += 16;
-    dst += 16;
+    if (stop_at_special(unsigned(_mm_movemask_epi8(hits)), pos, length, dst)) return;
   }
 #endif
   while (pos < length && !cell_specials[bytes[pos]]) {
