@@ -194,6 +194,35 @@ record_text& json_record_text() {
 
 // ---- Members ----
 
+// What stands between two members, with or without "-flat", and after a member's name.
+constexpr std::size_t separator_size = 2;
+constexpr std::string_view member_name_end = "\": \"";
+
+// The start of a member: the separator after the member before it (none for the first), the
+// indent without "-flat", the opening quote of the name.
+char* put_member_open(char* dst, bool flat, bool first) {
+  if (!first) dst = put(dst, flat ? ", " : ",\n");
+  if (!flat) dst = put(dst, member_indent);
+  *dst++ = '"';
+  return dst;
+}
+
+// The text of a member from its separator through the name and member_name_end.
+std::string member_start(const std::string& name, bool flat) {
+  std::string start(escaped_room(name.size()) + 32, '\0');
+  char* dst = put_member_open(start.data(), flat, false);
+  dst = put(put_escaped(dst, name, false), member_name_end);
+  start.resize(static_cast<std::size_t>(dst - start.data()));
+  return start;
+}
+
+// The member starts of the group's columns, made at the group's first record: the names are
+// escaped once per group instead of once per record.
+std::vector<std::string>& group_member_starts() {
+  static thread_local std::vector<std::string> starts;
+  return starts;
+}
+
 // A record's members as they are written: the commas between them and the line ends (or
 // blanks with "-flat") after them. Names are escaped as names, values as values.
 class record_members {
@@ -206,6 +235,12 @@ class record_members {
     dst = open(dst);
     dst = put_escaped(dst, name, false);
     text_.commit(close(dst, value, false));
+  }
+  // member with the text from its comma to its name's closing quote already made (member_start).
+  void member_from_start(const std::string& start, const std::string& value) {
+    const std::string_view kept = std::string_view(start).substr(count_++ == 0 ? separator_size : 0);
+    char* dst = text_.room(kept.size() + escaped_room(value.size()) + 8);
+    text_.commit(put_value(put(dst, kept), value, false));
   }
   // A member named column.sub_name followed by the sub-row's number (sub_name is part of the
   // cell and escaped as a value).
@@ -234,14 +269,11 @@ class record_members {
   }
 
  private:
-  char* open(char* dst) {
-    if (count_++ != 0) dst = put(dst, flat_ ? ", " : ",\n");
-    if (!flat_) dst = put(dst, member_indent);
-    *dst++ = '"';
-    return dst;
-  }
+  char* open(char* dst) { return put_member_open(dst, flat_, count_++ == 0); }
   char* close(char* dst, const std::string& value, bool nested) {
-    dst = put(dst, "\": \"");
+    return put_value(put(dst, member_name_end), value, nested);
+  }
+  char* put_value(char* dst, const std::string& value, bool nested) {
     dst = put_escaped(dst, value, slash_paths_);
     *dst++ = '"';
     last_nested_ = nested;
@@ -388,6 +420,11 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   if (count < columns) return 0;
   record_text& text = json_record_text();
   const bool flat = ctx.flat != 0;
+  std::vector<std::string>& starts = group_member_starts();
+  if (!ctx.group_has_rows || starts.size() != columns) {
+    starts.clear();
+    for (const std::string& name : ctx.columns) starts.push_back(member_start(name, flat));
+  }
 
   if (flat) {
     // A flat document names no group; the first record of a group still marks its nested
@@ -418,7 +455,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
     if (is_nested_column(ctx, i) && write_nested_members(members, ctx.columns[i], cells[i])) {
       continue;
     }
-    members.member(ctx.columns[i], cells[i]);
+    members.member_from_start(starts[i], cells[i]);
   }
   if (merged) members.member("overflow", cells.back());
   members.finish();
