@@ -451,6 +451,30 @@ TEST(JsonWriterParts, ReusedCellsShowOnlyTheirOwnText) {
   EXPECT_EQ(out.str(), "{\"a\": \"x\", \"b\": \"\", \"c\": \"ab\\u00e2\\u0082\"}\n");
 }
 
+// The text before a value is made once per group and copied into every record: names of any
+// length must come out whole, in the group's first record and in the later ones.
+TEST(JsonWriterParts, NamesOfEveryLengthInEveryRecord) {
+  for (bool flat : {false, true}) {
+    for (size_t length : {1, 14, 30, 31, 32, 33, 46, 47, 48, 60, 200}) {
+      SCOPED_TRACE("name of " + std::to_string(length) + (flat ? ", flat" : ""));
+      quazel_tool_metadata ctx;
+      ctx.flat = flat ? 1 : 0;
+      const std::string name(length, 'n');
+      ctx.columns = {name, "b\"q"};
+      std::vector<std::string> cells = {"1", "2"};
+      std::ostringstream out;
+      ASSERT_EQ(json_write_record(out, cells, ctx), 1);
+      out.str("");
+      cells = {"3", "4"};
+      ASSERT_EQ(json_write_record(out, cells, ctx), 1);
+      const std::string expected =
+          flat ? "{\"" + name + "\": \"3\", \"b\\\"q\": \"4\"}\n"
+               : ",\n      {\n         \"" + name + "\": \"3\",\n         \"b\\\"q\": \"4\"\n}\n";
+      EXPECT_EQ(out.str(), expected);
+    }
+  }
+}
+
 TEST(JsonWriterParts, HeadAndShortRows) {
   quazel_tool_metadata ctx;
   ctx.columns = {"a", "b"};
