@@ -90,23 +90,61 @@ inline u64 special_bits(u64 word) {
 // Copies the bytes before the first special byte to dst; advances pos and dst past them.
 // readable bytes may be read at bytes (at least length): 16 are looked at a step wherever 16
 // may be read, also across the end of the text, whose place the end takes as a special's.
+// Quotes and backslashes, which paths are full of, take their backslash within the step (a
+// backslash becomes "/" with slash_paths); a control byte or one from 0x80 on ends the copy.
 inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t length,
-                       std::size_t readable, char*& dst) {
+                       std::size_t readable, bool slash_paths, char*& dst) {
 #if defined(__SSE2__)
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i blank = _mm_set1_epi8(0x20);
+  const __m128i to_slash = _mm_set1_epi8('\\' ^ '/');
+  auto block_at = [&](std::size_t at) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    if (!slash_paths) return block;
+    return _mm_xor_si128(block, _mm_and_si128(_mm_cmpeq_epi8(block, backslash), to_slash));
+  };
   while (pos < length && readable - pos >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-    // The whole block is stored; the room kept past the end (escaped_room) takes what lies
-    // beyond the first special byte, and later output overwrites it.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
     // A signed compare takes the bytes below 0x20 and those from 0x80 on (negative) at once.
-    const __m128i hits = _mm_or_si128(_mm_cmplt_epi8(block, blank),
-                                      _mm_or_si128(_mm_cmpeq_epi8(block, quote),
-                                                   _mm_cmpeq_epi8(block, backslash)));
-    if (stop_at_special(unsigned(_mm_movemask_epi8(hits)), pos, length, dst)) return;
+    unsigned stops = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(block, blank)));
+    unsigned doubled = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote)));
+    if (!slash_paths) doubled |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, backslash)));
+    const std::size_t left = length - pos;
+    if (left < 16) stops |= 1u << left;
+    const unsigned clean = stops != 0 ? unsigned(__builtin_ctz(stops)) : 16;
+    doubled &= (1u << clean) - 1;
+    if (doubled == 0) {
+      // The whole block is stored; the room kept past the end (escaped_room) takes what lies
+      // beyond the copied bytes, and later output overwrites it.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos));
+      dst += clean;
+    } else if (readable - pos >= 32) {
+      // Each piece up to the next quote or backslash is stored whole from where it starts;
+      // the byte itself starts the next piece, behind its backslash.
+      unsigned from = 0;
+      while (doubled != 0) {
+        const unsigned at = unsigned(__builtin_ctz(doubled));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos + from));
+        dst += at - from;
+        *dst++ = '\\';
+        from = at;
+        doubled &= doubled - 1;
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos + from));
+      dst += clean - from;
+    } else {
+      for (unsigned k = 0; k < clean; ++k) {
+        const char c = char(bytes[pos + k]);
+        if ((doubled >> k) & 1u) *dst++ = '\\';
+        *dst++ = slash_paths && c == '\\' ? '/' : c;
+      }
+    }
+    pos += clean;
+    if (stops != 0) return;
   }
+#else
+  (void)slash_paths;
 #endif
   // Then 8 bytes a step in a word: short values are common.
   while (length - pos >= 8) {
@@ -133,7 +171,7 @@ char* escape_to(char* dst, const char* text, std::size_t length, std::size_t rea
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t pos = 0;
   for (;;) {
-    copy_clean(bytes, pos, length, readable, dst);
+    copy_clean(bytes, pos, length, readable, slash_paths, dst);
     if (pos >= length) return dst;
     const unsigned c = bytes[pos];
     if (c >= 0x80) {

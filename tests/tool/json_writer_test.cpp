@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -471,6 +473,49 @@ TEST(JsonWriterParts, NamesOfEveryLengthInEveryRecord) {
           flat ? "{\"" + name + "\": \"3\", \"b\\\"q\": \"4\"}\n"
                : ",\n      {\n         \"" + name + "\": \"3\",\n         \"b\\\"q\": \"4\"\n}\n";
       EXPECT_EQ(out.str(), expected);
+    }
+  }
+}
+
+// Values are escaped 16 bytes a step, quotes and backslashes within the step: texts of every
+// length made of pieces whose escaped forms are known must come out as those forms joined,
+// through the escaper and through a record whose cell has room to spare behind its text.
+TEST(JsonEscape, MixedTextsOfEveryLength) {
+  struct piece {
+    std::string text;
+    std::string slashed;  // escaped form with slash_paths
+    std::string escaped;  // and without
+  };
+  const piece pieces[] = {
+      {"a", "a", "a"},          {"path", "path", "path"},   {"\"", "\\\"", "\\\""},
+      {"\\", "/", "\\\\"},      {"\n", "\\n", "\\n"},     {"\x1f", "\\u001f", "\\u001f"},
+      {"\xE9", "\\u00e9", "\\u00e9"}, {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"}, {" ", " ", " "},
+  };
+  std::mt19937 random(77);
+  for (int round = 0; round < 4000; ++round) {
+    std::string text, slashed, escaped_form;
+    const int count = static_cast<int>(random() % 50);
+    for (int k = 0; k < count; ++k) {
+      // Mostly plain text, as in real values.
+      const piece& p = pieces[random() % 3 == 0 ? random() % std::size(pieces) : random() % 2];
+      text += p.text;
+      slashed += p.slashed;
+      escaped_form += p.escaped;
+    }
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(escaped(text, true), "<" + slashed);
+    ASSERT_EQ(escaped(text, false), "<" + escaped_form);
+    for (u8 slash_paths : {1, 0}) {
+      quazel_tool_metadata ctx;
+      ctx.flat = 1;
+      ctx.slash_paths = slash_paths;
+      ctx.columns = {"v"};
+      std::vector<std::string> cells(1);
+      cells[0].reserve(400);
+      cells[0] = text;
+      std::ostringstream out;
+      ASSERT_EQ(json_write_record(out, cells, ctx), 1);
+      ASSERT_EQ(out.str(), "{\"v\": \"" + (slash_paths ? slashed : escaped_form) + "\"}\n");
     }
   }
 }
