@@ -8,6 +8,10 @@
 #include <cstring>
 #include <exception>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/cmdline/qz_console.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_unicode.h"
@@ -40,6 +44,22 @@ bool reserve_bytes(std::vector<u8>& buffer, u64 needed) {
   return true;
 }
 
+// The index of the first surrogate unit at or after i; count when there is none. Surrogates
+// are rare: 8 units are looked at a step.
+size_t next_surrogate(const u16* units, size_t i, size_t count) {
+#if defined(__SSE2__)
+  const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+  for (; count - i >= 8; i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(block, surrogate_bits), surrogate));
+    if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+  }
+#endif
+  while (i < count && (units[i] & 0xF800) != 0xD800) ++i;
+  return i;
+}
+
 // Turns UTF-16LE bytes into UTF-8. A high surrogate or an odd byte at the end of a chunk
 // waits for the next chunk; at the end of the file, and wherever a surrogate has no
 // partner, U+FFFD stands in its place and the conversion goes on.
@@ -67,6 +87,8 @@ class utf16_decoder {
     size_t usable = whole_units;
     if (!at_end && usable > 0 && is_high_surrogate(units_[usable - 1])) --usable;
     for (size_t i = 0; i < usable; ++i) {
+      i = next_surrogate(units_.data(), i, usable);
+      if (i == usable) break;
       u16 unit = units_[i];
       if (is_high_surrogate(unit)) {
         if (i + 1 < usable && is_low_surrogate(units_[i + 1])) {

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr u32 max_code_point = 0x10FFFF;
@@ -60,38 +64,68 @@ bool walk_utf8(const std::string& text, Emit&& emit) {
   return walk_utf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), emit);
 }
 
-// Appends the UTF-8 form of value; a value with none is written as U+FFFD so that the text
-// after it is kept. Returns false in that case.
-bool append_utf8(std::string& out, u32 value) {
-  bool encodable = true;
-  if (value > max_code_point) {
-    value = replacement_character;
-    encodable = false;
-  }
-  char encoded[4];
-  std::size_t count;
+// Writes the UTF-8 form of value (at most 0x10FFFF) at encoded; returns its length.
+std::size_t encode_utf8(char* encoded, u32 value) {
   if (value < 0x80) {
     encoded[0] = static_cast<char>(value);
-    count = 1;
-  } else if (value < 0x800) {
+    return 1;
+  }
+  if (value < 0x800) {
     encoded[0] = static_cast<char>(0xC0 | (value >> 6));
     encoded[1] = static_cast<char>(0x80 | (value & 0x3F));
-    count = 2;
-  } else if (value < 0x10000) {
+    return 2;
+  }
+  if (value < 0x10000) {
     encoded[0] = static_cast<char>(0xE0 | (value >> 12));
     encoded[1] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
     encoded[2] = static_cast<char>(0x80 | (value & 0x3F));
-    count = 3;
-  } else {
-    encoded[0] = static_cast<char>(0xF0 | (value >> 18));
-    encoded[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-    encoded[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    encoded[3] = static_cast<char>(0x80 | (value & 0x3F));
-    count = 4;
+    return 3;
   }
-  out.append(encoded, count);
+  encoded[0] = static_cast<char>(0xF0 | (value >> 18));
+  encoded[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+  encoded[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+  encoded[3] = static_cast<char>(0x80 | (value & 0x3F));
+  return 4;
+}
+
+// Appends the UTF-8 form of value; a value with none is written as U+FFFD so that the text
+// after it is kept. Returns false in that case.
+bool append_utf8(std::string& out, u32 value) {
+  const bool encodable = value <= max_code_point;
+  char encoded[4];
+  out.append(encoded, encode_utf8(encoded, encodable ? value : replacement_character));
   return encodable;
 }
+
+// UTF-8 text collected in a block of its own and appended to a string a block at a time,
+// when the block is full and when the collector goes: an append per code point costs far more
+// than the encoding.
+class utf8_collector {
+ public:
+  explicit utf8_collector(std::string& out) : out_(out) {}
+  ~utf8_collector() { flush(); }
+  utf8_collector(const utf8_collector&) = delete;
+  utf8_collector& operator=(const utf8_collector&) = delete;
+
+  // Where n more bytes (at most 16) may be written; commit(n) keeps them.
+  char* room(std::size_t n) {
+    if (sizeof block_ - used_ < n) flush();
+    return block_ + used_;
+  }
+  void commit(std::size_t n) { used_ += n; }
+  // Adds the UTF-8 form of a code point up to 0x10FFFF.
+  void put(u32 value) { commit(encode_utf8(room(4), value)); }
+
+ private:
+  void flush() {
+    out_.append(block_, used_);
+    used_ = 0;
+  }
+
+  std::string& out_;
+  std::size_t used_ = 0;
+  char block_[4096];
+};
 
 // Readers of one UTF-16 unit: native order from a unit pointer (which may be unaligned when
 // it points into a byte buffer), little-endian from bytes.
@@ -112,10 +146,13 @@ struct little_endian_units {
 
 // Walks unit_count UTF-16 units and hands every code point to emit; a high surrogate needs a
 // low one right after it (false otherwise, also when it is the last unit), any other unit is
-// its own value.
-template <class UnitAt, class Emit>
-bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit) {
+// its own value. ascii_run(i) may take a run of units below 0x80 from i on itself, emitting
+// them, and returns how many it took.
+template <class UnitAt, class Emit, class AsciiRun>
+bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit, AsciiRun&& ascii_run) {
   for (std::size_t i = 0; i < unit_count; ++i) {
+    i += ascii_run(i);
+    if (i >= unit_count) break;
     const u32 unit = unit_at(i);
     if (!is_high_surrogate(unit)) {
       emit(unit);
@@ -130,11 +167,17 @@ bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit) {
   return true;
 }
 
+template <class UnitAt, class Emit>
+bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit) {
+  return walk_utf16(unit_count, unit_at, emit, [](std::size_t) { return std::size_t{0}; });
+}
+
 template <class UnitAt>
 bool utf16_units_into_utf8(std::string& out, std::size_t unit_count, UnitAt unit_at) {
   out.clear();
   out.reserve(unit_count + 256);
-  return walk_utf16(unit_count, unit_at, [&out](u32 value) { append_utf8(out, value); });
+  utf8_collector text(out);
+  return walk_utf16(unit_count, unit_at, [&text](u32 value) { text.put(value); });
 }
 
 template <class UnitAt>
@@ -200,7 +243,28 @@ std::string& encode_utf32_to_utf8(std::string& out, const std::vector<u32>& unit
 
 bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length) {
   if (units == nullptr || byte_length < 2) return false;
-  return utf16_units_into_utf8(out, byte_length / 2, native_units{byte_pointer(units)});
+  const std::size_t unit_count = byte_length / 2;
+  const unsigned char* bytes = byte_pointer(units);
+  out.clear();
+  out.reserve(unit_count + 256);
+  utf8_collector text(out);
+  // Sources are mostly ASCII: 8 units all below 0x80 go over in one step.
+  auto ascii_run = [&](std::size_t i) {
+    std::size_t taken = 0;
+#if defined(__SSE2__)
+    const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    while (unit_count - i - taken >= 8) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * (i + taken)));
+      const __m128i high = _mm_and_si128(block, not_ascii);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(text.room(8)), _mm_packus_epi16(block, block));
+      text.commit(8);
+      taken += 8;
+    }
+#endif
+    return taken;
+  };
+  return walk_utf16(unit_count, native_units{bytes}, [&text](u32 value) { text.put(value); }, ascii_run);
 }
 
 bool is_valid_utf8(const char* data, std::size_t length) {

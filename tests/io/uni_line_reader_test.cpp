@@ -110,6 +110,10 @@ TEST_F(LineReaderTest, EveryChunkSizeGivesTheLinesOfTheWholeFile) {
       {"UTF-16 odd last byte ignored", bom16 + utf16le(U"a\nb") + "x", false, false, true,
        {"a", "b"}},
       {"UTF-16 mark alone", bom16, false, false, true, {}},
+      {"UTF-16 surrogates inside long ASCII runs",
+       bom16 + utf16le(U"0123456789abcde\U0001F600fghijklm\xDC00nopqrstuvwxyz01\xD800" U"23456789\n"),
+       false, false, true,
+       {"0123456789abcde\xF0\x9F\x98\x80" "fghijklm\xEF\xBF\xBD" "nopqrstuvwxyz01\xEF\xBF\xBD" "23456789"}},
   };
   for (const Case& c : cases) {
     put(c.content);

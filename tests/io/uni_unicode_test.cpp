@@ -268,6 +268,35 @@ TEST(Utf16Decoding, PairsJoinAndUnpairedHighSurrogatesFail) {
   }
 }
 
+// ASCII units are taken 8 a step: a unit that is not ASCII, a pair or a lone surrogate must
+// come out the same wherever it stands among them.
+TEST(Utf16Decoding, EveryUnitKindAtEveryPositionOfAnAsciiRun) {
+  const std::vector<utf16_case> cases = {
+      {"last ASCII", {0x7F}, true, "\x7F"},
+      {"first beyond ASCII", {0x80}, true, bytes({0xC2, 0x80})},
+      {"Latin-1", {0xE9}, true, bytes({0xC3, 0xA9})},
+      {"high byte set", {0x0141}, true, bytes({0xC5, 0x81})},
+      {"bmp", {0x20AC}, true, bytes({0xE2, 0x82, 0xAC})},
+      {"pair", {0xD83D, 0xDE00}, true, bytes({0xF0, 0x9F, 0x98, 0x80})},
+      {"lone low", {0xDC00}, true, bytes({0xED, 0xB0, 0x80})},
+      {"lone high", {0xD83D}, false, ""},
+  };
+  for (const utf16_case& c : cases) {
+    for (size_t before = 0; before <= 20; ++before) {
+      for (size_t after : {0, 1, 7, 8, 9, 17}) {
+        SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(before) + " ASCII, before " +
+                     std::to_string(after));
+        std::vector<u16> units(before, u16('a'));
+        units.insert(units.end(), c.units.begin(), c.units.end());
+        units.insert(units.end(), after, u16('z'));
+        std::string out = "old";
+        EXPECT_EQ(c.ok, utf16_to_utf8(out, units.data(), units.size() * 2));
+        EXPECT_EQ(out, std::string(before, 'a') + (c.ok ? c.utf8 + std::string(after, 'z') : ""));
+      }
+    }
+  }
+}
+
 TEST(Utf16Decoding, ShortOddAndEmptyInputs) {
   const u16 unit = 0x41;
   std::string out = "keep";
