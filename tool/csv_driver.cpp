@@ -392,10 +392,17 @@ bool parse_tagged_groups(std::vector<std::string>& header,
                          std::vector<std::vector<std::string>>& rows, const std::string& cell,
                          const std::string& prefix, char separator) {
   header.clear();
-  rows.clear();
-  if (cell.size() < prefix.size() || cell.compare(0, prefix.size(), prefix) != 0) return false;
+  // The sub-rows are cut into the vectors rows already holds, which keep their strings; rows
+  // is cut to the sub-rows found at the end.
+  size_t found = 0;
+  auto give_up = [&] {
+    header.clear();
+    rows.clear();
+    return false;
+  };
+  if (cell.size() < prefix.size() || cell.compare(0, prefix.size(), prefix) != 0) return give_up();
   size_t open = cell.find('<');
-  std::string content;
+  static thread_local std::string content;
   while (open != std::string::npos) {
     size_t close = cell.find('>', open + 1);
     // A last group that lost its ">" still holds values: it runs to the end of the cell.
@@ -409,8 +416,8 @@ bool parse_tagged_groups(std::vector<std::string>& header,
       if (is_header) {
         split_string(content, separator, header, true, true, false);
       } else {
-        rows.emplace_back();
-        split_string(content, separator, rows.back(), true, true, false);
+        if (found == rows.size()) rows.emplace_back();
+        split_string(content, separator, rows[found++], true, true, false);
       }
     }
     if (close == std::string::npos) break;
@@ -418,12 +425,9 @@ bool parse_tagged_groups(std::vector<std::string>& header,
     // Text outside the groups has no place in a nested table: such a cell is shown as it is.
     size_t gap_end = open == std::string::npos ? cell.size() : open;
     for (size_t i = close + 1; i < gap_end; ++i) {
-      if (cell[i] != ' ') {
-        header.clear();
-        rows.clear();
-        return false;
-      }
+      if (cell[i] != ' ') return give_up();
     }
   }
-  return !rows.empty();
+  rows.resize(found);
+  return found > 0;
 }

@@ -377,7 +377,8 @@ TEST(CsvWriterRules, NestedCells) {
   for (const nested_case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> header = {"stale"};
-    rows_t rows = {{"stale"}};
+    // More rows than any cell here holds, as a longer cell before would leave.
+    rows_t rows = {{"stale"}, {"from", "a", "longer", "cell"}, {"x", "y"}, {"z"}};
     EXPECT_EQ(parse_tagged_groups(header, rows, c.cell, "!*<", ';'), c.found);
     EXPECT_EQ(header, c.header);
     EXPECT_EQ(rows, c.rows);
