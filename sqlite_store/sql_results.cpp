@@ -368,7 +368,7 @@ bool sql_statement::bind_int64(int index, i64 value) {
 }
 
 bool sql_statement::bind_text(int index, sql_static_text static_text) {
-  const std::string& text = static_text.text();
+  const std::string_view text = static_text.text();
   if (statement_ == nullptr || sqlite_functions.bind_text == nullptr) return check(SQLITE_MISUSE);
   if (text.size() > static_cast<size_t>(INT_MAX)) return check(SQLITE_TOOBIG);
   return check(sqlite_functions.bind_text(statement_, index, text.data(), static_cast<int>(text.size()),

@@ -111,10 +111,13 @@ class sql_static_text {
   sql_static_text(const std::string& text) : text_(text) {}  // implicit: a named string passes as is
   sql_static_text(std::string&&) = delete;
   sql_static_text(const char*) = delete;
-  const std::string& text() const { return text_; }
+  // A part of a text whose owner keeps it alive and unchanged until the step.
+  static sql_static_text kept_view(std::string_view text) { return sql_static_text(text); }
+  std::string_view text() const { return text_; }
 
  private:
-  const std::string& text_;
+  explicit sql_static_text(std::string_view text) : text_(text) {}
+  std::string_view text_;
 };
 
 // One prepared statement, finalized when the object is destroyed or prepared again.

@@ -98,31 +98,54 @@ size_t rows_per_insert(size_t row_parameters) {
   return std::max<size_t>(1, std::min(most_rows, most_parameters / row_parameters));
 }
 
+// The cells of one waiting row, wherever they are kept.
+class row_cells {
+ public:
+  explicit row_cells(const std::vector<std::string>& strings) : strings_(&strings) {}
+  row_cells(const packed_cell_rows& packed, size_t row) : packed_(&packed), row_(row) {}
+  size_t size() const { return strings_ != nullptr ? strings_->size() : packed_->cell_count(row_); }
+  std::string_view operator[](size_t i) const {
+    return strings_ != nullptr ? std::string_view((*strings_)[i]) : packed_->cell(row_, i);
+  }
+
+ private:
+  const std::vector<std::string>* strings_ = nullptr;
+  const packed_cell_rows* packed_ = nullptr;
+  size_t row_ = 0;
+};
+
 // Binds one data-table row from parameter first on: the batch's runtime, then one cell per
 // column, the integer 0 for a column the row has no cell for. Cells beyond the last column are
 // kept with it rather than dropped, joined by "|" in last_cell; a row without fields takes its
-// cells from desired_output, cut into split_cells. Both must outlive the step.
+// cells from packed (when it was packed there) or from desired_output, cut into split_cells.
+// The texts bound must outlive the step: packed, the row, split_cells and last_cell.
 bool bind_data_row(sql_statement& insert, int first, i64 batch, const sqlite_generic_data_row& row,
-                   size_t column_count, std::vector<std::string>& split_cells, std::string& last_cell) {
-  const std::vector<std::string>* cells = &row.fields;
-  if (row.fields.empty()) {
+                   const packed_cell_rows& packed, size_t column_count, std::vector<std::string>& split_cells,
+                   std::string& last_cell) {
+  row_cells cells(row.fields);
+  if (row.packed_row != 0) {
+    // A row whose cells are gone (the packed rows were emptied without it) is refused, never
+    // stored with other rows' cells.
+    if (!row.fields.empty() || row.packed_row > packed.rows()) return false;
+    cells = row_cells(packed, static_cast<size_t>(row.packed_row - 1));
+  } else if (row.fields.empty()) {
     split_string(row.desired_output, '|', split_cells, true, true, false);
-    cells = &split_cells;
+    cells = row_cells(split_cells);
   }
   bool bound = insert.bind_int64(first, batch);
   for (size_t i = 0; bound && i < column_count; ++i) {
     const int parameter = first + static_cast<int>(i) + 1;
-    if (i >= cells->size()) {
+    if (i >= cells.size()) {
       bound = insert.bind_int64(parameter, 0);
-    } else if (i + 1 == column_count && cells->size() > column_count) {
-      last_cell = (*cells)[i];
-      for (size_t extra = i + 1; extra < cells->size(); ++extra) {
+    } else if (i + 1 == column_count && cells.size() > column_count) {
+      last_cell = cells[i];
+      for (size_t extra = i + 1; extra < cells.size(); ++extra) {
         last_cell += '|';
-        last_cell += (*cells)[extra];
+        last_cell += cells[extra];
       }
       bound = insert.bind_text(parameter, last_cell);
     } else {
-      bound = insert.bind_text(parameter, (*cells)[i]);
+      bound = insert.bind_text(parameter, sql_static_text::kept_view(cells[i]));
     }
   }
   return bound;
@@ -149,6 +172,24 @@ void sqlite_generic_data_row::clear() {
   str2.clear();
   desired_output.clear();
   fields.clear();
+  packed_row = 0;
+}
+
+// ---- packed_cell_rows ----
+
+size_t packed_cell_rows::add(const std::vector<std::string>& cells) {
+  for (const std::string& cell : cells) {
+    text_ += cell;
+    cell_ends_.push_back(text_.size());
+  }
+  row_ends_.push_back(cell_ends_.size());
+  return row_ends_.size() - 1;
+}
+
+void packed_cell_rows::clear() {
+  text_.clear();
+  cell_ends_.clear();
+  row_ends_.clear();
 }
 
 bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& values) {
@@ -176,6 +217,7 @@ void sqlite3_artifact::clear() {
   init();
   meta_row.clear();
   pending.clear();
+  packed_cells.clear();
   current.clear();
 }
 
@@ -397,7 +439,7 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
         bound = bind_generic_data_row(statement, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
                                       row.str2, row.desired_output);
       } else {
-        bound = bind_data_row(statement, static_cast<int>(k * row_parameters) + 1, batch_value, row,
+        bound = bind_data_row(statement, static_cast<int>(k * row_parameters) + 1, batch_value, row, packed_cells,
                               names->size(), split_cells[k], last_cells[k]);
       }
     }
@@ -416,6 +458,7 @@ bool sqlite3_artifact::flush() {
   if (pending.empty()) return false;
   const bool written = write_rows(runtime, pending);
   pending.clear();
+  packed_cells.clear();
   current.clear();
   if (!written) {
     ++failed_batches;
@@ -443,6 +486,7 @@ int sqlite3_artifact::pending_count() const { return static_cast<int>(pending.si
 
 void sqlite3_artifact::drop_pending() {
   pending.clear();
+  packed_cells.clear();
   current.clear();
 }
 
@@ -451,10 +495,10 @@ bool sqlite3_artifact::add_fields_row(u64 metaref, const std::vector<std::string
   sqlite3_artifact& store = *params->sqlite_params;
   if (!store.db_open) return false;
   store.current.clear();
-  store.current.metaref = metaref;
-  store.current.fields = cells;
-  store.pending.push_back(std::move(store.current));
-  store.current.clear();
+  // The row's cells go into the packed text, not into strings of their own.
+  sqlite_generic_data_row& row = store.pending.emplace_back();
+  row.metaref = metaref;
+  row.packed_row = 1 + store.packed_cells.add(cells);
   return true;
 }
 
@@ -477,6 +521,7 @@ bool sqlite3_artifact::start_new_run(bool chain) {
   // Rows of the run that ends belong to it: they are written, not dropped.
   if (!pending.empty()) flush();
   pending.clear();
+  packed_cells.clear();
   current.clear();
   return start_run(&runtime, runtime, meta_row, chain);
 }
@@ -504,5 +549,6 @@ void sqlite_cmd_params::clear() {
   runtime = 0;
   meta_row.clear();
   pending.clear();
+  packed_cells.clear();
   current.clear();
 }

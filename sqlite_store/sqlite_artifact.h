@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/text/qz_types.h"
@@ -37,6 +38,32 @@ class sqlite_generic_data_row {
   std::string str2;
   std::string desired_output;       // generic_data's line; for a data table the cells joined by "|"
   std::vector<std::string> fields;  // the cells of a data-table row
+  u64 packed_row;                   // 1 + the row's index in its store's packed cells; 0: none there
+};
+
+// The cells of many rows in one text, each row's cells back to back, with where every cell and
+// every row ends: rows added here cost no allocation per cell, and a batch reads its cells in
+// the order they lie in memory.
+class packed_cell_rows {
+ public:
+  // Adds a row of cells; returns its index.
+  size_t add(const std::vector<std::string>& cells);
+  size_t rows() const { return row_ends_.size(); }
+  size_t cell_count(size_t row) const { return row_ends_[row] - first_cell(row); }
+  // Cell i of row; valid until the next add or clear.
+  std::string_view cell(size_t row, size_t i) const {
+    const size_t index = first_cell(row) + i;
+    const size_t start = index == 0 ? 0 : cell_ends_[index - 1];
+    return std::string_view(text_).substr(start, cell_ends_[index] - start);
+  }
+  // No rows; the storage is kept for the next ones.
+  void clear();
+
+ private:
+  size_t first_cell(size_t row) const { return row == 0 ? 0 : row_ends_[row - 1]; }
+  std::string text_;
+  std::vector<size_t> cell_ends_;  // end of each cell in text_
+  std::vector<size_t> row_ends_;   // end of each row's cells in cell_ends_
 };
 
 // The writer of one run. Write operations refuse on a closed connection, except the
@@ -148,6 +175,7 @@ class sqlite3_artifact : public sqlite3_adt {
   sqlite_metadata_row meta_row;  // run record of the rows being collected
   std::vector<sqlite_generic_data_row> pending;
   sqlite_generic_data_row current;
+  packed_cell_rows packed_cells;  // cells of the rows add_fields_row put in pending
   u64 failed_batches;  // batches that could not be written since construction; the run must not end in success
   u64 failed_exports;  // tables an export could not write completely; the run must not end in success
 

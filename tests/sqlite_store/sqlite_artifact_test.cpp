@@ -376,6 +376,28 @@ TEST_F(sqlite_artifact_test, waiting_rows_flush_drop_and_threshold) {
   EXPECT_FALSE(run.state.write_rows(0, rows));
 }
 
+// Rows added through the store keep their cells in one packed text. A waiting row whose cells
+// were emptied from under it must fail its batch, not take the cells of whatever row comes next.
+TEST_F(sqlite_artifact_test, row_without_its_packed_cells_fails_its_batch) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a|b", "s.csv");
+  run.add({"r1", "v1"});
+  run.add({"r2", "v2"});
+  run.state.packed_cells.clear();
+  run.add({"r3", "v3"});  // packed again as the first row
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(run.state.flush());
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("prob writing rows into"), std::string::npos);
+  EXPECT_EQ(run.state.failed_batches, 1u);
+  EXPECT_EQ(db_rows(path, "select count(*) from sqlite_master where name = 't';"), lines{"0"});
+
+  // The next batch starts with empty packed cells and is whole.
+  run.add({"r4", "v4"});
+  EXPECT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select [1-a], [2-b] from t;"), lines{"r4,v4"});
+}
+
 TEST_F(sqlite_artifact_test, rows_need_sqlite_on_and_an_open_store) {
   store_run run(path);
   ASSERT_TRUE(run.init());
