@@ -47,6 +47,11 @@ sqlite_wrapper::sqlite_wrapper() : db_open(0), read_only(0), db(nullptr), runtim
 sqlite_wrapper::~sqlite_wrapper() { close(); }
 
 bool sqlite_wrapper::load_functions(void*) {
+  // A connection here is only ever used by one thread at a time: the library need not lock
+  // around every call (a bound value cost a lock and an unlock). Possible only before the
+  // library starts; later calls are refused by it and change nothing.
+  static const bool configured = sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK;
+  (void)configured;
   sqlite_function_table& t = sqlite_functions;
   t.exec = &sqlite3_exec;
   t.open = &sqlite3_open;
