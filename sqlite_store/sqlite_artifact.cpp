@@ -98,22 +98,6 @@ size_t rows_per_insert(size_t row_parameters) {
   return std::max<size_t>(1, std::min(most_rows, most_parameters / row_parameters));
 }
 
-// The cells of one waiting row, wherever they are kept.
-class row_cells {
- public:
-  explicit row_cells(const std::vector<std::string>& strings) : strings_(&strings) {}
-  row_cells(const packed_cell_rows& packed, size_t row) : packed_(&packed), row_(row) {}
-  size_t size() const { return strings_ != nullptr ? strings_->size() : packed_->cell_count(row_); }
-  std::string_view operator[](size_t i) const {
-    return strings_ != nullptr ? std::string_view((*strings_)[i]) : packed_->cell(row_, i);
-  }
-
- private:
-  const std::vector<std::string>* strings_ = nullptr;
-  const packed_cell_rows* packed_ = nullptr;
-  size_t row_ = 0;
-};
-
 // Binds one data-table row from parameter first on: the batch's runtime, then one cell per
 // column, the integer 0 for a column the row has no cell for. Cells beyond the last column are
 // kept with it rather than dropped, joined by "|" in last_cell; a row without fields takes its
@@ -123,12 +107,10 @@ bool bind_data_row(sql_statement& insert, int first, i64 batch, const sqlite_gen
                    const packed_cell_rows& packed, size_t column_count, std::vector<std::string>& split_cells,
                    std::string& last_cell) {
   row_cells cells(row.fields);
-  if (row.packed_row != 0) {
-    // A row whose cells are gone (the packed rows were emptied without it) is refused, never
-    // stored with other rows' cells.
-    if (!row.fields.empty() || row.packed_row > packed.rows()) return false;
-    cells = row_cells(packed, static_cast<size_t>(row.packed_row - 1));
-  } else if (row.fields.empty()) {
+  // A row whose cells are gone (the packed rows were emptied without it) is refused, never
+  // stored with other rows' cells.
+  if (!cells_of_row(row, packed, cells)) return false;
+  if (row.packed_row == 0 && row.fields.empty()) {
     split_string(row.desired_output, '|', split_cells, true, true, false);
     cells = row_cells(split_cells);
   }
@@ -183,10 +165,21 @@ size_t packed_cell_rows::add(const std::vector<std::string>& cells) {
     cell_ends_.push_back(text_.size());
   }
   row_ends_.push_back(cell_ends_.size());
-  return row_ends_.size() - 1;
+  return first_row_ + row_ends_.size() - 1;
+}
+
+bool cells_of_row(const sqlite_generic_data_row& row, const packed_cell_rows& packed, row_cells& cells) {
+  if (row.packed_row == 0) {
+    cells = row_cells(row.fields);
+    return true;
+  }
+  if (!row.fields.empty() || !packed.holds(static_cast<size_t>(row.packed_row - 1))) return false;
+  cells = row_cells(packed, static_cast<size_t>(row.packed_row - 1));
+  return true;
 }
 
 void packed_cell_rows::clear() {
+  first_row_ += row_ends_.size();
   text_.clear();
   cell_ends_.clear();
   row_ends_.clear();

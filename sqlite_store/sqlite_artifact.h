@@ -38,33 +38,56 @@ class sqlite_generic_data_row {
   std::string str2;
   std::string desired_output;       // generic_data's line; for a data table the cells joined by "|"
   std::vector<std::string> fields;  // the cells of a data-table row
-  u64 packed_row;                   // 1 + the row's index in its store's packed cells; 0: none there
+  u64 packed_row;                   // 1 + the row's number in its store's packed cells; 0: none there
 };
 
 // The cells of many rows in one text, each row's cells back to back, with where every cell and
 // every row ends: rows added here cost no allocation per cell, and a batch reads its cells in
-// the order they lie in memory.
+// the order they lie in memory. Every row added gets a number never given before by this
+// object, so that a row emptied away can never be mistaken for a later one.
 class packed_cell_rows {
  public:
-  // Adds a row of cells; returns its index.
+  // Adds a row of cells; returns its number.
   size_t add(const std::vector<std::string>& cells);
-  size_t rows() const { return row_ends_.size(); }
-  size_t cell_count(size_t row) const { return row_ends_[row] - first_cell(row); }
-  // Cell i of row; valid until the next add or clear.
+  // Whether the row numbered row is held (added and not yet emptied away).
+  bool holds(size_t row) const { return row >= first_row_ && row - first_row_ < row_ends_.size(); }
+  // For a held row: its number of cells, and its cell i (valid until the next add or clear).
+  size_t cell_count(size_t row) const { return row_ends_[row - first_row_] - first_cell(row - first_row_); }
   std::string_view cell(size_t row, size_t i) const {
-    const size_t index = first_cell(row) + i;
+    const size_t index = first_cell(row - first_row_) + i;
     const size_t start = index == 0 ? 0 : cell_ends_[index - 1];
     return std::string_view(text_).substr(start, cell_ends_[index] - start);
   }
-  // No rows; the storage is kept for the next ones.
+  // No rows held; the storage is kept for the next ones.
   void clear();
 
  private:
-  size_t first_cell(size_t row) const { return row == 0 ? 0 : row_ends_[row - 1]; }
+  size_t first_cell(size_t index) const { return index == 0 ? 0 : row_ends_[index - 1]; }
   std::string text_;
   std::vector<size_t> cell_ends_;  // end of each cell in text_
-  std::vector<size_t> row_ends_;   // end of each row's cells in cell_ends_
+  std::vector<size_t> row_ends_;   // end of each held row's cells in cell_ends_
+  size_t first_row_ = 0;           // number of the first held row
 };
+
+// The cells of one waiting row, wherever they are kept; valid while they are.
+class row_cells {
+ public:
+  explicit row_cells(const std::vector<std::string>& strings) : strings_(&strings) {}
+  row_cells(const packed_cell_rows& packed, size_t row) : packed_(&packed), row_(row) {}
+  size_t size() const { return strings_ != nullptr ? strings_->size() : packed_->cell_count(row_); }
+  std::string_view operator[](size_t i) const {
+    return strings_ != nullptr ? std::string_view((*strings_)[i]) : packed_->cell(row_, i);
+  }
+
+ private:
+  const std::vector<std::string>* strings_ = nullptr;
+  const packed_cell_rows* packed_ = nullptr;
+  size_t row_ = 0;
+};
+
+// cells = the row's cells: its fields, or its row in packed when it was packed there. False
+// when the row names a packed row that packed does not hold.
+bool cells_of_row(const sqlite_generic_data_row& row, const packed_cell_rows& packed, row_cells& cells);
 
 // The writer of one run. Write operations refuse on a closed connection, except the
 // add_generic_* operations, which only append to pending.

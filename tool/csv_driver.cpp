@@ -362,10 +362,6 @@ std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix) {
   return prefix + std::to_string(ctx.group_counter++);
 }
 
-bool is_nested_column(const quazel_tool_metadata& ctx, size_t column) {
-  return ctx.nested_flag && ctx.nested_columns.count(static_cast<int>(column)) != 0;
-}
-
 bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx) {
   size_t columns = ctx.columns.size();
   // The SQLite writer's last column is its own overflow column.

@@ -107,8 +107,11 @@ std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::st
                             std::string (*escape)(const std::string&) = nullptr);
 // prefix and the group counter in decimal; the counter moves on.
 std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix);
-// True when column of this row is marked as holding nested cells.
-bool is_nested_column(const quazel_tool_metadata& ctx, size_t column);
+// True when column of this row is marked as holding nested cells. Asked for every cell, so
+// defined here for the writers to inline.
+inline bool is_nested_column(const quazel_tool_metadata& ctx, size_t column) {
+  return ctx.nested_flag && !ctx.nested_columns.empty() && ctx.nested_columns.count(static_cast<int>(column)) != 0;
+}
 
 // A row with more cells than the group has columns (one fewer counted under "-csv_to_sqlite"):
 // the regular cells, the extra-column values, then one cell holding the surplus cells joined

@@ -28,6 +28,7 @@ void split_metadata::clear() {
   close_output_files();
   row.clear();
   pending.clear();
+  packed_cells.clear();
   pending_bytes = 0;
   failed_files.clear();
 }

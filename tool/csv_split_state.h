@@ -50,6 +50,7 @@ class split_metadata {
   std::map<std::string, u64> file_index;  // group file name -> index in files
   sqlite_generic_data_row row;
   std::vector<sqlite_generic_data_row> pending;
+  packed_cell_rows packed_cells;          // cells of the rows csv_split_buffer_row put in pending
   u64 pending_bytes = 0;                  // cell bytes of the rows in pending
   std::vector<std::string> failed_files;  // split files some rows did not reach, each once
 };

@@ -95,7 +95,7 @@ void replace_all(char* at, char* end, char_swap swap) {
     *at++ = swap.to;
 }
 
-void append_value(std::string& out, const std::string& value, const char_swap* swaps, size_t count) {
+void append_value(std::string& out, std::string_view value, const char_swap* swaps, size_t count) {
   const size_t start = out.size();
   out += value;
   const char_swap first = count > 0 ? swaps[0] : char_swap();
@@ -119,7 +119,7 @@ void append_value(std::string& out, const std::string& value, const char_swap* s
   }
 }
 
-void append_cell(std::string& out, const std::string& cell, const output_rules& rules) {
+void append_cell(std::string& out, std::string_view cell, const output_rules& rules) {
   append_value(out, cell, rules.cells, 2);
 }
 
@@ -154,8 +154,8 @@ std::string provenance_tail(const csv_split::split_metadata& state, const output
 
 // A row's named cells, the provenance tail, then its surplus fields: every named column keeps
 // its value whatever the row carries beyond them.
-void append_row(std::string& out, const std::vector<std::string>& fields, size_t named,
-                const std::string* tail, const output_rules& rules) {
+void append_row(std::string& out, const row_cells& fields, size_t named, const std::string* tail,
+                const output_rules& rules) {
   for (size_t i = 0; i < named; ++i) {
     if (i > 0) out += rules.separator;
     if (i < fields.size()) append_cell(out, fields[i], rules);
@@ -187,6 +187,7 @@ void record_failure(csv_split::split_metadata& state, const std::string& path) {
 void drop_pending(csv_split::split_metadata& state) {
   state.row.clear();
   state.pending.clear();
+  state.packed_cells.clear();
   state.pending_bytes = 0;
 }
 
@@ -363,15 +364,23 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
   batch.reserve(static_cast<size_t>(state->pending_bytes) + state->pending.size() * 64);
   if (is_new) append_header(batch, state->column_list, rules, raw);
   const std::string tail = raw ? std::string() : provenance_tail(*state, rules);
+  bool rows_lost = false;
   for (const sqlite_generic_data_row& row : state->pending) {
-    if (row.fields.empty()) continue;
-    append_row(batch, row.fields, state->column_list.size(), raw ? nullptr : &tail, rules);
+    row_cells cells(row.fields);
+    // A row whose packed cells were emptied from under it cannot be written: the file is
+    // entered as failed rather than left short in silence.
+    if (!cells_of_row(row, state->packed_cells, cells)) {
+      rows_lost = true;
+      continue;
+    }
+    if (cells.size() == 0) continue;
+    append_row(batch, cells, state->column_list.size(), raw ? nullptr : &tail, rules);
   }
   drop_pending(*state);
 
   uni::fileio_output* stream = file->get_output_stream();
   stream->write(batch.data(), static_cast<std::streamsize>(batch.size()));
-  if (!stream->good()) {
+  if (!stream->good() || rows_lost) {
     record_failure(*state, split_file_path(ctx, state->group_file));
     return 0;
   }
@@ -450,11 +459,11 @@ int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, qua
   u64 bytes = 0;
   for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
   state->row.clear();
-  state->row.metaref = metaref;
-  // A copy, not a move: the caller's vector keeps its strings for the next row.
-  state->row.fields.assign(cells.begin(), cells.end());
-  state->pending.push_back(std::move(state->row));
-  state->row.clear();
+  // The cells are copied into the packed text, not into strings of their own; the caller's
+  // vector keeps its strings for the next row.
+  sqlite_generic_data_row& row = state->pending.emplace_back();
+  row.metaref = metaref;
+  row.packed_row = 1 + state->packed_cells.add(cells);
   state->pending_bytes += bytes;
   if (state->pending.size() > flush_rows || state->pending_bytes > flush_bytes) csv_split_flush_files(ctx);
   return 1;

@@ -401,6 +401,29 @@ TEST_F(split_writer, ClosingWritesTheRowsStillWaiting) {
             std::string("a,b") + provenance_header + "\n1,2,,,," + dir_.file("in.csv") + "\n");
 }
 
+// Waiting rows keep their cells in one packed text. A row whose packed cells were emptied from
+// under it is never written with another row's cells: its file is entered as failed.
+TEST_F(split_writer, RowWithoutItsPackedCellsFailsItsFile) {
+  source("in.csv", "a,b\n1,2\n", ",", {"a", "b"}, nullptr);
+  std::ostringstream head;
+  std::ostream& out_stream = head;
+  csv_split_write_head(head, ctx_);
+  ctx_.columns = {"a", "b"};
+  csv_split_end_group(out_stream, head, ctx_.columns, ctx_);
+  std::vector<std::string> cells = {"1", "2"};
+  csv_split_write_row(out_stream, cells, ctx_);
+  cells = {"3", "4"};
+  csv_split_write_row(out_stream, cells, ctx_);
+  state().packed_cells.clear();
+  cells = {"5", "6"};
+  csv_split_write_row(out_stream, cells, ctx_);  // the first row packed now, as "1,2" was
+  EXPECT_EQ(csv_split_flush_files(ctx_), 0);
+  csv_split_close(ctx_);
+  const std::string file = "Group-1-5f6c543717bb3731019c2dc1580566d6.csv";
+  EXPECT_EQ(state().failed_files, std::vector<std::string>{dir_.file("out/" + file)});
+  EXPECT_EQ(out(file), std::string("a,b") + provenance_header + "\n5,6,,,," + dir_.file("in.csv") + "\n");
+}
+
 // Beyond the open-file bound the files are closed; a group that comes back appends to its file.
 TEST_F(split_writer, ManyGroupsInOneSource) {
   std::string text;
