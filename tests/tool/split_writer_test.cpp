@@ -41,6 +41,15 @@ class split_writer : public testing::Test {
     ctx_.tags = {{"Artifact:", 0x902E, 0}};
     convert_source();
   }
+  // Opens the one untitled group (columns a, b) of a source "in.csv" without banner, as the
+  // dispatcher does, ready for rows.
+  void start_plain_group() {
+    source("in.csv", "a,b\n1,2\n", ",", {"a", "b"}, nullptr);
+    csv_split_write_head(head_, ctx_);
+    ctx_.columns = {"a", "b"};
+    csv_split_end_group(head_, head_, ctx_.columns, ctx_);
+  }
+  void write_row(std::vector<std::string> cells) { csv_split_write_row(head_, cells, ctx_); }
   std::string out(const std::string& name) const { return dir_.get("out/" + name); }
   std::vector<std::string> out_files() const {
     std::vector<std::string> names;
@@ -57,6 +66,7 @@ class split_writer : public testing::Test {
   }
 
   temp_folder dir_{"split_writer"};
+  std::ostringstream head_;
   quazel_tool_metadata ctx_;
   banner_values banner_;
 };
@@ -385,14 +395,8 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
 
 // Closing writes the rows still waiting, so that none is lost with the run's end.
 TEST_F(split_writer, ClosingWritesTheRowsStillWaiting) {
-  source("in.csv", "a,b\n1,2\n", ",", {"a", "b"}, nullptr);
-  std::ostringstream head;
-  std::ostream& out_stream = head;
-  csv_split_write_head(head, ctx_);
-  ctx_.columns = {"a", "b"};
-  csv_split_end_group(out_stream, head, ctx_.columns, ctx_);
-  std::vector<std::string> cells = {"1", "2"};
-  csv_split_write_row(out_stream, cells, ctx_);
+  start_plain_group();
+  write_row({"1", "2"});
   ASSERT_EQ(state().pending.size(), 1u);
   EXPECT_TRUE(csv_split_close(ctx_));
   EXPECT_TRUE(state().pending.empty());
@@ -404,19 +408,11 @@ TEST_F(split_writer, ClosingWritesTheRowsStillWaiting) {
 // Waiting rows keep their cells in one packed text. A row whose packed cells were emptied from
 // under it is never written with another row's cells: its file is entered as failed.
 TEST_F(split_writer, RowWithoutItsPackedCellsFailsItsFile) {
-  source("in.csv", "a,b\n1,2\n", ",", {"a", "b"}, nullptr);
-  std::ostringstream head;
-  std::ostream& out_stream = head;
-  csv_split_write_head(head, ctx_);
-  ctx_.columns = {"a", "b"};
-  csv_split_end_group(out_stream, head, ctx_.columns, ctx_);
-  std::vector<std::string> cells = {"1", "2"};
-  csv_split_write_row(out_stream, cells, ctx_);
-  cells = {"3", "4"};
-  csv_split_write_row(out_stream, cells, ctx_);
+  start_plain_group();
+  write_row({"1", "2"});
+  write_row({"3", "4"});
   state().packed_cells.clear();
-  cells = {"5", "6"};
-  csv_split_write_row(out_stream, cells, ctx_);  // the first row packed now, as "1,2" was
+  write_row({"5", "6"});  // the first row packed now, as "1,2" was
   EXPECT_EQ(csv_split_flush_files(ctx_), 0);
   csv_split_close(ctx_);
   const std::string file = "Group-1-5f6c543717bb3731019c2dc1580566d6.csv";
