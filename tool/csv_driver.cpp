@@ -208,6 +208,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   if (ctx.pair_map.size() > ctx.source_columns.size()) return false;
 
   ctx.out = &out;
+  ctx.out_buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out.rdbuf());
   write_opening(out, ctx, dispatch.kind);
   // Trimming a TAB-separated line would cut its empty first and last fields.
   const bool trim = (dispatch.kind == csv_writer_kind::html ||
@@ -223,6 +224,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   if (dispatch.kind == csv_writer_kind::sqlite) ctx.sqlite_state.flush();
   bool closed = source.close();
   ctx.out = nullptr;
+  ctx.out_buffer = nullptr;
   return read != 0 && closed && out.good();
 }
 

@@ -73,10 +73,11 @@ void put_cell(record_text& text, const std::string& value) {
   text.commit(put_text(dst, close));
 }
 
-// Reused by every row, so that a row costs no allocation once the text has grown.
-record_text& row_text() {
+// Reused by every row, so that a row costs no allocation once the text has grown; the row is
+// built in the output's own buffer when it can be.
+record_text& row_text(std::ostream& out, const quazel_tool_metadata& ctx) {
   static thread_local record_text text;
-  text.clear();
+  start_record(text, out, ctx.out_buffer);
   return text;
 }
 
@@ -152,7 +153,7 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
   const size_t columns = ctx.columns.size();
   // Before the first header row the document head is not out yet: no table can start.
   if (count < columns || ctx.first_header_pending) return 0;
-  record_text& text = row_text();
+  record_text& text = row_text(out, ctx);
 
   if (ctx.group_title.empty()) {
     // The heading comes back escaped part by part: its own "->" stays as it is.
@@ -196,7 +197,7 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
     put_cell(text, cell);
   }
   text.append("   </tr>\n");
-  text.write_to(out);
+  finish_record(text, out, ctx.out_buffer);
   return 1;
 }
 

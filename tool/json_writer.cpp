@@ -223,10 +223,11 @@ inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
   return escape_to(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
 }
 
-// Reused by every record, so that a record costs no allocation once the text has grown.
-record_text& json_record_text() {
+// Reused by every record, so that a record costs no allocation once the text has grown; the
+// record is built in the output's own buffer when it can be.
+record_text& json_record_text(std::ostream& out, const quazel_tool_metadata& ctx) {
   static thread_local record_text text;
-  text.clear();
+  start_record(text, out, ctx.out_buffer);
   return text;
 }
 
@@ -468,7 +469,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
   if (count < columns) return 0;
-  record_text& text = json_record_text();
+  record_text& text = json_record_text(out, ctx);
   const bool flat = ctx.flat != 0;
   std::vector<std::string>& starts = group_member_starts();
   if (!ctx.group_has_rows || starts.size() != columns) {
@@ -510,6 +511,6 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   if (merged) members.member("overflow", cells.back());
   members.finish();
   text.commit(put(text.room(2), "}\n"));
-  text.write_to(out);
+  finish_record(text, out, ctx.out_buffer);
   return 1;
 }

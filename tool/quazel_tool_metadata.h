@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
+#include "framework/io/uni_output.h"
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "tool/csv_split_state.h"
@@ -151,6 +152,9 @@ class quazel_tool_metadata : public cmd_params {
   u8 first_header_pending = 1;
   u64 group_counter = 1;  // runs on across the sources of a run
   std::ostream* out = nullptr;  // not owned
+  // The stream buffer of out when it is one of ours, whose free part a writer may build a
+  // record in (set with out for a conversion); null otherwise.
+  uni::streambuf_generic_output<char>* out_buffer = nullptr;
   std::map<std::string, std::string> title_fields;
   std::map<std::string, std::string> pending_columns;
   std::ostringstream title_text;

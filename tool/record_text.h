@@ -11,23 +11,46 @@
 #include <string>
 #include <string_view>
 
+#include "framework/io/uni_output.h"
+
 class record_text {
  public:
-  // The text becomes empty; the storage stays.
-  void clear() { used_ = 0; }
+  record_text() = default;
+  record_text(const record_text&) = delete;
+  record_text& operator=(const record_text&) = delete;
+
+  // The text becomes empty, in its own storage; the storage stays.
+  void clear() {
+    data_ = storage_.data();
+    capacity_ = storage_.size();
+    used_ = 0;
+    in_window_ = false;
+  }
+  // The text becomes empty and is built in the size bytes at window (the free part of an
+  // output buffer) for as long as it fits there; text that outgrows the window moves into
+  // the own storage. in_window() tells where it ended.
+  void clear_in(char* window, std::size_t size) {
+    data_ = window;
+    capacity_ = size;
+    used_ = 0;
+    in_window_ = true;
+  }
+  bool in_window() const { return in_window_; }
+  // The start of the text and its end.
+  const char* data() const { return data_; }
+  const char* end() const { return data_ + used_; }
   // Where n more bytes may be written.
   char* room(std::size_t n) {
-    if (storage_.size() - used_ < n) grow(n);
-    return storage_.data() + used_;
+    if (capacity_ - used_ < n) grow(n);
+    return data_ + used_;
   }
   // The text now ends at end, inside the room last made.
-  void commit(const char* end) { used_ = static_cast<std::size_t>(end - storage_.data()); }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - data_); }
   // room, a copy of text, commit.
   void append(std::string_view text) { commit(put_text(room(text.size()), text)); }
   std::size_t size() const { return used_; }
-  void write_to(std::ostream& out) const {
-    out.write(storage_.data(), static_cast<std::streamsize>(used_));
-  }
+  // Writes the text to out; only for a text in its own storage.
+  void write_to(std::ostream& out) const { out.write(data_, static_cast<std::streamsize>(used_)); }
 
   // Copies text to dst; returns the end of the copy.
   static char* put_text(char* dst, std::string_view text) {
@@ -38,9 +61,46 @@ class record_text {
  private:
   // Kept out of line: the storage grows a few times per run, room is asked for per value.
   [[gnu::noinline]] void grow(std::size_t n) {
-    storage_.resize(std::max(2 * storage_.size(), used_ + n));
+    const std::size_t wanted = std::max(2 * storage_.size(), used_ + n);
+    if (in_window_) {
+      if (storage_.size() < wanted) storage_.resize(wanted);
+      std::memcpy(storage_.data(), data_, used_);
+      in_window_ = false;
+    } else {
+      storage_.resize(wanted);
+    }
+    data_ = storage_.data();
+    capacity_ = storage_.size();
   }
 
   std::string storage_;
+  char* data_ = storage_.data();
+  std::size_t capacity_ = 0;
   std::size_t used_ = 0;
+  bool in_window_ = false;
 };
+
+// Where a writer builds its next record: straight in the free part of the buffer of out when
+// out_buffer is that buffer and enough of it is free, saving a copy per record; else in the
+// text's own storage.
+inline void start_record(record_text& text, std::ostream& out, uni::streambuf_generic_output<char>* out_buffer) {
+  constexpr std::size_t least_window = 4096;
+  std::size_t free = 0;
+  char* window = out_buffer != nullptr && out.rdbuf() == out_buffer ? out_buffer->free_space(free) : nullptr;
+  if (window != nullptr && free >= least_window) {
+    text.clear_in(window, free);
+  } else {
+    text.clear();
+  }
+}
+
+// Hands the finished record to out: taken as written where it was built in out's buffer,
+// written to out otherwise.
+inline void finish_record(const record_text& text, std::ostream& out,
+                          uni::streambuf_generic_output<char>* out_buffer) {
+  if (text.in_window()) {
+    out_buffer->commit(text.end());
+  } else {
+    text.write_to(out);
+  }
+}

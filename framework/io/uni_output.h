@@ -35,6 +35,15 @@ class streambuf_generic_output : public std::basic_streambuf<CharT> {
   virtual unsigned generic_write(const char* data, unsigned count) = 0;
 
   bool has_buffer() const { return buffer_ready_ != 0; }
+  // The free part of the buffer, size bytes from the pointer returned (null and 0 without a
+  // buffer): text written there becomes output, after what is pending, once commit is given
+  // its end; nothing else may be written to the stream meanwhile.
+  CharT* free_space(std::size_t& size) {
+    size = buffer_ready_ ? static_cast<std::size_t>(this->epptr() - this->pptr()) : 0;
+    return size > 0 ? this->pptr() : nullptr;
+  }
+  // Takes the text from free_space's pointer to end as written.
+  void commit(const CharT* end) { this->pbump(static_cast<int>(end - this->pptr())); }
 
  protected:
   // Stores `c` (unless end-of-file), then drains the buffer; returns `c`, 0 for
