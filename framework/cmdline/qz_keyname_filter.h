@@ -1,4 +1,4 @@
-// One parsed key-name specification: a key path plus the "!" codes found in it.
+// One parsed key-name filter: a key path plus the "!" codes found in it.
 // The flag word holds one bit per code; the time library reads only the time
 // bits and the valid flag. The record owns its texts, map and list.
 #pragma once

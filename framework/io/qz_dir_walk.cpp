@@ -104,7 +104,7 @@ bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int leve
 bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash) {
   if (!specs || specs->empty()) return false;
   const std::string component = forward_slash ? "/*/" : "\\*\\";
-  // Where the search for each specification's next component starts: just after the folder
+  // Where the search for each path's next component starts: just after the folder
   // that replaced its last component (at that folder's closing separator).
   std::vector<size_t> resume(specs->size(), 0);
   std::vector<subdir_node> subfolders;

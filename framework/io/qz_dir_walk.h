@@ -1,7 +1,7 @@
 // Folder listings and walks: the entries of one folder, the expansion of "*" folder components
-// in a folder specification, listings filtered by a name.extension pattern, level-by-level
+// in a folder path, listings filtered by a name.extension pattern, level-by-level
 // walks and a '?' lookup. Paths are UTF-8 (wide forms convert); a folder's path ends with its
-// separator, which is '/' when the specification holds a '/' and '\' otherwise. Links are
+// separator, which is '/' when the given path holds a '/' and '\' otherwise. Links are
 // listed as files, never followed. An entry whose name is not valid UTF-8 is left out (with a
 // "-diags" line when a parameter set with an open log is given). Nothing prints; a folder that
 // cannot be opened contributes nothing.
@@ -69,12 +69,12 @@ struct path_less {
 bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int level, bool dirs_only,
               bool forward_slash, cmd_params* params = nullptr);
 
-// Replaces every specification holding a "/*/" component ("\*\" without forward_slash) by one
-// specification per subfolder that the component stands for, in listing order (the first in
+// Replaces every path holding a "/*/" component ("\*\" without forward_slash) by one
+// path per subfolder that the component stands for, in listing order (the first in
 // its place, the others appended); one without subfolders becomes "". Components are expanded
 // left to right, each searched only after the folder put in for the one before, so a folder
 // whose own name holds '*' is taken literally. One call does the whole expansion: a second one
-// would read such folder names as wildcards again. True when a specification changed or was
+// would read such folder names as wildcards again. True when a path changed or was
 // added.
 bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash);
 
@@ -113,10 +113,10 @@ bool passes_walk_filters(cmd_params* params, const std::wstring& path,
 // characters, unless it is longer than 46 and holds "global" at index 4 (any case).
 void strip_device_prefix(std::wstring& path);
 
-// out = (lower-cased file name, path) for each entry of the spec's folder whose name matches
-// the spec's name with '?' marks: what stands before the first '?' must begin it and what
-// stands after the last '?' must end it, however many '?' there are; without '?' the whole
-// name must match. Letter case ignored; the first path of a name is kept. True when out is
+// out = (lower-cased file name, path) for each entry of the folder of path spec whose name
+// matches the name at the end of spec, with its '?' marks: what stands before the first '?'
+// must begin it and what stands after the last '?' must end it, however many '?' there are;
+// without '?' the whole name must match. Letter case ignored; the first path of a name is kept. True when out is
 // not empty.
 bool match_question_wildcard(const std::string& spec, std::map<std::string, std::string>* out);
 
@@ -139,11 +139,11 @@ bool list_matching_paths(const char* spec, const char* pattern, std::vector<std:
 bool list_matching_paths(const char* spec, std::vector<std::string>* out);
 bool list_matching_paths(const std::wstring& spec, const std::wstring& pattern,
                          std::vector<std::wstring>* out);
-// out = the files of spec's listing with the pattern "*.*"; true when there is one.
+// out = the files of the listing of spec with the pattern "*.*"; true when there is one.
 bool list_files(const std::string& spec, std::vector<qzportdir::subdir_node>* out);
-// Appends the subfolders of spec's listing with the pattern "*.*"; true when one was appended.
+// Appends the subfolders of the listing of spec with the pattern "*.*"; true when one was appended.
 bool list_subdirs(const std::string& spec, std::vector<qzportdir::subdir_node>* out);
-// Writes "LLL: path" per entry of spec's listing, LLL the level in 3 hex digits; the stream's
+// Writes "LLL: path" per entry of the listing of spec, LLL the level in 3 hex digits; the stream's
 // number format is restored afterwards.
 void print_listing(const char* spec, std::ostream& os);
 

@@ -123,7 +123,7 @@ class time {
   // the map; the DOS words and the UTC view keep their values.
   void clear();
 
-  // True when the value is valid and its UTC year lies in the spec's min_year..max_year
+  // True when the value is valid and its UTC year lies in the format's min_year..max_year
   // (defined with the formatters).
   bool year_in_window(const time_format_spec& spec) const;
 

@@ -36,7 +36,7 @@ struct time_format_spec {
   u32 reserved = 0;
 };
 
-// The fraction digits of the spec (0..15; more than 9 print no fraction).
+// The fraction digits a format asks for (0..15; more than 9 print no fraction).
 inline u32 time_format_fraction_digits(const time_format_spec& spec) {
   return (spec.flags & time_format_fraction_mask) >> time_format_fraction_shift;
 }

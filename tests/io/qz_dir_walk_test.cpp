@@ -155,7 +155,7 @@ TEST(ListDir, NamesThatAreNotUtf8AreSkippedAndLogged) {
   for (const auto& node : wide) EXPECT_FALSE(node.path.empty());
 }
 
-TEST(ExpandWildcardDirs, OneSpecificationPerSubfolderInListingOrder) {
+TEST(ExpandWildcardDirs, OnePathPerSubfolderInListingOrder) {
   tree t;
   t.dir("a");
   t.dir("b");
@@ -314,7 +314,7 @@ TEST(ListMatching, FoldersWithStarsInTheirNamesAreListedAsNamed) {
   t.dir("a*b");
   t.file("a*b/right.csv");
   std::vector<qzportdir::subdir_node> out;
-  // The spec has no "/*/" component: the folder is opened as written, not cut at its '*'.
+  // The path has no "/*/" component: the folder is opened as written, not cut at its '*'.
   qzportdir::list_matching(t.at("a*b/"), "", &out);
   EXPECT_EQ(paths_of(out), (std::vector<std::string>{t.at("a*b/right.csv")}));
 
