@@ -173,7 +173,8 @@ std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string&
 }
 
 // "-pipe" and "-enumdir": every name that passes the filters is converted on its own; a name
-// that fails is reported and the loop goes on.
+// that fails is reported and the loop goes on. The run fails when any source failed, so that
+// a script sees it; names the filters skip are no failure.
 int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   if (ctx.dst.empty()) {
     report(ctx, "need -dst <results dir> for -pipe option\n");
@@ -204,6 +205,7 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   std::set<std::string> used_outputs;
   std::string name;
   file_stats stats;
+  u64 failed_sources = 0;
   while (names.read(name, true)) {
     if (name.empty()) continue;
     stats.modified = 0;
@@ -212,6 +214,7 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     expand_env_vars(name, true);
     if (!read_csv_banner(ctx, name)) {
       report(ctx, "prob analyzing %s\n", name.c_str());
+      ++failed_sources;
       continue;
     }
     report(ctx, "analyzing %s\n", name.c_str());
@@ -223,9 +226,12 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     } else {
       ok = convert_into_file(ctx, loop_output_path(ctx, name, used_outputs)) == file_outcome::written;
     }
-    if (!ok) report(ctx, "prob analyzing %s\n", name.c_str());
+    if (!ok) {
+      report(ctx, "prob analyzing %s\n", name.c_str());
+      ++failed_sources;
+    }
   }
-  return 0;
+  return failed_sources == 0 ? 0 : status_failed;
 }
 
 // One CSV source into the "-dst" file or the results stream.

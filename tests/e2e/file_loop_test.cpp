@@ -43,7 +43,8 @@ TEST_F(file_loop, PipedNamesAreConvertedOneByOne) {
   const e2e::run_result run = this->run({"-pipe", "-dst", "out", "-csv_to_html", "-quiet"},
                                         "registry_groups.csv\n\nmissing.csv\r\nin/no_banner.csv\nno_banner.csv\n",
                                         true);
-  EXPECT_EQ(run.status, 0);
+  // The missing file fails the run, after the others were converted.
+  EXPECT_EQ(run.status, 255);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err,
             "analyzing registry_groups.csv\n"
@@ -106,7 +107,7 @@ TEST_F(file_loop, EnumdirNeedsADestinationAndAFolder) {
   }
 }
 
-// A name whose document cannot be written is reported; the loop goes on and ends with 0.
+// A name whose document cannot be written is reported; the loop goes on and ends with 255.
 TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
   // A CSV source named like the document it would get, converted into its own folder: its
   // document would be the source itself.
@@ -117,7 +118,7 @@ TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
   put_fixture("registry_groups.csv", "registry_groups.csv");
   const e2e::run_result run = this->run({"-pipe", "-dst", "in", "-csv_to_html", "-quiet"},
                                         "in/report.html\nblocked.csv\nregistry_groups.csv\n", true);
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 255);
   EXPECT_EQ(run.err,
             "analyzing in/report.html\n"
             "prob analyzing in/report.html\n"
@@ -126,6 +127,42 @@ TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
             "analyzing registry_groups.csv\n");
   EXPECT_EQ(get("in/report.html"), e2e::fixture("no_banner.csv"));
   EXPECT_EQ(get("in/registry_groups.html"), e2e::fixture("expected/registry_groups.html"));
+}
+
+// The loop converts every source it can, then ends with 255 when any failed: a script must
+// see the failure. Sources the filter skips are no failure.
+TEST_F(file_loop, AFailedSourceFailsTheRunAfterTheOthersAreConverted) {
+  put_fixture("registry_groups.csv", "in/good.csv");
+  e2e::write_file(dir_.file("in/empty.csv"), "");                   // no banner to read
+  e2e::write_file(dir_.file("in/cr_only.csv"), "a,b,c\r1,2,3\r");  // refused: lines end with CR alone
+  e2e::write_file(dir_.file("in/skipped.txt"), "");                 // never looked at
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string names;  // piped to standard input
+    int status;
+    int problems;  // "prob analyzing" lines
+  };
+  const row rows[] = {
+      {"piped: one good, two bad", {"-pipe"}, "in/good.csv\nin/empty.csv\nin/cr_only.csv\n", 255, 2},
+      {"piped: one good, one missing", {"-pipe"}, "in/missing.csv\nin/good.csv\n", 255, 1},
+      {"piped: all good", {"-pipe"}, "in/good.csv\n", 0, 0},
+      {"walked: one good, two bad", {"-enumdir", "in", "-filter", "*.csv"}, "", 255, 2},
+      {"walked: the bad ones filtered out", {"-enumdir", "in", "-filter", "good*"}, "", 0, 0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::filesystem::remove_all(dir_.file("out"));
+    std::vector<std::string> args = r.args;
+    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
+    const e2e::run_result run = this->run(args, r.names, !r.names.empty());
+    EXPECT_EQ(run.status, r.status) << run.err;
+    size_t problems = 0;
+    for (size_t at = run.err.find("prob analyzing"); at != std::string::npos; at = run.err.find("prob analyzing", at + 1))
+      ++problems;
+    EXPECT_EQ(problems, static_cast<size_t>(r.problems)) << run.err;
+    EXPECT_EQ(get("out/good.html").empty(), false) << "the good source is converted whatever fails";
+  }
 }
 
 }  // namespace
