@@ -172,7 +172,8 @@ std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string&
   return path;
 }
 
-// "-pipe" and "-enumdir": every name that passes the filters is converted on its own; a name
+// "-pipe" and "-enumdir": every name that passes the "-filter" list and no element of the
+// "-filter_skip" list is converted on its own; a name
 // that fails is reported and the loop goes on. The run fails when any source failed, so that
 // a script sees it; names the filters skip are no failure.
 int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
@@ -211,6 +212,12 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     stats.modified = 0;
     bool open_failed = false;
     if (!filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.include_filters, &stats, false)) continue;
+    // A name that an element of the exclusion list passes is skipped; the time window is the
+    // inclusion list's alone.
+    if (!ctx.exclude_filters.empty() &&
+        filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.exclude_filters, nullptr, false)) {
+      continue;
+    }
     expand_env_vars(name, true);
     if (!read_csv_banner(ctx, name)) {
       report(ctx, "prob analyzing %s\n", name.c_str());

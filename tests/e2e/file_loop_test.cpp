@@ -165,4 +165,45 @@ TEST_F(file_loop, AFailedSourceFailsTheRunAfterTheOthersAreConverted) {
   }
 }
 
+// "-filter_skip" skips every name one of its elements passes; "-filter_path" holds the list
+// it follows (the exclusion list when there is one) to names in that folder.
+TEST_F(file_loop, ExclusionListAndFolderRestrictionAreApplied) {
+  put_fixture("no_banner.csv", "in/keep/report.csv");
+  put_fixture("no_banner.csv", "in/keep/report_draft.csv");
+  put_fixture("no_banner.csv", "in/old/legacy.csv");
+  const std::string piped = "in/keep/report.csv\nin/keep/report_draft.csv\nin/old/legacy.csv\n";
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> written;
+  };
+  const row rows[] = {
+      {"piped, drafts skipped", {"-pipe", "-filter_skip", "*draft*"}, {"legacy.html", "report.html"}},
+      {"walked, drafts skipped", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-filter_skip", "*DRAFT*"},
+       {"legacy.html", "report.html"}},
+      {"skip list restricted to a folder", {"-pipe", "-filter_skip", "*.csv", "-filter_path", "in/old"},
+       {"report.html", "report_draft.html"}},
+      {"inclusion list restricted to a folder", {"-pipe", "-filter", "*.csv", "-filter_path", "in/keep"},
+       {"report.html", "report_draft.html"}},
+      {"walked, inclusion list restricted", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-filter_path", "in/old/"},
+       {"legacy.html"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::filesystem::remove_all(dir_.file("out"));
+    std::vector<std::string> args = r.args;
+    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
+    const bool piped_names = r.args[0] == "-pipe";
+    const e2e::run_result run = this->run(args, piped_names ? piped : "", piped_names);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> written;
+    if (exists("out")) {
+      for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
+        written.push_back(entry.path().filename().string());
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, r.written);
+  }
+}
+
 }  // namespace
