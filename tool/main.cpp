@@ -155,17 +155,33 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
   return closed ? file_outcome::written : file_outcome::not_written;
 }
 
+// The extension of a loop's output files: that of what the writer the dispatcher picks puts
+// into them ("-csv_to_html" with "-change_csv_separator" also sets the cleanup flag, and
+// still writes HTML).
+const char* output_extension(const quazel_tool_metadata& ctx) {
+  switch (select_csv_writer(ctx)) {
+    case csv_writer_kind::html:
+      return "html";
+    case csv_writer_kind::json:
+      return "json";
+    case csv_writer_kind::cleanup:
+      return "csv";
+    default:
+      return "bin";
+  }
+}
+
 // The output file of one source of a file loop: dst, "/", the source's base name and the
-// extension of the action. A name already used in this run gets "-2", "-3", ... before the
-// extension, so that sources of one base name from different folders do not replace each
-// other's output.
+// extension of what is written. A name already used in this run gets "-2", "-3", ... before
+// the extension, so that sources of one base name from different folders do not replace
+// each other's output.
 std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string& name,
                              std::set<std::string>& used) {
   std::string dir;
   std::string base;
   std::string ext;
   split_path(name.c_str(), dir, base, ext);
-  const char* extension = ctx.cleanup ? "csv" : ctx.to_json ? "json" : ctx.to_html ? "html" : "bin";
+  const char* extension = output_extension(ctx);
   std::string path = ctx.dst + "/" + base + "." + extension;
   for (int copy = 2; !used.insert(path).second; ++copy)
     path = ctx.dst + "/" + base + "-" + std::to_string(copy) + "." + extension;

@@ -206,4 +206,36 @@ TEST_F(file_loop, ExclusionListAndFolderRestrictionAreApplied) {
   }
 }
 
+// An output file's extension follows what is written into it, also when options add the
+// cleanup flag beside another action.
+TEST_F(file_loop, OutputExtensionFollowsTheWriter) {
+  put_fixture("no_banner.csv", "in/run1.csv");
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* written;
+    const char* opening;  // what the document begins with
+  };
+  const row rows[] = {
+      {"html", {"-csv_to_html"}, "run1.html", "<"},
+      {"html with another separator", {"-csv_to_html", "-change_csv_separator", ";"}, "run1.html", "<"},
+      {"json with another separator", {"-csv_to_json", "-change_csv_separator", ";"}, "run1.json", "{"},
+      {"cleanup", {"-no_whitespace"}, "run1.csv", ""},
+      {"cleanup with another separator", {"-change_csv_separator", ";"}, "run1.csv", ""},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::filesystem::remove_all(dir_.file("out"));
+    std::vector<std::string> args = {"-pipe", "-dst", "out", "-quiet"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const e2e::run_result run = this->run(args, "in/run1.csv\n", true);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
+      written.push_back(entry.path().filename().string());
+    EXPECT_EQ(written, std::vector<std::string>{r.written});
+    EXPECT_EQ(get(std::string("out/") + r.written).rfind(r.opening, 0), 0u);
+  }
+}
+
 }  // namespace
