@@ -75,6 +75,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
 // null or not good, or the source's first header row was given up on.
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
 // The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
+// Its 0 ends the reading of the source.
 u64 process_csv_lines(uni::fileio& file, u64 context, std::vector<std::string>& lines, u32 count,
                       u64 offset);
 
