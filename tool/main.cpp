@@ -1,7 +1,8 @@
 // telvar's process entry: builds every object of the run, lets the start-up and the option
 // parsers fill them, opens the results stream, runs one action and reports its outcome by
-// the exit status (0, or -1 seen as 255). Results go to standard output or the named file;
-// messages and progress go to standard error.
+// the exit status (0, or -1 seen as 255; 128 + the signal when SIGINT, SIGTERM or SIGHUP
+// stopped a conversion). Results go to standard output or the named file; messages and
+// progress go to standard error.
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,7 @@
 #include "framework/cmdline/qz_filename_filter.h"
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_file_stats.h"
+#include "framework/io/qz_interrupt.h"
 #include "framework/io/qz_name_source.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
@@ -132,7 +134,20 @@ bool single_csv_source(const quazel_tool_metadata& ctx) {
   return !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
 }
 
-enum class file_outcome { written, is_source, not_opened, not_converted, not_written };
+// The exit status of a run that a signal ended: 128 + the signal, as a shell shows it.
+int interrupted_status() { return 128 + interrupt_signal(); }
+
+// An output that an interruption left with only part of its rows.
+void report_incomplete(const cmd_params& params, const std::string& output) {
+  report(params, "interrupted: %s is incomplete\n", output.c_str());
+}
+
+// What the SQLite and split writers write into: the database, or the "-dst" folder.
+std::string shared_output_name(const quazel_tool_metadata& ctx) {
+  return ctx.to_sqlite ? ctx.sqlite_path : ctx.dst;
+}
+
+enum class file_outcome { written, is_source, not_opened, not_converted, not_written, interrupted };
 
 // One conversion of the current source into a file of its own, created or emptied. The source
 // itself is never opened for writing.
@@ -149,6 +164,7 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
   const bool good = stream->good();
   ctx.out = nullptr;
   const bool closed = file.close();
+  if (!converted && interrupt_signal() != 0) return file_outcome::interrupted;
   // A conversion that stopped at a failed write is a write failure.
   if (!good) return file_outcome::not_written;
   if (!converted) return file_outcome::not_converted;
@@ -191,7 +207,8 @@ std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string&
 // "-pipe" and "-enumdir": every name that passes the "-filter" list and no element of the
 // "-filter_skip" list is converted on its own; a name
 // that fails is reported and the loop goes on. The run fails when any source failed, so that
-// a script sees it; names the filters skip are no failure.
+// a script sees it; names the filters skip are no failure. An interruption ends the loop at
+// once, also while it waits for names on standard input.
 int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   if (ctx.dst.empty()) {
     report(ctx, "need -dst <results dir> for -pipe option\n");
@@ -223,7 +240,8 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   std::string name;
   file_stats stats;
   u64 failed_sources = 0;
-  while (names.read(name, true)) {
+  // A signal that comes while standard input is read cuts the read short: it ends the names.
+  while (interrupt_signal() == 0 && names.read(name, true)) {
     if (name.empty()) continue;
     stats.modified = 0;
     bool open_failed = false;
@@ -243,17 +261,25 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     report(ctx, "analyzing %s\n", name.c_str());
 
     bool ok;
+    std::string output;
     if (ctx.sqlite_on || ctx.split) {
+      output = shared_output_name(ctx);
       ok = convert_csv_file(results, ctx);
       ctx.out = nullptr;
     } else {
-      ok = convert_into_file(ctx, loop_output_path(ctx, name, used_outputs)) == file_outcome::written;
+      output = loop_output_path(ctx, name, used_outputs);
+      ok = convert_into_file(ctx, output) == file_outcome::written;
+    }
+    if (!ok && interrupt_signal() != 0) {
+      report_incomplete(ctx, output);
+      break;
     }
     if (!ok) {
       report(ctx, "prob analyzing %s\n", name.c_str());
       ++failed_sources;
     }
   }
+  if (interrupt_signal() != 0) return interrupted_status();
   return failed_sources == 0 ? 0 : status_failed;
 }
 
@@ -274,6 +300,9 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
       case file_outcome::not_written:
         report(ctx, "prob writing %s\n", ctx.dst.c_str());
         return status_failed;
+      case file_outcome::interrupted:
+        report_incomplete(ctx, ctx.dst);
+        return interrupted_status();
       case file_outcome::is_source:
       case file_outcome::not_converted:
         report(ctx, "prob analyzing %s\n", source.c_str());
@@ -284,6 +313,10 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
   const bool converted = convert_csv_file(*results.stream, ctx);
   ctx.out = nullptr;
   if (converted) return 0;
+  if (interrupt_signal() != 0) {
+    report_incomplete(ctx, ctx.to_sqlite || ctx.split ? shared_output_name(ctx) : results.name);
+    return interrupted_status();
+  }
   // A results stream that failed is reported when it is closed.
   if (results.stream->good()) report(ctx, "prob analyzing %s\n", source.c_str());
   return status_failed;
@@ -383,8 +416,10 @@ int run(std::vector<std::string>& args) {
 
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
+    catch_interrupt_signals();
     status = run_file_loop(ctx, *results.stream);
   } else if (!ctx.csv_source.empty()) {
+    catch_interrupt_signals();
     status = run_single_conversion(ctx, results, banner_read);
   } else if (!ctx.sqlite_source.empty()) {
     status = run_database_reader(ctx, *results.stream);
@@ -409,6 +444,8 @@ int run(std::vector<std::string>& args) {
     report(ctx, "prob writing %s\n", results.name.c_str());
     status = status_failed;
   }
+  // A signal that came after the last row still ends the run as interrupted.
+  if (interrupt_signal() != 0) status = interrupted_status();
   return status;
 }
 
