@@ -395,6 +395,9 @@ int run(std::vector<std::string>& args) {
   process_startup_args(args, startup_record);
 
   quazel_tool_metadata ctx;
+  // The status line rewrites itself with terminal control sequences, which would only litter
+  // a file or a pipe: it is shown on a terminal alone. Messages are written either way.
+  if (!isatty(STDERR_FILENO)) ctx.status_display = 0;
   bool banner_read = false;
   if (!parse_tool_options(ctx, args, tool_version_text, &banner_read)) {
     const std::string record = startup_record.str() + "\n";
