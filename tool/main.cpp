@@ -32,6 +32,7 @@
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_output.h"
 #include "framework/io/uni_std_streams.h"
+#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_argv.h"
 #include "framework/text/qz_path.h"
 #include "tool/csv_banner.h"
@@ -204,11 +205,73 @@ std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string&
   return path;
 }
 
-// "-pipe" and "-enumdir": every name that passes the "-filter" list and no element of the
-// "-filter_skip" list is converted on its own; a name
+enum class source_outcome { skipped, converted, failed, interrupted };
+
+// The state a file loop keeps from one name to the next.
+struct file_loop_state {
+  std::set<std::string> used_outputs;
+  file_stats stats;
+};
+
+// One name of a file loop. A name that passes the "-filter" list and no element of the
+// "-filter_skip" list has its banner read and is converted on its own, or into the shared
+// database or split folder; a failure is reported. A name that is not valid UTF-8 is tested
+// against the lists with U+FFFD for its stray bytes (a folder the walk could not enter is not
+// tested) and then fails at its banner, reported with its bytes escaped.
+source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, std::ostream& results,
+                                   file_loop_state& loop) {
+  const bool valid_name = is_valid_utf8(name);
+  const bool folder = !valid_name && (name.back() == '/' || name.back() == '\\');
+  if (!folder) {
+    const std::string tested = valid_name ? name : replace_invalid_utf8(name);
+    loop.stats.modified = 0;
+    bool open_failed = false;
+    // The time window needs the file's times, which a name the file layer cannot hold does
+    // not give.
+    if (!filename_passes_filters_narrow(&ctx, &open_failed, tested, ctx.include_filters,
+                                        valid_name ? &loop.stats : nullptr, false)) {
+      return source_outcome::skipped;
+    }
+    // A name that an element of the exclusion list passes is skipped; the time window is the
+    // inclusion list's alone.
+    if (!ctx.exclude_filters.empty() &&
+        filename_passes_filters_narrow(&ctx, &open_failed, tested, ctx.exclude_filters, nullptr, false)) {
+      return source_outcome::skipped;
+    }
+  }
+  if (valid_name) expand_env_vars(name, true);
+  const std::string shown = escape_invalid_utf8(name);
+  if (!read_csv_banner(ctx, name)) {
+    report(ctx, "prob analyzing %s\n", shown.c_str());
+    return source_outcome::failed;
+  }
+  report(ctx, "analyzing %s\n", shown.c_str());
+
+  bool ok;
+  std::string output;
+  if (ctx.sqlite_on || ctx.split) {
+    output = shared_output_name(ctx);
+    ok = convert_csv_file(results, ctx);
+    ctx.out = nullptr;
+  } else {
+    output = loop_output_path(ctx, name, loop.used_outputs);
+    ok = convert_into_file(ctx, output) == file_outcome::written;
+  }
+  if (!ok && interrupt_signal() != 0) {
+    report_incomplete(ctx, output);
+    return source_outcome::interrupted;
+  }
+  if (!ok) {
+    report(ctx, "prob analyzing %s\n", shown.c_str());
+    return source_outcome::failed;
+  }
+  return source_outcome::converted;
+}
+
+// "-pipe" and "-enumdir": every name is converted on its own (convert_loop_source); a name
 // that fails is reported and the loop goes on. The run fails when any source failed, so that
-// a script sees it; names the filters skip are no failure. An interruption ends the loop at
-// once, also while it waits for names on standard input.
+// a script sees it; names the filters skip are no failure, names that are not valid UTF-8 are.
+// An interruption ends the loop at once, also while it waits for names on standard input.
 int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   if (ctx.dst.empty()) {
     report(ctx, "need -dst <results dir> for -pipe option\n");
@@ -236,48 +299,21 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     return status_failed;
   }
 
-  std::set<std::string> used_outputs;
+  file_loop_state loop;
   std::string name;
-  file_stats stats;
   u64 failed_sources = 0;
+  auto take = [&](const std::string& source) {
+    const source_outcome outcome = convert_loop_source(ctx, source, results, loop);
+    if (outcome == source_outcome::failed) ++failed_sources;
+  };
   // A signal that comes while standard input is read cuts the read short: it ends the names.
-  while (interrupt_signal() == 0 && names.read(name, true)) {
-    if (name.empty()) continue;
-    stats.modified = 0;
-    bool open_failed = false;
-    if (!filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.include_filters, &stats, false)) continue;
-    // A name that an element of the exclusion list passes is skipped; the time window is the
-    // inclusion list's alone.
-    if (!ctx.exclude_filters.empty() &&
-        filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.exclude_filters, nullptr, false)) {
-      continue;
-    }
-    expand_env_vars(name, true);
-    if (!read_csv_banner(ctx, name)) {
-      report(ctx, "prob analyzing %s\n", name.c_str());
-      ++failed_sources;
-      continue;
-    }
-    report(ctx, "analyzing %s\n", name.c_str());
-
-    bool ok;
-    std::string output;
-    if (ctx.sqlite_on || ctx.split) {
-      output = shared_output_name(ctx);
-      ok = convert_csv_file(results, ctx);
-      ctx.out = nullptr;
-    } else {
-      output = loop_output_path(ctx, name, used_outputs);
-      ok = convert_into_file(ctx, output) == file_outcome::written;
-    }
-    if (!ok && interrupt_signal() != 0) {
-      report_incomplete(ctx, output);
-      break;
-    }
-    if (!ok) {
-      report(ctx, "prob analyzing %s\n", name.c_str());
-      ++failed_sources;
-    }
+  while (interrupt_signal() == 0) {
+    const bool more = names.read(name, true);
+    // The names the reading left out came before the one it gives.
+    for (size_t i = 0; i < names.refused_names.size() && interrupt_signal() == 0; ++i) take(names.refused_names[i]);
+    names.refused_names.clear();
+    if (!more) break;
+    if (!name.empty() && interrupt_signal() == 0) take(name);
   }
   if (interrupt_signal() != 0) return interrupted_status();
   return failed_sources == 0 ? 0 : status_failed;
@@ -285,7 +321,8 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
 
 // One CSV source into the "-dst" file or the results stream.
 int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bool banner_read) {
-  const std::string& source = ctx.csv_source;
+  // The source as messages show it.
+  const std::string source = escape_invalid_utf8(ctx.csv_source);
   if (!banner_read) {
     report(ctx, "prob analyzing %s\n", source.c_str());
     return status_failed;

@@ -238,4 +238,51 @@ TEST_F(file_loop, OutputExtensionFollowsTheWriter) {
   }
 }
 
+// A name that is not valid UTF-8 cannot be opened through the file layer: it is reported,
+// its bytes escaped, and counts as a failed source, never skipped without a word. The filters
+// still apply to it.
+TEST_F(file_loop, NamesThatAreNotUtf8AreReportedAndFail) {
+  put_fixture("no_banner.csv", "in/good.csv");
+  put_fixture("no_banner.csv", "in/bad\xff.csv");
+  put_fixture("no_banner.csv", "in/junk\xff.txt");
+  put_fixture("no_banner.csv", "in/sub\xfe/inner.csv");
+  const std::string refused = "prob reading in/bad\\xff.csv: name is not valid UTF-8\nprob analyzing in/bad\\xff.csv\n";
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string names;  // piped to standard input
+    std::vector<std::string> messages;
+  };
+  const row rows[] = {
+      {"piped", {"-pipe"}, "in/good.csv\nin/bad\xff.csv\nin/junk\xff.txt\n",
+       {"analyzing in/good.csv\n", refused,
+        "prob reading in/junk\\xff.txt: name is not valid UTF-8\nprob analyzing in/junk\\xff.txt\n"}},
+      {"piped through a filter", {"-pipe", "-filter", "*.csv"}, "in/bad\xff.csv\nin/junk\xff.txt\nin/good.csv\n",
+       {refused, "analyzing in/good.csv\n"}},
+      {"walked", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv"}, "",
+       {"analyzing in/good.csv\n", refused,
+        "prob reading in/sub\\xfe/: name is not valid UTF-8\nprob analyzing in/sub\\xfe/\n"}},
+      {"walked, the bad name skipped", {"-enumdir", "in", "-filter", "*.csv", "-filter_skip", "bad*"}, "",
+       {"analyzing in/good.csv\n"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::filesystem::remove_all(dir_.file("out"));
+    std::vector<std::string> args = r.args;
+    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
+    const e2e::run_result run = this->run(args, r.names, !r.names.empty());
+    EXPECT_EQ(run.status, r.messages.size() > 1 ? 255 : 0) << run.err;
+    size_t length = 0;
+    for (const std::string& message : r.messages) {
+      EXPECT_NE(run.err.find(message), std::string::npos) << message << "in\n" << run.err;
+      length += message.size();
+    }
+    EXPECT_EQ(run.err.size(), length) << run.err;
+    EXPECT_TRUE(exists("out/good.html"));
+  }
+  const e2e::run_result single = this->run({"-src", "in/bad\xff.csv", "-csv_to_html", "-quiet"});
+  EXPECT_EQ(single.status, 255);
+  EXPECT_EQ(single.err, refused);
+}
+
 }  // namespace
