@@ -27,8 +27,27 @@ class file_loop : public testing::Test {
     options.stdin_given = with_stdin;
     return run_telvar(args, options);
   }
+  // A loop into a fresh "out" folder: args, then "-dst out", the action and "-quiet"; names
+  // (when there are any) are piped to it.
+  e2e::run_result run_into_out(std::vector<std::string> args, const std::string& names = "",
+                               const char* action = "-csv_to_html") {
+    std::filesystem::remove_all(dir_.file("out"));
+    for (const char* more : {"-dst", "out", action, "-quiet"}) {
+      if (more != nullptr) args.push_back(more);
+    }
+    return run(args, names, !names.empty());
+  }
   std::string get(const std::string& name) { return e2e::read_file(dir_.file(name)); }
   bool exists(const std::string& name) { return std::filesystem::exists(dir_.file(name)); }
+  // The names of the files in the folder, sorted; none when it does not exist.
+  std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    if (!exists(folder)) return names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.file(folder)))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   temp_folder dir_{"telvar_loop"};
 };
@@ -67,11 +86,7 @@ TEST_F(file_loop, EnumdirWalksTheFolderThroughTheFilter) {
       this->run({"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-dst", "out", "-csv_to_html", "-quiet"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "");
-  std::vector<std::string> written;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
-    written.push_back(entry.path().filename().string());
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"bodyfile.html", "registry_groups.html"}));
+  EXPECT_EQ(listing("out"), (std::vector<std::string>{"bodyfile.html", "registry_groups.html"}));
   EXPECT_NE(run.err.find("analyzing in/registry_groups.csv\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("analyzing in/sub/bodyfile.csv\n"), std::string::npos) << run.err;
   // The documents match those of single runs except for the source path in the title.
@@ -152,10 +167,7 @@ TEST_F(file_loop, AFailedSourceFailsTheRunAfterTheOthersAreConverted) {
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
-    std::filesystem::remove_all(dir_.file("out"));
-    std::vector<std::string> args = r.args;
-    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
-    const e2e::run_result run = this->run(args, r.names, !r.names.empty());
+    const e2e::run_result run = run_into_out(r.args, r.names);
     EXPECT_EQ(run.status, r.status) << run.err;
     size_t problems = 0;
     for (size_t at = run.err.find("prob analyzing"); at != std::string::npos; at = run.err.find("prob analyzing", at + 1))
@@ -190,19 +202,9 @@ TEST_F(file_loop, ExclusionListAndFolderRestrictionAreApplied) {
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
-    std::filesystem::remove_all(dir_.file("out"));
-    std::vector<std::string> args = r.args;
-    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
-    const bool piped_names = r.args[0] == "-pipe";
-    const e2e::run_result run = this->run(args, piped_names ? piped : "", piped_names);
+    const e2e::run_result run = run_into_out(r.args, r.args[0] == "-pipe" ? piped : "");
     EXPECT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> written;
-    if (exists("out")) {
-      for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
-        written.push_back(entry.path().filename().string());
-    }
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, r.written);
+    EXPECT_EQ(listing("out"), r.written);
   }
 }
 
@@ -225,15 +227,11 @@ TEST_F(file_loop, OutputExtensionFollowsTheWriter) {
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
-    std::filesystem::remove_all(dir_.file("out"));
-    std::vector<std::string> args = {"-pipe", "-dst", "out", "-quiet"};
+    std::vector<std::string> args = {"-pipe"};
     args.insert(args.end(), r.args.begin(), r.args.end());
-    const e2e::run_result run = this->run(args, "in/run1.csv\n", true);
+    const e2e::run_result run = run_into_out(args, "in/run1.csv\n", nullptr);
     EXPECT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> written;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
-      written.push_back(entry.path().filename().string());
-    EXPECT_EQ(written, std::vector<std::string>{r.written});
+    EXPECT_EQ(listing("out"), std::vector<std::string>{r.written});
     EXPECT_EQ(get(std::string("out/") + r.written).rfind(r.opening, 0), 0u);
   }
 }
@@ -267,10 +265,7 @@ TEST_F(file_loop, NamesThatAreNotUtf8AreReportedAndFail) {
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
-    std::filesystem::remove_all(dir_.file("out"));
-    std::vector<std::string> args = r.args;
-    for (const char* more : {"-dst", "out", "-csv_to_html", "-quiet"}) args.push_back(more);
-    const e2e::run_result run = this->run(args, r.names, !r.names.empty());
+    const e2e::run_result run = run_into_out(r.args, r.names);
     EXPECT_EQ(run.status, r.messages.size() > 1 ? 255 : 0) << run.err;
     size_t length = 0;
     for (const std::string& message : r.messages) {

@@ -93,6 +93,19 @@ class interruption : public testing::Test {
     kill(run.pid, SIGCONT);
     return true;
   }
+  // Runs telvar with names piped to it (standard input held open), sends the signal as
+  // interrupt_when_written does and waits for the end, which must be telvar's own: status
+  // 128 + the signal, not a death by it.
+  run_result interrupted_run(const std::vector<std::string>& args, const std::string& names,
+                             const std::string& name, off_t bytes, int signal) {
+    started_telvar run = start(args, e2e::stdout_to::capture, true);
+    EXPECT_EQ(write(run.stdin_writer, names.data(), names.size()), static_cast<ssize_t>(names.size()));
+    EXPECT_TRUE(interrupt_when_written(run, name, bytes, signal)) << "converted before the signal";
+    const run_result result = e2e::wait_telvar(run);
+    EXPECT_EQ(result.signal, 0) << "telvar ends itself";
+    EXPECT_EQ(result.status, 128 + signal);
+    return result;
+  }
   std::string get(const std::string& name) { return e2e::read_file(dir_.file(name)); }
 
   static size_t count_of(const std::string& text, const std::string& part) {
@@ -165,11 +178,8 @@ TEST_F(interruption, AConversionStopsAtARowBoundaryWithItsOwnStatus) {
 
 // The "-dst" file is the one named as incomplete.
 TEST_F(interruption, TheDestinationFileIsNamed) {
-  started_telvar run = start({"-src", "big.csv", "-dst", "big.html", "-csv_to_html", "-quiet"});
-  ASSERT_TRUE(interrupt_when_written(run, "big.html", 1 << 20, SIGINT)) << "converted before the signal";
-  const run_result result = e2e::wait_telvar(run);
-  EXPECT_EQ(result.signal, 0);
-  EXPECT_EQ(result.status, 130);
+  const run_result result =
+      interrupted_run({"-src", "big.csv", "-dst", "big.html", "-csv_to_html", "-quiet"}, "", "big.html", 1 << 20, SIGINT);
   EXPECT_EQ(result.err, "interrupted: big.html is incomplete\n");
   expect_whole_rows_unclosed(get("big.html"));
 }
@@ -177,11 +187,8 @@ TEST_F(interruption, TheDestinationFileIsNamed) {
 // An SQLite conversion stops between rows: the database is sound and holds whole batches,
 // each with the run record that names its rows.
 TEST_F(interruption, ADatabaseKeepsWholeBatchesWithTheirRunRecords) {
-  started_telvar run = start({"-src", "big.csv", "-dst", "case.db", "-csv_to_sqlite", "-quiet"});
-  ASSERT_TRUE(interrupt_when_written(run, "case.db", 8 << 20, SIGINT)) << "converted before the signal";
-  const run_result result = e2e::wait_telvar(run);
-  EXPECT_EQ(result.signal, 0);
-  EXPECT_EQ(result.status, 130);
+  const run_result result =
+      interrupted_run({"-src", "big.csv", "-dst", "case.db", "-csv_to_sqlite", "-quiet"}, "", "case.db", 8 << 20, SIGINT);
   EXPECT_EQ(result.err, "interrupted: case.db is incomplete\n");
 
   const std::string db = dir_.file("case.db");
@@ -231,13 +238,8 @@ TEST_F(interruption, APipeStopsWhileWaitingForNamesAndWhileConverting) {
   }
   {
     SCOPED_TRACE("converting");
-    started_telvar run = start({"-pipe", "-dst", "out2", "-csv_to_html", "-quiet"}, e2e::stdout_to::capture, true);
-    const std::string names = "big.csv\nsmall.csv\n";
-    ASSERT_EQ(write(run.stdin_writer, names.data(), names.size()), static_cast<ssize_t>(names.size()));
-    ASSERT_TRUE(interrupt_when_written(run, "out2/big.html", 1 << 20, SIGINT)) << "converted before the signal";
-    const run_result result = e2e::wait_telvar(run);
-    EXPECT_EQ(result.signal, 0);
-    EXPECT_EQ(result.status, 130);
+    const run_result result = interrupted_run({"-pipe", "-dst", "out2", "-csv_to_html", "-quiet"},
+                                              "big.csv\nsmall.csv\n", "out2/big.html", 1 << 20, SIGHUP);
     EXPECT_EQ(result.err, "analyzing big.csv\ninterrupted: out2/big.html is incomplete\n");
     expect_whole_rows_unclosed(get("out2/big.html"));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("out2/small.html")));
