@@ -221,7 +221,7 @@ struct file_loop_state {
 source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, std::ostream& results,
                                    file_loop_state& loop) {
   const bool valid_name = is_valid_utf8(name);
-  const bool folder = !valid_name && (name.back() == '/' || name.back() == '\\');
+  const bool folder = !valid_name && !name.empty() && (name.back() == '/' || name.back() == '\\');
   if (!folder) {
     const std::string tested = valid_name ? name : replace_invalid_utf8(name);
     loop.stats.modified = 0;
