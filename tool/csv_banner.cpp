@@ -356,6 +356,10 @@ bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes)
 bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
   ctx.clear_find_signature_vars();
   ctx.csv_source = path;
+  if (!is_valid_utf8(path)) {
+    std::fprintf(stderr, "prob reading %s: name is not valid UTF-8\n", escape_invalid_utf8(path).c_str());
+    return false;
+  }
 
   uni::fileio file(ctx.csv_source, false, true, false);
   if (!file.is_open()) {

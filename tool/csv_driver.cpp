@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "framework/io/qz_interrupt.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
@@ -219,13 +220,20 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   int read = source.for_each_line(process_csv_lines, reinterpret_cast<u64>(&dispatch), trim,
                                   skip_empty, ctx.status_display != 0, uni::fileio::all_lines,
                                   detect_bom, chunk_bytes);
-  write_closing(out, ctx, dispatch.kind);
+  // After an interruption the rows taken are still stored, but a document gets no closing
+  // text: it must not pass for whole.
+  const bool interrupted = interrupt_signal() != 0;
+  if (!interrupted) {
+    write_closing(out, ctx, dispatch.kind);
+  } else if (dispatch.kind == csv_writer_kind::split) {
+    csv_split_flush_files(ctx);
+  }
   // The SQLite writer's last rows belong to this source's run record.
   if (dispatch.kind == csv_writer_kind::sqlite) ctx.sqlite_state.flush();
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;
-  return read != 0 && closed && out.good();
+  return read != 0 && closed && out.good() && !interrupted;
 }
 
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count) {
@@ -244,7 +252,8 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
 
   for (u32 i = 0; i < count; ++i) {
     const std::string& line = lines[i];
-    if (!ctx.out->good()) return 0;
+    // An interruption stops the source at this row boundary.
+    if (!ctx.out->good() || interrupt_signal() != 0) return 0;
     if (line.empty()) {
       if (cleanup && writer) writer->short_row(line, ctx);
       continue;

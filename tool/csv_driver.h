@@ -66,15 +66,20 @@ struct csv_dispatch {
 // or the banner's columns are empty, "-pair_fields" names more columns than the source has,
 // the active writer is not held by this program, the source cannot be opened or read to its
 // end, or out is not good after the last write (the final drain of out is the caller's).
+// An interruption (interrupt_signal) stops the source at a row boundary and gives false: the
+// rows taken are stored (SQLite batches with their run record, split files), the HTML, JSON
+// or cleanup text gets no closing part.
 // chunk_bytes sizes the reader's chunks; the output does not depend on it.
 bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
                       u32 chunk_bytes = uni::fileio::default_chunk_bytes);
 
 // Takes `count` lines of one chunk, in order, for the conversion `dispatch`. Returns count when
 // the chunk was handled; 0 at once, touching nothing, when there is nothing to take, ctx.out is
-// null or not good, or the source's first header row was given up on.
+// null or not good, or the source's first header row was given up on; 0 at the first line
+// met after an interruption (interrupt_signal).
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
 // The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
+// Its 0 ends the reading of the source.
 u64 process_csv_lines(uni::fileio& file, u64 context, std::vector<std::string>& lines, u32 count,
                       u64 offset);
 

@@ -1,7 +1,8 @@
 // telvar's process entry: builds every object of the run, lets the start-up and the option
 // parsers fill them, opens the results stream, runs one action and reports its outcome by
-// the exit status (0, or -1 seen as 255). Results go to standard output or the named file;
-// messages and progress go to standard error.
+// the exit status (0, or -1 seen as 255; 128 + the signal when SIGINT, SIGTERM or SIGHUP
+// stopped a conversion). Results go to standard output or the named file; messages and
+// progress go to standard error.
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,12 +25,14 @@
 #include "framework/cmdline/qz_filename_filter.h"
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_file_stats.h"
+#include "framework/io/qz_interrupt.h"
 #include "framework/io/qz_name_source.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_output.h"
 #include "framework/io/uni_std_streams.h"
+#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_argv.h"
 #include "framework/text/qz_path.h"
 #include "tool/csv_banner.h"
@@ -132,7 +135,20 @@ bool single_csv_source(const quazel_tool_metadata& ctx) {
   return !ctx.pipe && !ctx.enumdir_given && !ctx.csv_source.empty();
 }
 
-enum class file_outcome { written, is_source, not_opened, not_converted, not_written };
+// The exit status of a run that a signal ended: 128 + the signal, as a shell shows it.
+int interrupted_status() { return 128 + interrupt_signal(); }
+
+// An output that an interruption left with only part of its rows.
+void report_incomplete(const cmd_params& params, const std::string& output) {
+  report(params, "interrupted: %s is incomplete\n", output.c_str());
+}
+
+// What the SQLite and split writers write into: the database, or the "-dst" folder.
+std::string shared_output_name(const quazel_tool_metadata& ctx) {
+  return ctx.to_sqlite ? ctx.sqlite_path : ctx.dst;
+}
+
+enum class file_outcome { written, is_source, not_opened, not_converted, not_written, interrupted };
 
 // One conversion of the current source into a file of its own, created or emptied. The source
 // itself is never opened for writing.
@@ -149,31 +165,113 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
   const bool good = stream->good();
   ctx.out = nullptr;
   const bool closed = file.close();
+  if (!converted && interrupt_signal() != 0) return file_outcome::interrupted;
   // A conversion that stopped at a failed write is a write failure.
   if (!good) return file_outcome::not_written;
   if (!converted) return file_outcome::not_converted;
   return closed ? file_outcome::written : file_outcome::not_written;
 }
 
+// The extension of a loop's output files: that of what the writer the dispatcher picks puts
+// into them ("-csv_to_html" with "-change_csv_separator" also sets the cleanup flag, and
+// still writes HTML).
+const char* output_extension(const quazel_tool_metadata& ctx) {
+  switch (select_csv_writer(ctx)) {
+    case csv_writer_kind::html:
+      return "html";
+    case csv_writer_kind::json:
+      return "json";
+    case csv_writer_kind::cleanup:
+      return "csv";
+    default:
+      return "bin";
+  }
+}
+
 // The output file of one source of a file loop: dst, "/", the source's base name and the
-// extension of the action. A name already used in this run gets "-2", "-3", ... before the
-// extension, so that sources of one base name from different folders do not replace each
-// other's output.
+// extension of what is written. A name already used in this run gets "-2", "-3", ... before
+// the extension, so that sources of one base name from different folders do not replace
+// each other's output.
 std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string& name,
                              std::set<std::string>& used) {
   std::string dir;
   std::string base;
   std::string ext;
   split_path(name.c_str(), dir, base, ext);
-  const char* extension = ctx.cleanup ? "csv" : ctx.to_json ? "json" : ctx.to_html ? "html" : "bin";
+  const char* extension = output_extension(ctx);
   std::string path = ctx.dst + "/" + base + "." + extension;
   for (int copy = 2; !used.insert(path).second; ++copy)
     path = ctx.dst + "/" + base + "-" + std::to_string(copy) + "." + extension;
   return path;
 }
 
-// "-pipe" and "-enumdir": every name that passes the filters is converted on its own; a name
-// that fails is reported and the loop goes on.
+enum class source_outcome { skipped, converted, failed, interrupted };
+
+// The state a file loop keeps from one name to the next.
+struct file_loop_state {
+  std::set<std::string> used_outputs;
+  file_stats stats;
+};
+
+// One name of a file loop. A name that passes the "-filter" list and no element of the
+// "-filter_skip" list has its banner read and is converted on its own, or into the shared
+// database or split folder; a failure is reported. A name that is not valid UTF-8 is tested
+// against the lists with U+FFFD for its stray bytes (a folder the walk could not enter is not
+// tested) and then fails at its banner, reported with its bytes escaped.
+source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, std::ostream& results,
+                                   file_loop_state& loop) {
+  const bool valid_name = is_valid_utf8(name);
+  const bool folder = !valid_name && !name.empty() && (name.back() == '/' || name.back() == '\\');
+  if (!folder) {
+    const std::string tested = valid_name ? name : replace_invalid_utf8(name);
+    loop.stats.modified = 0;
+    bool open_failed = false;
+    // The time window needs the file's times, which a name the file layer cannot hold does
+    // not give.
+    if (!filename_passes_filters_narrow(&ctx, &open_failed, tested, ctx.include_filters,
+                                        valid_name ? &loop.stats : nullptr, false)) {
+      return source_outcome::skipped;
+    }
+    // A name that an element of the exclusion list passes is skipped; the time window is the
+    // inclusion list's alone.
+    if (!ctx.exclude_filters.empty() &&
+        filename_passes_filters_narrow(&ctx, &open_failed, tested, ctx.exclude_filters, nullptr, false)) {
+      return source_outcome::skipped;
+    }
+  }
+  if (valid_name) expand_env_vars(name, true);
+  const std::string shown = escape_invalid_utf8(name);
+  if (!read_csv_banner(ctx, name)) {
+    report(ctx, "prob analyzing %s\n", shown.c_str());
+    return source_outcome::failed;
+  }
+  report(ctx, "analyzing %s\n", shown.c_str());
+
+  bool ok;
+  std::string output;
+  if (ctx.sqlite_on || ctx.split) {
+    output = shared_output_name(ctx);
+    ok = convert_csv_file(results, ctx);
+    ctx.out = nullptr;
+  } else {
+    output = loop_output_path(ctx, name, loop.used_outputs);
+    ok = convert_into_file(ctx, output) == file_outcome::written;
+  }
+  if (!ok && interrupt_signal() != 0) {
+    report_incomplete(ctx, output);
+    return source_outcome::interrupted;
+  }
+  if (!ok) {
+    report(ctx, "prob analyzing %s\n", shown.c_str());
+    return source_outcome::failed;
+  }
+  return source_outcome::converted;
+}
+
+// "-pipe" and "-enumdir": every name is converted on its own (convert_loop_source); a name
+// that fails is reported and the loop goes on. The run fails when any source failed, so that
+// a script sees it; names the filters skip are no failure, names that are not valid UTF-8 are.
+// An interruption ends the loop at once, also while it waits for names on standard input.
 int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   if (ctx.dst.empty()) {
     report(ctx, "need -dst <results dir> for -pipe option\n");
@@ -201,36 +299,30 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     return status_failed;
   }
 
-  std::set<std::string> used_outputs;
+  file_loop_state loop;
   std::string name;
-  file_stats stats;
-  while (names.read(name, true)) {
-    if (name.empty()) continue;
-    stats.modified = 0;
-    bool open_failed = false;
-    if (!filename_passes_filters_narrow(&ctx, &open_failed, name, ctx.include_filters, &stats, false)) continue;
-    expand_env_vars(name, true);
-    if (!read_csv_banner(ctx, name)) {
-      report(ctx, "prob analyzing %s\n", name.c_str());
-      continue;
-    }
-    report(ctx, "analyzing %s\n", name.c_str());
-
-    bool ok;
-    if (ctx.sqlite_on || ctx.split) {
-      ok = convert_csv_file(results, ctx);
-      ctx.out = nullptr;
-    } else {
-      ok = convert_into_file(ctx, loop_output_path(ctx, name, used_outputs)) == file_outcome::written;
-    }
-    if (!ok) report(ctx, "prob analyzing %s\n", name.c_str());
+  u64 failed_sources = 0;
+  auto take = [&](const std::string& source) {
+    const source_outcome outcome = convert_loop_source(ctx, source, results, loop);
+    if (outcome == source_outcome::failed) ++failed_sources;
+  };
+  // A signal that comes while standard input is read cuts the read short: it ends the names.
+  while (interrupt_signal() == 0) {
+    const bool more = names.read(name, true);
+    // The names the reading left out came before the one it gives.
+    for (size_t i = 0; i < names.refused_names.size() && interrupt_signal() == 0; ++i) take(names.refused_names[i]);
+    names.refused_names.clear();
+    if (!more) break;
+    if (!name.empty() && interrupt_signal() == 0) take(name);
   }
-  return 0;
+  if (interrupt_signal() != 0) return interrupted_status();
+  return failed_sources == 0 ? 0 : status_failed;
 }
 
 // One CSV source into the "-dst" file or the results stream.
 int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bool banner_read) {
-  const std::string& source = ctx.csv_source;
+  // The source as messages show it.
+  const std::string source = escape_invalid_utf8(ctx.csv_source);
   if (!banner_read) {
     report(ctx, "prob analyzing %s\n", source.c_str());
     return status_failed;
@@ -245,6 +337,9 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
       case file_outcome::not_written:
         report(ctx, "prob writing %s\n", ctx.dst.c_str());
         return status_failed;
+      case file_outcome::interrupted:
+        report_incomplete(ctx, ctx.dst);
+        return interrupted_status();
       case file_outcome::is_source:
       case file_outcome::not_converted:
         report(ctx, "prob analyzing %s\n", source.c_str());
@@ -255,6 +350,10 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
   const bool converted = convert_csv_file(*results.stream, ctx);
   ctx.out = nullptr;
   if (converted) return 0;
+  if (interrupt_signal() != 0) {
+    report_incomplete(ctx, ctx.to_sqlite || ctx.split ? shared_output_name(ctx) : results.name);
+    return interrupted_status();
+  }
   // A results stream that failed is reported when it is closed.
   if (results.stream->good()) report(ctx, "prob analyzing %s\n", source.c_str());
   return status_failed;
@@ -333,6 +432,9 @@ int run(std::vector<std::string>& args) {
   process_startup_args(args, startup_record);
 
   quazel_tool_metadata ctx;
+  // The status line rewrites itself with terminal control sequences, which would only litter
+  // a file or a pipe: it is shown on a terminal alone. Messages are written either way.
+  if (!isatty(STDERR_FILENO)) ctx.status_display = 0;
   bool banner_read = false;
   if (!parse_tool_options(ctx, args, tool_version_text, &banner_read)) {
     const std::string record = startup_record.str() + "\n";
@@ -354,8 +456,10 @@ int run(std::vector<std::string>& args) {
 
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
+    catch_interrupt_signals();
     status = run_file_loop(ctx, *results.stream);
   } else if (!ctx.csv_source.empty()) {
+    catch_interrupt_signals();
     status = run_single_conversion(ctx, results, banner_read);
   } else if (!ctx.sqlite_source.empty()) {
     status = run_database_reader(ctx, *results.stream);
@@ -380,6 +484,8 @@ int run(std::vector<std::string>& args) {
     report(ctx, "prob writing %s\n", results.name.c_str());
     status = status_failed;
   }
+  // A signal that came after the last row still ends the run as interrupted.
+  if (interrupt_signal() != 0) status = interrupted_status();
   return status;
 }
 

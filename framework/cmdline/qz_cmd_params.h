@@ -83,7 +83,7 @@ struct cmd_params_fields {
   u8 kind_multiline = 0;
   u8 csv_to_sqlite_on = 0;
   u8 verbose = 1;
-  u8 status_display = 1;  // 0 with "-quiet": no status line, no progress
+  u8 status_display = 1;  // 0 with "-quiet" (or standard error no terminal): no status line, no progress
   u8 sqlite_off = 1;      // the timeline writers end each row with a line end
   u8 pair_datetime = 0;   // date and time in one column
   u8 non_xml_output = 1;  // the timeline writers' column line is still to be written

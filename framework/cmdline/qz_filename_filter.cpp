@@ -214,7 +214,8 @@ bool passes_time_window(cmd_params* params, const std::wstring& path, file_stats
 }
 
 bool list_passes_all(const std::vector<filename_filter>& filters) {
-  return filters.empty() || (filters.size() == 1 && filters[0].match_all);
+  return filters.empty() ||
+         (filters.size() == 1 && filters[0].match_all && filters[0].filter_path_length == 0);
 }
 
 // Whether the first occurrence of the folder pattern in folder ends a folder component.
@@ -223,6 +224,24 @@ bool folder_holds(const std::wstring& folder, const std::wstring& pattern) {
   if (at == std::wstring::npos) return false;
   const size_t end = at + pattern.size();
   return end == folder.size() || folder[end] == L'/' || folder[end] == 0;
+}
+
+void turn_backslashes(std::wstring& path) {
+  for (wchar_t& c : path) {
+    if (c == L'\\') c = L'/';
+  }
+}
+
+// Whether the element's folder restriction lets a name of folder (lower-cased, every '\'
+// made '/') through: the restriction, its trailing separators dropped, must end a folder
+// component of it, as a folder filter must; "/cases/one" holds "/x/cases/one/sub" but not
+// "/cases/one-old".
+bool restriction_allows(const filename_filter& element, const std::wstring& folder) {
+  if (element.filter_path_length == 0) return true;
+  std::wstring restriction = element.filter_path;
+  turn_backslashes(restriction);
+  while (restriction.size() > 1 && restriction.back() == L'/') restriction.pop_back();
+  return folder_holds(folder, restriction);
 }
 
 }  // namespace
@@ -252,8 +271,17 @@ bool filename_passes_filters(cmd_params* params, bool* open_failed, const std::w
   if (!split_dir_file_wide(path, folder, file_name)) return false;
   const split_name name(std::move(file_name), stream_mode);
   bool folder_lowered = false;
+  std::wstring restricted_folder;  // the folder as restrictions read it, made on first need
 
   for (const filename_filter& element : filters) {
+    if (element.filter_path_length != 0) {
+      if (restricted_folder.empty()) {
+        restricted_folder = folder;
+        to_lower_wide(restricted_folder);
+        turn_backslashes(restricted_folder);
+      }
+      if (!restriction_allows(element, restricted_folder)) continue;
+    }
     if (element.is_dir_filter) {
       if (!folder_lowered) {
         to_lower_wide(folder);
@@ -261,9 +289,7 @@ bool filename_passes_filters(cmd_params* params, bool* open_failed, const std::w
       }
       bool held = folder_holds(folder, element.name_pattern);
       if (!held && folder.find(L'\\') != std::wstring::npos) {
-        for (wchar_t& c : folder) {
-          if (c == L'\\') c = L'/';
-        }
+        turn_backslashes(folder);
         held = folder_holds(folder, element.name_pattern);
       }
       if (held) return true;

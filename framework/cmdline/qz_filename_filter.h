@@ -57,8 +57,12 @@ bool parse_filename_filters_with_path(std::vector<filename_filter>& out, std::st
 // Whether path passes: false for an empty path (open_failed untouched); else *open_failed is
 // set false, and true when a signature file could not be opened. With stats and a start or
 // stop time in params, a file outside the window fails (stats are filled from the path when
-// their modified time is 0). Then an empty list, or one match-all element, passes; otherwise
-// the first element that passes decides. stream_mode splits "name:stream" names.
+// their modified time is 0). Then an empty list, or one match-all element without a folder
+// restriction, passes; otherwise the first element that passes decides. An element with a
+// folder restriction ("-filter_path") passes only paths whose folder, as the path gives it,
+// holds the restriction as whole folder components ("/cases/one" passes "/cases/one/x.csv"
+// and "/cases/one/sub/x.csv", not "/cases/one-old/x.csv"). stream_mode splits "name:stream"
+// names.
 bool filename_passes_filters(cmd_params* params, bool* open_failed, const std::wstring& path,
                              const std::vector<filename_filter>& filters, file_stats* stats,
                              bool stream_mode);

@@ -69,7 +69,7 @@ subdir_node_utf16& subdir_node_utf16::operator=(const subdir_node& node) {
 }
 
 bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int level, bool dirs_only,
-              bool forward_slash, cmd_params* params) {
+              bool forward_slash, cmd_params* params, std::vector<subdir_node>* refused) {
   if (!out) return false;
   DIR* listing = opendir(folder.c_str());
   if (!listing) return false;
@@ -82,19 +82,21 @@ bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int leve
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     // Every name leaves here as UTF-8; converting a malformed one would cut it short and
     // hand out the path of another file, so it is not listed at all.
-    if (!is_valid_utf8(name, std::strlen(name))) {
+    const bool valid_name = is_valid_utf8(name, std::strlen(name));
+    if (!valid_name) {
       cmd_params::diag_printf(params, "skipped an entry whose name is not valid UTF-8 in %s",
                               folder.c_str());
-      continue;
+      if (refused == nullptr) continue;
     }
     full = folder;
     full += name;
     const bool is_dir = qz_platform::link_status(full, status) && status.is_directory();
     if (dirs_only && !is_dir) continue;
+    std::vector<subdir_node>* target = valid_name ? out : refused;
     if (is_dir) {
-      out->emplace_back(full + separator, std::string(), true, level + 1);
+      target->emplace_back(full + separator, std::string(), true, level + 1);
     } else {
-      out->emplace_back(full, name, false, level);
+      target->emplace_back(full, name, false, level);
     }
   }
   closedir(listing);
@@ -143,7 +145,8 @@ bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash) {
 }
 
 bool list_matching(const std::string& spec, const std::string& pattern,
-                   std::vector<subdir_node>* out, bool expand_wildcards, cmd_params* params) {
+                   std::vector<subdir_node>* out, bool expand_wildcards, cmd_params* params,
+                   std::vector<subdir_node>* refused) {
   if (!out) return false;
   out->clear();
   if (spec.empty()) return false;
@@ -154,7 +157,7 @@ bool list_matching(const std::string& spec, const std::string& pattern,
 
   std::vector<subdir_node> entries;
   for (const std::string& folder : folders) {
-    if (!folder.empty()) list_dir(folder, &entries, 0, false, separator == '/', params);
+    if (!folder.empty()) list_dir(folder, &entries, 0, false, separator == '/', params, refused);
   }
 
   std::string lower_pattern = pattern.empty() ? default_pattern : pattern;
@@ -182,11 +185,11 @@ bool list_matching(const std::string& spec, const std::string& pattern,
 
 bool list_matching_utf16(const std::wstring& spec, const std::wstring& pattern,
                          std::vector<subdir_node_utf16>* out, bool expand_wildcards,
-                         cmd_params* params) {
+                         cmd_params* params, std::vector<subdir_node>* refused) {
   if (!out) return false;
   std::vector<subdir_node> entries;
   const std::string narrow_pattern = pattern.empty() ? std::string() : wstring_to_utf8(pattern);
-  list_matching(wstring_to_utf8(spec), narrow_pattern, &entries, expand_wildcards, params);
+  list_matching(wstring_to_utf8(spec), narrow_pattern, &entries, expand_wildcards, params, refused);
   const size_t before = out->size();
   subdir_node_utf16 converted;
   for (const subdir_node& entry : entries) {

@@ -3,8 +3,9 @@
 // walks and a '?' lookup. Paths are UTF-8 (wide forms convert); a folder's path ends with its
 // separator, which is '/' when the given path holds a '/' and '\' otherwise. Links are
 // listed as files, never followed. An entry whose name is not valid UTF-8 is left out (with a
-// "-diags" line when a parameter set with an open log is given). Nothing prints; a folder that
-// cannot be opened contributes nothing.
+// "-diags" line when a parameter set with an open log is given); the listings that take a
+// `refused` list hand such entries over there. Nothing prints; a folder that cannot be opened
+// contributes nothing.
 #pragma once
 
 #include <map>
@@ -65,9 +66,11 @@ struct path_less {
 // Appends the entries of folder (ending with its separator) in the order the system lists
 // them, "." and ".." left out: a subfolder as (path + separator, "", true, level + 1), anything
 // else as (path, name, false, level); only subfolders with dirs_only. An entry whose status
-// cannot be read is listed as a file. True when at least one entry was appended.
+// cannot be read is listed as a file. An entry left out because its name is not valid UTF-8
+// is appended to refused (when given) in the same form, its path as the bytes stand. True
+// when at least one entry was appended to out.
 bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int level, bool dirs_only,
-              bool forward_slash, cmd_params* params = nullptr);
+              bool forward_slash, cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
 
 // Replaces every path holding a "/*/" component ("\*\" without forward_slash) by one
 // path per subfolder that the component stands for, in listing order (the first in
@@ -80,14 +83,16 @@ bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash);
 
 // out = the entries of the folders of spec (wildcard components expanded when expand_wildcards)
 // whose name and extension match pattern (default "*.*"; "*" or a whole name per part, letter
-// case ignored); subfolders are always kept. True when out is not empty.
+// case ignored); subfolders are always kept. Entries whose names are not valid UTF-8 are
+// appended to refused (when given), whatever the pattern. True when out is not empty.
 bool list_matching(const std::string& spec, const std::string& pattern,
                    std::vector<subdir_node>* out, bool expand_wildcards = true,
-                   cmd_params* params = nullptr);
-// list_matching on the UTF-8 forms, the entries converted and appended to out.
+                   cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
+// list_matching on the UTF-8 forms, the entries converted and appended to out (refused keeps
+// its narrow form: those names have no wide one).
 bool list_matching_utf16(const std::wstring& spec, const std::wstring& pattern,
                          std::vector<subdir_node_utf16>* out, bool expand_wildcards = true,
-                         cmd_params* params = nullptr);
+                         cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
 
 // Appends the paths of every file in root and in the folders below it, levels deep (1 the
 // root only, 0 or less nothing); level by level, the folder listed last first. A file's

@@ -59,6 +59,7 @@ bool stdin_stream_ex::read_valid_line(std::string& name, bool strip) {
   while (uni::stdin_stream::read(name, strip)) {
     if (is_valid_utf8(name)) return true;
     cmd_params::diag_printf(diag_params_, "skipped an input line that is not valid UTF-8");
+    refused_names.push_back(name);
   }
   name.clear();
   return false;
@@ -83,6 +84,7 @@ bool stdin_stream_ex::read(std::wstring& name, bool strip) {
 
 bool stdin_stream_ex::get_next_file(std::wstring& name) {
   std::vector<subdir_node_utf16> entries;
+  std::vector<subdir_node> refused;
   while (true) {
     name.clear();
     if (!files.empty()) {
@@ -96,9 +98,13 @@ bool stdin_stream_ex::get_next_file(std::wstring& name) {
     folders.pop_back();
     fixup_directory_or_file(folder.path, true);
     entries.clear();
+    refused.clear();
     // Only the root may hold wildcard components; the folders found below it are listed as
     // they are named, even when a name holds '*'.
-    list_matching_utf16(folder.path, L"*.*", &entries, folder.level == 0, diag_params_);
+    list_matching_utf16(folder.path, L"*.*", &entries, folder.level == 0, diag_params_, &refused);
+    for (const subdir_node& entry : refused) {
+      if (!entry.is_dir || folder.level < max_level) refused_names.push_back(entry.path);
+    }
     for (subdir_node_utf16& entry : entries) {
       if (entry.is_dir) {
         folders.emplace_back(entry.path, folder.level + 1);

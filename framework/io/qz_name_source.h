@@ -1,7 +1,8 @@
 // The source of the file names one run converts: the lines of standard input ("-pipe") or
 // the files of a depth-first folder walk that pass a filter list ("-enumdir"). Names come out
 // one per read, as UTF-8 (or wide); a name that is not valid UTF-8 is never handed out, not
-// even in part: it is skipped, with a "-diags" line when the parameter set has a log open.
+// even in part: it goes to refused_names instead, for the caller to report, with a "-diags"
+// line when the parameter set has a log open.
 #pragma once
 
 #include <deque>
@@ -45,7 +46,8 @@ class stdin_stream_ex : public uni::stdin_stream {
 
   // The next name: the walk's next file, or the next line of standard input (up to 4095 bytes;
   // with strip its trailing CR and LF removed; empty lines give empty names). False when the
-  // names are exhausted. strip has no effect on a walk.
+  // names are exhausted (or a signal cut the wait for a line short). strip has no effect on a
+  // walk. Names met on the way that are not valid UTF-8 are appended to refused_names.
   bool read(std::string& name, bool strip) override;
   bool read(std::wstring& name, bool strip) override;
 
@@ -62,6 +64,10 @@ class stdin_stream_ex : public uni::stdin_stream {
   std::vector<filename_filter> filters;
   u8 enumdir = 0;
   cmd_params* params = nullptr;
+  // The names left out because they are not valid UTF-8, as their bytes stand, in the order
+  // met: lines of standard input; files of the walk, and folders it would have walked into
+  // (their paths end with the separator). The caller empties it.
+  std::vector<std::string> refused_names;
 
  private:
   // Reads lines until one is valid UTF-8 (logging the others); false at end of input.

@@ -20,7 +20,8 @@ class fileio_ostream;
 class fileio {
  public:
   // The chunked line reader's callback: the file, the caller's context, the lines of one
-  // chunk, how many of them to take, and the file offset the chunk was read from.
+  // chunk, how many of them to take, and the file offset the chunk was read from. It returns
+  // 0 to end the reading: no further chunk is read.
   // Its result is not examined. The vector belongs to the reader and is reused.
   using line_callback = u64 (*)(fileio& file, u64 context, std::vector<std::string>& lines,
                                 u32 count, u64 offset);
@@ -133,9 +134,10 @@ class fileio {
   // " \t\r\n" at both ends and `skip_empty` drops empty lines; a last line without LF is
   // delivered at the end. With `detect_bom` a UTF-8 mark is dropped and a UTF-16LE mark
   // makes the text UTF-16 (unpaired surrogates become U+FFFD). Stops after `max_lines`
-  // lines (all_lines: no limit). With `show_progress` "percent done" is shown per chunk on
-  // the status line, which is cleared at the end. Returns 0 when the object is not open,
-  // not in text mode, memory runs out or a read fails before the end; 1 otherwise.
+  // lines (all_lines: no limit), and after the first callback that returns 0. With
+  // `show_progress` "percent done" is shown per chunk on the status line, which is cleared
+  // at the end. Returns 0 when the object is not open, not in text mode, memory runs out or
+  // a read fails before the end; 1 otherwise (also when the callback ended the reading).
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                     bool show_progress, u64 max_lines, bool detect_bom,
                     u32 chunk_bytes = default_chunk_bytes);

@@ -203,7 +203,8 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
         count = max_lines - delivered;
         stop = true;
       }
-      callback(*this, context, lines, static_cast<u32>(count), chunk_offset);
+      // A callback that takes nothing more ends the loop: the rest of the file is not read.
+      if (callback(*this, context, lines, static_cast<u32>(count), chunk_offset) == 0) stop = true;
     }
     carry = length - consumed;
     if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);

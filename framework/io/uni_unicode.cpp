@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "framework/text/qz_md5.h"
+
 namespace {
 
 constexpr u32 max_code_point = 0x10FFFF;
@@ -273,6 +275,49 @@ bool is_valid_utf8(const char* data, std::size_t length) {
 }
 
 bool is_valid_utf8(const std::string& text) { return is_valid_utf8(text.data(), text.size()); }
+
+namespace {
+
+// The length of the valid UTF-8 sequence at bytes[i]; 0 when none starts there.
+std::size_t valid_sequence_at(const unsigned char* bytes, std::size_t length, std::size_t i) {
+  const u32 lead = bytes[i];
+  const std::size_t expected = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
+  if (length - i < expected || !walk_utf8(bytes + i, expected, [](u32) {})) return 0;
+  return expected;
+}
+
+// Copies text sequence by sequence; every byte that belongs to no valid sequence, and with
+// controls_too every control character, goes to invalid instead.
+template <class Invalid>
+std::string rebuild_utf8(const std::string& text, bool controls_too, Invalid&& invalid) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t sequence = valid_sequence_at(bytes, text.size(), i);
+    const bool control = sequence == 1 && (bytes[i] < 0x20 || bytes[i] == 0x7F);
+    if (sequence == 0 || (control && controls_too)) {
+      invalid(out, bytes[i++]);
+    } else {
+      out.append(text, i, sequence);
+      i += sequence;
+    }
+  }
+  return out;
+}
+
+void append_hex_escape(std::string& out, unsigned char byte) {
+  out += "\\x";
+  append_hex_bytes(out, &byte, 1, "", false);
+}
+
+}  // namespace
+
+std::string escape_invalid_utf8(const std::string& text) { return rebuild_utf8(text, true, append_hex_escape); }
+
+std::string replace_invalid_utf8(const std::string& text) {
+  return rebuild_utf8(text, false, [](std::string& out, unsigned char) { append_utf8(out, replacement_character); });
+}
 
 bool utf8_to_wide(std::wstring& out, const std::string& text) {
   out.clear();

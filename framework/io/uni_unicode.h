@@ -31,6 +31,12 @@ bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length);
 // Exactly these texts come back byte for byte from utf8_to_wstring then wstring_to_utf8.
 bool is_valid_utf8(const char* data, std::size_t length);
 bool is_valid_utf8(const std::string& text);
+// The text as a message can show it, whatever its bytes: every byte that belongs to no valid
+// UTF-8 sequence, and every control character (below 0x20, and 0x7F), becomes "\xhh" (two
+// lower-case hex digits); the rest is kept.
+std::string escape_invalid_utf8(const std::string& text);
+// The text with every byte that belongs to no valid UTF-8 sequence made U+FFFD.
+std::string replace_invalid_utf8(const std::string& text);
 
 // The hubs.
 

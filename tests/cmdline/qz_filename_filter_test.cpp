@@ -196,6 +196,48 @@ TEST(FilenamePassesFilters, FolderFilters) {
   });
 }
 
+// "-filter_path": an element restricted to a folder passes only names in it (or below it),
+// whatever else it would pass; the other elements of the list are not restricted.
+TEST(FilenamePassesFilters, FolderRestriction) {
+  struct row {
+    const char* name;
+    std::string spec;
+    std::string folder;
+    std::wstring path;
+    bool expected;
+  };
+  const row rows[] = {
+      {"name in the folder", "*.csv", "/Cases/One", L"/cases/one/x.csv", true},
+      {"name below the folder", "*.csv", "/cases/one", L"/cases/one/sub/x.csv", true},
+      {"folder any case, deeper root", "*.csv", "/cases/one", L"/mnt/CASES/One/x.CSV", true},
+      {"name outside the folder", "*.csv", "/cases/one", L"/cases/two/x.csv", false},
+      {"folder name only begins alike", "*.csv", "/cases/one", L"/cases/one-old/x.csv", false},
+      {"restriction with trailing slash", "*.csv", "/cases/one/", L"/cases/one/x.csv", true},
+      {"backslash path", "*.csv", "/cases/one", L"d:\\cases\\one\\x.csv", true},
+      {"name test still applies", "*.csv", "/cases/one", L"/cases/one/x.txt", false},
+      {"match-all element restricted", "*", "/cases/one", L"/cases/two/x.csv", false},
+      {"match-all element inside", "*", "/cases/one", L"/cases/one/x.csv", true},
+      {"folder filter restricted", "/evidence", "/cases/one", L"/cases/two/evidence/x.csv", false},
+      {"relative name, relative folder", "*.csv", "in/sub", L"in/sub/x.csv", true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<filename_filter> filters;
+    std::string spec = r.spec;
+    std::string folder = r.folder;
+    ASSERT_TRUE(parse_filename_filters_with_path(filters, spec, folder));
+    bool open_failed = true;
+    EXPECT_EQ(filename_passes_default_filters(&open_failed, r.path, filters, false), r.expected);
+  }
+  // Only the element that carries a restriction is held to it.
+  std::vector<filename_filter> mixed = parse("*.csv|*.txt");
+  mixed[0].filter_path = L"/cases/one";
+  mixed[0].filter_path_length = 10;
+  bool open_failed = false;
+  EXPECT_FALSE(filename_passes_default_filters(&open_failed, L"/other/x.csv", mixed, false));
+  EXPECT_TRUE(filename_passes_default_filters(&open_failed, L"/other/x.txt", mixed, false));
+}
+
 TEST(FilenamePassesFilters, StreamParts) {
   check_matches({
       {"stream element passes stream", "*:zone*|*.csv", L"/d/a.txt:Zone.Identifier", true, true},
@@ -415,7 +457,8 @@ TEST(FilenamePassesFiltersInFolder, NameTestsWithFolderRestriction) {
       {"second element", L"/cases", L"report.txt", true},
       {"no match", L"/cases", L"x.txt", false},
       {"empty name", L"/cases", L"", false},
-      {"empty folder: name as path", L"", L"/a/x.csv", true},
+      {"empty folder: name as path", L"", L"/cases/x.csv", true},
+      {"empty folder: the path's folder restricted", L"", L"/a/x.csv", false},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);

@@ -106,4 +106,38 @@ TEST(Refusals, ARefusedRunLeavesTheResultsFileAlone) {
   EXPECT_EQ(e2e::read_file(dir.file("results.html")), "earlier results\n");
 }
 
+// The status line rewrites itself with terminal control sequences: it is written when
+// standard error is a terminal, never into a file or a pipe, where the messages stand alone.
+TEST(StatusLine, ShownOnATerminalOnly) {
+  temp_folder dir("telvar_status_line");
+  std::string rows = "id,user,note\n";
+  while (rows.size() < (3u << 20)) rows += std::to_string(rows.size()) + ",analyst," + std::string(90, 'n') + "\n";
+  e2e::write_file(dir.file("big.csv"), rows);
+  const std::string messages = "prob reading missing.csv, aborting\nprob analyzing missing.csv\nanalyzing big.csv\n";
+  struct row {
+    const char* name;
+    e2e::stderr_to err;
+  };
+  const row cases[] = {{"file", e2e::stderr_to::file}, {"pipe", e2e::stderr_to::pipe}, {"terminal", e2e::stderr_to::terminal}};
+  for (const row& r : cases) {
+    SCOPED_TRACE(r.name);
+    e2e::run_options options;
+    options.cwd = dir.path();
+    options.stdin_text = "missing.csv\nbig.csv\n";
+    options.stdin_given = true;
+    options.err = r.err;
+    const e2e::run_result run = run_telvar({"-pipe", "-dst", "out", "-csv_to_html"}, options);
+    EXPECT_EQ(run.status, 255) << "missing.csv failed";
+    if (r.err != e2e::stderr_to::terminal) {
+      EXPECT_EQ(run.err, messages);
+      continue;
+    }
+    EXPECT_NE(run.err.find("\x1b[2K"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("percent done"), std::string::npos) << run.err;
+    // The terminal shows each line end as CR LF.
+    for (const char* message : {"prob analyzing missing.csv\r\n", "analyzing big.csv\r\n"})
+      EXPECT_NE(run.err.find(message), std::string::npos) << message;
+  }
+}
+
 }  // namespace

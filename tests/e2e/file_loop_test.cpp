@@ -27,8 +27,27 @@ class file_loop : public testing::Test {
     options.stdin_given = with_stdin;
     return run_telvar(args, options);
   }
+  // A loop into a fresh "out" folder: args, then "-dst out", the action and "-quiet"; names
+  // (when there are any) are piped to it.
+  e2e::run_result run_into_out(std::vector<std::string> args, const std::string& names = "",
+                               const char* action = "-csv_to_html") {
+    std::filesystem::remove_all(dir_.file("out"));
+    for (const char* more : {"-dst", "out", action, "-quiet"}) {
+      if (more != nullptr) args.push_back(more);
+    }
+    return run(args, names, !names.empty());
+  }
   std::string get(const std::string& name) { return e2e::read_file(dir_.file(name)); }
   bool exists(const std::string& name) { return std::filesystem::exists(dir_.file(name)); }
+  // The names of the files in the folder, sorted; none when it does not exist.
+  std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    if (!exists(folder)) return names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.file(folder)))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   temp_folder dir_{"telvar_loop"};
 };
@@ -43,7 +62,8 @@ TEST_F(file_loop, PipedNamesAreConvertedOneByOne) {
   const e2e::run_result run = this->run({"-pipe", "-dst", "out", "-csv_to_html", "-quiet"},
                                         "registry_groups.csv\n\nmissing.csv\r\nin/no_banner.csv\nno_banner.csv\n",
                                         true);
-  EXPECT_EQ(run.status, 0);
+  // The missing file fails the run, after the others were converted.
+  EXPECT_EQ(run.status, 255);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err,
             "analyzing registry_groups.csv\n"
@@ -66,11 +86,7 @@ TEST_F(file_loop, EnumdirWalksTheFolderThroughTheFilter) {
       this->run({"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-dst", "out", "-csv_to_html", "-quiet"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "");
-  std::vector<std::string> written;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.file("out")))
-    written.push_back(entry.path().filename().string());
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"bodyfile.html", "registry_groups.html"}));
+  EXPECT_EQ(listing("out"), (std::vector<std::string>{"bodyfile.html", "registry_groups.html"}));
   EXPECT_NE(run.err.find("analyzing in/registry_groups.csv\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("analyzing in/sub/bodyfile.csv\n"), std::string::npos) << run.err;
   // The documents match those of single runs except for the source path in the title.
@@ -106,7 +122,7 @@ TEST_F(file_loop, EnumdirNeedsADestinationAndAFolder) {
   }
 }
 
-// A name whose document cannot be written is reported; the loop goes on and ends with 0.
+// A name whose document cannot be written is reported; the loop goes on and ends with 255.
 TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
   // A CSV source named like the document it would get, converted into its own folder: its
   // document would be the source itself.
@@ -117,7 +133,7 @@ TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
   put_fixture("registry_groups.csv", "registry_groups.csv");
   const e2e::run_result run = this->run({"-pipe", "-dst", "in", "-csv_to_html", "-quiet"},
                                         "in/report.html\nblocked.csv\nregistry_groups.csv\n", true);
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 255);
   EXPECT_EQ(run.err,
             "analyzing in/report.html\n"
             "prob analyzing in/report.html\n"
@@ -126,6 +142,142 @@ TEST_F(file_loop, ANameWhoseOutputFailsIsReportedAndTheLoopGoesOn) {
             "analyzing registry_groups.csv\n");
   EXPECT_EQ(get("in/report.html"), e2e::fixture("no_banner.csv"));
   EXPECT_EQ(get("in/registry_groups.html"), e2e::fixture("expected/registry_groups.html"));
+}
+
+// The loop converts every source it can, then ends with 255 when any failed: a script must
+// see the failure. Sources the filter skips are no failure.
+TEST_F(file_loop, AFailedSourceFailsTheRunAfterTheOthersAreConverted) {
+  put_fixture("registry_groups.csv", "in/good.csv");
+  e2e::write_file(dir_.file("in/empty.csv"), "");                   // no banner to read
+  e2e::write_file(dir_.file("in/cr_only.csv"), "a,b,c\r1,2,3\r");  // refused: lines end with CR alone
+  e2e::write_file(dir_.file("in/skipped.txt"), "");                 // never looked at
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string names;  // piped to standard input
+    int status;
+    int problems;  // "prob analyzing" lines
+  };
+  const row rows[] = {
+      {"piped: one good, two bad", {"-pipe"}, "in/good.csv\nin/empty.csv\nin/cr_only.csv\n", 255, 2},
+      {"piped: one good, one missing", {"-pipe"}, "in/missing.csv\nin/good.csv\n", 255, 1},
+      {"piped: all good", {"-pipe"}, "in/good.csv\n", 0, 0},
+      {"walked: one good, two bad", {"-enumdir", "in", "-filter", "*.csv"}, "", 255, 2},
+      {"walked: the bad ones filtered out", {"-enumdir", "in", "-filter", "good*"}, "", 0, 0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const e2e::run_result run = run_into_out(r.args, r.names);
+    EXPECT_EQ(run.status, r.status) << run.err;
+    size_t problems = 0;
+    for (size_t at = run.err.find("prob analyzing"); at != std::string::npos; at = run.err.find("prob analyzing", at + 1))
+      ++problems;
+    EXPECT_EQ(problems, static_cast<size_t>(r.problems)) << run.err;
+    EXPECT_EQ(get("out/good.html").empty(), false) << "the good source is converted whatever fails";
+  }
+}
+
+// "-filter_skip" skips every name one of its elements passes; "-filter_path" holds the list
+// it follows (the exclusion list when there is one) to names in that folder.
+TEST_F(file_loop, ExclusionListAndFolderRestrictionAreApplied) {
+  put_fixture("no_banner.csv", "in/keep/report.csv");
+  put_fixture("no_banner.csv", "in/keep/report_draft.csv");
+  put_fixture("no_banner.csv", "in/old/legacy.csv");
+  const std::string piped = "in/keep/report.csv\nin/keep/report_draft.csv\nin/old/legacy.csv\n";
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> written;
+  };
+  const row rows[] = {
+      {"piped, drafts skipped", {"-pipe", "-filter_skip", "*draft*"}, {"legacy.html", "report.html"}},
+      {"walked, drafts skipped", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-filter_skip", "*DRAFT*"},
+       {"legacy.html", "report.html"}},
+      {"skip list restricted to a folder", {"-pipe", "-filter_skip", "*.csv", "-filter_path", "in/old"},
+       {"report.html", "report_draft.html"}},
+      {"inclusion list restricted to a folder", {"-pipe", "-filter", "*.csv", "-filter_path", "in/keep"},
+       {"report.html", "report_draft.html"}},
+      {"walked, inclusion list restricted", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv", "-filter_path", "in/old/"},
+       {"legacy.html"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const e2e::run_result run = run_into_out(r.args, r.args[0] == "-pipe" ? piped : "");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(listing("out"), r.written);
+  }
+}
+
+// An output file's extension follows what is written into it, also when options add the
+// cleanup flag beside another action.
+TEST_F(file_loop, OutputExtensionFollowsTheWriter) {
+  put_fixture("no_banner.csv", "in/run1.csv");
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* written;
+    const char* opening;  // what the document begins with
+  };
+  const row rows[] = {
+      {"html", {"-csv_to_html"}, "run1.html", "<"},
+      {"html with another separator", {"-csv_to_html", "-change_csv_separator", ";"}, "run1.html", "<"},
+      {"json with another separator", {"-csv_to_json", "-change_csv_separator", ";"}, "run1.json", "{"},
+      {"cleanup", {"-no_whitespace"}, "run1.csv", ""},
+      {"cleanup with another separator", {"-change_csv_separator", ";"}, "run1.csv", ""},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::string> args = {"-pipe"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const e2e::run_result run = run_into_out(args, "in/run1.csv\n", nullptr);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(listing("out"), std::vector<std::string>{r.written});
+    EXPECT_EQ(get(std::string("out/") + r.written).rfind(r.opening, 0), 0u);
+  }
+}
+
+// A name that is not valid UTF-8 cannot be opened through the file layer: it is reported,
+// its bytes escaped, and counts as a failed source, never skipped without a word. The filters
+// still apply to it.
+TEST_F(file_loop, NamesThatAreNotUtf8AreReportedAndFail) {
+  put_fixture("no_banner.csv", "in/good.csv");
+  put_fixture("no_banner.csv", "in/bad\xff.csv");
+  put_fixture("no_banner.csv", "in/junk\xff.txt");
+  put_fixture("no_banner.csv", "in/sub\xfe/inner.csv");
+  const std::string refused = "prob reading in/bad\\xff.csv: name is not valid UTF-8\nprob analyzing in/bad\\xff.csv\n";
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string names;  // piped to standard input
+    std::vector<std::string> messages;
+  };
+  const row rows[] = {
+      {"piped", {"-pipe"}, "in/good.csv\nin/bad\xff.csv\nin/junk\xff.txt\n",
+       {"analyzing in/good.csv\n", refused,
+        "prob reading in/junk\\xff.txt: name is not valid UTF-8\nprob analyzing in/junk\\xff.txt\n"}},
+      {"piped through a filter", {"-pipe", "-filter", "*.csv"}, "in/bad\xff.csv\nin/junk\xff.txt\nin/good.csv\n",
+       {refused, "analyzing in/good.csv\n"}},
+      {"walked", {"-enumdir", "in", "-num_subdirs", "1", "-filter", "*.csv"}, "",
+       {"analyzing in/good.csv\n", refused,
+        "prob reading in/sub\\xfe/: name is not valid UTF-8\nprob analyzing in/sub\\xfe/\n"}},
+      {"walked, the bad name skipped", {"-enumdir", "in", "-filter", "*.csv", "-filter_skip", "bad*"}, "",
+       {"analyzing in/good.csv\n"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const e2e::run_result run = run_into_out(r.args, r.names);
+    EXPECT_EQ(run.status, r.messages.size() > 1 ? 255 : 0) << run.err;
+    size_t length = 0;
+    for (const std::string& message : r.messages) {
+      EXPECT_NE(run.err.find(message), std::string::npos) << message << "in\n" << run.err;
+      length += message.size();
+    }
+    EXPECT_EQ(run.err.size(), length) << run.err;
+    EXPECT_TRUE(exists("out/good.html"));
+  }
+  const e2e::run_result single = this->run({"-src", "in/bad\xff.csv", "-csv_to_html", "-quiet"});
+  EXPECT_EQ(single.status, 255);
+  EXPECT_EQ(single.err, refused);
 }
 
 }  // namespace

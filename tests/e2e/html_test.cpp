@@ -22,9 +22,10 @@ class html_run : public testing::Test {
     e2e::write_file(dir_.file(name), e2e::fixture(name));
     return name;
   }
-  e2e::run_result run(const std::vector<std::string>& args) {
+  e2e::run_result run(const std::vector<std::string>& args, e2e::stderr_to err = e2e::stderr_to::file) {
     e2e::run_options options;
     options.cwd = dir_.path();
+    options.err = err;
     return run_telvar(args, options);
   }
 
@@ -129,15 +130,16 @@ TEST_F(html_run, ResultsFileIsReplacedOrExtended) {
   }
 }
 
-// Progress lives on standard error, off the results; "-quiet" turns it off.
+// Progress lives on standard error (when it is a terminal), off the results; "-quiet" turns
+// it off.
 TEST_F(html_run, QuietLeavesStandardErrorEmpty) {
   put_fixture("no_banner.csv");
-  const e2e::run_result loud = run({"-src", "no_banner.csv", "-csv_to_html"});
+  const e2e::run_result loud = run({"-src", "no_banner.csv", "-csv_to_html"}, e2e::stderr_to::terminal);
   EXPECT_EQ(loud.status, 0);
   EXPECT_NE(loud.err.find("\x1b[2K"), std::string::npos);
   EXPECT_EQ(loud.out, e2e::fixture("expected/no_banner.html"));
 
-  const e2e::run_result quiet = run({"-src", "no_banner.csv", "-csv_to_html", "-quiet"});
+  const e2e::run_result quiet = run({"-src", "no_banner.csv", "-csv_to_html", "-quiet"}, e2e::stderr_to::terminal);
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(quiet.out, loud.out);

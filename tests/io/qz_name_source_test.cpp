@@ -97,6 +97,7 @@ TEST(StdinStreamEx, PipedNamesOnePerLine) {
   }
 }
 
+// They are handed to the caller apart, as their bytes stand, for it to report.
 TEST(StdinStreamEx, PipedLinesThatAreNotUtf8AreSkippedNeverCut) {
   temp_folder folder("qz_names");
   const std::string log_path = folder.file("diags.log");
@@ -112,6 +113,7 @@ TEST(StdinStreamEx, PipedLinesThatAreNotUtf8AreSkippedNeverCut) {
     std::wstring name;
     while (source.read(name, true)) names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::wstring>{L"one.csv", L"/d/caf\u00e9.csv"}));
+    EXPECT_EQ(source.refused_names, (std::vector<std::string>{"/d/bad\xff.csv", "/d/cut\xc3"}));
   }
   EXPECT_EQ(count_of(folder.get("diags.log"), "not valid UTF-8"), 2u);
 
@@ -208,9 +210,11 @@ TEST_F(EnumdirTest, FiltersAndWideNames) {
   EXPECT_TRUE(name.empty());
 }
 
+// They are handed to the caller apart, and so are the folders the walk would have entered.
 TEST_F(EnumdirTest, NamesThatAreNotUtf8AreSkippedAndLogged) {
   folder_.put("R/B/bad\xff.csv", "x");
   folder_.put("R/B/cut\xe2\x82.csv", "x");
+  ASSERT_EQ(mkdir((root_ + "/B/sub\xfe").c_str(), 0755), 0);
   const std::string log_path = folder_.file("diags.log");
   {
     cmd_params params(0, false);
@@ -219,8 +223,16 @@ TEST_F(EnumdirTest, NamesThatAreNotUtf8AreSkippedAndLogged) {
     qzportdir::stdin_stream_ex source(&params);
     ASSERT_TRUE(source.init_to_enumdir(root_ + "/B", 0u, no_filters_));
     EXPECT_EQ(walk(source), (std::vector<std::string>{root_ + "/B/b1.csv"}));
+    std::sort(source.refused_names.begin(), source.refused_names.end());
+    EXPECT_EQ(source.refused_names,
+              (std::vector<std::string>{root_ + "/B/bad\xff.csv", root_ + "/B/cut\xe2\x82.csv"}));
+
+    source.refused_names.clear();
+    ASSERT_TRUE(source.init_to_enumdir(root_ + "/B", 1u, no_filters_));
+    walk(source);
+    EXPECT_EQ(std::count(source.refused_names.begin(), source.refused_names.end(), root_ + "/B/sub\xfe/"), 1);
   }
-  EXPECT_EQ(count_of(folder_.get("diags.log"), "not valid UTF-8"), 2u);
+  EXPECT_EQ(count_of(folder_.get("diags.log"), "not valid UTF-8"), 6u);
 }
 
 TEST_F(EnumdirTest, RootsThatGiveNothing) {

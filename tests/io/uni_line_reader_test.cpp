@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct Delivery {
   std::vector<u32> counts;
   std::vector<u64> offsets;
   std::string truncate_after_first;  // a path cut to nothing after the first call
+  size_t stop_after = 0;             // calls after which the callback asks for no more (0: never)
 };
 
 u64 collect(uni::fileio&, u64 context, std::vector<std::string>& lines, u32 count, u64 offset) {
@@ -25,6 +27,7 @@ u64 collect(uni::fileio&, u64 context, std::vector<std::string>& lines, u32 coun
     EXPECT_EQ(::truncate(delivery->truncate_after_first.c_str(), 0), 0);
     delivery->truncate_after_first.clear();
   }
+  if (delivery->counts.size() == delivery->stop_after) return 0;
   return count;
 }
 
@@ -198,6 +201,23 @@ TEST_F(LineReaderTest, MaxLinesStopsInTheChunkThatReachesIt) {
   file.for_each_line(collect, context_of(delivery), false, false, false, uni::fileio::all_lines,
                      false, 9);
   EXPECT_EQ(delivery.offsets, (std::vector<u64>{0, 9, 18, 27}));
+}
+
+// A callback that returns 0 ends the reading at once: no later chunk is read or delivered,
+// and the lines delivered so far stand (result 1).
+TEST_F(LineReaderTest, ACallbackReturningZeroStopsTheReading) {
+  put("l0\nl1\nl2\nl3\nl4\nl5\nl6\nl7\nl8\nl9\n");  // 3 lines per 9-byte chunk
+  for (size_t stop_after : {1u, 2u, 4u}) {
+    SCOPED_TRACE(stop_after);
+    uni::fileio file(path_, false, true, false);
+    Delivery delivery;
+    delivery.stop_after = stop_after;
+    EXPECT_EQ(file.for_each_line(collect, context_of(delivery), false, false, false,
+                                 uni::fileio::all_lines, false, 9),
+              1);
+    EXPECT_EQ(delivery.counts.size(), stop_after);
+    EXPECT_EQ(delivery.lines.size(), std::min<size_t>(3 * stop_after, 10));
+  }
 }
 
 TEST_F(LineReaderTest, ProgressOnTheStatusLine) {

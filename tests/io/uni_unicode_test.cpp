@@ -149,6 +149,47 @@ TEST(Utf8Decoding, ValidTextsAreExactlyThoseThatRoundTrip) {
   }
 }
 
+// Names shown in messages: bytes of no valid sequence and control characters escaped, or
+// (for matching) bytes of no valid sequence made U+FFFD; valid text is kept as it is.
+TEST(InvalidUtf8, EscapedForMessagesOrReplaced) {
+  struct row {
+    const char* name;
+    std::string text;
+    std::string escaped;
+    std::string replaced;
+  };
+  const std::string fffd = "\xEF\xBF\xBD";
+  const row rows[] = {
+      {"valid text kept", "caf\xC3\xA9/\xF0\x9F\x93\x81.csv", "caf\xC3\xA9/\xF0\x9F\x93\x81.csv",
+       "caf\xC3\xA9/\xF0\x9F\x93\x81.csv"},
+      {"latin-1 byte", "bad\xFF.csv", "bad\\xff.csv", "bad" + fffd + ".csv"},
+      {"cut sequence at the end", "a\xC3", "a\\xc3", "a" + fffd},
+      {"overlong form, byte by byte", "\xC0\xAF", "\\xc0\\xaf", fffd + fffd},
+      {"lead without continuation", "\xE2x\x82", "\\xe2x\\x82", fffd + "x" + fffd},
+      {"control characters", "a\nb\x1b[2K\x7f", "a\\x0ab\\x1b[2K\\x7f", "a\nb\x1b[2K\x7f"},
+      {"backslash kept", "c:\\x", "c:\\x", "c:\\x"},
+      {"empty", "", "", ""},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(escape_invalid_utf8(r.text), r.escaped);
+    EXPECT_EQ(replace_invalid_utf8(r.text), r.replaced);
+  }
+  // Whatever the bytes, both give valid UTF-8.
+  std::string text(2, '\0');
+  for (int first = 0; first < 256; ++first) {
+    for (int second = 0; second < 256; ++second) {
+      text[0] = static_cast<char>(first);
+      text[1] = static_cast<char>(second);
+      ASSERT_TRUE(is_valid_utf8(escape_invalid_utf8(text))) << first << " " << second;
+      ASSERT_TRUE(is_valid_utf8(replace_invalid_utf8(text))) << first << " " << second;
+      if (is_valid_utf8(text)) {
+        ASSERT_EQ(replace_invalid_utf8(text), text);
+      }
+    }
+  }
+}
+
 TEST(UnicodeRoundTrip, EveryCodePointThroughUtf8AndUtf16) {
   std::wstring one(1, L'\0');
   std::vector<u32> value(1);
