@@ -5,6 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,7 @@ struct run_options {
   stdout_to out = stdout_to::capture;
   bool drop_root = false;           // run as user 65534 when started as root (file modes then apply)
   std::string stdout_file;          // for append_to_file, relative to cwd
+  rlim_t address_space_limit = 0;   // bytes of address space the process may take; 0: no limit
 };
 
 struct run_result {
@@ -91,6 +93,10 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
     dup2(out, 1);
     dup2(err, 2);
     if (options.drop_root && geteuid() == 0 && setuid(65534) != 0) _exit(123);
+    if (options.address_space_limit != 0) {
+      const rlimit limit = {options.address_space_limit, options.address_space_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);
+    }
     execv(argv[0], argv.data());
     _exit(122);
   }
