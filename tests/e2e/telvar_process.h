@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -45,7 +46,8 @@ struct run_options {
   std::string stdin_text;           // fed to standard input (through a file)
   bool stdin_given = false;         // false: standard input is /dev/null
   stdout_to out = stdout_to::capture;
-  bool drop_root = false;           // run as user 65534 when started as root (file modes then apply)
+  bool drop_root = false;           // run as user 65534 when started as root (file modes then apply),
+                                    // from telvar_for_other_users()
   std::string stdout_file;          // for append_to_file, relative to cwd
   rlim_t address_space_limit = 0;   // bytes of address space the process may take; 0: no limit
 };
@@ -55,6 +57,35 @@ struct run_result {
   std::string out;
   std::string err;
 };
+
+// The user a run with drop_root becomes.
+constexpr uid_t other_user = 65534;
+
+// A copy of telvar that other_user can run, in a folder of its own under /tmp that every user
+// may enter: the build folder may sit where other users cannot reach (a checkout in a folder
+// made by mktemp -d, or in root's home). Made once per test program and removed at its end;
+// empty when it cannot be made or other_user still cannot run it (only a test run as root asks).
+inline const std::string& telvar_for_other_users() {
+  static const temp_folder folder("telvar_binary");
+  static const std::string copy = [] {
+    namespace fs = std::filesystem;
+    const std::string path = folder.file("telvar");
+    std::error_code failed;
+    const fs::perms open_to_all = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec;
+    if (folder.path().empty() || !fs::copy_file(TELVAR_BINARY, path, failed)) return std::string();
+    fs::permissions(folder.path(), open_to_all, failed);
+    if (!failed) fs::permissions(path, open_to_all, failed);
+    if (failed) return std::string();
+    // Every folder above must let other_user through too: asked of other_user itself.
+    const pid_t child = fork();
+    if (child == 0) _exit(setuid(other_user) == 0 && access(path.c_str(), X_OK) == 0 ? 0 : 1);
+    int wait_status = 0;
+    if (child < 0 || waitpid(child, &wait_status, 0) != child) return std::string();
+    return WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0 ? path : std::string();
+  }();
+  return copy;
+}
 
 // Runs telvar with args (the program path is added in front) and waits for it.
 inline run_result run_telvar(const std::vector<std::string>& args, const run_options& options = {}) {
@@ -68,8 +99,9 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
   int pipe_ends[2] = {-1, -1};
   if (options.out == stdout_to::closed_pipe && pipe(pipe_ends) != 0) return result;
 
+  const bool drop_root = options.drop_root && geteuid() == 0;
   std::vector<std::string> argv_text;
-  argv_text.push_back(TELVAR_BINARY);
+  argv_text.push_back(drop_root ? telvar_for_other_users() : std::string(TELVAR_BINARY));
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& entry : argv_text) argv.push_back(entry.data());
@@ -92,7 +124,7 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (options.drop_root && geteuid() == 0 && setuid(65534) != 0) _exit(123);
+    if (drop_root && setuid(other_user) != 0) _exit(123);
     if (options.address_space_limit != 0) {
       const rlimit limit = {options.address_space_limit, options.address_space_limit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);
