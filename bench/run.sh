@@ -7,7 +7,8 @@
 #                                time and time with callees), e.g. profile -csv_to_json -flat
 #
 # Settings (environment): BENCH_SIZE (large source, default 128M; 2G for the full-scale run),
-# BENCH_KIND_SIZE (each further source kind, default 32M; 0 leaves them out), BENCH_RUNS
+# BENCH_KIND_SIZE (each further source kind, default 32M; 0 leaves them out), BENCH_LONG_SIZE
+# (the source of 1 KiB to 1 MiB cells, run through every writer, default 64M; 0 leaves it out), BENCH_RUNS
 # (timed runs per row, default 5), BENCH_PIPE_FILES (small files for -pipe, default 10000;
 # 0 leaves the row out), BENCH_ONLY (regular expression: measure only the rows it matches),
 # BENCH_DATA (inputs and scratch, default bench/data), BENCH_BUILD (build folder, default
@@ -19,6 +20,7 @@ cd "$root"
 
 size=${BENCH_SIZE:-128M}
 kind_size=${BENCH_KIND_SIZE:-32M}
+long_size=${BENCH_LONG_SIZE:-64M}
 runs=${BENCH_RUNS:-5}
 pipe_files=${BENCH_PIPE_FILES:-10000}
 data=${BENCH_DATA:-$root/bench/data}
@@ -123,6 +125,10 @@ if [ "$kind_size" != 0 ]; then
     make_source "$kind" "$kind_size" "${kind}_$kind_size"
     measure_args+=(--kind "$data/${kind}_$kind_size.csv")
   done
+fi
+if [ "$long_size" != 0 ]; then
+  make_source long_cells "$long_size" "long_cells_$long_size"
+  measure_args+=(--long-cells "$data/long_cells_$long_size.csv")
 fi
 python3 bench/measure.py "${measure_args[@]}"
 say "bench: report written to $data/last-report.txt"

@@ -1,33 +1,62 @@
 #!/bin/sh
-# Installs what telvar needs to build and test, only where it is missing.
+# Installs what telvar needs, only where it is missing (Debian packages, apt-get).
+#
+#   install-deps.sh demo    what building telvar alone needs: compiler, make, CMake, SQLite
+#   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python)
+#   install-deps.sh bench   that and what the benchmarks need
+#
+# Installs as root, or through sudo. Without either it says which packages are missing and the
+# command an administrator runs, and ends with status 1.
 set -eu
 
+set_name=${1:-check}
 need=""
-command -v cmake >/dev/null 2>&1 || need="$need cmake"
-command -v g++ >/dev/null 2>&1 || need="$need g++"
-command -v make >/dev/null 2>&1 || need="$need make"
-command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
-command -v python3 >/dev/null 2>&1 || need="$need python3"
-pkg-config --exists sqlite3 2>/dev/null || need="$need libsqlite3-dev"
-[ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
-command -v sqlite3 >/dev/null 2>&1 || need="$need sqlite3"
+missing() { need="$need $1"; }
 
-for extra in "$@"; do
-  case "$extra" in
-    bench)
-      [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
-      command -v mlr >/dev/null 2>&1 || need="$need miller"
-      [ -x /usr/bin/time ] || need="$need time"
-      ;;
-  esac
-done
+command -v cmake >/dev/null 2>&1 || missing cmake
+command -v g++ >/dev/null 2>&1 || missing g++
+command -v make >/dev/null 2>&1 || missing make
+[ -f /usr/include/sqlite3.h ] || missing libsqlite3-dev
+
+case "$set_name" in
+  demo) ;;
+  check | bench)
+    command -v python3 >/dev/null 2>&1 || missing python3
+    [ -f /usr/include/gtest/gtest.h ] || missing libgtest-dev
+    command -v sqlite3 >/dev/null 2>&1 || missing sqlite3
+    if [ "$set_name" = bench ]; then
+      [ -f /usr/include/benchmark/benchmark.h ] || missing libbenchmark-dev
+      command -v mlr >/dev/null 2>&1 || missing miller
+      [ -x /usr/bin/time ] || missing time
+    fi
+    ;;
+  *)
+    echo "prob: unknown set $set_name (demo, check or bench)" >&2
+    exit 2
+    ;;
+esac
 
 [ -z "$need" ] && exit 0
 
-echo "installing:$need" >&2
+command_line="apt-get update && apt-get install -y --no-install-recommends$need"
+ask_administrator() {
+  echo "prob installing what telvar needs: $1" >&2
+  echo "missing packages:$need" >&2
+  echo "an administrator installs them with:" >&2
+  echo "  $command_line" >&2
+  exit 1
+}
+
 sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || ask_administrator "not run as root, and sudo is not installed"
+  sudo="sudo"
+fi
+command -v apt-get >/dev/null 2>&1 || ask_administrator "apt-get is not installed"
+
+echo "installing:$need" >&2
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q </dev/null
 # shellcheck disable=SC2086
-$sudo apt-get install -y -q --no-install-recommends $need </dev/null
+if ! { $sudo apt-get update -q </dev/null && $sudo apt-get install -y -q --no-install-recommends $need </dev/null; }; then
+  ask_administrator "apt-get failed"
+fi

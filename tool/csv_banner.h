@@ -23,4 +23,9 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path);
 // separator, columns and the producing tool's tags. True when a separator and at least two
 // column names were found and a title line, if any, had its licence, time and command lines.
 // Sets the base's separators from the source unless a new separator was asked for.
+// The run time is the time line's text after "time:" up to a ';' (what follows is the extra
+// information), trimmed also when no ';' follows: the blanks and line-end characters around
+// it are none of the value. The "-binary" source of a producing tool's command line is read
+// as quoted only when it starts with a single quote (then up to the next one, blanks kept);
+// otherwise it ends at a blank, and a quote inside it (a name like O'Brien) is part of it.
 bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes);

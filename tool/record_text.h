@@ -49,6 +49,8 @@ class record_text {
   // room, a copy of text, commit.
   void append(std::string_view text) { commit(put_text(room(text.size()), text)); }
   std::size_t size() const { return used_; }
+  // The bytes of own storage kept for texts that do not fit a window.
+  std::size_t kept() const { return storage_.size(); }
   // Writes the text to out; only for a text in its own storage.
   void write_to(std::ostream& out) const { out.write(data_, static_cast<std::streamsize>(used_)); }
 
@@ -60,14 +62,21 @@ class record_text {
 
  private:
   // Kept out of line: the storage grows a few times per run, room is asked for per value.
+  // The storage grows only when it is too small for the text and the room asked for, and then
+  // at least doubles: a record that outgrows its window reuses the storage earlier records
+  // made, so that the storage stays within twice the largest record's room however many
+  // records outgrow a window.
   [[gnu::noinline]] void grow(std::size_t n) {
-    const std::size_t wanted = std::max(2 * storage_.size(), used_ + n);
+    const std::size_t needed = used_ + n;
+    if (storage_.size() < needed) {
+      const std::size_t size = std::max(2 * storage_.size(), needed);
+      // Text in the window is copied below; what the storage held is no longer wanted.
+      if (in_window_) storage_.clear();
+      storage_.resize(size);
+    }
     if (in_window_) {
-      if (storage_.size() < wanted) storage_.resize(wanted);
       std::memcpy(storage_.data(), data_, used_);
       in_window_ = false;
-    } else {
-      storage_.resize(wanted);
     }
     data_ = storage_.data();
     capacity_ = storage_.size();

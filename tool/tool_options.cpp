@@ -44,12 +44,14 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
     ctx.csv_to_sqlite_on = 1;
   } else if (find_option_value("-sqlite_to_csv", value, args)) {
     ctx.export_table_name = value;
+    ctx.to_csv = 1;
+    // Without "-src" the checks of the combination say what is missing.
+    if (source.empty()) return true;
     if (!file_exists(source)) {
       // Without a word the user would see only the start-up record.
       std::fprintf(stderr, "prob reading %s, aborting\n", source.c_str());
       return false;
     }
-    ctx.to_csv = 1;
     take_database_source(ctx, args, source);
   } else if (find_option_flag("-artifact_tables", args, false)) {
     ctx.artifact_tables = 1;
@@ -205,6 +207,10 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
   } else if (ctx.to_csv) {
     if (ctx.pipe) {
       std::fputs("Use [-src <file>] option\n", stderr);
+      return false;
+    }
+    if (source.empty()) {
+      std::fputs("Need to provide -src <src file> option\n", stderr);
       return false;
     }
     if (ctx.dst.empty()) {

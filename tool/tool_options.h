@@ -12,7 +12,10 @@ class quazel_tool_metadata;
 // combination, reads the banner of a single "-src" CSV, sets up the run's SQLite member and
 // the split state. False (after a message, except where the generic or SQLite layer printed
 // its own) when the run must not go on. banner_read, when given, says whether a single CSV
-// source's banner was read (false too when no banner was asked for).
+// source's banner was read (false too when no banner was asked for). "-sqlite_to_csv" names
+// what keeps it from running rather than end with the start-up record alone: a "-src" that
+// is not an existing file ("prob reading <source>, aborting"), no "-src" at all (as any run
+// without a source), "-pipe", no "-dst".
 bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
                         const std::string& version_text, bool* banner_read = nullptr);
 

@@ -117,9 +117,11 @@ class cmd_params : public cmd_params_fields {
  public:
   // Every setting at its default, run_time kept, a fresh empty message stream when asked.
   cmd_params(u64 run_time, bool make_message_stream);
-  // A copy takes every setting of other but owns nothing of its log: its diagnostics are off
-  // (diags_on, diags_level 0, no path), so other's log file is never reopened or cut. It gets a
-  // fresh empty message stream when other has one; sqlite_params is null, file_record cleared.
+  // A copy takes every setting of other, quoted_fields and thread_count included (a copy that
+  // cut quoted values apart, or ran on another thread count, would not be the same run), but
+  // owns nothing of its log: its diagnostics are off (diags_on, diags_level 0, no path), so
+  // other's log file is never reopened or cut. It gets a fresh empty message stream when other
+  // has one; sqlite_params is null, file_record cleared.
   cmd_params(const cmd_params& other);
   // Closes this object's log and drops its message stream, then copies as the constructor does.
   cmd_params& operator=(const cmd_params& other);

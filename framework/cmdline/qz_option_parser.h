@@ -4,6 +4,12 @@
 // occurrence counts, except for "-filter", "-filter_skip" and "-filter_sig", which take every
 // occurrence. Whatever the parser does not know stays in the vector. Messages go to standard
 // error; a refusal ends parsing at once, leaving the options not yet tested in the vector.
+//
+// Values are checked where a wrong one would silently change the run: a "-num_subdirs" value
+// or a "-filter_sig" offset that is not a number (read_option_number) refuses the run rather
+// than walk another depth or test offset 0; a "-dateformat" pattern is taken only when it has
+// 8 or 10 characters and names day, month and year in an order the date writer knows (else
+// the default stays, with a message), since another one would print every date empty.
 #pragma once
 
 #include <string>

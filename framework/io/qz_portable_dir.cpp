@@ -235,11 +235,12 @@ bool move_into_own_subdir(std::string& out, const std::string& path,
   if (!file_exists(path)) return false;
   const std::size_t slash = path.rfind('/');
   const std::size_t dot = path.rfind('.');
-  if (slash == std::string::npos || dot == std::string::npos) return false;
+  // A name without '.' (one in a folder name does not count) would need a folder of its own
+  // name beside it, where the file itself stands.
+  if (slash == std::string::npos || dot == std::string::npos || dot < slash) return false;
   const std::string folder = path.substr(0, slash);
-  const std::string stem = dot > slash ? path.substr(slash + 1, dot - slash - 1) : path.substr(slash + 1);
+  const std::string stem = path.substr(slash + 1, dot - slash - 1);
   if (folder.find(stem) != std::string::npos) return false;
-  // The new folder stands beside the file, also when a '.' appears only in a folder name.
   const std::string new_folder = folder + "/" + stem;
   if (!make_dir(new_folder)) return false;
   out = new_folder + path.substr(slash);

@@ -57,9 +57,13 @@ std::wstring get_executable_path_w();
 // that name already in the folder is never replaced.
 bool move_file_into_dir(std::string& out, const std::string& folder, const std::string& path);
 // Moves d/name.ext into d/name/name.ext; out = the new path. false for a path without
-// '/' or '.', for a file whose folder text already holds its stem, and when the move
-// fails or would replace a file. with_companions is not available on this build and
-// gives false before anything moves.
+// '/', for a name without '.' (a '.' in a folder name does not count: the new folder would
+// need the file's own name), for a file whose folder text already holds its stem (it lies
+// in its own folder already), and when the move fails or would replace a file. With
+// with_companions, the files of d whose names hold the stem, less the first occurrence of
+// each stem_suffixes entry (letter case ignored), follow into the new folder; folders stay,
+// a stem the suffixes reduce to nothing takes nothing along, a file already in the new
+// folder is never replaced, and a companion that cannot move is left where it is.
 bool move_into_own_subdir(std::string& out, const std::string& path,
                           const std::vector<std::string>* stem_suffixes, bool with_companions);
 // out = the path of `to` relative to the folder `from` ("../" steps, then the rest of

@@ -78,10 +78,13 @@ std::string get_cwd();
 std::wstring get_cwd_w();
 // The absolute form of path: double quotes (and apostrophes, when there are two)
 // become blanks, the ends are trimmed of " \t\r\n", then a relative path is joined
-// to the current folder with its "." and ".." folders resolved. The separator is '/'
-// when the path holds one, else '\' when it holds one, else `separator`. A path that
-// begins with the separator or a drive letter ("C:") comes back unchanged; the result
-// is empty for an empty path and when the current folder cannot be read.
+// to the current folder with its "." and ".." folders resolved wherever they stand (a
+// ".." above the root stays at the root), so that the result names the folder the
+// relative path named. The separator is '/' when the path holds one, else '\' when it
+// holds one, else `separator`. A path that begins with the separator or a drive letter
+// ("C:") comes back unchanged: it is no relative path, and joining it to the current
+// folder would name nothing. The result is empty for an empty path and when the
+// current folder cannot be read.
 std::string get_full_path(std::string path, char separator);
 // get_full_path of a wide path; empty when the path or the result cannot be converted.
 std::wstring get_full_path_w(std::wstring path, wchar_t separator);

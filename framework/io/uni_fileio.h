@@ -133,11 +133,13 @@ class fileio {
   // `chunk_bytes`: leading CRs and one CR before the LF are removed, then `trim` cuts
   // " \t\r\n" at both ends and `skip_empty` drops empty lines; a last line without LF is
   // delivered at the end. With `detect_bom` a UTF-8 mark is dropped and a UTF-16LE mark
-  // makes the text UTF-16 (unpaired surrogates become U+FFFD). Stops after `max_lines`
-  // lines (all_lines: no limit), and after the first callback that returns 0. With
-  // `show_progress` "percent done" is shown per chunk on the status line, which is cleared
-  // at the end. Returns 0 when the object is not open, not in text mode, memory runs out or
-  // a read fails before the end; 1 otherwise (also when the callback ended the reading).
+  // makes the text UTF-16 (unpaired surrogates become U+FFFD); the offset handed to
+  // `callback` is where the chunk's bytes lie in the file, so the first chunk after a mark
+  // reports the mark's length (2 or 3), not 0. Stops after `max_lines` lines (all_lines: no
+  // limit), and after the first callback that returns 0. With `show_progress` "percent done"
+  // is shown per chunk on the status line, which is cleared at the end. Returns 0 when the
+  // object is not open, not in text mode, memory runs out or a read fails before the end; 1
+  // otherwise (also when the callback ended the reading).
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                     bool show_progress, u64 max_lines, bool detect_bom,
                     u32 chunk_bytes = default_chunk_bytes);

@@ -79,7 +79,9 @@ bool key_value_map(std::map<std::string, std::string>& out, const std::vector<u8
 // characters. Always true.
 bool join_arg_list_quoted(std::string& out, const std::vector<std::string>& args, char quote);
 // out = the items in order with separator between two of them; with skip_empty, empty items
-// and their separators are left out. Returns out.
+// and their separators are left out. No separator is written after the last item, so nothing
+// is taken off the end: an item's own last character stays even when it equals the separator
+// ("a" and "b," give "a,b,"), as in join_strings. Returns out.
 std::string& join_set(std::string& out, const std::set<std::string>& items,
                       const std::string& separator, bool skip_empty);
 // Removes every string equal to an earlier one, keeping the order of the first occurrences.

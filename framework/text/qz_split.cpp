@@ -647,8 +647,8 @@ bool split_tag_texts(const u8* buffer, int length, std::vector<std::string>& tex
       gathered.push_back(c);
     }
   }
-  // Text after the last tag is text between tags as well.
-  flush();
+  // Gathered text is taken at a ">" only: what follows the last one (trailing text, or text
+  // before a tag left open) stands between no two tags.
   return !texts.empty();
 }
 

@@ -89,7 +89,8 @@ bool split_text_lines(const u8* buffer, u32 length, std::vector<std::string>& li
 // ---- Markup tags. A tag runs from "<" through the next ">". These append to their vector
 // and return whether it is non-empty; a null buffer or a length below 1 gives false.
 
-// The trimmed, non-empty texts outside tags, in order.
+// The trimmed, non-empty texts outside tags, in order, each taken at the ">" that follows it:
+// text after the last ">" is left out.
 bool split_tag_texts(const u8* buffer, int length, std::vector<std::string>& texts);
 // The tags, "<" and ">" included; a ">" outside a tag adds an empty entry; a tag not closed
 // by the end of the buffer is left out.

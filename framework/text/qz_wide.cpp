@@ -215,12 +215,23 @@ int utf16_multi_string_to_wide(const u16* buffer, std::vector<std::wstring>& out
   out.clear();
   if (buffer == nullptr || length <= 0) return 0;
   const std::size_t unit_count = static_cast<std::size_t>(length) / 2;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= unit_count; ++i) {
-    if (i < unit_count && unit_at(buffer, i) != 0) continue;
-    // A string that does not decode is kept widened rather than dropped from the list.
-    if (i > start) out.push_back(decode_or_widen_units(units_from(buffer, start), i - start));
-    start = i + 1;
+  // Calls take(first unit, unit count) for every non-empty string of the block.
+  const auto each_string = [&](auto take) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= unit_count; ++i) {
+      if (i < unit_count && unit_at(buffer, i) != 0) continue;
+      if (i > start) take(units_from(buffer, start), i - start);
+      start = i + 1;
+    }
+  };
+  // A string that does not decode is taken for a misread block entry and dropped; only a block
+  // in which no string decodes is kept, unit by unit, so that its content is not lost.
+  each_string([&](const u16* units, std::size_t count) {
+    std::wstring decoded;
+    if (utf16le_bytes_to_wide(decoded, units, count * 2)) out.push_back(std::move(decoded));
+  });
+  if (out.empty()) {
+    each_string([&](const u16* units, std::size_t count) { out.push_back(widen_units(units, count)); });
   }
   return static_cast<int>(unit_count * 2);
 }

@@ -66,7 +66,8 @@ std::string& utf16le_cstring_to_utf8_into(const char* buffer, std::string& out);
 // as split_dir_file_wide does; returns its result.
 bool utf16_path_split(const u16* buffer, std::wstring& dir, std::wstring& name);
 // out = the non-empty strings of a block of UTF-16 strings separated by 0 units, in order;
-// a string that does not decode is widened unit by unit. Returns the bytes walked (length
+// a string that does not decode (an unpaired high surrogate) is left out, unless no string of the
+// block decodes: then every string is widened unit by unit. Returns the bytes walked (length
 // rounded down to whole units); 0 for a null buffer or a length of 0 or less.
 int utf16_multi_string_to_wide(const u16* buffer, std::vector<std::wstring>& out, int length);
 

@@ -90,7 +90,9 @@ bool filetime_to_broken_down_time(u64 filetime, time_fields& out);
 bool filetime_to_broken_down_time(const FILETIME* filetime, time_fields& out);
 // As filetime_to_broken_down_time, then the fraction fields come from
 // fraction_ticks (the part of the second in 100-ns units, below 10000000);
-// false with out zeroed for a fraction outside that range.
+// false with out zeroed for a fraction outside that range (negative, a whole
+// second or more, not a number): such a fraction would give milliseconds of 1000
+// or more, or wrapped values, that contradict the whole seconds of the record.
 bool filetime_to_broken_down_time_frac(u64 filetime, time_fields& out, double fraction_ticks);
 
 // FILETIME of the UTC fields of tm plus milliseconds. A month outside 0..11 is

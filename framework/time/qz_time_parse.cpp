@@ -129,7 +129,8 @@ bool split_clock_text(const char* source, clock_text& out) {
 }
 
 // Whole hour and minute, seconds with their fraction, on the 24-hour clock:
-// 12 am is hour 0 and 12 pm hour 12.
+// 12 am is hour 0 and 12 pm hour 12. "24:00[:00]" stays hour 24 (the day's end);
+// a leap second (":60") becomes the minute's last second, its fraction kept.
 bool read_clock(const char* text, u32& hour, u32& minute, double& seconds) {
   clock_text parts;
   if (!split_clock_text(text, parts)) return false;
@@ -137,16 +138,28 @@ bool read_clock(const char* text, u32& hour, u32& minute, double& seconds) {
   if (parts.pm && whole_hour < 12) whole_hour += 12;
   if (parts.am && whole_hour == 12) whole_hour = 0;
   const double whole_minute = std::trunc(parts.minute);
-  if (whole_hour > 23 || whole_minute > 59 || parts.seconds >= 60) return false;
+  const bool end_of_day = parts.hour == 24 && parts.minute == 0 && parts.seconds == 0 && !parts.am && !parts.pm;
+  if ((whole_hour > 23 && !end_of_day) || whole_minute > 59 || parts.seconds >= 61) return false;
   hour = u32(whole_hour);
   minute = u32(whole_minute);
-  seconds = parts.seconds;
+  seconds = parts.seconds >= 60 ? parts.seconds - 1 : parts.seconds;
   return true;
 }
 
-// The record of a date and a clock time; the milliseconds are rounded to the
-// nearest, so a fraction of .9995 or more gives 1000.
-void fill_systemtime(SYSTEMTIME& out, u32 day, u32 month, u32 year, u32 hour, u32 minute, double seconds) {
+// The record of a date and a clock time; hour 24 is the next day's 00:00. The
+// milliseconds are rounded to the nearest, so a fraction of .9995 or more gives
+// 1000. False when the next day's year does not fit the record.
+bool fill_systemtime(SYSTEMTIME& out, u32 day, u32 month, u32 year, u32 hour, u32 minute, double seconds) {
+  if (hour == 24) {
+    hour = 0;
+    if (++day > u32(days_per_month[is_leap_year(year) ? 1 : 0][month - 1])) {
+      day = 1;
+      if (++month > 12) {
+        month = 1;
+        if (++year > 0xFFFF) return false;
+      }
+    }
+  }
   out = SYSTEMTIME();
   out.wYear = u16(year);
   out.wMonth = u16(month);
@@ -156,6 +169,7 @@ void fill_systemtime(SYSTEMTIME& out, u32 day, u32 month, u32 year, u32 hour, u3
   const double whole = std::trunc(seconds);
   out.wSecond = u16(whole);
   out.wMilliseconds = u16((seconds - whole) * 1000 + 0.5);
+  return true;
 }
 
 bool present(const char* text) { return text && *text; }
@@ -306,8 +320,7 @@ bool parse_date_time_to_systemtime(const char* date, const char* time, const std
   u32 hour = 0, minute = 0;
   double seconds = 0;
   if (present(time) && !parse_time_hms(time, &hour, &minute, &seconds)) return false;
-  fill_systemtime(*out, day, month, year, hour, minute, seconds);
-  return true;
+  return fill_systemtime(*out, day, month, year, hour, minute, seconds);
 }
 
 bool parse_iso8601_to_systemtime(const char* text, const std::string& order, char separator, SYSTEMTIME* out) {
@@ -357,8 +370,7 @@ bool parse_short_date_time_to_systemtime(const char* date, const char* time, SYS
   u32 hour = 0, minute = 0;
   double seconds = 0;
   if (present(time) && !parse_time_hms(time, &hour, &minute, &seconds)) return false;
-  fill_systemtime(*out, day, month, year, hour, minute, seconds);
-  return true;
+  return fill_systemtime(*out, day, month, year, hour, minute, seconds);
 }
 
 bool parse_short_date_time_to_systemtime_wide(const wchar_t* date, const wchar_t* time, SYSTEMTIME* out) {

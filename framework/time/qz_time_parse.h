@@ -37,27 +37,34 @@ bool parse_short_date(const char* text, u32* day, u32* month, u32* year);
 // 12 pm hour 12) or a "Z" after the last part; the text is trimmed and case does
 // not matter. Each part is a plain decimal number of at most 31 characters; hour
 // 0..23, minute 0..59 and seconds below 60 are required. The hour and minute are
-// cut to whole numbers; seconds keep their fraction.
+// cut to whole numbers; seconds keep their fraction. Two readings of the 24-hour
+// clock pass too: "24:00" or "24:00:00" (no am/pm) is the day's end, hour 24 with
+// minute and seconds 0, which the date readers below turn into the next day's
+// 00:00:00; a leap second, seconds 60 to below 61, is read as the minute's last
+// second (":60.5" gives 59.5), as no time record here holds a 61st second. A value
+// out of range in every reading ("25:00", "24:01", "23:60", "23:59:61") is refused
+// rather than carried into the next field.
 bool parse_time_hms(const char* text, u32* hour, u32* minute, double* seconds);
 // parse_time_hms with the seconds cut to whole seconds.
 bool parse_time_hms_u32(const char* text, u32* hour, u32* minute, u32* seconds);
 // Milliseconds since midnight of a parse_time_hms text (the fraction of the
-// seconds counted to whole milliseconds).
+// seconds counted to whole milliseconds); "24:00" gives 86400000.
 bool parse_time_of_day_ms(const char* text, u32* milliseconds);
 
 // ---- Date and time to records ----
 
 // parse_date_fields of date (with a copy of order) and, when time is neither null
 // nor empty, parse_time_hms of time; out is cleared and gets the fields, the
-// milliseconds rounded to nearest (up to 1000). Needs a day and a month (not 0)
-// and a year that fits the record.
+// milliseconds rounded to nearest (up to 1000), "24:00" as the next day's 00:00.
+// Needs a day and a month (not 0) and a year that fits the record.
 bool parse_date_time_to_systemtime(const char* date, const char* time, const std::string& order, char separator,
                                    SYSTEMTIME* out);
 // "dateTtime" with an optional trailing "Z", read by parse_date_time_to_systemtime;
 // false without a "T".
 bool parse_iso8601_to_systemtime(const char* text, const std::string& order, char separator, SYSTEMTIME* out);
 // FILETIME of a "yyyy-mm-dd[Thh:mm:ss[.f][Z]]" text read as UTC, to the 100-ns
-// unit; 0 when it does not parse or falls outside the FILETIME range.
+// unit ("T24:00" is the next day's midnight); 0 when it does not parse or falls
+// outside the FILETIME range.
 u64 parse_iso8601_to_filetime(const std::string& text);
 // parse_short_date of date and, when time is neither null nor empty,
 // parse_time_hms of time, into out as parse_date_time_to_systemtime does.
@@ -66,7 +73,8 @@ bool parse_short_date_time_to_systemtime(const char* date, const char* time, SYS
 bool parse_short_date_time_to_systemtime_wide(const wchar_t* date, const wchar_t* time, SYSTEMTIME* out);
 // out is cleared and gets the fields of a parse_short_date date and a
 // parse_time_of_day_ms time (whole seconds); either may be null, not both. Without
-// a date, tm_year is -1900, tm_mon -1 and tm_mday 0.
+// a date, tm_year is -1900, tm_mon -1 and tm_mday 0. "24:00" gives tm_hour 24,
+// which the conversions of the record carry into the next day.
 bool parse_short_date_time_to_tm(const char* date, const char* time, struct tm* out);
 // Seconds to add to the local time "date[ time]" (midnight without a time) to get
 // UTC, and in *daylight whether daylight saving applies; 0 when it does not parse.

@@ -90,7 +90,8 @@ i32 scan_times_callback(u64 unused_id, time_scan_context* context, const u8* byt
                         u64 base_offset);
 
 // Writes "offset, LE|BE, kind name, yyyy-mm-dd hh:mm:ss.nnnnnnnnn UTC|LOC, bytes"
-// and an end of line; the stream's formatting state is left as it was.
+// and an end of line. The stream's flags and fill character are put back as they
+// were: left in hex mode, the caller's next number would print in hex unasked.
 void print_time_hit(const time_stats& hit, std::ostream& out);
 
 // ---- Lists of plausible times ----

@@ -159,7 +159,7 @@ TEST_F(sqlite_convert, column_names_are_cleaned_and_always_quoted) {
 TEST_F(sqlite_convert, a_database_that_cannot_be_set_up_stops_the_run) {
   take_fixture("sqlite_registry.csv", "registry.csv");
   // The write-protected run drops root (which would ignore the modes) and must still reach its
-  // source.
+  // source, and a telvar it may run.
   ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
   struct setup_case {
     const char* name;
@@ -167,6 +167,10 @@ TEST_F(sqlite_convert, a_database_that_cannot_be_set_up_stops_the_run) {
   } cases[] = {{"not a database", false}, {"write-protected", true}};
   for (const setup_case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.write_protected && geteuid() == 0 && e2e::telvar_for_other_users().empty()) {
+      GTEST_SKIP() << "write-protected case: no folder that user " << e2e::other_user
+                   << " can enter could be made for a copy of telvar";
+    }
     const std::string db = folder.file("case.db");
     std::remove(db.c_str());
     if (c.write_protected) {

@@ -8,11 +8,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -56,8 +58,10 @@ struct run_options {
   bool stdin_held_open = false;     // standard input is a pipe the test writes and closes
   stdout_to out = stdout_to::capture;
   stderr_to err = stderr_to::file;
-  bool drop_root = false;           // run as user 65534 when started as root (file modes then apply)
+  bool drop_root = false;           // run as user 65534 when started as root (file modes then apply),
+                                    // from telvar_for_other_users()
   std::string stdout_file;          // for append_to_file, relative to cwd
+  rlim_t address_space_limit = 0;   // bytes of address space the process may take; 0: no limit
 };
 
 struct run_result {
@@ -66,6 +70,35 @@ struct run_result {
   std::string out;
   std::string err;
 };
+
+// The user a run with drop_root becomes.
+constexpr uid_t other_user = 65534;
+
+// A copy of telvar that other_user can run, in a folder of its own under /tmp that every user
+// may enter: the build folder may sit where other users cannot reach (a checkout in a folder
+// made by mktemp -d, or in root's home). Made once per test program and removed at its end;
+// empty when it cannot be made or other_user still cannot run it (only a test run as root asks).
+inline const std::string& telvar_for_other_users() {
+  static const temp_folder folder("telvar_binary");
+  static const std::string copy = [] {
+    namespace fs = std::filesystem;
+    const std::string path = folder.file("telvar");
+    std::error_code failed;
+    const fs::perms open_to_all = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec;
+    if (folder.path().empty() || !fs::copy_file(TELVAR_BINARY, path, failed)) return std::string();
+    fs::permissions(folder.path(), open_to_all, failed);
+    if (!failed) fs::permissions(path, open_to_all, failed);
+    if (failed) return std::string();
+    // Every folder above must let other_user through too: asked of other_user itself.
+    const pid_t child = fork();
+    if (child == 0) _exit(setuid(other_user) == 0 && access(path.c_str(), X_OK) == 0 ? 0 : 1);
+    int wait_status = 0;
+    if (child < 0 || waitpid(child, &wait_status, 0) != child) return std::string();
+    return WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0 ? path : std::string();
+  }();
+  return copy;
+}
 
 // A telvar process started and not yet waited for.
 struct started_telvar {
@@ -93,8 +126,9 @@ inline started_telvar start_telvar(const std::vector<std::string>& args, const r
   if (options.err == stderr_to::terminal && openpty(&err_ends[0], &err_ends[1], nullptr, nullptr, nullptr) != 0)
     return run;
 
+  const bool drop_root = options.drop_root && geteuid() == 0;
   std::vector<std::string> argv_text;
-  argv_text.push_back(TELVAR_BINARY);
+  argv_text.push_back(drop_root ? telvar_for_other_users() : std::string(TELVAR_BINARY));
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& entry : argv_text) argv.push_back(entry.data());
@@ -123,7 +157,11 @@ inline started_telvar start_telvar(const std::vector<std::string>& args, const r
     for (int end : {input_ends[1], err_ends[0]}) {
       if (end >= 0) close(end);
     }
-    if (options.drop_root && geteuid() == 0 && setuid(65534) != 0) _exit(123);
+    if (drop_root && setuid(other_user) != 0) _exit(123);
+    if (options.address_space_limit != 0) {
+      const rlimit limit = {options.address_space_limit, options.address_space_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);
+    }
     execv(argv[0], argv.data());
     _exit(122);
   }

@@ -497,17 +497,28 @@ TEST(SplitTextLines, CutsByTheLineEndKind) {
 }
 
 TEST(SplitTags, TextsBetweenTags) {
-  strings texts = {"earlier"};
-  const std::string html = "<p> Hello </p>world<b>  </b>x<i";
-  EXPECT_TRUE(split_tag_texts(bytes(html), static_cast<int>(html.size()), texts));
-  EXPECT_EQ(texts, (strings{"earlier", "Hello", "world", "x"}));
-
-  strings after = {};
-  const std::string tail = "<p>a</p> trailing text ";
-  EXPECT_TRUE(split_tag_texts(bytes(tail), static_cast<int>(tail.size()), after));
-  EXPECT_EQ(after, (strings{"a", "trailing text"}));
-  EXPECT_FALSE(split_tag_texts(nullptr, 3, after));
-  EXPECT_FALSE(split_tag_texts(bytes(tail), 0, after));
+  struct row {
+    const char* name;
+    std::string text;
+    strings expected;  // after the entry already there
+  } rows[] = {
+      {"texts trimmed, blank ones left out", "<p> Hello </p>world<b>  </b>", {"earlier", "Hello", "world"}},
+      {"text after the last tag left out", "<p>a</p> trailing text ", {"earlier", "a"}},
+      {"text before a tag left open left out", "<p>a</p>x<i", {"earlier", "a"}},
+      {"text before a stray closing mark", "a>b", {"earlier", "a"}},
+      {"no closing mark at all", "plain text", {"earlier"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    strings texts = {"earlier"};
+    EXPECT_TRUE(split_tag_texts(bytes(r.text), static_cast<int>(r.text.size()), texts));
+    EXPECT_EQ(texts, r.expected);
+  }
+  strings none;
+  const std::string plain = "plain text";
+  EXPECT_FALSE(split_tag_texts(bytes(plain), static_cast<int>(plain.size()), none));
+  EXPECT_FALSE(split_tag_texts(nullptr, 3, none));
+  EXPECT_FALSE(split_tag_texts(bytes(plain), 0, none));
 }
 
 TEST(SplitTags, TagsAndTheirOffsets) {

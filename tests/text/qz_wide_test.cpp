@@ -237,9 +237,11 @@ TEST(Utf16Buffers, MultiStringBlocks) {
       {"empty strings left out", {0, 'a', 0, 0, 'b', 'c', 0, 0}, {L"a", L"bc"}},
       {"last string unterminated", {'a', 0, 'b'}, {L"a", L"b"}},
       {"pair decoded", {0xD83D, 0xDE00, 0}, {wide({0x1F600})}},
-      // A string with an unpaired high surrogate stays in its place, widened unit by unit.
-      {"undecodable string kept", {'a', 0, 0xD83D, 'x', 0, 'b', 0}, {L"a", wide({0xD83D, 'x'}), L"b"}},
-      {"only undecodable strings", {0xD83D, 0, 0xDBFF, 0}, {wide({0xD83D}), wide({0xDBFF})}},
+      // A string with an unpaired high surrogate is left out while another string decodes; when
+      // none does, every string is kept, widened unit by unit.
+      {"undecodable string left out", {'a', 0, 0xD83D, 'x', 0, 'b', 0}, {L"a", L"b"}},
+      {"high surrogate at a string's end left out", {'a', 0xD800, 0, 'b'}, {L"b"}},
+      {"only undecodable strings", {0xD83D, 0, 0, 0xDBFF, 'y', 0}, {wide({0xD83D}), wide({0xDBFF, 'y'})}},
       {"only zeros", {0, 0}, {}},
   };
   for (const multi_case& c : cases) {

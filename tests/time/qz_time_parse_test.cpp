@@ -188,10 +188,18 @@ TEST(ParseTime, ClockTexts) {
       {"fractional hour cut", "10.7:30", true, 10, 30, 0},
       {"UTC mark", "10:30:00Z", true, 10, 30, 0},
       {"no colon", "1030", false, 0, 0, 0},
-      {"hour 24", "24:00", false, 0, 0, 0},
+      {"end of the day", "24:00", true, 24, 0, 0},
+      {"end of the day with seconds and a UTC mark", "24:00:00.000Z", true, 24, 0, 0},
+      {"hour 24 past the day's end", "24:00:01", false, 0, 0, 0},
+      {"hour 24 and minutes", "24:01", false, 0, 0, 0},
+      {"hour 24 with a fraction of a second", "24:00:00.5", false, 0, 0, 0},
+      {"hour 24 on the 12-hour clock", "24:00 pm", false, 0, 0, 0},
+      {"hour 25", "25:00", false, 0, 0, 0},
       {"13 pm", "13:00 pm", true, 13, 0, 0},
       {"minute 60", "10:60", false, 0, 0, 0},
-      {"second 60", "10:30:60", false, 0, 0, 0},
+      {"leap second", "23:59:60", true, 23, 59, 59},
+      {"leap second with a fraction", "23:59:60.5", true, 23, 59, 59.5},
+      {"second 61", "23:59:61", false, 0, 0, 0},
       {"no hour", ":30", false, 0, 0, 0},
       {"no minute", "10:", false, 0, 0, 0},
       {"no seconds after the second colon", "10:30:", false, 0, 0, 0},
@@ -229,7 +237,7 @@ TEST(ParseTime, MillisecondsSinceMidnight) {
   const row rows[] = {
       {"1:00:00 pm", true, 46800000},  {"00:00:01.5", true, 1500},   {"12:30 am", true, 1800000},
       {"12:30 pm", true, 45000000},    {"23:59:59.999", true, 86399999}, {"25:00", false, 0},
-      {"noon", false, 0},
+      {"noon", false, 0},              {"24:00:00", true, 86400000},   {"23:59:60.25", true, 86399250},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.text);
@@ -274,6 +282,11 @@ TEST(ParseToSystemtime, DateAndTimeTexts) {
       {"open day", "2026-12-00", nullptr, "YMD", '-', false, {}},
       {"year beyond the record", "70000-01-01", nullptr, "YMD", '-', false, {}},
       {"bad time", "2026-12-08", "25:00", "YMD", '-', false, {}},
+      {"end of a day", "2026-12-08", "24:00", "YMD", '-', true, {2026, 12, 9, 0, 0, 0, 0}},
+      {"end of a month", "2024/02/29", "24:00:00", "YMD", '/', true, {2024, 3, 1, 0, 0, 0, 0}},
+      {"end of a year", "2026-12-31", "24:00:00Z", "YMD", '-', true, {2027, 1, 1, 0, 0, 0, 0}},
+      {"end of the last year a record holds", "65535-12-31", "24:00", "YMD", '-', false, {}},
+      {"leap second", "2016-12-31", "23:59:60.5", "YMD", '-', true, {2016, 12, 31, 23, 59, 59, 500}},
       {"empty date", "", "10:00", "YMD", '-', false, {}},
       {"no date", nullptr, "10:00", "YMD", '-', false, {}},
   };
@@ -302,6 +315,8 @@ TEST(ParseToSystemtime, Iso8601AndShortForms) {
   expect_systemtime(st, {2026, 12, 8, 22, 30, 15, 500});
   EXPECT_TRUE(parse_short_date_time_to_systemtime("8-Dec-2026", nullptr, &st));
   expect_systemtime(st, {2026, 12, 8, 0, 0, 0, 0});
+  EXPECT_TRUE(parse_short_date_time_to_systemtime("12/31/26", "24:00", &st));
+  expect_systemtime(st, {2027, 1, 1, 0, 0, 0, 0});
   EXPECT_FALSE(parse_short_date_time_to_systemtime("12/8/26", "10h30", &st));
   EXPECT_FALSE(parse_short_date_time_to_systemtime("2/30/26", nullptr, &st));
   EXPECT_FALSE(parse_short_date_time_to_systemtime("", "10:30", &st));
@@ -333,6 +348,9 @@ TEST(ParseIso8601, ToFiletime) {
       {"beyond the last FILETIME", "30828-12-31T23:59:59", 0},
       {"beyond the last FILETIME with a fraction", "30828-12-31T23:59:59.5", 0},
       {"bad time", "2026-12-08T10:61", 0},
+      {"end of a day", "1970-01-01T24:00:00Z", E + 86400 * ticks_per_second},
+      {"leap second", "1970-01-01T23:59:60.5", E + 86399 * ticks_per_second + ticks_per_second / 2},
+      {"hour 24 past the day's end", "1970-01-01T24:00:01", 0},
       {"not a date", "garbage", 0},
       {"empty", "", 0},
   };
@@ -395,6 +413,9 @@ TEST(LocalTexts, OffsetAndTimeValueByZone) {
     EXPECT_EQ(midnight.filetime, dec_8_2026_183805 - 18 * ticks_per_hour - 38 * 600000000ULL - 5 * ticks_per_second);
     EXPECT_FALSE(qz::time("12/8/26 10:30 pm tomorrow", true).valid);
     EXPECT_FALSE(qz::time("2/30/26", true).valid);
+    // The end of the day is the next day's midnight, in either reading.
+    EXPECT_EQ(qz::time("12/7/26 24:00", true).filetime, midnight.filetime);
+    EXPECT_EQ(qz::time("12/7/26 24:00", false).filetime, qz::time("8-Dec-2026", false).filetime);
     EXPECT_FALSE(qz::time(static_cast<const char*>(nullptr), true).valid);
   }
 }
@@ -420,6 +441,7 @@ TEST(TimeFromText, OrderAndSeparator) {
       {"bad month name", "08-Foo-2026 10:00", "DMonY", '-', false, 0, "DMonY"},
       {"February 30", "2026-02-30 10:00", "YMD", '-', false, 0, "YMD"},
       {"bad time", "2026-12-08 10:75", "YMD", '-', false, 0, "YMD"},
+      {"end of the day", "2026-12-08 24:00", "YMD", '-', true, dec_8_2026_183805 - 670850000000ULL + 864000000000ULL, "YMD"},
       {"order of a month name only", "Dec-08-2026", "Mon", '-', false, 0, "Mon"},
   };
   for (const row& r : rows) {

@@ -75,4 +75,47 @@ TEST(record_text, RecordsReachTheOutputWholeAndInOrderWhereverTheyAreBuilt) {
   EXPECT_EQ(folder.get("out.txt"), expected);
 }
 
+// Records that each outgrow the window reuse the storage the first of them made: the storage
+// stays within twice the largest record's room, however many such records are written (it
+// doubled with each of them).
+TEST(record_text, StorageForRecordsThatOutgrowTheWindowIsReused) {
+  temp_folder folder("record_text");
+  ASSERT_FALSE(folder.path().empty());
+  uni::fileio file(folder.file("out.txt"), true, false, false);
+  std::ostream* out = file.get_output_stream();
+  ASSERT_NE(out, nullptr);
+  auto* buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out->rdbuf());
+  ASSERT_NE(buffer, nullptr);
+
+  struct shape {
+    const char* name;
+    size_t records;
+    size_t record_bytes;
+    size_t piece_bytes;  // the room each piece asks for
+  } shapes[] = {
+      {"records a little over the buffer, in small pieces", 8, 300000, 100},
+      {"records of many buffers, in large pieces", 6, 1 << 20, 64 << 10},
+      {"records of one piece larger than the buffer", 8, 400000, 400000},
+  };
+  for (const shape& s : shapes) {
+    SCOPED_TRACE(s.name);
+    record_text text;
+    const std::string record = pattern_text(s.record_bytes, s.records);
+    size_t outside = 0;
+    for (size_t r = 0; r < s.records; ++r) {
+      start_record(text, *out, buffer);
+      for (size_t at = 0; at < record.size(); at += s.piece_bytes) {
+        const std::string_view piece = std::string_view(record).substr(at, s.piece_bytes);
+        text.commit(record_text::put_text(text.room(s.piece_bytes), piece));
+      }
+      ASSERT_EQ(text.size(), record.size());
+      outside += text.in_window() ? 0 : 1;
+      finish_record(text, *out, buffer);
+    }
+    EXPECT_EQ(outside, s.records);
+    EXPECT_LE(text.kept(), 2 * (record.size() + s.piece_bytes));
+  }
+  EXPECT_TRUE(file.close());
+}
+
 }  // namespace
