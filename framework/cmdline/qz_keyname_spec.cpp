@@ -62,6 +62,24 @@ void cut_to_next_code(std::string& text, std::size_t from, std::size_t search_fr
   text.erase(from, next == std::string::npos ? std::string::npos : next - from);
 }
 
+// The "name:value)" that starts at from: both parts and the element's end (the ")"). When the
+// ":" or the ")" is missing the element is cut to the next code, open is set and the result
+// is false.
+bool take_name_and_value(std::string& text, std::size_t pos, std::size_t from, std::string& name,
+                         std::string& value, bool& open) {
+  const std::size_t colon = text.find(':', from);
+  const std::size_t close = colon == std::string::npos ? std::string::npos : text.find(')', colon + 1);
+  if (close == std::string::npos) {
+    cut_to_next_code(text, pos, from);
+    open = true;
+    return false;
+  }
+  name = text.substr(from, colon - from);
+  value = text.substr(colon + 1, close - colon - 1);
+  text.erase(pos, close + 1 - pos);
+  return true;
+}
+
 // The bracket code's first occurrence from start: its text up to ")" into value, the code
 // through ")" removed. Without ")" the code is cut to the next code and open is set.
 // Returns whether a value was read; pos gets where the code stood (npos when absent).
@@ -187,31 +205,17 @@ void take_ct_code(keyname_filter& result, std::string& text, bool& open) {
     result.flags |= bit(51);
     return;
   }
-  const std::size_t colon = text.find(':', pos + 1);
-  const std::size_t close = colon == std::string::npos ? std::string::npos : text.find(')', colon + 1);
-  if (close == std::string::npos) {
-    cut_to_next_code(text, pos, pos + 1);
-    open = true;
-    return;
-  }
-  result.value_name = text.substr(pos + 1, colon - pos - 1);
-  result.sub_text = text.substr(colon + 1, close - colon - 1);
-  text.erase(pos, close + 1 - pos);
-  result.flags |= bit(51);
+  if (take_name_and_value(text, pos, pos + 1, result.value_name, result.sub_text, open)) result.flags |= bit(51);
 }
 
 void take_map_codes(keyname_filter& result, std::string& text, bool& open) {
   for (std::size_t pos = text.find("!S("); pos != std::string::npos; pos = text.find("!S(")) {
-    const std::size_t colon = text.find(':', pos + 3);
-    const std::size_t close = colon == std::string::npos ? std::string::npos : text.find(')', colon + 1);
-    if (close == std::string::npos) {
-      cut_to_next_code(text, pos, pos + 3);
-      open = true;
-      continue;
+    std::string key;
+    std::string value;
+    if (take_name_and_value(text, pos, pos + 3, key, value, open)) {
+      result.sub_map.emplace(key, value);
+      result.flags |= bit(34);
     }
-    result.sub_map.emplace(text.substr(pos + 3, colon - pos - 3), text.substr(colon + 1, close - colon - 1));
-    text.erase(pos, close + 1 - pos);
-    result.flags |= bit(34);
   }
 }
 

@@ -192,25 +192,9 @@ u64 parse_gmt_time_text(const std::string& text) {
   std::string date = rest.substr(0, split);
   const std::string clock = rest.substr(split + 1);
   replace_char(date, ' ', '-', false);
-  std::string order = "DMonY";
-  u32 day = 0;
-  u32 month = 0;
-  u32 year = 0;
-  u32 hour = 0;
-  u32 minute = 0;
-  u32 second = 0;
-  if (!parse_date_fields(date.c_str(), order, '-', &day, &month, &year) || day == 0 || month == 0 ||
-      !parse_time_hms_u32(clock.c_str(), &hour, &minute, &second)) {
-    return 0;
-  }
-  struct tm fields {};
-  fields.tm_year = int(year) - 1900;
-  fields.tm_mon = int(month) - 1;
-  fields.tm_mday = int(day);
-  fields.tm_hour = int(hour);
-  fields.tm_min = int(minute);
-  fields.tm_sec = int(second);
-  const u64 filetime = broken_down_time_to_filetime(fields, 0);
+  SYSTEMTIME fields;
+  if (!parse_date_time_to_systemtime(date.c_str(), clock.c_str(), "DMonY", '-', &fields)) return 0;
+  const u64 filetime = FILETIME(fields).value();
   return (filetime >> 63) ? 0 : filetime;
 }
 

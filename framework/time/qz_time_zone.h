@@ -60,8 +60,8 @@ bool gmt_time_text(std::string& text);
 // The same for the UTC fields of filetime.
 bool gmt_time_text(std::string& text, u64 filetime);
 // The FILETIME of a gmt_time_text text (weekday and a leading "," optional, day with or
-// without zero, the last word, the zone, ignored); 0 for a text shorter than 20 characters,
-// a date or clock time that does not read, or a day or month of 0.
+// without zero, seconds to the millisecond, the last word, the zone, ignored); 0 for a text
+// shorter than 20 characters, a date or clock time that does not read, or a day or month of 0.
 u64 parse_gmt_time_text(const std::string& text);
 
 // text = "Tue; 08 Dec 2026 18:38:05 -0500": the UTC fields of unix_seconds (0 = now) and a

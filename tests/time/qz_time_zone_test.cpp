@@ -317,6 +317,7 @@ TEST(GmtTimeText, WritesAndReads) {
       {"Tue,   8 Dec 2026 18:38:05 GMT  ", utc_filetime(2026, 12, 8, 18, 38, 5)},
       {"Tue, 8 Dec 26 1:2 G", 0},  // 19 characters
       {"Tue, 8 Dec 26 1:2 GM", utc_filetime(2026, 12, 8, 1, 2, 0)},
+      {"Tue, 8 Dec 2026 18:38:05.25 GMT", utc_filetime(2026, 12, 8, 18, 38, 5) + second / 4},
       {"Tue, 31 Feb 2026 18:38:05 GMT", 0},
       {"Tue, 0 Dec 2026 18:38:05 GMT", 0},
       {"Tue, 8 Xyz 2026 18:38:05 GMT", 0},
