@@ -1,8 +1,9 @@
-// Packed time records: up to eight FILETIMEs that lie close together, stored as the latest
-// of them in full and every other as its distance below it. Layout, little-endian: one header
-// byte (bits 0-2 count - 1, bits 3-5 index of the base time, bit 6 distances in milliseconds),
-// an 8-byte base word (bits 0-59 the base FILETIME, bits 60-62 distance width in bytes - 1),
-// then one distance per other time in index order, 1, 2, 4, 6 or 8 bytes wide.
+// Packed time records (packed_time_record): up to eight FILETIMEs that lie close together,
+// stored as the latest of them in full and every other as its distance below it. Layout,
+// little-endian: one header byte (bits 0-2 count - 1, bits 3-5 index of the base time, bit 6
+// distances in milliseconds), an 8-byte base word (bits 0-59 the base FILETIME, bits 60-62
+// distance width in bytes - 1), then one distance per other time in index order, 1, 2, 4, 6
+// or 8 bytes wide.
 #pragma once
 
 #include <vector>
