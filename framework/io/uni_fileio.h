@@ -67,6 +67,9 @@ class fileio {
   bool open_append(std::wstring name, bool text_mode);
   // open_append with the name decoded from UTF-8, then positioned at the end.
   bool open_append_utf8(const std::string& name, bool text_mode);
+  // Opens an existing regular file for writing in place (no create, no truncate) without
+  // following a symbolic link at the name; anything but a regular file is refused.
+  bool open_regular_no_follow(std::wstring name);
   // Drains and releases the attached output stream, closes the descriptor or drops the
   // memory buffer, and resets every field. False when the stream's bytes did not all
   // reach the file (full disk, a write error at any time) or the system close failed.
