@@ -35,6 +35,35 @@ void show_copy_progress(io_report* progress, u64 index, u32 every, u64 copied, u
   progress->status(text);
 }
 
+// Hands min(count, size - start) bytes from `start` to `sink` in blocks of `block` bytes
+// (0: 4 MiB), with progress on the first and every `every`th block. False when the file is not
+// open or empty, `start` is past its end or cannot be reached, a read fails or ends early, or
+// `sink` refuses a block.
+template <typename Sink>
+bool copy_range(fileio& file, u64 start, u64 count, u32 block, io_report* progress, u32 every, Sink sink) {
+  if (!file.is_open() || file.seek_set(start) < 0) return false;
+  const u64 total = file.query_size();
+  if (total == 0 || start > total) return false;
+  const u64 amount = std::min(total - start, count);
+  if (block == 0) block = fileio::default_copy_block_bytes;
+  std::vector<u8> buffer;
+  try {
+    buffer.resize(static_cast<size_t>(std::min<u64>(block, amount)));
+  } catch (const std::exception&) {
+    return false;
+  }
+  u64 copied = 0;
+  for (u64 index = 0; copied < amount; ++index) {
+    u32 length = static_cast<u32>(std::min<u64>(buffer.size(), amount - copied));
+    // A read that fails or ends early leaves the copy short: report it.
+    if (!file.read_next(buffer.data(), length) || length == 0) return false;
+    show_copy_progress(progress, index, every, copied, amount);
+    if (!sink(buffer.data(), length)) return false;
+    copied += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool fileio::read_lines_at(std::vector<std::string>& lines, u32& length, u64 offset) {
@@ -111,27 +140,12 @@ bool fileio::for_each_block(block_callback callback, u64 context, u32 block, u32
 }
 
 bool fileio::copy_to_stream(std::ostream& out, u64 start, u64 count, u32 block, io_report* progress) {
-  if (!is_open() || seek_set(start) < 0) return false;
-  const u64 total = query_size();
-  if (total == 0 || start > total) return false;
-  const u64 amount = std::min(total - start, count);
-  if (block == 0) block = default_copy_block_bytes;
-  std::vector<u8> buffer;
-  try {
-    buffer.resize(static_cast<size_t>(std::min<u64>(block, amount)));
-  } catch (const std::exception&) {
-    return false;
-  }
-  u64 copied = 0;
-  for (u64 index = 0; copied < amount; ++index) {
-    u32 length = static_cast<u32>(std::min<u64>(buffer.size(), amount - copied));
-    // A read that fails or ends early leaves the copy short: report it.
-    if (!read_next(buffer.data(), length) || length == 0) return false;
-    show_copy_progress(progress, index, copy_stream_progress_every, copied, amount);
-    out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(length));
-    if (!out) return false;
-    copied += length;
-  }
+  const bool copied = copy_range(*this, start, count, block, progress, copy_stream_progress_every,
+                                 [&](const u8* bytes, u32 length) {
+                                   out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+                                   return static_cast<bool>(out);
+                                 });
+  if (!copied) return false;
   out.flush();
   return static_cast<bool>(out);
 }
@@ -140,35 +154,14 @@ bool fileio::copy_to_file(fileio& target, u64 start, u64 count, u64 target_offse
                           io_report* progress) {
   if (!is_open() || count == 0) return false;
   if (in_memory && start > size) return false;
-  if (seek_set(start) < 0) return false;
-  const u64 total = query_size();
-  if (total == 0 || start > total) return false;
-  const u64 amount = std::min(total - start, count);
-  if (block == 0) block = default_copy_block_bytes;
-  std::vector<u8> buffer;
-  try {
-    buffer.resize(static_cast<size_t>(std::min<u64>(block, amount)));
-  } catch (const std::exception&) {
-    return false;
-  }
-  bool ok = true;
-  u64 copied = 0;
-  for (u64 index = 0; copied < amount; ++index) {
-    u32 length = static_cast<u32>(std::min<u64>(buffer.size(), amount - copied));
-    if (!read_next(buffer.data(), length) || length == 0) {
-      ok = false;
-      break;
-    }
-    show_copy_progress(progress, index, copy_file_progress_every, copied, amount);
-    if (!target.write_at(buffer.data(), length, target_offset)) {
-      ok = false;
-      break;
-    }
-    target_offset += length;
-    copied += length;
-  }
+  const bool copied = copy_range(*this, start, count, block, progress, copy_file_progress_every,
+                                 [&](const u8* bytes, u32 length) {
+                                   if (!target.write_at(bytes, length, target_offset)) return false;
+                                   target_offset += length;
+                                   return true;
+                                 });
   if (progress != nullptr) progress->clear_status();
-  return ok;
+  return copied;
 }
 
 bool fileio::write_hex_dump(const void* data, u32 length, u64 base) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/io/qz_file_stats.h"
+#include "tests/io/run_command.h"
 #include "tests/io/temp_folder.h"
 
 namespace {
@@ -17,17 +18,6 @@ namespace fs = std::filesystem;
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// The output of a command; empty when it cannot be run.
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  pclose(pipe);
-  return out;
-}
 
 class FileInfoTest : public ::testing::Test {
  protected:
@@ -38,7 +28,7 @@ class FileInfoTest : public ::testing::Test {
 // Size, mode, the times and the inode agree with coreutils' stat (links followed) for a regular
 // file, a folder, a symbolic link and a FIFO.
 TEST_F(FileInfoTest, AgreesWithCoreutilsStat) {
-  if (run("command -v stat").empty()) GTEST_SKIP() << "stat (coreutils) not found";
+  if (run_command("command -v stat").empty()) GTEST_SKIP() << "stat (coreutils) not found";
   folder_.put("regular.txt", "twelve bytes");
   fs::create_directory(folder_.file("folder.d"));
   fs::create_symlink(folder_.file("regular.txt"), folder_.file("link"));
@@ -46,7 +36,7 @@ TEST_F(FileInfoTest, AgreesWithCoreutilsStat) {
   for (const char* name : {"regular.txt", "folder.d", "link", "fifo"}) {
     SCOPED_TRACE(name);
     const std::string path = folder_.file(name);
-    std::istringstream reference(run("stat -L --format='%s %f %Z %Y %X %W %i' '" + path + "'"));
+    std::istringstream reference(run_command("stat -L --format='%s %f %Z %Y %X %W %i' '" + path + "'"));
     unsigned long long size = 0, changed = 0, modified = 0, accessed = 0, inode = 0;
     long long born = 0;
     std::string mode_hex;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/io/run_command.h"
 #include "tests/io/temp_folder.h"
 
 namespace {
@@ -20,16 +21,6 @@ using paths_t = std::vector<std::string>;
 
 std::vector<u8> bytes(const std::string& text) { return std::vector<u8>(text.begin(), text.end()); }
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  pclose(pipe);
-  return out;
-}
 
 paths_t sorted_lines(const std::string& text) {
   paths_t lines;
@@ -61,7 +52,7 @@ class FileSearchTest : public ::testing::Test {
 // Over a generated tree, extension, size range and a content pattern select the same files as
 // find with -name and -size and then grep -l.
 TEST_F(FileSearchTest, AgreesWithFindAndGrep) {
-  if (run("command -v find").empty() || run("command -v grep").empty()) GTEST_SKIP() << "find or grep not found";
+  if (run_command("command -v find").empty() || run_command("command -v grep").empty()) GTEST_SKIP() << "find or grep not found";
   for (int i = 0; i < 60; ++i) {
     const char* ext = i % 3 == 0 ? "log" : (i % 3 == 1 ? "txt" : "log.bak");
     std::string content(static_cast<size_t>(37 * i % 900), static_cast<char>('a' + i % 7));
@@ -77,7 +68,7 @@ TEST_F(FileSearchTest, AgreesWithFindAndGrep) {
   criterion.range_end = 0xFFFFFFFF;
   criterion.range_pattern = bytes("NEEDLE");
   const paths_t found = search({criterion}, all_);
-  const paths_t expected = sorted_lines(run("find '" + folder_.path() +
+  const paths_t expected = sorted_lines(run_command("find '" + folder_.path() +
                                             "' -type f -name '*.log' -size +100c -size -700c -print0 |"
                                             " xargs -0 grep -l -F NEEDLE"));
   ASSERT_FALSE(expected.empty());
