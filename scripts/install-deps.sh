@@ -2,7 +2,8 @@
 # Installs what telvar needs, only where it is missing (Debian packages, apt-get).
 #
 #   install-deps.sh demo    what building telvar alone needs: compiler, make, CMake, SQLite
-#   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python)
+#   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python,
+#                           the Sleuth Kit and e2fsprogs for the timeline references)
 #   install-deps.sh bench   that and what the benchmarks need
 #
 # Installs as root, or through sudo. Without either it says which packages are missing and the
@@ -24,6 +25,8 @@ case "$set_name" in
     command -v python3 >/dev/null 2>&1 || missing python3
     [ -f /usr/include/gtest/gtest.h ] || missing libgtest-dev
     command -v sqlite3 >/dev/null 2>&1 || missing sqlite3
+    { command -v fls >/dev/null 2>&1 && command -v mactime >/dev/null 2>&1; } || missing sleuthkit
+    command -v mke2fs >/dev/null 2>&1 || [ -x /sbin/mke2fs ] || missing e2fsprogs
     if [ "$set_name" = bench ]; then
       [ -f /usr/include/benchmark/benchmark.h ] || missing libbenchmark-dev
       command -v mlr >/dev/null 2>&1 || missing miller
