@@ -101,11 +101,7 @@ class merger {
       b.row.macb = ".A";
       b.start_notes(in_.a_label, tag, ".A");
       c_position_with_further(b, ta_, !c_taken_);
-      if (!b_taken_) {
-        position(b, tb_, ta_, b_taken_, in_.b_label, 'B');
-      } else {
-        b.note_miss(tag);
-      }
+      b_position(b, ta_);
       finish(b, in_.a_time, ta_);
     }
     if (!c_taken_ && tc_.valid && in_.c_time != 0) {
@@ -113,11 +109,7 @@ class merger {
       b.row.macb = "..C";
       b.start_notes(in_.c_label, tag, "..C");
       take_further(b, tc_);
-      if (!b_taken_) {
-        position(b, tb_, tc_, b_taken_, in_.b_label, 'B');
-      } else {
-        b.note_miss(tag);
-      }
+      b_position(b, tc_);
       finish(b, in_.c_time, tc_);
     }
     if (!b_taken_ && tb_.valid && in_.b_time != 0) {
@@ -157,6 +149,15 @@ class merger {
       b.row.macb += letter;
       taken = true;
       b.note_match(label, in_.pattern_tag, letter);
+    } else {
+      b.note_miss(in_.pattern_tag);
+    }
+  }
+
+  // Position B of the A and C rows: B when it is not taken yet and shares the anchor's instant.
+  void b_position(row_builder& b, const qz::time& anchor) {
+    if (!b_taken_) {
+      position(b, tb_, anchor, b_taken_, in_.b_label, 'B');
     } else {
       b.note_miss(in_.pattern_tag);
     }
