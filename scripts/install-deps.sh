@@ -3,7 +3,8 @@
 #
 #   install-deps.sh demo    what building telvar alone needs: compiler, make, CMake, SQLite
 #   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python,
-#                           the zone database)
+#                           the zone database, the Sleuth Kit and e2fsprogs for the
+#                           timeline references)
 #   install-deps.sh bench   that and what the benchmarks need
 #
 # Installs as root, or through sudo. Without either it says which packages are missing and the
@@ -27,6 +28,8 @@ case "$set_name" in
     command -v sqlite3 >/dev/null 2>&1 || missing sqlite3
     # The time-zone tests compare with the zone database through zdump.
     [ -f /usr/share/zoneinfo/Europe/Berlin ] || missing tzdata
+    { command -v fls >/dev/null 2>&1 && command -v mactime >/dev/null 2>&1; } || missing sleuthkit
+    command -v mke2fs >/dev/null 2>&1 || [ -x /sbin/mke2fs ] || missing e2fsprogs
     if [ "$set_name" = bench ]; then
       [ -f /usr/include/benchmark/benchmark.h ] || missing libbenchmark-dev
       command -v mlr >/dev/null 2>&1 || missing miller
