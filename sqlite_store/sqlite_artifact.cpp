@@ -472,6 +472,24 @@ int sqlite3_artifact::add_generic_row(std::ostringstream& text, u64 val1, u64 va
   return 0;
 }
 
+bool sqlite3_artifact::split_generic_rows(std::ostringstream& text, u64 val1, u64 val2, std::string str1) {
+  const std::string block = text.str();
+  std::vector<std::string> lines;
+  if (block.empty() || block.size() > 0xFFFFFFFFu ||
+      !split_text_lines(reinterpret_cast<const u8*>(block.data()), static_cast<u32>(block.size()), lines)) {
+    return false;
+  }
+  for (std::string& line : lines) {
+    current.clear();
+    current.val1 = val1;
+    current.val2 = val2;
+    current.str1 = str1;
+    current.desired_output = std::move(line);
+    pending.push_back(current);
+  }
+  return !lines.empty();
+}
+
 bool sqlite3_artifact::start_new_run(bool chain) {
   // Rows of the run that ends belong to it: they are written, not dropped.
   if (!pending.empty()) flush();
