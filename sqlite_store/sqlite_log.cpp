@@ -60,6 +60,15 @@ void sleep_one_millisecond() {
 struct listing_row_texts {
   std::string times[4];
   std::string notes;
+};
+
+// The last time text of each time column: files listed together often share a time, and a
+// conversion costs far more than a comparison.
+struct time_text_cache {
+  u64 raw[4] = {};
+  u64 kind[4] = {};
+  bool held[4] = {};
+  std::string text[4];
   std::string date;
   std::string clock;
 };
@@ -535,12 +544,16 @@ bool sqlite_log::write_log_records(const std::string& table) {
   const schema_t& schema = schema_entry->second;
   const u64 mask = mask_entry->second;
 
-  // Stamps first: a folder record left out still takes its stamp.
+  // Stamps first: a folder record left out still takes its stamp. The batch's records share
+  // one clock reading (a reading costs far more than a record), so they are stamped now,
+  // now + 1, ...
   std::vector<std::pair<const sqlite_log_record*, u64>> rows;
   rows.reserve(waiting.size());
+  bool clock_read = false;
   for (const sqlite_log_record& record : waiting) {
     if (record.path.empty()) continue;
-    const u64 stamp = next_stamp();
+    const u64 stamp = clock_read ? ++last_stamp_ : next_stamp();
+    clock_read = true;
     if (record.is_dir && record.log_dir == 0) continue;
     rows.emplace_back(&record, stamp);
   }
@@ -559,6 +572,7 @@ bool sqlite_log::write_log_records(const std::string& table) {
   sql_grouped_insert insert;
   if (!insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), rows.size())) return false;
   std::vector<listing_row_texts> texts(insert.group_rows());
+  time_text_cache cache;
   const time_format_spec& spec = time_spec;
 
   const bool inserted = insert.insert_all(rows.size(), [&](sql_statement& statement, size_t index, size_t slot,
@@ -598,7 +612,13 @@ bool sqlite_log::write_log_records(const std::string& table) {
         case listing_value::accessed: {
           const size_t which = static_cast<size_t>(column->value) - static_cast<size_t>(listing_value::modified);
           const u64 raw[] = {record.modified, record.created, record.changed, record.accessed};
-          time_text(row_texts.times[which], raw[which], record.time_kind, spec, row_texts.date, row_texts.clock);
+          if (!cache.held[which] || cache.raw[which] != raw[which] || cache.kind[which] != record.time_kind) {
+            time_text(cache.text[which], raw[which], record.time_kind, spec, cache.date, cache.clock);
+            cache.raw[which] = raw[which];
+            cache.kind[which] = record.time_kind;
+            cache.held[which] = true;
+          }
+          row_texts.times[which] = cache.text[which];
           bound = statement.bind_text(parameter, row_texts.times[which]);
           break;
         }
@@ -664,10 +684,12 @@ bool sqlite_log::write_custom_records(const std::string& table) {
   if (!transaction.begin(db)) return false;
   sql_grouped_insert insert;
   if (!insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), waiting.size())) return false;
+  u64 stamp = next_stamp();
   const bool inserted =
       insert.insert_all(waiting.size(), [&](sql_statement& statement, size_t index, size_t, int first) {
         const sqlite_log_record_custom& record = waiting[index];
-        if (!bind_u64(statement, first, next_stamp())) return false;
+        if (index > 0) stamp = ++last_stamp_;
+        if (!bind_u64(statement, first, stamp)) return false;
         for (size_t i = 0; i < value_columns; ++i) {
           const int parameter = first + 1 + static_cast<int>(i);
           const bool bound = i < record.values.size() ? statement.bind_text(parameter, record.values[i])

@@ -689,7 +689,9 @@ TEST(print_rows_aligned, widths_come_from_names_and_values) {
     EXPECT_EQ(printed.header[2].text, "sz") << c.name;
     EXPECT_EQ(printed.header_no_widths, c.trim != 0) << c.name;
     for (size_t i = 0; i < 3; ++i) {
-      if (!c.trim) EXPECT_EQ(printed.header[i].aux, c.widths[i]) << c.name << " column " << i;
+      if (!c.trim) {
+        EXPECT_EQ(printed.header[i].aux, c.widths[i]) << c.name << " column " << i;
+      }
       EXPECT_EQ(printed.header[i].text_limit, c.limit) << c.name;
       EXPECT_EQ((printed.header[i].flags & variant_flag_cut_text) != 0, c.cut_flag) << c.name;
     }
