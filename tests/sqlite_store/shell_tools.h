@@ -5,7 +5,10 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <iostream>
 #include <string>
+
+#include <gtest/gtest.h>
 
 // What command printed on standard output; *status (may be null) its exit status, -1 when it
 // could not be started.
@@ -47,4 +50,14 @@ inline std::string shell_quoted(const std::string& text) {
 // What the sqlite3 shell answers to "pragma integrity_check" on the database ("ok\n" when whole).
 inline std::string integrity_check(const std::string& db_path) {
   return command_output("sqlite3 -batch -readonly " + shell_quoted(db_path) + " 'pragma integrity_check;' 2>&1");
+}
+
+// Expects the sqlite3 shell to find the database whole; says so and checks nothing when the shell
+// is missing.
+inline void expect_whole(const std::string& db_path) {
+  if (!has_program("sqlite3")) {
+    std::cout << "sqlite3 shell missing: integrity check of " << db_path << " skipped\n";
+    return;
+  }
+  EXPECT_EQ(integrity_check(db_path), "ok\n") << db_path;
 }

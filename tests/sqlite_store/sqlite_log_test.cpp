@@ -24,28 +24,9 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-std::string exec_outside(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return text;
-}
-
 std::string count_of(const std::string& db, const std::string& table) {
   const lines rows = db_rows(db, "select count(*) from " + table + ";");
   return rows.empty() ? "" : rows[0];
-}
-
-void expect_whole(const std::string& db) {
-  if (!has_program("sqlite3")) {
-    std::cout << "sqlite3 shell missing: integrity check of " << db << " skipped\n";
-    return;
-  }
-  EXPECT_EQ(integrity_check(db), "ok\n") << db;
 }
 
 // A record that needs no file: what a caller that read the entry elsewhere hands over.

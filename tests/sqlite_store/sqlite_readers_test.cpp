@@ -412,14 +412,6 @@ TEST(sqlite_table_export, destination_that_cannot_be_written) {
 
 namespace {
 
-void expect_whole(const std::string& db) {
-  if (!has_program("sqlite3")) {
-    std::cout << "sqlite3 shell missing: integrity check of " << db << " skipped\n";
-    return;
-  }
-  EXPECT_EQ(integrity_check(db), "ok\n") << db;
-}
-
 // A generic_data table as the store makes it, holding lines of the given runs.
 void add_generic_lines(const store_database& db, const std::string& table,
                        const std::vector<std::pair<u64, std::string>>& lines_by_run) {
