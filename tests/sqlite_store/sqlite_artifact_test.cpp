@@ -19,18 +19,6 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-// Runs sql through a connection of its own; the library's error text, empty on success.
-std::string exec_outside(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return text;
-}
-
 // The column names of a table, in order.
 lines columns_of(const std::string& path, const std::string& table) {
   return db_rows(path, "select name from pragma_table_info('" + table + "');");
