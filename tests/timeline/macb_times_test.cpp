@@ -242,7 +242,7 @@ TEST(merge_macb_times, agrees_with_mactime_on_a_real_bodyfile) {
     macb_rows rows;
     merge_macb_times(rows, input, input.kind);
     for (const auto& [key, row] : rows) {
-      char date[32];
+      char date[64];
       std::snprintf(date, sizeof date, "%04u-%02u-%02uT%02u:%02u:%02uZ", row.time.year(), row.time.month(),
                     row.time.day(), row.time.hour(), row.time.minute(), row.time.second());
       std::string letters = row.macb;
