@@ -1,0 +1,84 @@
+#include "framework/io/qz_text_files.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <vector>
+
+#include "framework/io/uni_fileio.h"
+#include "framework/text/qz_html_tokens.h"
+
+namespace {
+
+constexpr u64 largest_buffer = 0x7fffffff;
+
+// out = the whole file; true also for an empty file. False when it does not open, is larger
+// than a 32-bit buffer may be, or a read falls short.
+bool read_whole_file(const std::string& path, std::vector<u8>& out) {
+  out.clear();
+  uni::fileio file;
+  if (!file.open_utf8(path, false, false, false)) return false;
+  const u64 size = file.get_size();
+  if (size > largest_buffer) return false;
+  if (size == 0) return true;
+  return file.read_into_vector(out, size, 0) && out.size() == size;
+}
+
+// Writes all length bytes to the descriptor; false on any error.
+bool write_all(int descriptor, const u8* data, u64 length) {
+  while (length > 0) {
+    const ssize_t done = ::write(descriptor, data, length);
+    if (done <= 0) return false;
+    data += done;
+    length -= static_cast<u64>(done);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool replace_file_contents(const std::string& path, const void* data, u64 length) {
+  if (path.empty() || (data == nullptr && length > 0)) return false;
+  // Through a link the file it names is replaced, not the link.
+  char resolved[PATH_MAX];
+  const std::string target = realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+  struct stat status {};
+  const bool had_file = ::stat(target.c_str(), &status) == 0;
+  std::string temporary = target + ".XXXXXX";
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) return false;
+  bool done = write_all(descriptor, static_cast<const u8*>(data), length);
+  if (!had_file) {
+    // A new file gets the bits an ordinary create would give it, not mkstemp's 0600.
+    const mode_t mask = umask(0);
+    umask(mask);
+    status.st_mode = 0666 & ~mask;
+  }
+  if (done) done = fchmod(descriptor, status.st_mode & 07777) == 0;
+  done = (::close(descriptor) == 0) && done;
+  if (done) done = ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!done) ::unlink(temporary.c_str());
+  return done;
+}
+
+int html_to_wiki_text(const char* source_path, const char* target_path) {
+  if (source_path == nullptr || target_path == nullptr) return 0;
+  uni::fileio target;
+  if (!target.open_utf8(target_path, true, false, true)) return 0;
+  std::vector<u8> html;
+  if (!read_whole_file(source_path, html)) return 0;
+  std::vector<std::string> tokens;
+  if (!tokenize_html(reinterpret_cast<const char*>(html.data()), static_cast<u32>(html.size()),
+                     tokens, false))
+    return 0;
+  normalize_html_tags(tokens);
+  std::ostringstream text;
+  write_wiki_text(text, tokens);
+  for (const auto& token : tokens) text << token;
+  target.write_stream(text);
+  target.close();
+  return 0;
+}

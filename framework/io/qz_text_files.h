@@ -1,0 +1,19 @@
+// Whole-file text operations: a file is read into memory, converted or cut by the text
+// functions, and written back in byte mode (no line-end translation). Paths are UTF-8.
+// Nothing prints; every failure is a false result. Operations that rewrite their source do so
+// through a temporary file in the same folder, so a failure leaves the original as it was.
+#pragma once
+
+#include <string>
+
+#include "framework/text/qz_types.h"
+
+// Replaces the content of path by the length bytes at data: they are written to a new file
+// in the same folder, which then takes the place of path (its permission bits are kept).
+// False, path untouched, when the temporary file cannot be made, written or renamed.
+bool replace_file_contents(const std::string& path, const void* data, u64 length);
+
+// Converts the HTML file source_path into target_path: its wiki text (write_wiki_text of the
+// normalised tokens) followed by the normalised HTML. Always 0; an unwritable target does
+// nothing, and an unreadable or tagless source leaves the target empty.
+int html_to_wiki_text(const char* source_path, const char* target_path);
