@@ -10,6 +10,7 @@
 
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_html_tokens.h"
+#include "framework/text/qz_text_layout.h"
 
 namespace {
 
@@ -25,6 +26,14 @@ bool read_whole_file(const std::string& path, std::vector<u8>& out) {
   if (size > largest_buffer) return false;
   if (size == 0) return true;
   return file.read_into_vector(out, size, 0) && out.size() == size;
+}
+
+// Creates or empties path and writes the length bytes; false when any step fails.
+bool write_whole_file(const std::string& path, const void* data, u64 length) {
+  uni::fileio file;
+  if (!file.open_utf8(path, true, false, true)) return false;
+  const bool written = length == 0 || file.write(data, static_cast<u32>(length));
+  return file.close() && written;
 }
 
 // Writes all length bytes to the descriptor; false on any error.
@@ -81,4 +90,15 @@ int html_to_wiki_text(const char* source_path, const char* target_path) {
   target.write_stream(text);
   target.close();
   return 0;
+}
+
+bool expand_tabs_file(const char* in_path, const char* out_path, u32 tab_width, bool check_utf16) {
+  if (in_path == nullptr || out_path == nullptr) return false;
+  std::vector<u8> text;
+  if (!read_whole_file(in_path, text)) return false;
+  std::string expanded;
+  if (!expand_tabs(reinterpret_cast<const char*>(text.data()), static_cast<u32>(text.size()),
+                   tab_width, expanded, check_utf16))
+    expanded.assign(text.begin(), text.end());
+  return write_whole_file(out_path, expanded.data(), expanded.size());
 }

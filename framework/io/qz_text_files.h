@@ -17,3 +17,8 @@ bool replace_file_contents(const std::string& path, const void* data, u64 length
 // normalised tokens) followed by the normalised HTML. Always 0; an unwritable target does
 // nothing, and an unreadable or tagless source leaves the target empty.
 int html_to_wiki_text(const char* source_path, const char* target_path);
+
+// Writes in_path with its TABs expanded (expand_tabs with tab_width and check_utf16) into
+// out_path, created or emptied; a file without TAB is copied unchanged. True when out_path was
+// written; false for a null path or when in_path cannot be read.
+bool expand_tabs_file(const char* in_path, const char* out_path, u32 tab_width, bool check_utf16);

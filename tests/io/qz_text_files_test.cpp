@@ -61,4 +61,35 @@ TEST(HtmlToWikiText, WikiTextThenNormalisedHtml) {
   EXPECT_EQ(html_to_wiki_text(folder.file("in.html").c_str(), folder.file("no/dir/out").c_str()), 0);
 }
 
+TEST(ExpandTabsFile, ExpandsOrCopiesUnchanged) {
+  temp_folder folder("telvar_text_files");
+  struct Case {
+    const char* name;
+    std::string in;
+    u32 width;
+    bool check_utf16;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"tabs", "a\tb\n\tc", 0, false, "a   b\n    c"},
+      {"no tab is copied unchanged", "plain text\r\n", 4, false, "plain text\r\n"},
+      {"empty file", "", 4, false, ""},
+      // The mark is a unit of the first line, so the TAB after it stands in column 1.
+      {"utf-16", std::string("\xff\xfe\t\0x\0", 6), 2, true, std::string("\xff\xfe \0x\0", 6)},
+  };
+  for (const auto& c : cases) {
+    folder.put("in.txt", c.in);
+    folder.put("out.txt", "stale content");
+    EXPECT_TRUE(expand_tabs_file(folder.file("in.txt").c_str(), folder.file("out.txt").c_str(),
+                                 c.width, c.check_utf16))
+        << c.name;
+    EXPECT_EQ(folder.get("out.txt"), c.out) << c.name;
+  }
+  folder.put("out.txt", "stale");
+  EXPECT_FALSE(expand_tabs_file(folder.file("missing").c_str(), folder.file("out.txt").c_str(), 4, false));
+  EXPECT_EQ(folder.get("out.txt"), "stale");
+  EXPECT_FALSE(expand_tabs_file(folder.file("in.txt").c_str(), nullptr, 4, false));
+  EXPECT_FALSE(expand_tabs_file(folder.file("in.txt").c_str(), folder.file("no/dir/x").c_str(), 4, false));
+}
+
 }  // namespace
