@@ -12,9 +12,9 @@
 #include <sstream>
 #include <vector>
 
+#include "framework/io/uni_bom.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_bom.h"
 #include "framework/text/qz_html_tokens.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_text_layout.h"
@@ -156,7 +156,8 @@ bool remove_string_from_file(const char* path, const char* text, bool ignore_cas
   return removed && replace_file_contents(path, owner.get(), length);
 }
 
-bool cut_tag_blocks_in_file(const char* source_path, const char* target_path, const char* tag_name) {
+bool cut_tag_blocks_in_file(const char* source_path, const char* target_path,
+                            const char* tag_name) {
   if (source_path == nullptr || tag_name == nullptr) return false;
   std::vector<u8> data;
   if (!read_whole_file(source_path, data) || data.empty()) return false;

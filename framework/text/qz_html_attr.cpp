@@ -21,8 +21,8 @@ bool is_blank_or_cr(char c) { return c == ' ' || c == '\r'; }
 // The scan shared by find_attribute_value and attribute_value_span. equals_at = position of
 // the "=" (the text's length when there is none); value_end = one past the last source
 // character the value covers (closing quote included).
-bool scan_attribute(std::string_view text, const char* name, std::string& value,
-                    size_t& equals_at, size_t& value_end) {
+bool scan_attribute(std::string_view text, const char* name, std::string& value, size_t& equals_at,
+                    size_t& value_end) {
   value.clear();
   equals_at = value_end = 0;
   if (name == nullptr) return false;

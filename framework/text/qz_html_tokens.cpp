@@ -203,8 +203,8 @@ void write_wiki_text(std::ostream& out, const std::vector<std::string>& tokens) 
       out << "\"]";
     } else if (starts_with(tag, "</pre")) {
       out << "%]";
-    } else if (starts_with(tag, "<i>") || starts_with(tag, "</i>") || starts_with(tag, "<strong>") ||
-               starts_with(tag, "</strong>")) {
+    } else if (starts_with(tag, "<i>") || starts_with(tag, "</i>") ||
+               starts_with(tag, "<strong>") || starts_with(tag, "</strong>")) {
       out << "*";
     } else if (starts_with(tag, "<b>") || starts_with(tag, "</b>")) {
       out << "_";

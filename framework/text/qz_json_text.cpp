@@ -28,6 +28,22 @@ std::string quoted_lower_key(const std::string& name) {
   return "\"" + to_lower(key) + "\"";
 }
 
+// The walk both member readers share: false for an empty text or no names; otherwise out gets
+// one entry per name, find(lowered text, quoted lower-cased name) for each non-empty name.
+template <typename Find>
+bool for_each_member_key(std::vector<std::string>& out, const std::vector<std::string>& names,
+                         const std::string& text, Find find) {
+  out.clear();
+  if (text.empty() || names.empty()) return false;
+  out.assign(names.size(), std::string());
+  std::string lowered = text;
+  to_lower(lowered);
+  for (size_t n = 0; n < names.size(); ++n) {
+    if (!names[n].empty()) out[n] = find(lowered, quoted_lower_key(names[n]));
+  }
+  return true;
+}
+
 // Where the value that starts at start ends (see json_values_for_names).
 size_t value_end(const std::string& text, size_t start) {
   const size_t comma_quote = text.find(",\"", start);
@@ -82,28 +98,20 @@ bool split_json_objects(std::vector<std::string>& objects, const std::string& te
 
 bool json_values_for_names(std::vector<std::string>& values, const std::vector<std::string>& names,
                            const std::string& object_text) {
-  values.clear();
-  if (object_text.empty() || names.empty()) return false;
-  values.assign(names.size(), std::string());
-  std::string lowered = object_text;
-  to_lower(lowered);
-  for (size_t n = 0; n < names.size(); ++n) {
-    if (names[n].empty()) continue;
-    const std::string key = quoted_lower_key(names[n]);
-    for (size_t from = 0;;) {
-      const size_t key_at = lowered.find(key, from);
-      if (key_at == npos) break;
-      const size_t colon = lowered.find(':', key_at + key.size());
-      if (colon == npos) {
-        from = key_at + 1;
-        continue;
-      }
-      const size_t start = colon + 1;
-      values[n] = trimmed_unquoted(object_text.substr(start, value_end(object_text, start) - start));
-      break;
-    }
-  }
-  return true;
+  return for_each_member_key(
+      values, names, object_text, [&](const std::string& lowered, const std::string& key) {
+        for (size_t from = 0;;) {
+          const size_t key_at = lowered.find(key, from);
+          if (key_at == npos) return std::string();
+          const size_t colon = lowered.find(':', key_at + key.size());
+          if (colon == npos) {
+            from = key_at + 1;
+            continue;
+          }
+          const size_t start = colon + 1;
+          return trimmed_unquoted(object_text.substr(start, value_end(object_text, start) - start));
+        }
+      });
 }
 
 bool parse_json_objects(std::vector<json_object>& objects, const std::vector<std::string>& names,
@@ -125,29 +133,26 @@ bool parse_json_objects(std::vector<json_object>& objects, const std::vector<std
 
 bool json_array_members(std::vector<std::string>& members, const std::vector<std::string>& names,
                         const std::string& text) {
-  members.clear();
-  if (text.empty() || names.empty()) return false;
-  members.assign(names.size(), std::string());
-  std::string lowered = text;
-  to_lower(lowered);
   bool found_any = false;
-  for (size_t n = 0; n < names.size(); ++n) {
-    if (names[n].empty()) continue;
-    const std::string key = quoted_lower_key(names[n]);
-    for (size_t key_at = lowered.find(key); key_at != npos; key_at = lowered.find(key, key_at + 1)) {
-      const size_t colon = lowered.find(':', key_at);
-      if (colon == npos || colon - key_at > key.size() + colon_slack) continue;
-      const size_t bracket = lowered.find('[', colon);
-      if (bracket == npos || bracket - colon > bracket_slack) continue;
-      const size_t close = lowered.find(']', bracket);
-      if (close == npos) continue;
-      const size_t brace = lowered.rfind('}', close);
-      if (brace == npos || close - brace >= closing_brace_reach) continue;
-      members[n] = trimmed_unquoted(text.substr(key_at, close - key_at));
-      found_any = true;
-      break;
-    }
-  }
+  if (!for_each_member_key(members, names, text,
+                           [&](const std::string& lowered, const std::string& key) {
+                             for (size_t key_at = lowered.find(key); key_at != npos;
+                                  key_at = lowered.find(key, key_at + 1)) {
+                               const size_t colon = lowered.find(':', key_at);
+                               if (colon == npos || colon - key_at > key.size() + colon_slack)
+                                 continue;
+                               const size_t bracket = lowered.find('[', colon);
+                               if (bracket == npos || bracket - colon > bracket_slack) continue;
+                               const size_t close = lowered.find(']', bracket);
+                               if (close == npos) continue;
+                               const size_t brace = lowered.rfind('}', close);
+                               if (brace == npos || close - brace >= closing_brace_reach) continue;
+                               found_any = true;
+                               return trimmed_unquoted(text.substr(key_at, close - key_at));
+                             }
+                             return std::string();
+                           }))
+    return false;
   return found_any;
 }
 

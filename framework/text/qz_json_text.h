@@ -18,8 +18,8 @@ struct json_object {
   // Empties all three members.
   void clear();
 
-  std::vector<std::string> names;   // the names asked for, in the caller's order
-  std::vector<std::string> values;  // the value of each name (empty when not found)
+  std::vector<std::string> names;        // the names asked for, in the caller's order
+  std::vector<std::string> values;       // the value of each name (empty when not found)
   std::map<std::string, u32> positions;  // lower-cased name -> index; the first name wins
 };
 

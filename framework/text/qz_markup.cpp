@@ -58,8 +58,8 @@ bool text_in_parentheses(const std::string& in, std::string& out) {
   return !out.empty();
 }
 
-bool text_between_markers(const char* text, const char* after, const char* open,
-                          const char* close, std::string& out) {
+bool text_between_markers(const char* text, const char* after, const char* open, const char* close,
+                          std::string& out) {
   out.clear();
   if (text == nullptr || open == nullptr || close == nullptr) return false;
   const char* from = text;

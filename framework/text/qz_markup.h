@@ -22,8 +22,8 @@ bool remove_parenthesized(const std::string& in, std::string& out);
 bool text_in_parentheses(const std::string& in, std::string& out);
 // out = the text between open and the first close after it, both searched after the end of
 // after when after is not null; false for a null text, open or close or a missing marker.
-bool text_between_markers(const char* text, const char* after, const char* open,
-                          const char* close, std::string& out);
+bool text_between_markers(const char* text, const char* after, const char* open, const char* close,
+                          std::string& out);
 
 // ---- Measuring ----
 

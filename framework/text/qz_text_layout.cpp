@@ -49,6 +49,39 @@ u32 length_u32(const Text& text) {
   return static_cast<u32>(text.size());
 }
 
+// The part both column formatters share: empties offsets and widths_by_name, writes each cell
+// (as bytes_of gives it) left-aligned in its width and followed by separator_bytes, records
+// offsets, widths and the widths by name (name_of trims and folds a copy of the cell) and
+// replaces widths. A cell's width counts its own characters. False for no cells.
+template <typename Text, typename BytesOf, typename NameOf>
+bool write_column_cells(std::ostringstream& line, std::vector<u32>& offsets,
+                        std::map<Text, u32>& widths_by_name, std::vector<u32>& widths,
+                        const std::vector<Text>& cells, const std::string& separator_bytes,
+                        BytesOf bytes_of, NameOf name_of) {
+  offsets.clear();
+  widths_by_name.clear();
+  if (cells.empty()) return false;
+  line.fill(' ');
+  line << std::left;
+  offsets.push_back(0);
+  const bool minimum_widths = widths.size() == cells.size();
+  std::vector<u32> used_widths;
+  u32 position = 0;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const u32 own = length_u32(cells[i]);
+    const u32 width = minimum_widths ? std::max(own, widths[i]) : own;
+    position += length_u32(separator_bytes) + width;
+    offsets.push_back(position);
+    used_widths.push_back(width);
+    line << std::setw(static_cast<int>(width)) << bytes_of(cells[i]) << separator_bytes;
+    Text name = cells[i];
+    u32& known = widths_by_name[name_of(name)];
+    known = std::max(known, width);
+  }
+  widths = std::move(used_widths);
+  return true;
+}
+
 }  // namespace
 
 void write_padding(std::ostream& out, u32 n) {
@@ -63,31 +96,18 @@ bool layout_columns(std::ostream& out, std::vector<u32>& offsets,
                     std::map<std::string, u32>& widths_by_name, std::vector<u32>& widths,
                     const std::vector<std::string>& cells, const std::string& separator,
                     bool newline) {
-  offsets.clear();
-  widths_by_name.clear();
-  if (cells.empty()) return false;
   std::ostringstream line;
-  line.fill(' ');
-  line << std::left;
-  offsets.push_back(0);
-  const bool minimum_widths = widths.size() == cells.size();
-  std::vector<u32> used_widths;
-  u32 position = 0;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    const u32 width = minimum_widths ? std::max(length_u32(cells[i]), widths[i]) : length_u32(cells[i]);
-    position += length_u32(separator) + width;
-    offsets.push_back(position);
-    used_widths.push_back(width);
-    line << std::setw(static_cast<int>(width)) << cells[i] << separator;
-    std::string name = cells[i];
-    trim_whitespace(name);
-    u32& known = widths_by_name[to_lower(name)];
-    known = std::max(known, width);
-  }
+  if (!write_column_cells(
+          line, offsets, widths_by_name, widths, cells, separator,
+          [](const std::string& cell) -> const std::string& { return cell; },
+          [](std::string& name) -> std::string& {
+            trim_whitespace(name);
+            return to_lower(name);
+          }))
+    return false;
   stream_back_up(line, static_cast<int>(separator.size()), false);
   line << last_separator_blanks;
   if (newline) line << '\n';
-  widths = std::move(used_widths);
   out << line.str();
   return true;
 }
@@ -95,31 +115,18 @@ bool layout_columns(std::ostream& out, std::vector<u32>& offsets,
 bool layout_columns_wide(std::ostream& out, std::vector<u32>& offsets,
                          std::map<std::wstring, u32>& widths_by_name, std::vector<u32>& widths,
                          const std::vector<std::wstring>& cells, const std::wstring& separator) {
-  offsets.clear();
-  widths_by_name.clear();
-  if (cells.empty()) return false;
   const std::string separator_utf8 = wstring_to_utf8(separator);
   std::ostringstream line;
-  line.fill(' ');
-  line << std::left;
-  offsets.push_back(0);
-  const bool minimum_widths = widths.size() == cells.size();
-  std::vector<u32> used_widths;
-  u32 position = 0;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    const u32 width = minimum_widths ? std::max(length_u32(cells[i]), widths[i]) : length_u32(cells[i]);
-    position += length_u32(separator_utf8) + width;
-    offsets.push_back(position);
-    used_widths.push_back(width);
-    line << std::setw(static_cast<int>(width)) << wstring_to_utf8(cells[i]) << separator_utf8;
-    std::wstring name = cells[i];
-    trim_whitespace_wide(name);
-    u32& known = widths_by_name[to_lower_wide(name)];
-    known = std::max(known, width);
-  }
+  if (!write_column_cells(
+          line, offsets, widths_by_name, widths, cells, separator_utf8,
+          [](const std::wstring& cell) { return wstring_to_utf8(cell); },
+          [](std::wstring& name) -> std::wstring& {
+            trim_whitespace_wide(name);
+            return to_lower_wide(name);
+          }))
+    return false;
   stream_back_up(line, static_cast<int>(separator_utf8.size()), true);
   line << '\n';
-  widths = std::move(used_widths);
   out << line.str();
   return true;
 }
@@ -159,7 +166,8 @@ bool expand_tabs_utf16(const char* buffer, u32 length, u32 tab_width, std::strin
   if (buffer == nullptr) return false;
   const u32 units = length / 2;
   auto unit_at = [&](u32 i) {
-    return static_cast<u16>(static_cast<u8>(buffer[2 * i]) | (static_cast<u8>(buffer[2 * i + 1]) << 8));
+    return static_cast<u16>(static_cast<u8>(buffer[2 * i]) |
+                            (static_cast<u8>(buffer[2 * i + 1]) << 8));
   };
   tab_layout layout;
   std::vector<u32> crlf, lf, cr;

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <filesystem>
 #include <string>
 
@@ -59,9 +58,11 @@ TEST(HtmlToWikiText, WikiTextThenNormalisedHtml) {
     EXPECT_EQ(folder.get("out.txt"), c.expected) << c.html;
   }
   folder.put("out.txt", "stale");
-  EXPECT_EQ(html_to_wiki_text(folder.file("missing.html").c_str(), folder.file("out.txt").c_str()), 0);
+  EXPECT_EQ(html_to_wiki_text(folder.file("missing.html").c_str(), folder.file("out.txt").c_str()),
+            0);
   EXPECT_EQ(folder.get("out.txt"), "");
-  EXPECT_EQ(html_to_wiki_text(folder.file("in.html").c_str(), folder.file("no/dir/out").c_str()), 0);
+  EXPECT_EQ(html_to_wiki_text(folder.file("in.html").c_str(), folder.file("no/dir/out").c_str()),
+            0);
 }
 
 TEST(ExpandTabsFile, ExpandsOrCopiesUnchanged) {
@@ -89,10 +90,12 @@ TEST(ExpandTabsFile, ExpandsOrCopiesUnchanged) {
     EXPECT_EQ(folder.get("out.txt"), c.out) << c.name;
   }
   folder.put("out.txt", "stale");
-  EXPECT_FALSE(expand_tabs_file(folder.file("missing").c_str(), folder.file("out.txt").c_str(), 4, false));
+  EXPECT_FALSE(
+      expand_tabs_file(folder.file("missing").c_str(), folder.file("out.txt").c_str(), 4, false));
   EXPECT_EQ(folder.get("out.txt"), "stale");
   EXPECT_FALSE(expand_tabs_file(folder.file("in.txt").c_str(), nullptr, 4, false));
-  EXPECT_FALSE(expand_tabs_file(folder.file("in.txt").c_str(), folder.file("no/dir/x").c_str(), 4, false));
+  EXPECT_FALSE(
+      expand_tabs_file(folder.file("in.txt").c_str(), folder.file("no/dir/x").c_str(), 4, false));
 }
 
 // Runs f with standard output sent to a file and returns what was written there.
@@ -114,12 +117,14 @@ TEST(CopyHtmlWithoutScripts, TargetInPlaceAndStandardOutput) {
   temp_folder folder("telvar_text_files");
   const std::string page = "<p>a</p><script type=\"x\">if (a<b) go();</script><p>b</p>";
   folder.put("page.html", page);
-  EXPECT_TRUE(copy_html_without_scripts(folder.file("page.html").c_str(), folder.file("out.html").c_str(), false));
+  EXPECT_TRUE(copy_html_without_scripts(folder.file("page.html").c_str(),
+                                        folder.file("out.html").c_str(), false));
   EXPECT_EQ(folder.get("out.html"), "<p>a</p><p>b</p>");
   EXPECT_EQ(folder.get("page.html"), page);
 
   folder.put("only.html", "<script>x()</script>");
-  EXPECT_TRUE(copy_html_without_scripts(folder.file("only.html").c_str(), folder.file("out.html").c_str(), false));
+  EXPECT_TRUE(copy_html_without_scripts(folder.file("only.html").c_str(),
+                                        folder.file("out.html").c_str(), false));
   EXPECT_EQ(folder.get("out.html"), "");
 
   EXPECT_TRUE(copy_html_without_scripts(folder.file("page.html").c_str(), nullptr, true));
@@ -136,10 +141,12 @@ TEST(CopyHtmlWithoutScripts, TargetInPlaceAndStandardOutput) {
                                            folder.file("no/dir/out.html").c_str(), false));
   });
   EXPECT_EQ(shown, "<p>a</p><p>b</p>");
-  EXPECT_FALSE(copy_html_without_scripts(folder.file("missing.html").c_str(), folder.file("out.html").c_str(), false));
+  EXPECT_FALSE(copy_html_without_scripts(folder.file("missing.html").c_str(),
+                                         folder.file("out.html").c_str(), false));
   EXPECT_FALSE(copy_html_without_scripts(nullptr, nullptr, false));
   // A source that is a folder cannot be read: failure, nothing written.
-  EXPECT_FALSE(copy_html_without_scripts(folder.path().c_str(), folder.file("out2.html").c_str(), false));
+  EXPECT_FALSE(
+      copy_html_without_scripts(folder.path().c_str(), folder.file("out2.html").c_str(), false));
 }
 
 TEST(RemoveStringFromFile, RemovesEveryOccurrenceOrLeavesFileAlone) {
@@ -173,7 +180,8 @@ TEST(RemoveStringFromFile, RemovesEveryOccurrenceOrLeavesFileAlone) {
 TEST(CutTagBlocksInFile, BytesUtf16AndInPlace) {
   temp_folder folder("telvar_text_files");
   folder.put("in.html", "a<b>bold</b>c<B>x</B>def");
-  EXPECT_TRUE(cut_tag_blocks_in_file(folder.file("in.html").c_str(), folder.file("out.html").c_str(), "b"));
+  EXPECT_TRUE(
+      cut_tag_blocks_in_file(folder.file("in.html").c_str(), folder.file("out.html").c_str(), "b"));
   EXPECT_EQ(folder.get("out.html"), "acdef");
   EXPECT_EQ(folder.get("in.html"), "a<b>bold</b>c<B>x</B>def");
   EXPECT_TRUE(cut_tag_blocks_in_file(folder.file("in.html").c_str(), nullptr, "b"));
@@ -193,7 +201,8 @@ TEST(CutTagBlocksInFile, BytesUtf16AndInPlace) {
   EXPECT_TRUE(cut_tag_blocks_in_file(folder.file("w.html").c_str(), nullptr, "s"));
   EXPECT_EQ(folder.get("w.html"), "\xff\xfe" + utf16(u"xy\u00e9z"));
   folder.put("w.html", wide + "!");
-  EXPECT_TRUE(cut_tag_blocks_in_file(folder.file("w.html").c_str(), folder.file("w2.html").c_str(), "s"));
+  EXPECT_TRUE(
+      cut_tag_blocks_in_file(folder.file("w.html").c_str(), folder.file("w2.html").c_str(), "s"));
   EXPECT_EQ(folder.get("w2.html"), "\xff\xfe" + utf16(u"xy\u00e9z") + "!");
   // A mark followed by narrow text still takes the 16-bit path: the narrow tag never matches.
   folder.put("m.html", "\xff\xfe<s>1</s>");
@@ -204,7 +213,8 @@ TEST(CutTagBlocksInFile, BytesUtf16AndInPlace) {
   EXPECT_FALSE(cut_tag_blocks_in_file(folder.file("empty.html").c_str(), nullptr, "b"));
   EXPECT_FALSE(cut_tag_blocks_in_file(folder.file("missing").c_str(), nullptr, "b"));
   EXPECT_FALSE(cut_tag_blocks_in_file(folder.file("in.html").c_str(), nullptr, nullptr));
-  EXPECT_FALSE(cut_tag_blocks_in_file(folder.file("in.html").c_str(), folder.file("no/dir/x").c_str(), "b"));
+  EXPECT_FALSE(
+      cut_tag_blocks_in_file(folder.file("in.html").c_str(), folder.file("no/dir/x").c_str(), "b"));
   EXPECT_EQ(folder.get("in.html"), "acdef");
 }
 
@@ -221,7 +231,8 @@ TEST(InPlaceRewrites, FailureLeavesTheOriginal) {
   EXPECT_EQ(folder.get(name), page);
   EXPECT_FALSE(remove_string_from_file(path.c_str(), "<p>", false));
   EXPECT_EQ(folder.get(name), page);
-  captured_stdout(folder, [&] { EXPECT_FALSE(copy_html_without_scripts(path.c_str(), nullptr, true)); });
+  captured_stdout(folder,
+                  [&] { EXPECT_FALSE(copy_html_without_scripts(path.c_str(), nullptr, true)); });
   EXPECT_EQ(folder.get(name), page);
   EXPECT_FALSE(replace_file_contents(path, "x", 1));
   EXPECT_EQ(folder.get(name), page);

@@ -28,7 +28,8 @@ TEST(AttributeValue, DoubleQuotedValueOfFirstOccurrence) {
   };
   for (const auto& c : cases) {
     std::string value = "stale";
-    EXPECT_EQ(attribute_value(c.tag.c_str(), i32(c.tag.size()), c.attribute, value), c.ok) << c.name;
+    EXPECT_EQ(attribute_value(c.tag.c_str(), i32(c.tag.size()), c.attribute, value), c.ok)
+        << c.name;
     EXPECT_EQ(value, c.value) << c.name;
   }
   std::string value;

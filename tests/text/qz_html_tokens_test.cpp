@@ -30,7 +30,10 @@ TEST(TokenizeHtml, TextTagsBlocksAndSections) {
        "<p>Hello <b>World</b></p>",
        false,
        {"", "<p>", "Hello ", "<b>", "World", "</b>", "", "</p>"}},
-      {"trimmed", "<p>Hello <b>World</b></p>", true, {"<p>", "Hello", "<b>", "World", "</b>", "</p>"}},
+      {"trimmed",
+       "<p>Hello <b>World</b></p>",
+       true,
+       {"<p>", "Hello", "<b>", "World", "</b>", "</p>"}},
       {"text after last tag dropped", "abc<x>def", false, {"abc", "<x>"}},
       {"pre keeps tags in text", "<pre>a<b>c</pre>", false, {"", "<pre>", "a<b>c", "</pre>"}},
       {"pre with attributes is no block",
@@ -61,10 +64,10 @@ TEST(TokenizeHtml, TextTagsBlocksAndSections) {
 TEST(TokenizeHtml, Utf16UnitsBecomeWideCharacters) {
   const std::u16string html = u"<P>\u00e9t\u00e9<pre>a<b>c</PRE><\u4e2d>";
   std::vector<std::wstring> tokens;
-  EXPECT_TRUE(tokenize_html_utf16(reinterpret_cast<const u16*>(html.data()),
-                                  u32(html.size() * 2), tokens));
-  const std::vector<std::wstring> expected = {L"",      L"<P>",   L"\u00e9t\u00e9", L"<pre>",
-                                              L"a<b>c", L"</PRE>", L"",              L"<\u4e2d>"};
+  EXPECT_TRUE(
+      tokenize_html_utf16(reinterpret_cast<const u16*>(html.data()), u32(html.size() * 2), tokens));
+  const std::vector<std::wstring> expected = {
+      L"", L"<P>", L"\u00e9t\u00e9", L"<pre>", L"a<b>c", L"</PRE>", L"", L"<\u4e2d>"};
   EXPECT_EQ(tokens, expected);
   std::vector<std::wstring> none;
   EXPECT_FALSE(tokenize_html_utf16(reinterpret_cast<const u16*>(html.data()), 1, none));
@@ -73,38 +76,33 @@ TEST(TokenizeHtml, Utf16UnitsBecomeWideCharacters) {
 // Python's html.parser reads ordinary markup (no pre blocks, no sections, no entities, lower-case
 // end tags) into the same text and tag pieces.
 TEST(TokenizeHtml, AgreesWithPythonHtmlParser) {
-  if (!python_module_present("html.parser")) GTEST_SKIP() << "python3 html.parser not found: skipped";
-  const char* script =
-      "python3 -c '\n"
-      "import sys, html.parser\n"
+  if (!reference_tool_present("python3")) GTEST_SKIP() << "python3 not found: skipped";
+  // The trimmed, non-empty pieces that html.parser reports, one per line.
+  const char* prelude =
+      "import html.parser\n"
       "class P(html.parser.HTMLParser):\n"
-      "    def handle_starttag(self, tag, attrs): out.append(self.get_starttag_text())\n"
-      "    def handle_startendtag(self, tag, attrs): out.append(self.get_starttag_text())\n"
-      "    def handle_endtag(self, tag): out.append(\"</\" + tag + \">\")\n"
-      "    def handle_data(self, data): out.append(data)\n"
-      "out = []\n"
-      "p = P(convert_charrefs=False)\n"
-      "p.feed(sys.stdin.read())\n"
-      "for t in out:\n"
-      "    if t.strip(): print(t.strip().replace(\"\\n\", \"\\\\n\"))\n"
-      "'";
-  const std::string pages[] = {
+      "    def handle_starttag(self, tag, attrs): self.out.append(self.get_starttag_text())\n"
+      "    def handle_startendtag(self, tag, attrs): self.out.append(self.get_starttag_text())\n"
+      "    def handle_endtag(self, tag): self.out.append(\"</\" + tag + \">\")\n"
+      "    def handle_data(self, data): self.out.append(data)\n"
+      "def pieces(data):\n"
+      "    p = P(convert_charrefs=False)\n"
+      "    p.out = []\n"
+      "    p.feed(data.decode())\n"
+      "    return \"\".join(t.strip() + \"\\n\" for t in p.out if t.strip()).encode()\n";
+  const std::vector<std::string> pages = {
       "<html><head><title>T</title></head><body><p>Hello <b>World</b></p></body></html>",
       "<div class=\"a b\" id='x'>one\ntwo<br/>three<img src=\"i.png\" alt=\"pic\"></div>",
       "<ul>\n  <li>a</li>\n  <li><a href=\"x.html\">b</a></li>\n</ul>",
       "<p>x<script type=\"text/javascript\">if (a < b && c > d) run();</script>y</p>",
       "<table><tr><td>1</td><td> 2 </td></tr></table>",
   };
-  for (const auto& page : pages) {
-    std::string reference;
-    ASSERT_TRUE(run_reference_tool(script, page, reference)) << page;
+  std::vector<std::string> reference;
+  ASSERT_TRUE(run_python_per_input(prelude, "pieces(data)", pages, reference));
+  for (size_t i = 0; i < pages.size(); ++i) {
     std::string ours;
-    for (auto token : tokenize(page, true)) {
-      for (size_t at = 0; (at = token.find('\n', at)) != std::string::npos; at += 2)
-        token.replace(at, 1, "\\n");
-      ours += token + "\n";
-    }
-    EXPECT_EQ(ours, reference) << page;
+    for (const auto& token : tokenize(pages[i], true)) ours += token + "\n";
+    EXPECT_EQ(ours, reference[i]) << pages[i];
   }
 }
 
@@ -129,7 +127,8 @@ TEST(NormalizeHtmlTags, CanonicalTagForm) {
   EXPECT_TRUE(normalize_html_tags(tokens));
   for (size_t i = 0; i < tokens.size(); ++i) EXPECT_EQ(tokens[i], cases[i].out) << cases[i].in;
 
-  std::vector<std::wstring> wide = {L"<A HREF = Foo.HTML  Target='_Top'>", L"<?X Y>", L"\u00c9T\u00c9"};
+  std::vector<std::wstring> wide = {L"<A HREF = Foo.HTML  Target='_Top'>", L"<?X Y>",
+                                    L"\u00c9T\u00c9"};
   EXPECT_TRUE(normalize_html_tags_wide(wide));
   EXPECT_EQ(wide[0], L"<a href=\"Foo.html\" target='_Top'>");
   EXPECT_EQ(wide[1], L"<?X Y>");

@@ -36,14 +36,29 @@ TEST(LayoutColumns, LineOffsetsWidthsAndNames) {
   const Case cases[] = {
       {"own widths", {"a", "bbb"}, "|", {}, true, "a|bbb   \n", {0, 2, 6}, {1, 3}},
       {"minimum widths", {"a", "bbb"}, "|", {4, 1}, true, "a   |bbb   \n", {0, 5, 9}, {4, 3}},
-      {"widths of another length ignored", {"a", "bbb"}, " | ", {9}, false, "a | bbb   ", {0, 4, 10}, {1, 3}},
-      {"long separator keeps its tail", {"a", "b"}, "<-->", {}, false, "a<-->b   >", {0, 5, 10}, {1, 1}},
+      {"widths of another length ignored",
+       {"a", "bbb"},
+       " | ",
+       {9},
+       false,
+       "a | bbb   ",
+       {0, 4, 10},
+       {1, 3}},
+      {"long separator keeps its tail",
+       {"a", "b"},
+       "<-->",
+       {},
+       false,
+       "a<-->b   >",
+       {0, 5, 10},
+       {1, 1}},
   };
   for (const auto& c : cases) {
     std::ostringstream out;
     std::vector<u32> offsets = {42}, widths = c.widths_in;
     std::map<std::string, u32> names = {{"stale", 1}};
-    EXPECT_TRUE(layout_columns(out, offsets, names, widths, c.cells, c.separator, c.newline)) << c.name;
+    EXPECT_TRUE(layout_columns(out, offsets, names, widths, c.cells, c.separator, c.newline))
+        << c.name;
     EXPECT_EQ(out.str(), c.line) << c.name;
     EXPECT_EQ(offsets, c.offsets) << c.name;
     EXPECT_EQ(widths, c.widths) << c.name;
@@ -70,7 +85,8 @@ TEST(LayoutColumnsWide, Utf8OutputWideWidths) {
 
   out.str("");
   widths = {3, 1};
-  EXPECT_TRUE(layout_columns_wide(out, offsets, names, widths, {L"\u00c9", L" \u00c9T "}, L"\u2502"));
+  EXPECT_TRUE(
+      layout_columns_wide(out, offsets, names, widths, {L"\u00c9", L" \u00c9T "}, L"\u2502"));
   // Widths count wide characters; the separator counts its three UTF-8 bytes.
   EXPECT_EQ(widths, (std::vector<u32>{3, 4}));
   EXPECT_EQ(offsets, (std::vector<u32>{0, 6, 13}));

@@ -27,8 +27,9 @@ std::string letters(size_t n) {
 // Inputs for the reference comparisons: lengths 0-3, around one encoded line (57 bytes) and
 // two, every byte value, and long text.
 std::vector<std::string> base64_inputs() {
-  std::vector<std::string> inputs = {"", "a", "ab", "abc", letters(56), letters(57), letters(58),
-                                     letters(114), letters(115), letters(1000)};
+  std::vector<std::string> inputs = {"",           "a",          "ab",        "abc",
+                                     letters(56),  letters(57),  letters(58), letters(114),
+                                     letters(115), letters(1000)};
   std::string all_bytes;
   for (int b = 0; b < 256; ++b) all_bytes += char(b);
   inputs.push_back(all_bytes);
@@ -45,9 +46,11 @@ TEST(Base64Encode, GroupsPaddingAndLineBreaks) {
   EXPECT_EQ(encode(letters(57), true, false, true), line57 + "\r\n\r\n");
   // Without crlf there is no line break at all, with crlf alone only the final one.
   EXPECT_EQ(encode(letters(58), true, false, false).size(), 80u);
-  EXPECT_EQ(encode(letters(58), false, false, true), encode(letters(58), false, false, false) + "\r\n");
+  EXPECT_EQ(encode(letters(58), false, false, true),
+            encode(letters(58), false, false, false) + "\r\n");
   const std::string wrapped = encode(letters(58), true, false, true);
-  EXPECT_EQ(wrapped, line57 + "\r\n" + encode(letters(58), false, false, false).substr(76) + "\r\n");
+  EXPECT_EQ(wrapped,
+            line57 + "\r\n" + encode(letters(58), false, false, false).substr(76) + "\r\n");
   const std::string terminated = encode("a", false, true, false);
   EXPECT_EQ(terminated, std::string("YQ==\0", 5));
   EXPECT_EQ(encode("", true, true, true), "false:");
@@ -77,20 +80,18 @@ TEST(Base64Encode, AgreesWithCoreutilsBase64) {
 }
 
 TEST(Base64Encode, AgreesWithPythonBase64) {
-  if (!python_module_present("base64")) GTEST_SKIP() << "python3 base64 not found: skipped";
-  for (const auto& input : base64_inputs()) {
-    if (input.empty()) continue;
-    std::string plain, wrapped;
-    ASSERT_TRUE(run_reference_tool(
-        "python3 -c 'import sys, base64; sys.stdout.write(base64.b64encode(sys.stdin.buffer.read()).decode())'",
-        input, plain));
-    ASSERT_TRUE(run_reference_tool(
-        "python3 -c 'import sys, base64; sys.stdout.write(base64.encodebytes(sys.stdin.buffer.read()).decode().replace(\"\\n\", \"\\r\\n\"))'",
-        input, wrapped));
-    EXPECT_EQ(encode(input, false, false, false), plain) << input.size() << " bytes";
-    std::string ours = encode(input, true, false, true);
-    if (input.size() % 57 == 0) ours.resize(ours.size() - 2);
-    EXPECT_EQ(ours, wrapped) << input.size() << " bytes";
+  if (!reference_tool_present("python3")) GTEST_SKIP() << "python3 not found: skipped";
+  std::vector<std::string> inputs = base64_inputs();
+  inputs.erase(inputs.begin());  // the empty input is refused here
+  std::vector<std::string> plain, wrapped;
+  ASSERT_TRUE(run_python_per_input("import base64", "base64.b64encode(data)", inputs, plain));
+  ASSERT_TRUE(run_python_per_input(
+      "import base64", "base64.encodebytes(data).replace(b\"\\n\", b\"\\r\\n\")", inputs, wrapped));
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    EXPECT_EQ(encode(inputs[i], false, false, false), plain[i]) << inputs[i].size() << " bytes";
+    std::string ours = encode(inputs[i], true, false, true);
+    if (inputs[i].size() % 57 == 0) ours.resize(ours.size() - 2);
+    EXPECT_EQ(ours, wrapped[i]) << inputs[i].size() << " bytes";
   }
 }
 
@@ -109,7 +110,8 @@ TEST(QuotedPrintableEncode, EscapesAndSoftBreaks) {
       {"escape ending at column 75", std::string(72, 'x') + "=y",
        std::string(72, 'x') + "=3D=\r\ny"},
       {"escape never cut", std::string(73, 'x') + "=y", std::string(73, 'x') + "=\r\n=3Dy"},
-      {"escape never cut, one later", std::string(74, 'x') + "=", std::string(74, 'x') + "=\r\n=3D"},
+      {"escape never cut, one later", std::string(74, 'x') + "=",
+       std::string(74, 'x') + "=\r\n=3D"},
       {"other bytes pass", "\t\x01\xff ", "\t\x01\xff "},
   };
   for (const auto& c : cases) EXPECT_EQ(quoted_printable_encode(c.in), c.out) << c.name;
@@ -119,7 +121,7 @@ TEST(QuotedPrintableEncode, EscapesAndSoftBreaks) {
 // encodes it the same way, except where a line ends at or just after column 75: there it
 // writes no soft break where this encoder always does.
 TEST(QuotedPrintableEncode, AgreesWithPythonQuopri) {
-  if (!python_module_present("quopri")) GTEST_SKIP() << "python3 quopri not found: skipped";
+  if (!reference_tool_present("python3")) GTEST_SKIP() << "python3 not found: skipped";
   struct Case {
     std::string text;
     bool encoded_alike;
@@ -133,27 +135,27 @@ TEST(QuotedPrintableEncode, AgreesWithPythonQuopri) {
       {letters(74) + "==" + letters(100), true},
       {"a=b\r\n" + letters(140) + "\r\nx=y", true},
       {letters(40) + "\n" + letters(120) + "\n" + letters(10), true},
-      {"====================================================================================", true},
+      {"====================================================================================",
+       true},
       {letters(75) + "\r\nz", false},
       {letters(76), false},
   };
+  std::vector<std::string> texts, ours;
   for (const auto& c : cases) {
-    const std::string ours = quoted_printable_encode(c.text);
-    std::string decoded;
-    ASSERT_TRUE(run_reference_tool(
-        "python3 -c 'import sys, quopri; sys.stdout.buffer.write(quopri.decodestring(sys.stdin.buffer.read()))'",
-        ours, decoded));
-    EXPECT_EQ(decoded, c.text) << c.text;
-    if (!c.encoded_alike) continue;
-    std::string reference;
-    ASSERT_TRUE(run_reference_tool(
-        "python3 -c 'import sys, quopri; sys.stdout.buffer.write(quopri.encodestring(sys.stdin.buffer.read()))'",
-        c.text, reference));
+    texts.push_back(c.text);
+    ours.push_back(quoted_printable_encode(c.text));
+  }
+  std::vector<std::string> decoded, reference;
+  ASSERT_TRUE(run_python_per_input("import quopri", "quopri.decodestring(data)", ours, decoded));
+  ASSERT_TRUE(run_python_per_input("import quopri", "quopri.encodestring(data)", texts, reference));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(decoded[i], texts[i]) << texts[i];
+    if (!cases[i].encoded_alike) continue;
     // Python writes soft breaks with the text's own line end, LF when it has none.
-    std::string ours_lf = ours, reference_lf = reference;
+    std::string ours_lf = ours[i], reference_lf = reference[i];
     replace_all(ours_lf, "\r\n", "\n");
     replace_all(reference_lf, "\r\n", "\n");
-    EXPECT_EQ(ours_lf, reference_lf) << c.text;
+    EXPECT_EQ(ours_lf, reference_lf) << texts[i];
   }
 }
 
