@@ -10,31 +10,51 @@ namespace {
 
 const u8* bytes(const std::string& s) { return reinterpret_cast<const u8*>(s.data()); }
 
-TEST(AttributeValue, DoubleQuotedValueOfFirstOccurrence) {
+// attribute_value reads the first two double quotes after the name's "="; find_attribute_value
+// matches the name in any case and reads single-quoted and unquoted values too.
+TEST(AttributeReaders, SameTagBothReaders) {
   struct Case {
     const char* name;
     std::string tag;
     const char* attribute;
-    bool ok;
-    std::string value;
+    bool plain_ok;
+    std::string plain_value;
+    bool find_ok;
+    std::string find_value;
   };
   const Case cases[] = {
-      {"double quotes", "<a href=\"x.html\">", "href", true, "x.html"},
-      {"single quotes", "<a href='x.html'>", "href", false, ""},
-      {"first occurrence wins", "<img data-src=\"a\" src=\"b\">", "src", true, "a"},
-      {"empty value", "<a href=\"\">", "href", true, ""},
-      {"missing name", "<a id=\"1\">", "href", false, ""},
-      {"unclosed quote", "<a href=\"x", "href", false, ""},
+      {"double quotes", "<a href=\"x.html\">", "href", true, "x.html", true, "x.html"},
+      {"single quotes", "<a href='x.html'>", "href", false, "", true, "x.html"},
+      {"first occurrence wins", "<img data-src=\"a\" src=\"b\">", "src", true, "a", true, "a"},
+      {"empty value", "<a href=\"\">", "href", true, "", true, ""},
+      {"missing name", "<a id=\"1\">", "href", false, "", false, ""},
+      {"unclosed quote", "<a href=\"abc", "href", false, "", false, "abc"},
+      {"any case, blanks after =", "<A HREF = 'a b.html'>", "href", false, "", true, "a b.html"},
+      {"unquoted to end of text", "<a href=x.html>", "href", false, "", false, "x.html>"},
+      {"unquoted ends at blank", "<a href=x.html id=1>", "href", false, "", true, "x.html"},
+      {"other quote is ordinary", "<a title=\"it's\">", "title", true, "it's", true, "it's"},
+      {"CR LF left out", "<a href=\"a\r\nb\">", "href", true, "a\r\nb", true, "ab"},
+      {"text not longer than name", "href", "href", false, "", false, ""},
   };
   for (const auto& c : cases) {
     std::string value = "stale";
-    EXPECT_EQ(attribute_value(c.tag.c_str(), i32(c.tag.size()), c.attribute, value), c.ok)
+    EXPECT_EQ(attribute_value(c.tag.c_str(), i32(c.tag.size()), c.attribute, value), c.plain_ok)
         << c.name;
-    EXPECT_EQ(value, c.value) << c.name;
+    EXPECT_EQ(value, c.plain_value) << c.name;
+    value = "stale";
+    EXPECT_EQ(find_attribute_value(c.tag.c_str(), c.tag.size(), c.attribute, value), c.find_ok)
+        << c.name;
+    EXPECT_EQ(value, c.find_value) << c.name;
   }
   std::string value;
   EXPECT_FALSE(attribute_value("<a href=\"x\">", 0, "href", value));
   EXPECT_FALSE(attribute_value(nullptr, 5, "href", value));
+  const std::string long_name(257, 'a');
+  const std::string long_tag = "<" + long_name + "=\"1\">";
+  EXPECT_FALSE(find_attribute_value(long_tag.c_str(), long_tag.size(), long_name.c_str(), value));
+  EXPECT_TRUE(
+      find_attribute_value(long_tag.c_str(), long_tag.size(), long_name.c_str() + 1, value));
+  EXPECT_EQ(value, "1");
 }
 
 // The buffers are not terminated: the closing quote lies just past the given length.
@@ -93,34 +113,6 @@ TEST(TextBetweenTags, FirstPrefixMatchOpens) {
   EXPECT_EQ(text, "<b>x");
   EXPECT_FALSE(text_between_tags(body.c_str(), i32(body.size()), "i", text));
   EXPECT_TRUE(text.empty());
-}
-
-TEST(FindAttributeValue, QuotedAndUnquotedValues) {
-  struct Case {
-    const char* name;
-    std::string tag;
-    const char* attribute;
-    bool ok;
-    std::string value;
-  };
-  const Case cases[] = {
-      {"any case, blanks after =", "<A HREF = 'a b.html'>", "href", true, "a b.html"},
-      {"unquoted to end of text", "<a href=x.html>", "href", false, "x.html>"},
-      {"unquoted ends at blank", "<a href=x.html id=1>", "href", true, "x.html"},
-      {"other quote is ordinary", "<a title=\"it's\">", "title", true, "it's"},
-      {"CR LF left out", "<a href=\"a\r\nb\">", "href", true, "ab"},
-      {"unclosed quote", "<a href=\"abc", "href", false, "abc"},
-      {"text not longer than name", "href", "href", false, ""},
-      {"name too long", "<a>", nullptr, false, ""},
-  };
-  const std::string long_name(257, 'a');
-  for (const auto& c : cases) {
-    std::string value = "stale";
-    const char* attribute = c.attribute ? c.attribute : long_name.c_str();
-    const std::string text = c.attribute ? c.tag : "<" + long_name + "=\"1\">";
-    EXPECT_EQ(find_attribute_value(text.c_str(), text.size(), attribute, value), c.ok) << c.name;
-    EXPECT_EQ(value, c.value) << c.name;
-  }
 }
 
 TEST(AttributeValueSpan, OffsetAndSizeInTheSourceBuffer) {
