@@ -537,4 +537,17 @@ TEST(SplitTextBufferLines, NarrowAndUtf16Text) {
   EXPECT_TRUE(out.empty());
 }
 
+TEST(SignatureFilterIndices, ListsOnlyElementsWithSignatureBytes) {
+  std::vector<filename_filter> filters(4);
+  filters[1].signature = {0x4d, 0x5a};
+  filters[3].signature = {0x00};
+  std::vector<u32> out = {7};
+  EXPECT_TRUE(signature_filter_indices(out, filters));
+  EXPECT_EQ(out, (std::vector<u32>{1, 3}));
+  filters[1].signature.clear();
+  filters[3].signature.clear();
+  EXPECT_FALSE(signature_filter_indices(out, filters));
+  EXPECT_TRUE(out.empty());
+}
+
 }  // namespace
