@@ -63,7 +63,7 @@ void name_group_table(const std::vector<std::string>& cells, quazel_tool_metadat
   store.flush();
 }
 
-// cells hold one value per name of ctx.columns (or fewer: the store keeps 0 in the rest).
+// cells hold one value per name of ctx.columns (or fewer: the rest stay empty).
 void store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
   if (ctx.group_title.empty()) name_group_table(cells, ctx);
@@ -188,8 +188,9 @@ int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
 
   std::vector<std::string> cells;
   split_quoted(line, separator, cells, true, true);
-  // The missing fields hold 0, so that the extra-column values stay in their own columns.
-  if (cells.size() < fields) cells.resize(fields, "0");
+  // The missing fields are empty texts, so that the extra-column values stay in their own
+  // columns; the source never held a value there.
+  if (cells.size() < fields) cells.resize(fields);
   for (const auto& [name, value] : ctx.extra_columns) cells.push_back(value);
   add_data_row(cells, ctx);
   return 1;

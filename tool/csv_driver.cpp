@@ -118,7 +118,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   split_quoted(line, separator, cells, split_trim, true);
   // A row of a group that lacks its last fields is still a row: the HTML, JSON and split
   // writers get it with empty ones rather than leaving it out. (The SQLite writer stores such a
-  // row through short_row, with 0 in the gaps; the cleanup writer copies it as it stands.)
+  // row through short_row, with empty texts in the gaps; the cleanup writer copies it as it stands.)
   const bool pads = dispatch.kind == csv_writer_kind::html || dispatch.kind == csv_writer_kind::json ||
                     dispatch.kind == csv_writer_kind::split;
   if (pads && cells.size() >= 2 && !ctx.first_header_pending) {

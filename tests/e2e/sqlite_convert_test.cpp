@@ -89,7 +89,7 @@ TEST_F(sqlite_convert, two_sources_share_tables_by_title_and_columns) {
                   "dorvel v1.31,2,2024-03-02,DisplayCfg,\"rundll32.exe C:\\svchelp\\dcfg.dll,Start\","
                   "Microsoft/Windows/CurrentVersion/Run,left over,and more",
                   // a short row is kept, its missing field stored as 0
-                  "dorvel v1.31,3,2024-03-02,Orphan,0,Microsoft/Windows/CurrentVersion/Run,",
+                  "dorvel v1.31,3,2024-03-02,Orphan,,Microsoft/Windows/CurrentVersion/Run,",
                   "dorvel v1.32,4,2024-03-30,Updater,C:\\Updater\\up.exe,Microsoft/Windows/CurrentVersion/Run,"}));
   EXPECT_EQ(query("select [3-service], [5-Registry] from `" + services + "`;"),
             (rows{"svchlp,ControlSet001/Services"}));
@@ -154,6 +154,19 @@ TEST_F(sqlite_convert, column_names_are_cleaned_and_always_quoted) {
     EXPECT_EQ(query("select " + select + " from `" + c.table + "`;"), c.values);
     EXPECT_EQ(query("select count(*) from metadata;"), rows{"1"});
   }
+}
+
+// A row that lacks its last fields leaves them empty, as an empty field does: 0 is a value
+// the source never held.
+TEST_F(sqlite_convert, missing_trailing_cells_are_stored_empty) {
+  take_fixture("sqlite_short_rows.csv", "short.csv");
+  const e2e::run_result run = convert("short.csv");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const rows tables = query("select data_tbl_name from metadata;");
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(query("select quote([1-a]), quote([2-b]), quote([3-c]), quote([4-d]) from `" + tables[0] +
+                  "` order by rowid;"),
+            (rows{"'1','2','',''", "'5','6','7','8'", "'3','4','',''"}));
 }
 
 TEST_F(sqlite_convert, a_database_that_cannot_be_set_up_stops_the_run) {
