@@ -100,13 +100,21 @@ TEST_F(sqlite_convert, a_piped_list_fills_one_database) {
   take_fixture("sqlite_registry_later.csv", "later.csv");
   e2e::run_options options;
   options.cwd = folder.path();
-  options.stdin_text = "registry.csv\nlater.csv\n";
+  // Sources without a banner are recorded by their paths too, so that their rows can be told
+  // apart.
+  take_fixture("sqlite_short_rows.csv", "plain.csv");
+  take_fixture("sqlite_short_rows.csv", "plain_copy.csv");
+  options.stdin_text = "registry.csv\nplain.csv\nlater.csv\nplain_copy.csv\n";
   options.stdin_given = true;
   const e2e::run_result run =
       e2e::run_telvar({"-pipe", "-dst", "case.db", "-csv_to_sqlite", "-quiet"}, options);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(query("select data_tbl_name, row_data_start, row_data_end, file_other from metadata order by runtime;"),
+  EXPECT_EQ(query("select data_tbl_name, row_data_start, row_data_end, file_other from metadata "
+                  "where data_tbl_name not like 'Group-%' order by runtime;"),
             (rows{run_keys + ",1,3,registry.csv", services + ",1,1,registry.csv", run_keys + ",4,4,later.csv"}));
+  EXPECT_EQ(query("select substr(data_tbl_name, 1, 8), row_data_start, row_data_end, file_other from metadata "
+                  "where data_tbl_name like 'Group-%' order by runtime;"),
+            (rows{"Group-1-,1,3,plain.csv", "Group-2-,1,3,plain_copy.csv"}));
 }
 
 TEST_F(sqlite_convert, batches_end_at_20001_rows) {
