@@ -121,6 +121,7 @@ class quazel_tool_metadata : public cmd_params {
   std::string csv_source;
   u8 utf16_bom = 0;
   u8 utf8_bom = 0;
+  u8 crlf_lines = 0;  // the source's lines end with CR LF (its first line does)
 
   // Set once by the option parser.
   std::string dst;

@@ -87,6 +87,7 @@ std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
     std::vector<std::string> chunk(c.lines.begin() + at, c.lines.begin() + end);
     dispatch_csv_lines(dispatch, chunk, static_cast<u32>(chunk.size()));
   }
+  finish_csv_lines(dispatch);
   journal = nullptr;
   return noted;
 }
@@ -160,9 +161,9 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
        {"group:Date|Time|Name", "row:1|2", "short:1"}, csv_writer_kind::sqlite},
       {"one cell short is a row for the split writer", {"Date,Time,Name", "1,2"},
        {"group:Date|Time|Name", "row:1|2"}, csv_writer_kind::split},
-      {"without a separator short lines go and rows are short",
+      {"without a separator short lines go and a line is no header",
        {"a,b", "Date and Time and Name and so on", "1 and 2 and 3 and still more text"},
-       {"group:Date|Time|Name", "short:1 and 2 and 3 and still more text"}, csv_writer_kind::html,
+       {"short:Date and Time and Name and so on", "short:1 and 2 and 3 and still more text"}, csv_writer_kind::html,
        [](quazel_tool_metadata& ctx) { ctx.separator.clear(); }},
       {"a bodyfile's first line opens its one group",
        {"x - ver: 1; (c) Quazel LLC and the rest", "0|a|1", "0|b|2"},
@@ -173,6 +174,33 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
          ctx.columns = {"md5", "name", "inode"};
          ctx.first_column_name = "md5";
        }},
+      // The header's first cell must be the name, not begin with it.
+      {"a first cell that begins with the name is a row", {"Date,Time,Name", "Date-1,2,3", " \"Date\" ,x,y"},
+       {"group:Date|Time|Name", "row:Date-1|2|3", "group:\"Date\"|x|y"}},
+      {"a header line indented by TABs", {"\t\t\tDate,Time,Name", "1,2,3"}, {"group:Date|Time|Name", "row:1|2|3"}},
+      {"a second mark before the header is dropped", {"\xEF\xBB\xBF" "Date,Time,Name", "1,2,3"},
+       {"group:Date|Time|Name", "row:1|2|3"}, csv_writer_kind::json},
+      {"lines before the first header are no records", {"Logon report,,,", "Date,Time,Name", "1,2,3"},
+       {"short:Logon report,,,", "group:Date|Time|Name", "row:1|2|3"}, csv_writer_kind::json},
+      {"a header whose first name is empty",
+       {",Date,Time,Name", "0,1,2,3", ",Date-2,x,y"},
+       {"group:|Date|Time|Name", "row:0|1|2|3", "row:|Date-2|x|y"}, csv_writer_kind::json,
+       [](quazel_tool_metadata& ctx) {
+         ctx.columns = {"", "Date", "Time", "Name"};
+         ctx.first_column_name = "Date";
+       }},
+      {"a quoted name keeps the separator it holds", {"Date,\"Time, zone\",Name", "1,\"2, 3\",4"},
+       {"group:Date|\"Time, zone\"|Name", "row:1|\"2, 3\"|4"}},
+      // Quoted fields over several lines.
+      {"a quoted field holding line ends is one row",
+       {"Date,Time,Name", "1,\"two", "", "lines, and more\",3", "4,5\" disk,6", "7,\"\"\"quoted\"\" ,", "\"\"\",9"},
+       {"group:Date|Time|Name", "row:1|\"two\n\nlines, and more\"|3", "row:4|5\" disk|6",
+        "row:7|\"\"\"quoted\"\" ,\n\"\"\"|9"}},
+      {"a joined row short of fields is taken line by line",
+       {"Date,Time,Name", "1,\"a", "b\"", "4,5,6"},
+       {"group:Date|Time|Name", "row:1|\"a|", "short:b\"", "row:4|5|6"}},
+      {"a quote open at the end of the source", {"Date,Time,Name", "1,2,3", "4,\"never", "closed"},
+       {"group:Date|Time|Name", "row:1|2|3", "row:4|\"never|", "short:closed"}},
       {"no header within the first lines: the rest is passed over", junk_then_header,
        junk_shorts},
       {"the cleanup writer goes on looking", junk_then_header, cleanup_expected,
