@@ -216,6 +216,42 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
   }
 }
 
+// Rows whose quoted fields hold line ends, through the JSON writer with the reader's chunks
+// cut at every size: the same records, their line ends (CR LF as the source has them) kept.
+TEST(CsvDispatch, QuotedLineEndsJoinWhateverTheChunkSize) {
+  const std::string source =
+      "Date,Time,Name\r\n"
+      "1,\"line one\r\nline two\",3\r\n"
+      "4,5\" disk,6\r\n"
+      "7,\"a, \"\"b\"\"\r\n\r\nc\",9\r\n"
+      "8,\"never closed,9\r\n"
+      "10,11,12\r\n";
+  const std::string expected =
+      "{\"Date\": \"1\", \"Time\": \"\\\"line one\\r\\nline two\\\"\", \"Name\": \"3\"}\n"
+      "{\"Date\": \"4\", \"Time\": \"5\\\" disk\", \"Name\": \"6\"}\n"
+      "{\"Date\": \"7\", \"Time\": \"\\\"a, \\\"\\\"b\\\"\\\"\\r\\n\\r\\nc\\\"\", \"Name\": \"9\"}\n"
+      // the quote never closes: the lines are rows as they stand
+      "{\"Date\": \"8\", \"Time\": \"\\\"never closed\", \"Name\": \"9\"}\n"
+      "{\"Date\": \"10\", \"Time\": \"11\", \"Name\": \"12\"}\n";
+  temp_folder folder("csv_driver_quoted");
+  ASSERT_FALSE(folder.path().empty());
+  const std::string path = folder.file("quoted.csv");
+  folder.put("quoted.csv", source);
+  std::vector<u32> sizes = {uni::fileio::default_chunk_bytes};
+  for (u32 size = 1; size <= source.size() + 1; ++size) sizes.push_back(size);
+  for (u32 size : sizes) {
+    SCOPED_TRACE("chunks of " + std::to_string(size) + " bytes");
+    quazel_tool_metadata ctx;
+    set_source(ctx, path, ",", {"Date", "Time", "Name"}, nullptr);
+    ctx.crlf_lines = 1;
+    ctx.to_json = 1;
+    ctx.flat = 1;
+    const conversion result = convert(ctx, size);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.text, expected);
+  }
+}
+
 TEST(CsvDispatch, RefusesWithoutOutputOrLines) {
   quazel_tool_metadata ctx;
   set_classify_source(ctx);
