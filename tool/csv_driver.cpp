@@ -259,9 +259,20 @@ void write_opening(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind
   if (kind == csv_writer_kind::split) csv_split_close(ctx);
 }
 
-void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
+void write_closing(std::ostream& out, csv_dispatch& dispatch) {
+  quazel_tool_metadata& ctx = dispatch.ctx;
+  const csv_writer_kind kind = dispatch.kind;
   if (kind == csv_writer_kind::html) {
-    static constexpr char closing[] = "</table>\n</body>\n</html>\n";
+    // A document is whole even when no header row opened a group: the head still waits.
+    if (ctx.first_header_pending) {
+      dispatch.writer->write_head(dispatch.head, ctx);
+      const std::string head = dispatch.head.str();
+      out.write(head.data(), static_cast<std::streamsize>(head.size()));
+      dispatch.head.str("");
+    }
+    // A table is opened by its group's first row only.
+    if (ctx.group_has_rows) out.write("</table>\n", 9);
+    static constexpr char closing[] = "</body>\n</html>\n";
     out.write(closing, sizeof closing - 1);
   } else if (kind == csv_writer_kind::json) {
     json_write_closing(out, ctx);
@@ -332,7 +343,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
   if (!interrupted) {
-    write_closing(out, ctx, dispatch.kind);
+    write_closing(out, dispatch);
   } else if (dispatch.kind == csv_writer_kind::split) {
     csv_split_flush_files(ctx);
   }
