@@ -162,4 +162,5 @@ class quazel_tool_metadata : public cmd_params {
   std::map<std::string, std::string> extra_columns;
   std::string group_title;
   u8 doc_has_members = 0;  // the JSON document has a member: the next one follows a comma
+  std::set<std::string> doc_member_names;  // the names of the JSON document's members so far
 };
