@@ -23,12 +23,21 @@ for program in "$build"/fuzz/*_fuzz; do
   corpus=$build/corpus/$name
   found=$build/crashes/$name
   mkdir -p "$corpus" "$found"
-  # Seeds: every sample and fixture, once (the corpus keeps what the fuzzer adds).
+  # Seeds, once (the corpus keeps what the fuzzer adds): every sample and fixture; for the
+  # database readers the databases telvar writes of the samples.
+  max_len=65536
   find "$root/samples" "$root/tests/e2e/fixtures" -type f -name '*.csv' | while read -r seed; do
-    cp -n "$seed" "$corpus/seed_$(printf '%s' "$seed" | cksum | cut -d' ' -f1)" 2>/dev/null
+    target=$corpus/seed_$(printf '%s' "$seed" | cksum | cut -d' ' -f1)
+    [ -e "$target" ] && continue
+    if [ "$name" = database_reader_fuzz ]; then
+      "$build/telvar" -src "$seed" -dst "$target" -csv_to_sqlite -quiet >/dev/null 2>&1 || rm -f "$target"
+    else
+      cp "$seed" "$target"
+    fi
   done
+  [ "$name" = database_reader_fuzz ] && max_len=262144
   log=$build/$name.log
-  "$program" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 -max_len=65536 \
+  "$program" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 -max_len=$max_len \
     -dict="$root/fuzz/csv.dict" -artifact_prefix="$found/" -print_final_stats=1 "$corpus" >"$log" 2>&1
   status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
