@@ -6,6 +6,7 @@
 #                           the zone database, the Sleuth Kit and e2fsprogs for the
 #                           timeline references)
 #   install-deps.sh bench   that and what the benchmarks need
+#   install-deps.sh fuzz    what building telvar needs, and clang with libFuzzer and a JSON library
 #
 # Installs as root, or through sudo. Without either it says which packages are missing and the
 # command an administrator runs, and ends with status 1.
@@ -36,8 +37,13 @@ case "$set_name" in
       [ -x /usr/bin/time ] || missing time
     fi
     ;;
+  fuzz)
+    command -v clang++ >/dev/null 2>&1 || missing clang
+    [ -n "$(find /usr/lib -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -1)" ] || missing libclang-rt-14-dev
+    [ -f /usr/include/nlohmann/json.hpp ] || missing nlohmann-json3-dev
+    ;;
   *)
-    echo "prob: unknown set $set_name (demo, check or bench)" >&2
+    echo "prob: unknown set $set_name (demo, check, bench or fuzz)" >&2
     exit 2
     ;;
 esac
