@@ -382,10 +382,11 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
     bytes.erase(bytes.begin(), bytes.begin() + 2);
     std::vector<u16> units;
     bytes_to_utf16_units(units, bytes);
-    // The prefix limit can cut a surrogate pair; its lone first half belongs to a line that
-    // is not looked at anyway, and would fail the whole conversion.
-    if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF) units.pop_back();
-    if (!utf16_units_to_utf8_bytes(bytes, units)) bytes.clear();
+    // A surrogate without its partner is U+FFFD, as the lines of the conversion give it; one
+    // cut from its partner by the prefix limit stands in a line that is not looked at.
+    std::string text;
+    utf16_to_utf8_replacing(text, units.data(), units.size() * 2);
+    bytes.assign(text.begin(), text.end());
   } else if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     ctx.utf8_bom = 1;
     bytes.erase(bytes.begin(), bytes.begin() + 3);

@@ -89,8 +89,12 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
   }
   if (ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 0))) {
     ctx.columns.clear();
+    dispatch.header_too_short = true;
+    // The cleanup writer copies what it cannot take apart: the line is not lost.
+    if (dispatch.kind == csv_writer_kind::cleanup && dispatch.writer) dispatch.writer->short_row(line, ctx);
     return;
   }
+  dispatch.header_accepted = true;
   // A bodyfile's group opens at its title line, which the cleanup writer copies as well.
   if (dispatch.kind == csv_writer_kind::cleanup && ctx.is_bodyfile && dispatch.writer) {
     dispatch.writer->short_row(line, ctx);
@@ -352,7 +356,10 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;
-  return read != 0 && closed && out.good() && !interrupted;
+  // Header rows that all fell short of the producing tool's minimum left the outputs without
+  // a group: the source was not converted. A source of banner lines alone has no header row.
+  ctx.header_too_short = dispatch.header_too_short && !dispatch.header_accepted;
+  return read != 0 && closed && out.good() && !interrupted && !ctx.header_too_short;
 }
 
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count) {

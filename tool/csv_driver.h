@@ -61,6 +61,8 @@ struct csv_dispatch {
   u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
+  bool header_accepted = false;   // a header row opened a group
+  bool header_too_short = false;  // a header row had fewer names than ctx.min_columns
 };
 
 // Converts ctx.csv_source (its banner already read into ctx) into out through the active
@@ -68,7 +70,10 @@ struct csv_dispatch {
 // ctx.out points at out while the conversion runs and is null afterwards. False when the path
 // or the banner's columns are empty, "-pair_fields" names more columns than the source has,
 // the active writer is not held by this program, the source cannot be opened or read to its
-// end, or out is not good after the last write (the final drain of out is the caller's).
+// end, out is not good after the last write (the final drain of out is the caller's), or
+// every header row met had fewer names than ctx.min_columns (ctx.header_too_short is then
+// set; the writer's closing text is written all the same). A source without any header row
+// (banner lines alone) is converted into outputs without groups.
 // An interruption (interrupt_signal) stops the source at a row boundary and gives false: the
 // rows taken are stored (SQLite batches with their run record, split files), the HTML, JSON
 // or cleanup text gets no closing part.

@@ -149,6 +149,15 @@ std::string shared_output_name(const quazel_tool_metadata& ctx) {
   return ctx.to_sqlite ? ctx.sqlite_path : ctx.dst;
 }
 
+// A source the conversion could not take; shown is the source as messages show it. Header
+// rows that all fell short of the producing tool's minimum are named as the cause.
+void report_not_converted(const quazel_tool_metadata& ctx, const std::string& shown) {
+  if (ctx.header_too_short)
+    report(ctx, "prob analyzing %s: no header row with enough columns\n", shown.c_str());
+  else
+    report(ctx, "prob analyzing %s\n", shown.c_str());
+}
+
 enum class file_outcome { written, is_source, not_opened, not_converted, not_written, interrupted };
 
 // One conversion of the current source into a file of its own, created or emptied. The source
@@ -260,7 +269,7 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
     return source_outcome::interrupted;
   }
   if (!ok) {
-    report(ctx, "prob analyzing %s\n", shown.c_str());
+    report_not_converted(ctx, shown);
     return source_outcome::failed;
   }
   return source_outcome::converted;
@@ -340,7 +349,7 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
         return interrupted_status();
       case file_outcome::is_source:
       case file_outcome::not_converted:
-        report(ctx, "prob analyzing %s\n", source.c_str());
+        report_not_converted(ctx, source);
         return status_failed;
     }
   }
@@ -353,7 +362,7 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
     return interrupted_status();
   }
   // A results stream that failed is reported when it is closed.
-  if (results.stream->good()) report(ctx, "prob analyzing %s\n", source.c_str());
+  if (results.stream->good()) report_not_converted(ctx, source);
   return status_failed;
 }
 

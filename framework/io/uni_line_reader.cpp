@@ -8,10 +8,6 @@
 #include <cstring>
 #include <exception>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "framework/cmdline/qz_console.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_unicode.h"
@@ -24,12 +20,10 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "UTF-16LE sources are read straight into native 16-bit units");
 
-constexpr u16 replacement_unit = 0xFFFD;
 // The line splitter walks a buffer with a signed 32-bit index.
 constexpr u64 max_buffer_bytes = INT32_MAX;
 
 bool is_high_surrogate(u16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(u16 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // Grows `buffer` to at least `needed` bytes, doubling so that a long line read in small
 // chunks is not copied over and over.
@@ -42,22 +36,6 @@ bool reserve_bytes(std::vector<u8>& buffer, u64 needed) {
     return false;
   }
   return true;
-}
-
-// The index of the first surrogate unit at or after i; count when there is none. Surrogates
-// are rare: 8 units are looked at a step.
-size_t next_surrogate(const u16* units, size_t i, size_t count) {
-#if defined(__SSE2__)
-  const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xF800));
-  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
-  for (; count - i >= 8; i += 8) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(block, surrogate_bits), surrogate));
-    if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
-  }
-#endif
-  while (i < count && (units[i] & 0xF800) != 0xD800) ++i;
-  return i;
 }
 
 // Turns UTF-16LE bytes into UTF-8. A high surrogate or an odd byte at the end of a chunk
@@ -86,22 +64,8 @@ class utf16_decoder {
     size_t whole_units = total_bytes / 2;
     size_t usable = whole_units;
     if (!at_end && usable > 0 && is_high_surrogate(units_[usable - 1])) --usable;
-    for (size_t i = 0; i < usable; ++i) {
-      i = next_surrogate(units_.data(), i, usable);
-      if (i == usable) break;
-      u16 unit = units_[i];
-      if (is_high_surrogate(unit)) {
-        if (i + 1 < usable && is_low_surrogate(units_[i + 1])) {
-          ++i;
-        } else {
-          units_[i] = replacement_unit;
-        }
-      } else if (is_low_surrogate(unit)) {
-        units_[i] = replacement_unit;
-      }
-    }
     text_.clear();
-    if (usable > 0) utf16_to_utf8(text_, units_.data(), usable * 2);
+    if (usable > 0) utf16_to_utf8_replacing(text_, units_.data(), usable * 2);
     // An odd byte left at the very end of the file is not a character.
     pending_bytes_ = at_end ? 0 : total_bytes - usable * 2;
     if (pending_bytes_ > 0) {

@@ -146,23 +146,33 @@ struct little_endian_units {
   }
 };
 
+// What a surrogate without its partner becomes: the end of the walk, or U+FFFD.
+enum class unpaired_surrogate { fail, replace };
+
 // Walks unit_count UTF-16 units and hands every code point to emit; a high surrogate needs a
-// low one right after it (false otherwise, also when it is the last unit), any other unit is
-// its own value. ascii_run(i) may take a run of units below 0x80 from i on itself, emitting
-// them, and returns how many it took.
+// low one right after it (also when it is the last unit), any other unit is its own value.
+// With unpaired_surrogate::fail an unpaired high surrogate ends the walk with false and a lone
+// low one is its own value; with unpaired_surrogate::replace both are U+FFFD and the walk goes
+// on. ascii_run(i) may take a run of units below 0x80 from i on itself, emitting them, and
+// returns how many it took.
 template <class UnitAt, class Emit, class AsciiRun>
-bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit, AsciiRun&& ascii_run) {
+bool walk_utf16(std::size_t unit_count, UnitAt unit_at, Emit&& emit, AsciiRun&& ascii_run,
+                unpaired_surrogate unpaired = unpaired_surrogate::fail) {
+  const bool replace = unpaired == unpaired_surrogate::replace;
   for (std::size_t i = 0; i < unit_count; ++i) {
     i += ascii_run(i);
     if (i >= unit_count) break;
     const u32 unit = unit_at(i);
     if (!is_high_surrogate(unit)) {
-      emit(unit);
+      emit(replace && is_low_surrogate(unit) ? replacement_character : unit);
       continue;
     }
-    if (i + 1 >= unit_count) return false;
-    const u32 low = unit_at(i + 1);
-    if (!is_low_surrogate(low)) return false;
+    const u32 low = i + 1 < unit_count ? unit_at(i + 1) : 0;
+    if (!is_low_surrogate(low)) {
+      if (!replace) return false;
+      emit(replacement_character);
+      continue;
+    }
     emit(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
     ++i;
   }
@@ -224,26 +234,9 @@ const unsigned char* byte_pointer(const void* data) {
   return static_cast<const unsigned char*>(data);
 }
 
-}  // namespace
-
-bool decode_utf8_to_wide(std::wstring& out, const std::string& text) {
-  if (text.empty()) return false;
-  return walk_utf8(text, [&out](u32 value) { out.push_back(static_cast<wchar_t>(value)); });
-}
-
-bool utf8_to_utf32_units(std::vector<u32>& out, const std::string& text) {
-  out.clear();
-  if (text.empty()) return false;
-  return walk_utf8(text, [&out](u32 value) { out.push_back(value); });
-}
-
-std::string& encode_utf32_to_utf8(std::string& out, const std::vector<u32>& units) {
-  out.clear();
-  for (u32 value : units) append_utf8(out, value);
-  return out;
-}
-
-bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length) {
+// utf16_to_utf8 and utf16_to_utf8_replacing.
+bool native_utf16_into_utf8(std::string& out, const u16* units, std::size_t byte_length,
+                            unpaired_surrogate unpaired) {
   if (units == nullptr || byte_length < 2) return false;
   const std::size_t unit_count = byte_length / 2;
   const unsigned char* bytes = byte_pointer(units);
@@ -266,7 +259,35 @@ bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length) 
 #endif
     return taken;
   };
-  return walk_utf16(unit_count, native_units{bytes}, [&text](u32 value) { text.put(value); }, ascii_run);
+  return walk_utf16(unit_count, native_units{bytes}, [&text](u32 value) { text.put(value); }, ascii_run,
+                    unpaired);
+}
+
+}  // namespace
+
+bool decode_utf8_to_wide(std::wstring& out, const std::string& text) {
+  if (text.empty()) return false;
+  return walk_utf8(text, [&out](u32 value) { out.push_back(static_cast<wchar_t>(value)); });
+}
+
+bool utf8_to_utf32_units(std::vector<u32>& out, const std::string& text) {
+  out.clear();
+  if (text.empty()) return false;
+  return walk_utf8(text, [&out](u32 value) { out.push_back(value); });
+}
+
+std::string& encode_utf32_to_utf8(std::string& out, const std::vector<u32>& units) {
+  out.clear();
+  for (u32 value : units) append_utf8(out, value);
+  return out;
+}
+
+bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length) {
+  return native_utf16_into_utf8(out, units, byte_length, unpaired_surrogate::fail);
+}
+
+bool utf16_to_utf8_replacing(std::string& out, const u16* units, std::size_t byte_length) {
+  return native_utf16_into_utf8(out, units, byte_length, unpaired_surrogate::replace);
 }
 
 bool is_valid_utf8(const char* data, std::size_t length) {

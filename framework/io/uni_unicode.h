@@ -26,6 +26,10 @@ std::string& encode_utf32_to_utf8(std::string& out, const std::vector<u32>& unit
 // False with out untouched when units is null or byte_length < 2; false at an unpaired high surrogate, the text
 // before it left in out.
 bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length);
+// utf16_to_utf8, except that every surrogate without its partner (a high one not followed by
+// a low one, a low one not after a high one) is written as U+FFFD and the text goes on: false
+// only below 2 bytes or for null units, out then untouched.
+bool utf16_to_utf8_replacing(std::string& out, const u16* units, std::size_t byte_length);
 
 // True when every byte of the text belongs to a valid UTF-8 sequence (an empty text is valid).
 // Exactly these texts come back byte for byte from utf8_to_wstring then wstring_to_utf8.

@@ -73,6 +73,62 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   }
 }
 
+// A source whose header rows all have fewer names than its producing tool asks for gives no
+// group to any writer: that is a failure, with its cause, alone and in a loop. The documents
+// stay whole, and the cleanup writer copies the header line rather than lose it. A source of
+// banner lines alone, without any header row, is converted into outputs without groups.
+TEST(Failures, AHeaderBelowTheToolsMinimumFailsEveryWriter) {
+  temp_folder dir("telvar_fail_short_header");
+  const std::string short_header = "tab\there.csv";  // the name shows escaped in the message
+  const std::string short_message = "prob analyzing tab\\x09here.csv: no header row with enough columns\n";
+  const std::string short_source = e2e::fixture("header_below_minimum.csv");
+  e2e::write_file(dir.file(short_header), short_source);
+  e2e::write_file(dir.file("banner_only.csv"), e2e::fixture("banner_only.csv"));
+  e2e::write_file(dir.file("a.csv"), e2e::fixture("no_banner.csv"));
+  struct writer {
+    const char* name;
+    std::vector<std::string> args;
+    std::string dst;           // of a single conversion and of the loop
+    const char* document_end;  // how the single conversion's "-dst" file ends; null: not looked at
+  };
+  const writer writers[] = {
+      {"html", {"-csv_to_html"}, "out", "</body>\n</html>\n"},
+      {"json", {"-csv_to_json"}, "out", "{\n}\n"},
+      {"json, flat", {"-csv_to_json", "-flat"}, "out", nullptr},
+      {"sqlite", {"-csv_to_sqlite"}, "out.db", nullptr},
+      {"split", {"-split_into_files"}, "out", nullptr},
+      {"cleanup", {"-align_cols"}, "out", short_source.c_str()},
+  };
+  for (const writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    e2e::run_options options;
+    options.cwd = dir.path();
+    auto run = [&](std::vector<std::string> args) {
+      std::filesystem::remove_all(dir.file(w.dst));
+      args.insert(args.end(), {"-dst", w.dst, "-quiet"});
+      args.insert(args.end(), w.args.begin(), w.args.end());
+      return run_telvar(args, options);
+    };
+    const e2e::run_result failed = run({"-src", short_header});
+    EXPECT_EQ(failed.status, 255);
+    EXPECT_EQ(failed.err, short_message);
+    if (w.document_end != nullptr) {
+      const std::string document = e2e::read_file(dir.file(w.dst));
+      EXPECT_TRUE(document.ends_with(w.document_end)) << document;
+    }
+    const e2e::run_result banner_only = run({"-src", "banner_only.csv"});
+    EXPECT_EQ(banner_only.status, 0);
+    EXPECT_EQ(banner_only.err, "");
+
+    // In a loop the source counts as failed; the others are still converted.
+    options.stdin_text = short_header + "\nbanner_only.csv\na.csv\n";
+    options.stdin_given = true;
+    const e2e::run_result loop = run({"-pipe"});
+    EXPECT_EQ(loop.status, 255);
+    EXPECT_EQ(loop.err, "analyzing tab\\x09here.csv\n" + short_message + "analyzing banner_only.csv\nanalyzing a.csv\n");
+  }
+}
+
 // A separator that no reader could take the output apart by is refused before anything is
 // written.
 TEST(Failures, AnEmptyOrLineEndSeparatorIsRefused) {

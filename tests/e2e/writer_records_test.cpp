@@ -211,6 +211,14 @@ TEST_F(writer_records, a_title_line_before_the_header_is_no_record) {
                    {R"(["Logon report","","",""])"}}});
 }
 
+// A UTF-16 surrogate without its partner, in the part of the source the banner is read from,
+// is U+FFFD in every writer; a pair stays the character it is.
+TEST_F(writer_records, a_lone_utf16_surrogate_is_a_replacement_character) {
+  expect_records({{"lone surrogates", "records_lone_surrogates_utf16.csv", R"(["host","user","result"])",
+                   {R"(["WS1","j\ufffdmarsh","ok"])", R"(["WS2","abc","fail\ufffd"])",
+                    R"(["WS3","\ud83d\ude00","ok"])"}}});
+}
+
 // Quoted fields holding line ends, quotes and separators, as spreadsheets write them: one
 // record each, the line ends kept in the cell.
 TEST_F(writer_records, quoted_fields_over_several_lines_are_one_record) {

@@ -310,19 +310,34 @@ TEST(Utf16Decoding, PairsJoinAndUnpairedHighSurrogatesFail) {
 }
 
 // ASCII units are taken 8 a step: a unit that is not ASCII, a pair or a lone surrogate must
-// come out the same wherever it stands among them.
+// come out the same wherever it stands among them. The replacing form writes U+FFFD for every
+// surrogate without its partner and goes on; everything else it gives as utf16_to_utf8 does.
 TEST(Utf16Decoding, EveryUnitKindAtEveryPositionOfAnAsciiRun) {
-  const std::vector<utf16_case> cases = {
-      {"last ASCII", {0x7F}, true, "\x7F"},
-      {"first beyond ASCII", {0x80}, true, bytes({0xC2, 0x80})},
-      {"Latin-1", {0xE9}, true, bytes({0xC3, 0xA9})},
-      {"high byte set", {0x0141}, true, bytes({0xC5, 0x81})},
-      {"bmp", {0x20AC}, true, bytes({0xE2, 0x82, 0xAC})},
-      {"pair", {0xD83D, 0xDE00}, true, bytes({0xF0, 0x9F, 0x98, 0x80})},
-      {"lone low", {0xDC00}, true, bytes({0xED, 0xB0, 0x80})},
-      {"lone high", {0xD83D}, false, ""},
+  struct unit_kind {
+    const char* name;
+    std::vector<u16> units;
+    bool ok;
+    std::string utf8;
+    std::string replaced;  // by utf16_to_utf8_replacing
   };
-  for (const utf16_case& c : cases) {
+  const std::string fffd = bytes({0xEF, 0xBF, 0xBD});
+  const std::string smile = bytes({0xF0, 0x9F, 0x98, 0x80});
+  const std::string lone_low = bytes({0xED, 0xB0, 0x80});
+  const std::vector<unit_kind> cases = {
+      {"last ASCII", {0x7F}, true, "\x7F", "\x7F"},
+      {"first beyond ASCII", {0x80}, true, bytes({0xC2, 0x80}), bytes({0xC2, 0x80})},
+      {"Latin-1", {0xE9}, true, bytes({0xC3, 0xA9}), bytes({0xC3, 0xA9})},
+      {"high byte set", {0x0141}, true, bytes({0xC5, 0x81}), bytes({0xC5, 0x81})},
+      {"bmp", {0x20AC}, true, bytes({0xE2, 0x82, 0xAC}), bytes({0xE2, 0x82, 0xAC})},
+      {"pair", {0xD83D, 0xDE00}, true, smile, smile},
+      {"lone low", {0xDC00}, true, lone_low, fffd},
+      {"lone low before pair", {0xDC00, 0xD83D, 0xDE00}, true, lone_low + smile, fffd + smile},
+      {"pair then lone low", {0xD83D, 0xDE00, 0xDC00}, true, smile + lone_low, smile + fffd},
+      {"lone high", {0xD83D}, false, "", fffd},
+      {"high before ASCII", {0xD83D, 0x42}, false, "", fffd + "B"},
+      {"two highs and a low", {0xD83D, 0xD83D, 0xDE00}, false, "", fffd + smile},
+  };
+  for (const unit_kind& c : cases) {
     for (size_t before = 0; before <= 20; ++before) {
       for (size_t after : {0, 1, 7, 8, 9, 17}) {
         SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(before) + " ASCII, before " +
@@ -333,6 +348,9 @@ TEST(Utf16Decoding, EveryUnitKindAtEveryPositionOfAnAsciiRun) {
         std::string out = "old";
         EXPECT_EQ(c.ok, utf16_to_utf8(out, units.data(), units.size() * 2));
         EXPECT_EQ(out, std::string(before, 'a') + (c.ok ? c.utf8 + std::string(after, 'z') : ""));
+        out = "old";
+        EXPECT_TRUE(utf16_to_utf8_replacing(out, units.data(), units.size() * 2));
+        EXPECT_EQ(out, std::string(before, 'a') + c.replaced + std::string(after, 'z'));
       }
     }
   }
@@ -344,6 +362,9 @@ TEST(Utf16Decoding, ShortOddAndEmptyInputs) {
   EXPECT_FALSE(utf16_to_utf8(out, &unit, 1));
   EXPECT_EQ("keep", out);
   EXPECT_FALSE(utf16_to_utf8(out, nullptr, 4));
+  EXPECT_EQ("keep", out);
+  EXPECT_FALSE(utf16_to_utf8_replacing(out, &unit, 1));
+  EXPECT_FALSE(utf16_to_utf8_replacing(out, nullptr, 4));
   EXPECT_EQ("keep", out);
   EXPECT_FALSE(utf16_string_to_utf8(out, "A"));
   EXPECT_EQ("keep", out);
@@ -379,6 +400,8 @@ TEST(Utf16Decoding, HighSurrogateAtTheVeryEndReadsNothingBeyond) {
   std::string out;
   EXPECT_FALSE(utf16_to_utf8(out, reinterpret_cast<const u16*>(exact.get()), le_bytes.size()));
   EXPECT_EQ("A", out);
+  EXPECT_TRUE(utf16_to_utf8_replacing(out, reinterpret_cast<const u16*>(exact.get()), le_bytes.size()));
+  EXPECT_EQ("A" + bytes({0xEF, 0xBF, 0xBD}), out);
   std::wstring wide;
   EXPECT_FALSE(utf16le_bytes_to_wide(wide, reinterpret_cast<const u16*>(exact.get()), le_bytes.size()));
   // Odd length: the half unit after the high surrogate is not joined with it either.
