@@ -173,8 +173,7 @@ sqlite_log_record::sqlite_log_record(const std::string& table_name, const std::s
 
 sqlite_log_record::sqlite_log_record(log_record& given, std::string& given_path, u64 copied_value, u8 parse) {
   clear();
-  log_record::copy(given);
-  given.clear();
+  take(given);
   parse_lists = parse;
   if (parse_lists && parse_record_lists(attr_names, attr_values, path)) {
     attributes |= 0x80;
@@ -257,6 +256,7 @@ sqlite_log::~sqlite_log() { finish(); }
 
 void sqlite_log::init() {
   tables_ready = 0;
+  inserts_.clear();
   schemas.clear();
   table_masks.clear();
   pending_records.clear();
@@ -278,6 +278,48 @@ void sqlite_log::finish() {
     if (last == 0) update_row_data_start(schema.runtime, 0);
     update_row_data_end(schema.runtime, last, true);
   }
+  // Kept statements would hold the connection open past its close.
+  inserts_.clear();
+  end_run_journal();
+}
+
+void sqlite_log::begin_run_journal() {
+  run_journal_ = false;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> names;
+  // The log's databases are rollback-journal files; one found in the write-ahead log is what a
+  // run that never closed left behind, and is put back at the end of this one.
+  if (!sql_select(rows, names, db, "PRAGMA journal_mode;") || rows.empty() || rows[0].empty() ||
+      (rows[0][0] != "delete" && rows[0][0] != "wal")) {
+    return;
+  }
+  // Each batch is still one transaction with its ref row and run record: a crash loses whole
+  // batches at most, never a part of one, and the file stays whole. Only an operating-system
+  // crash can take the last batches committed before it.
+  if (!sql_select(rows, names, db, "PRAGMA journal_mode = WAL;") || rows.empty() || rows[0].empty() ||
+      rows[0][0] != "wal") {
+    return;
+  }
+  run_journal_ = true;
+  sql_exec(db, "PRAGMA synchronous = NORMAL;");
+}
+
+bool sqlite_log::end_run_journal() {
+  if (!run_journal_) return true;
+  run_journal_ = false;
+  // The checkpoint and the switch wait for the disk: once the log is closed the database is
+  // written through and is an ordinary rollback-journal file again.
+  sql_exec(db, "PRAGMA synchronous = FULL;");
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> names;
+  std::string error;
+  if (sql_exec(db, "PRAGMA wal_checkpoint(TRUNCATE);", &error) &&
+      sql_select(rows, names, db, "PRAGMA journal_mode = DELETE;") && !rows.empty() && !rows[0].empty() &&
+      rows[0][0] == "delete") {
+    return true;
+  }
+  error_text = "prob ending the write-ahead log of " + db_path + " (another connection holds it open)";
+  return false;
 }
 
 bool sqlite_log::open(const std::string& db_file, cmd_params* params, const std::map<std::string, u64>* tables,
@@ -295,6 +337,10 @@ bool sqlite_log::open(const std::string& db_file, cmd_params* params, const std:
     error_text = "prob opening database " + db_file;
     return false;
   }
+  // As the data tables' store: pages of 16 KiB for a new, empty file (one page per library
+  // write call).
+  sql_exec(db, "PRAGMA page_size = 16384;");
+  begin_run_journal();
   sleep_one_millisecond();
   if (!ref_ready) ref_ready = create_ref_table();
   if (!metadata_ready) metadata_ready = create_metadata_table();
@@ -530,6 +576,27 @@ bool sqlite_log::commit_batch(const std::string& table, size_t rows) {
   return run == 0 || update_row_data_end(run, last_rowid, true);
 }
 
+sql_grouped_insert* sqlite_log::table_insert(const std::string& table, const schema_t& schema) {
+  const auto [entry, made] = inserts_.try_emplace(table);
+  if (made && !entry->second.prepare_table(db, quote_backticks(table), quoted_columns(schema), write_threshold)) {
+    inserts_.erase(entry);
+    return nullptr;
+  }
+  return &entry->second;
+}
+
+template <class row_binder>
+bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind) {
+  sql_write_transaction transaction;
+  if (!transaction.begin(db)) return false;
+  sql_grouped_insert* insert = table_insert(table, schema);
+  if (insert == nullptr || !insert->insert_all(rows, bind) || !commit_batch(table, rows) || !transaction.commit()) {
+    transaction.rollback();
+    return false;
+  }
+  return true;
+}
+
 bool sqlite_log::write_log_records(const std::string& table) {
   AutoLock guard(&lock);
   if (!tables_ready || !db_open || pending_records.empty() || schemas.empty()) return false;
@@ -567,16 +634,13 @@ bool sqlite_log::write_log_records(const std::string& table) {
     if (position > 1) bound_columns.emplace_back(&column, static_cast<int>(position) - 1);
   }
 
-  sql_write_transaction transaction;
-  if (!transaction.begin(db)) return false;
-  sql_grouped_insert insert;
-  if (!insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), rows.size())) return false;
-  std::vector<listing_row_texts> texts(insert.group_rows());
+  // One slot of texts for each row a statement can take; none moves while they are bound.
+  std::vector<listing_row_texts> texts(rows_per_insert(schema.columns.size()));
   time_text_cache cache;
   const time_format_spec& spec = time_spec;
 
-  const bool inserted = insert.insert_all(rows.size(), [&](sql_statement& statement, size_t index, size_t slot,
-                                                            int first) {
+  const bool written = write_batch(table, schema, rows.size(), [&](sql_statement& statement, size_t index,
+                                                                     size_t slot, int first) {
     const sqlite_log_record& record = *rows[index].first;
     listing_row_texts& row_texts = texts[slot];
     if (!bind_u64(statement, first, rows[index].second)) return false;
@@ -658,10 +722,7 @@ bool sqlite_log::write_log_records(const std::string& table) {
     }
     return true;
   });
-  if (!inserted || !commit_batch(table, rows.size()) || !transaction.commit()) {
-    transaction.rollback();
-    return false;
-  }
+  if (!written) return false;
   waiting.clear();
   waiting.reserve(pending_room);
   return true;
@@ -680,13 +741,9 @@ bool sqlite_log::write_custom_records(const std::string& table) {
   const schema_t& schema = schema_entry->second;
   const size_t value_columns = schema.columns.size() - 1;
 
-  sql_write_transaction transaction;
-  if (!transaction.begin(db)) return false;
-  sql_grouped_insert insert;
-  if (!insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), waiting.size())) return false;
   u64 stamp = next_stamp();
-  const bool inserted =
-      insert.insert_all(waiting.size(), [&](sql_statement& statement, size_t index, size_t, int first) {
+  const bool written =
+      write_batch(table, schema, waiting.size(), [&](sql_statement& statement, size_t index, size_t, int first) {
         const sqlite_log_record_custom& record = waiting[index];
         if (index > 0) stamp = ++last_stamp_;
         if (!bind_u64(statement, first, stamp)) return false;
@@ -698,10 +755,7 @@ bool sqlite_log::write_custom_records(const std::string& table) {
         }
         return true;
       });
-  if (!inserted || !commit_batch(table, waiting.size()) || !transaction.commit()) {
-    transaction.rollback();
-    return false;
-  }
+  if (!written) return false;
   waiting.clear();
   waiting.reserve(pending_room);
   return true;

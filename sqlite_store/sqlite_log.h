@@ -3,8 +3,11 @@
 // table holds rows of texts under names the caller gives. Records may be added from any thread;
 // they wait in memory per table and are written, each table's batch in one transaction together
 // with its `ref` row and run record, when more than 256 wait, at a flush and at destruction. A
-// batch that cannot be written is rolled back and stays waiting. Nothing here prints; member
-// operations return false and the dispatch functions -1.
+// batch that cannot be written is rolled back and stays waiting. While open, the database is
+// written through the write-ahead log, its commits not waiting for the disk (a crash keeps every
+// batch whole or drops it whole); at destruction it is checkpointed onto the disk and back in
+// the rollback journal. Nothing here prints; member operations return
+// false and the dispatch functions -1.
 #pragma once
 
 #include <map>
@@ -18,6 +21,7 @@
 #include "framework/text/qz_types.h"
 #include "framework/time/qz_time_format.h"
 #include "sqlite_store/sqlite_adt.h"
+#include "sqlite_store/sql_results.h"
 
 class cmd_params;
 
@@ -177,8 +181,22 @@ class sqlite_log : public sqlite3_adt {
   std::string error_text;  // why the last open or table creation failed
 
  private:
-  // Writes what waits and records each table's final rowid in its run record.
+  // Writes what waits, records each table's final rowid in its run record and ends the run's
+  // journal.
   void finish();
+  // A database in the rollback journal (or left in the write-ahead log by a run that never
+  // closed) is written through the write-ahead log, committed without waiting for the disk.
+  void begin_run_journal();
+  // Checkpoints the write-ahead log onto the disk and puts the database back in the rollback
+  // journal; false (error_text set) when another connection keeps it in the write-ahead log.
+  bool end_run_journal();
+  // The table's insert statements, prepared at its first batch and kept until the log ends;
+  // null when they cannot be prepared.
+  sql_grouped_insert* table_insert(const std::string& table, const schema_t& schema);
+  // One table's batch of rows in one transaction: bind(statement, row, slot, first) binds each
+  // row (as sql_grouped_insert::insert_all), then commit_batch. False, rolled back, on any failure.
+  template <class row_binder>
+  bool write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind);
   // Drops the table from schemas and table_masks.
   void forget_table(const std::string& table);
   // Makes a custom table from schema; the mask entry is mask.
@@ -191,6 +209,8 @@ class sqlite_log : public sqlite3_adt {
   // A stamp for the next record: now, later than every stamp given before.
   u64 next_stamp();
   u64 last_stamp_ = 0;
+  std::map<std::string, sql_grouped_insert> inserts_;
+  bool run_journal_ = false;  // the database is in the write-ahead log for this run
 };
 
 // Adds the rows (a std::vector<std::vector<std::string>>*) to the custom table; 0, or -1 on

@@ -29,13 +29,7 @@ std::string clean(const std::string& text, const l2t_output_context& ctx) {
   mark_line_endings(shown);
   const bool holds_separator = !ctx.separator_text.empty() && shown.find(ctx.separator_text) != std::string::npos;
   if (!holds_separator && (shown.empty() || shown.front() != '"')) return shown;
-  std::string quoted = "\"";
-  for (char ch : shown) {
-    if (ch == '"') quoted += '"';
-    quoted += ch;
-  }
-  quoted += '"';
-  return quoted;
+  return csv_quoted(shown);
 }
 
 bool database_open(const l2t_output_context& ctx) { return ctx.store != nullptr && ctx.store->db_open; }

@@ -64,7 +64,7 @@ std::string quote_cell_text(const std::string& text, u32 flags) {
   if ((flags & cell_flag_quoted) == 0) return text;
   // A JSON object is already its own quoted value.
   if (text.size() >= 3 && text[0] == '{' && text[1] == '"') return text;
-  return "\"" + text + "\"";
+  return csv_quoted(text);
 }
 
 variant_row::variant_row(i32 count_wanted, bool clear) { init(count_wanted, clear); }
@@ -212,7 +212,7 @@ int variant_row::set_time_text(i32 index, u64 value, u16 type, u32 flags, const 
   std::string time_text;
   format_by_spec(date, time_text, t, spec);
   std::string text = date + " " + time_text;
-  if ((flags & cell_flag_quoted) != 0) text = "\"" + text + "\"";
+  if ((flags & cell_flag_quoted) != 0) text = csv_quoted(text);
   cell->text = std::move(text);
   cell->type = variant_text;
   return 1;
@@ -277,7 +277,7 @@ int variant_row::parse_cell(i32 index, const std::string& text, const std::vecto
     }
     if (date.empty()) return 1;
     std::string shown = text + ": " + date + " " + time_text;
-    if ((cell.flags & cell_flag_quoted) != 0) shown = "\"" + shown + "\"";
+    if ((cell.flags & cell_flag_quoted) != 0) shown = csv_quoted(shown);
     cell.text = std::move(shown);
     return 1;
   }

@@ -113,6 +113,7 @@ class variant_row {
   bool clear_next(i32 index);
 };
 
-// The quoting rule of the setters: under 0x8000 the text wrapped in double quotes, unless it is
-// at least 3 characters and begins with an opening brace and a double quote.
+// The quoting rule of the setters: under 0x8000 the text as one CSV field (csv_quoted: wrapped in
+// double quotes, those inside doubled), unless it is at least 3 characters and begins with an
+// opening brace and a double quote.
 std::string quote_cell_text(const std::string& text, u32 flags);

@@ -1,5 +1,7 @@
 #include "framework/io/qz_file_stats.h"
 
+#include <utility>
+
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/time/qz_time.h"
@@ -42,10 +44,27 @@ log_record::log_record(const std::string& path, const qz_platform::file_status* 
 
 void log_record::clear() { *this = log_record(); }
 
+namespace {
+
+// A copied record whose times have no kind takes FILETIME or unix seconds by its attributes.
+void settle_time_kind(log_record& record) {
+  if (record.time_kind == 0 && static_cast<i64>(record.modified) > 0)
+    record.time_kind = (record.attributes & log_attr_filetime_mask) ? time_kind_filetime : time_kind_unix;
+}
+
+}  // namespace
+
 void log_record::copy(const log_record& other) {
   if (this != &other) *this = other;
-  if (time_kind == 0 && static_cast<i64>(modified) > 0)
-    time_kind = (attributes & log_attr_filetime_mask) ? time_kind_filetime : time_kind_unix;
+  settle_time_kind(*this);
+}
+
+void log_record::take(log_record& other) {
+  if (this != &other) {
+    *this = std::move(other);
+    other.clear();
+  }
+  settle_time_kind(*this);
 }
 
 bool fill_log_record(log_record& record, const std::wstring& path, const std::string& text) {

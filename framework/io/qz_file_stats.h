@@ -76,6 +76,9 @@ class log_record : public file_stats {
   // modified value is above 0 takes time_kind 1 when any attribute bit of 0x35 is
   // set, else 8.
   void copy(const log_record& other);
+  // copy without copying: every member of other moved here (the same time_kind rule), other
+  // cleared.
+  void take(log_record& other);
 
   u64 attributes = 0;   // log_attr_* bits
   u8 list_marker = 0;   // 1 when the two lists were filled together

@@ -139,3 +139,15 @@ bool lf_to_crlf(const u8* buf, u32 n, std::string& out) {
   }
   return true;
 }
+
+std::string csv_quoted(const std::string& text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  for (const char ch : text) {
+    if (ch == '"') quoted += '"';
+    quoted += ch;
+  }
+  quoted += '"';
+  return quoted;
+}

@@ -30,6 +30,8 @@ bool join_command_line(std::string& out, int* count, const std::vector<std::stri
 // separated by sep and a blank.
 void write_quoted_pairs(std::ostream& os, const std::vector<std::string>& names,
                         const std::vector<std::string>& values, char sep);
+// The text between double quotes as one CSV field: every double quote inside it doubled.
+std::string csv_quoted(const std::string& text);
 // Replaces line ends in place by "[CRLF]", "[LFCR]" and "[LF]"; a CR becomes "[CR]" only in a
 // text without any LF. Returns text.
 std::string& mark_line_endings(std::string& text);

@@ -1,6 +1,9 @@
 #include "framework/time/qz_filetime.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 
 const i32 days_before_month_minus_one[2][13] = {
     {-1, 30, 58, 89, 119, 150, 180, 211, 242, 272, 303, 333, 364},
@@ -291,12 +294,49 @@ struct tm& unix_to_gmtime(struct tm& out, i64 seconds) {
   return out;
 }
 
-i32 local_utc_offset_seconds() {
+namespace {
+
+// The offset last worked out on this thread, with the TZ value and the second it belongs to.
+// Working it out reads the zone's rules again (the C library looks at the zone file each
+// time), which costs far more than the conversion that asks; the C library itself keeps the
+// rules while TZ stays the same. Keyed on the second as well, the offset is exactly the one
+// of now, and a zone file replaced under an unset TZ is seen a second later at most.
+struct utc_offset_cache {
+  bool held = false;
+  bool tz_set = false;
+  std::string tz;
+  time_t second = 0;
+  i32 offset = 0;
+};
+
+thread_local utc_offset_cache offset_cache;
+
+i32 utc_offset_at(time_t now) {
   // localtime and gmtime (not their _r forms) so that a changed TZ is read again.
-  const time_t now = ::time(nullptr);
   struct tm local = *localtime(&now);
   struct tm utc = *gmtime(&now);
   return i32(u32(u64(mktime(&local)) - u64(mktime(&utc))));
+}
+
+}  // namespace
+
+i32 local_utc_offset_seconds() {
+  const time_t now = ::time(nullptr);
+  const char* tz = std::getenv("TZ");
+  utc_offset_cache& cache = offset_cache;
+  if (cache.held && cache.second == now && cache.tz_set == (tz != nullptr) && (tz == nullptr || cache.tz == tz)) {
+    return cache.offset;
+  }
+  cache.offset = utc_offset_at(now);
+  cache.second = now;
+  cache.tz_set = tz != nullptr;
+  if (tz != nullptr) {
+    cache.tz = tz;
+  } else {
+    cache.tz.clear();
+  }
+  cache.held = true;
+  return cache.offset;
 }
 
 bool unix_to_local_struct_tm(u64 seconds, struct tm& out) {

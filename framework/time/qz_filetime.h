@@ -134,7 +134,8 @@ bool filetime_to_struct_tm(u64 filetime, struct tm& out);
 // UTC fields of any seconds since 1970, negative ones included; zeroes out first.
 struct tm& unix_to_gmtime(struct tm& out, i64 seconds);
 
-// Seconds east of UTC of the local zone now (on glibc the zone's standard offset).
+// Seconds east of UTC of the local zone now (on glibc the zone's standard offset). Kept per
+// thread for the current second and TZ value: a change of TZ is followed at once.
 i32 local_utc_offset_seconds();
 // Local fields (UTC plus local_utc_offset_seconds) of seconds since 1970;
 // false when the local instant falls before 1970 or after 3000.

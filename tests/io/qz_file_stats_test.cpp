@@ -137,6 +137,10 @@ TEST(LogRecord, CopySetsAMissingTimeKind) {
     copy.copy(source);
     EXPECT_EQ(copy.time_kind, c.expected);
     EXPECT_EQ(source.time_kind, c.time_kind);
+    log_record taken;
+    taken.take(source);
+    EXPECT_EQ(taken.time_kind, c.expected);
+    EXPECT_EQ(source.time_kind + source.modified + source.attributes, 0u) << "take leaves the source cleared";
   }
 }
 
@@ -172,6 +176,14 @@ TEST(LogRecord, CopyAndClearCoverEveryField) {
   EXPECT_EQ(copy.list_marker, 1);
   EXPECT_EQ(copy.attr_names, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(copy.attr_values, (std::vector<std::string>{"1", "2"}));
+
+  log_record taken;
+  taken.take(copy);
+  EXPECT_EQ(taken.path, "/p");
+  EXPECT_EQ(taken.offset, 10u);
+  EXPECT_EQ(taken.attr_values, (std::vector<std::string>{"1", "2"}));
+  EXPECT_TRUE(copy.path.empty() && copy.attr_values.empty());
+  copy = taken;
 
   copy.clear();
   const log_record empty;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -286,6 +289,9 @@ TEST(SqliteLogLifecycle, DestructionWritesAndRecordsEachTablesRange) {
   EXPECT_EQ(db_rows(db, "select data_tbl_name, toolname, col_hdrs, row_data_start, row_data_end from metadata "
                         "order by data_tbl_name;"),
             lines({"empty,lister,metaref | path | name,0,0", "full,lister,metaref | path | name,1,3"}));
+  // Closed, the database is an ordinary rollback-journal file with nothing left beside it.
+  EXPECT_EQ(db_rows(db, "pragma journal_mode;"), lines({"delete"}));
+  EXPECT_FALSE(std::filesystem::exists(db + "-wal"));
   expect_whole(db);
 }
 
@@ -329,6 +335,71 @@ TEST(SqliteLogThreads, EightThreadsLoseNoRecord) {
   EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct thread || '/' || n) from rows;"), lines({"40000,40000"}));
   EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"80000"}));
   expect_whole(run.db);
+}
+
+// Killed in the middle of a large listing, the database holds whole batches only: every table
+// has exactly the rows its `ref` row and run record name. The next log opened on it puts it back
+// in the rollback journal when it closes.
+TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
+  temp_folder folder("sqlite_log_crash");
+  const std::string db = folder.file("crash.db");
+  // The child says through a pipe when a good number of records is in, and goes on writing.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    cmd_params tool{0, false};
+    tool.program_name = "lister";
+    sqlite_log log;
+    const std::map<std::string, u64> tables = {{"files-a", 0x33}, {"files-b", 0x3}};
+    if (!log.open(db, &tool, &tables, 1)) _exit(2);
+    bool made = false;
+    if (!log.create_table(&made, "notes", {"stamp", "n"})) _exit(3);
+    for (u64 i = 0;; ++i) {
+      std::string path;
+      log_record record = given_record("/crash/dir " + std::to_string(i / 100) + "/f" + std::to_string(i), i);
+      if (!log.add_log_record(i % 3 == 0 ? "files-b" : "files-a", path, 0, &record)) _exit(4);
+      if (i % 5 == 0 && !log.add_custom_row("notes", {std::to_string(i)})) _exit(5);
+      if (i == 30000 && write(ready[1], "r", 1) != 1) _exit(6);
+    }
+  }
+  close(ready[1]);
+  char signal_byte = 0;
+  const bool enough = read(ready[0], &signal_byte, 1) == 1;
+  close(ready[0]);
+  usleep(20000);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(enough) << "the listing did not get going";
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(std::filesystem::exists(db + "-wal")) << "the run wrote through the write-ahead log";
+  // The first ordinary (read-write) opener recovers the write-ahead log the run left behind;
+  // read-only ones cannot until then.
+  ASSERT_EQ(exec_outside(db, "select count(*) from ref;"), "");
+  expect_whole(db);
+  for (const std::string table : {"files-a", "files-b", "notes"}) {
+    SCOPED_TRACE(table);
+    const lines stored = db_rows(db, "select count(*), coalesce(max(rowid), 0) from [" + table + "];");
+    ASSERT_EQ(stored.size(), 1u);
+    const std::string count = stored[0].substr(0, stored[0].find(','));
+    EXPECT_EQ(stored[0], count + "," + count);
+    EXPECT_GE(std::atoi(count.c_str()), 6000);
+    EXPECT_EQ(db_rows(db, "select last_rowid from ref where table_name='" + table + "';"), lines({count}));
+    if (table != "notes") {
+      EXPECT_EQ(db_rows(db, "select row_data_end from metadata where data_tbl_name='" + table + "';"), lines({count}));
+    }
+  }
+  {
+    sqlite_log log;
+    const std::map<std::string, u64> tables = {{"files-a", 0x33}};
+    ASSERT_TRUE(log.open(db, nullptr, &tables, 0)) << log.error_text;
+  }
+  EXPECT_EQ(db_rows(db, "pragma journal_mode;"), lines({"delete"}));
+  EXPECT_FALSE(std::filesystem::exists(db + "-wal"));
+  expect_whole(db);
 }
 
 // The listing of a generated tree holds what find reports for every file.

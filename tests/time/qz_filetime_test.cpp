@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "tests/time/scoped_tz.h"
 
@@ -393,6 +394,49 @@ TEST(LocalTime, IsUtcPlusTheZoneOffsetOfNow) {
       expect_tm(from_filetime, tm);
     }
   }
+}
+
+// The offset is kept between calls: a TZ changed back and forth within one second, unset or
+// set empty, must still give each zone's own offset, on every call and on another thread.
+TEST(LocalTime, OffsetFollowsEveryChangeOfTz) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  unsetenv("TZ");
+  tzset();
+  const i32 unset_offset = local_utc_offset_seconds();
+  struct step {
+    const char* zone;  // null: TZ unset
+    i32 offset;
+  };
+  const step steps[] = {
+      {"UTC0", 0},          {"IST-5:30", 19800},
+      {"UTC0", 0},          {"NST3:30", -12600},
+      {"", 0},              {nullptr, unset_offset},
+      {"IST-5:30", 19800},  {"EST5EDT,M3.2.0,M11.1.0", -18000},
+      {nullptr, unset_offset}, {"NST3:30", -12600},
+  };
+  for (const step& s : steps) {
+    SCOPED_TRACE(s.zone != nullptr ? s.zone : "(unset)");
+    if (s.zone != nullptr) {
+      setenv("TZ", s.zone, 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(local_utc_offset_seconds(), s.offset);
+    struct tm tm {};
+    ASSERT_TRUE(unix_to_local_struct_tm(1700000000, tm));
+    expect_tm(tm, platform_gmtime(1700000000 + s.offset));
+    i32 on_thread = 1;
+    std::thread([&on_thread] { on_thread = local_utc_offset_seconds(); }).join();
+    EXPECT_EQ(on_thread, s.offset);
+  }
+  if (old != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 TEST(LocalTime, ExistsFrom1970To3000Only) {

@@ -225,21 +225,26 @@ TEST(write_mft_record_csv, database_route) {
             std::vector<std::string>{"date|null|size data|null|null|MACB|path|output"});
 }
 
+// Plain and with every cell quoted (quotes inside doubled).
 TEST(write_mft_record_csv, python_csv_reads_every_row_whole) {
-  temp_folder folder("mft_csv");
-  cmd_params params = csv_params();
-  l2t_output_context ctx = record(params);
-  ctx.desc = "a,b";
-  ctx.extra = "in \"the\" middle";
-  macb_context_map entries = one_entry();
-  entries[filetime_2020].names = {"comma, name", "line\nend", "cr\r\nlf", "say \"hi\""};
-  entries[filetime_2020].path = "p,q\nr";
-  mft_record_columns columns;
-  std::ostringstream out;
-  bool first = true;
-  ASSERT_EQ(write_mft_record_csv(&first, &out, entries, ctx, columns), 1);
-  folder.put("mft.csv", out.str());
-  EXPECT_EQ(csv_check::column_count_failures(folder.file("mft.csv"), ','), "");
+  for (const u8 quoted : {0, 1}) {
+    SCOPED_TRACE(quoted ? "quoted cells" : "plain cells");
+    temp_folder folder("mft_csv");
+    cmd_params params = csv_params();
+    params.quoted_fields = quoted;
+    l2t_output_context ctx = record(params);
+    ctx.desc = "a,b";
+    ctx.extra = "in \"the\" middle";
+    macb_context_map entries = one_entry();
+    entries[filetime_2020].names = {"comma, name", "line\nend", "cr\r\nlf", "say \"hi\""};
+    entries[filetime_2020].path = "p,q\nr \"x\"";
+    mft_record_columns columns;
+    std::ostringstream out;
+    bool first = true;
+    ASSERT_EQ(write_mft_record_csv(&first, &out, entries, ctx, columns), 1);
+    folder.put("mft.csv", out.str());
+    EXPECT_EQ(csv_check::column_count_failures(folder.file("mft.csv"), ','), "") << out.str();
+  }
 }
 
 }  // namespace

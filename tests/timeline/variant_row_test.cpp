@@ -87,7 +87,8 @@ TEST(variant_row, quoting_and_line_end_rules) {
   const text_case cases[] = {
       {"quoted", "abc", 0x8000, "\"abc\""},
       {"object kept", "{\"a\":1}", 0x8000, "{\"a\":1}"},
-      {"short brace quoted", "{\"", 0x8000, "\"{\"\""},
+      {"short brace quoted", "{\"", 0x8000, "\"{\"\"\""},
+      {"inner quotes doubled", "say \"hi\", \"\"", 0x8000, "\"say \"\"hi\"\", \"\"\"\"\""},
       {"line ends marked", "a\r\nb\nc", 0x10000, "a[CRLF]b[LF]c"},
       {"marking needs the exact word", "a\nb", 0x10000 | 0x8000, "\"a\nb\""},
       {"plain", "a\nb", 0, "a\nb"},
