@@ -3,6 +3,7 @@
 #
 #   bench/run.sh                 build, make the inputs when missing, time, print the table
 #   bench/run.sh micro [filter]  build and run the Google Benchmark micro-benchmarks
+#   bench/run.sh crash           kill -9 a 1 GiB -csv_to_sqlite at 20 random moments, check each database
 #   bench/run.sh profile OPTION...  perf profile of one conversion of the large source (own
 #                                time and time with callees), e.g. profile -csv_to_json -flat
 #
@@ -125,8 +126,18 @@ case "$mode" in
       2>/dev/null | grep -v -e "^#" -e "^$" | cut -c1-150 | head -40
     exit 0
     ;;
+  crash)
+    # kill -9 at 20 random moments of a conversion of the 1 GiB source (BENCH_CRASH_SIZE),
+    # then the consistency checks of bench/crash_check.py on every database left.
+    build_telvar
+    [ -n "$TELVAR" ] || { say "prob: no telvar to test"; exit 1; }
+    crash_size=${BENCH_CRASH_SIZE:-1G}
+    make_source registry "$crash_size" "registry_$crash_size"
+    exec python3 bench/crash_check.py --telvar "$TELVAR" --source "$data/registry_$crash_size.csv" \
+      --kills "${BENCH_CRASH_KILLS:-20}"
+    ;;
   table) ;;
-  *) say "prob: unknown mode $mode (table, micro or profile)"; exit 2 ;;
+  *) say "prob: unknown mode $mode (table, micro, profile or crash)"; exit 2 ;;
 esac
 
 build_telvar
