@@ -41,13 +41,17 @@ def check_database(path):
             if table == "metadata" or table not in names:
                 continue
             quoted = '"' + table.replace('"', '""') + '"'
-            rows = con.execute(f"select rowid, metaref from {quoted} order by rowid").fetchall()
-            ranges = sorted(r for r in records.get(table, []) if r[1] >= r[0] and r[1] > 0)
-            expected = [(rowid, runtime) for start, end, runtime in ranges for rowid in range(start, end + 1)]
-            if rows != expected:
-                return f"{table}: {len(rows)} rows, its run records name {len(expected)}"
-            if rows and last != rows[-1][0]:
-                return f"{table}: ref names rowid {last}, the table ends at {rows[-1][0]}"
+            # One scan: each batch's rows by their metaref, against its run record's range.
+            got = {runtime: (low, high, count) for runtime, low, high, count in con.execute(
+                f"select metaref, min(rowid), max(rowid), count(*) from {quoted} group by metaref")}
+            named = {runtime: (start, end, end - start + 1) for start, end, runtime in records.get(table, [])
+                     if end >= start and end > 0}
+            if got != named:
+                return f"{table}: {sum(g[2] for g in got.values())} rows in {len(got)} batches, its run records " \
+                       f"name {sum(n[2] for n in named.values())} in {len(named)}"
+            top = max((g[1] for g in got.values()), default=None)
+            if top is not None and last != top:
+                return f"{table}: ref names rowid {last}, the table ends at {top}"
         return None
     finally:
         con.close()

@@ -360,7 +360,8 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
 
   const output_rules rules = rules_of(ctx, *state);
   const bool raw = ctx.raw != 0;
-  std::string batch;
+  std::string& batch = state->batch_text;
+  batch.clear();
   batch.reserve(static_cast<size_t>(state->pending_bytes) + state->pending.size() * 64);
   if (is_new) append_header(batch, state->column_list, rules, raw);
   const std::string tail = raw ? std::string() : provenance_tail(*state, rules);
