@@ -470,6 +470,9 @@ def verdicts(source, telvar_rows, peers, pipe, pipe_count):
         row = telvar_rows.get(name)
         mbps = size / row.median / MB if row and row.median else 0
         line(f"{name} >= {TARGET_MBPS:.0f} MB/s", row, mbps >= TARGET_MBPS, f"{mbps:.1f} MB/s")
+    row = telvar_rows.get("-split_into_files")
+    mbps = size / row.median / MB if row and row.median else 0
+    line(f"-split_into_files >= {TARGET_MBPS:.0f} MB/s", row, mbps >= TARGET_MBPS, f"{mbps:.1f} MB/s")
     mlr = peers["mlr"]
     for name in ("-csv_to_json", "-csv_to_json -flat"):
         row = telvar_rows.get(name)
