@@ -55,6 +55,12 @@ struct store_run {
   sqlite_cmd_params state;
 };
 
+// Makes table t refuse every row whose first cell is "boom"; "" or the error.
+std::string refuse_boom_rows(const std::string& path) {
+  return exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
+                            "begin select raise(abort, 'refused'); end;");
+}
+
 class sqlite_artifact_test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -404,9 +410,7 @@ TEST_F(sqlite_artifact_test, failed_batch_is_reported_and_rolled_back) {
   run.start_source("t", "a|b", "s.csv");
   run.add_many(2, "ok");
   ASSERT_TRUE(run.state.flush());
-  ASSERT_EQ(exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
-                               "begin select raise(abort, 'refused'); end;"),
-            "");
+  ASSERT_EQ(refuse_boom_rows(path), "");
   run.add({"fine", "1"});
   run.add({"boom", "2"});
   run.add({"after", "3"});
@@ -543,9 +547,7 @@ TEST_F(sqlite_artifact_test, batches_of_a_series_commit_together_and_each_stays_
   run.start_source("t", "a|b", "s.csv");
   run.add_many(1, "first");
   ASSERT_TRUE(run.state.flush());
-  ASSERT_EQ(exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
-                               "begin select raise(abort, 'refused'); end;"),
-            "");
+  ASSERT_EQ(refuse_boom_rows(path), "");
   ASSERT_TRUE(run.state.begin_bulk_writes());
   run.add_many(2, "ok");
   ASSERT_TRUE(run.state.flush());
