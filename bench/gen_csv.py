@@ -406,7 +406,8 @@ def write_pipe_set(count, folder, seed=1):
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(seed)
     names = []
-    kinds = sorted(KINDS)
+    # The long-cell kind has rows of 150 KiB on average: no small source can hold one.
+    kinds = sorted(name for name in KINDS if name != "long_cells")
     total = 0
     for i in range(count):
         kind_name = kinds[i % len(kinds)]

@@ -3,6 +3,7 @@
 #
 #   bench/run.sh                 build, make the inputs when missing, time, print the table
 #   bench/run.sh micro [filter]  build and run the Google Benchmark micro-benchmarks
+#   bench/run.sh crash           kill -9 a 1 GiB -csv_to_sqlite at 20 random moments, check each database
 #   bench/run.sh profile OPTION...  perf profile of one conversion of the large source (own
 #                                time and time with callees), e.g. profile -csv_to_json -flat
 #
@@ -12,7 +13,9 @@
 # (timed runs per row, default 5), BENCH_PIPE_FILES (small files for -pipe, default 10000;
 # 0 leaves the row out), BENCH_ONLY (regular expression: measure only the rows it matches),
 # BENCH_DATA (inputs and scratch, default bench/data), BENCH_BUILD (build folder, default
-# build), TELVAR (an executable to measure instead of building one).
+# build), TELVAR (an executable to measure instead of building one), BENCH_SCALE_SIZES (sizes
+# of the scaling table, default "1M 16M 128M 1G", the large source's size added; "0" leaves it
+# out), BENCH_DUCKDB (0: no DuckDB peer).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +30,7 @@ data=${BENCH_DATA:-$root/bench/data}
 build=${BENCH_BUILD:-$root/build}
 jobs=$(nproc 2>/dev/null || echo 2)
 mode=${1:-table}
+scale_sizes=${BENCH_SCALE_SIZES:-1M 16M 128M 1G}
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -61,6 +65,27 @@ make_source() {
   else
     python3 bench/gen_csv.py file "$kind" "$bytes" "$path" >/dev/null
   fi
+}
+
+# The DuckDB peer: its Node.js package (which ships the library) in a folder of the build,
+# never system-wide; the script sits next to node_modules so that its import finds it.
+install_duckdb() {
+  local dir=$build/duckdb
+  DUCKDB_SCRIPT=
+  [ "${BENCH_DUCKDB:-1}" != 0 ] || return 0
+  if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    say "bench: node or npm is missing; the DuckDB row shows n/a"
+    return 0
+  fi
+  if [ ! -d "$dir/node_modules/@duckdb/node-api" ]; then
+    mkdir -p "$dir"
+    say "bench: installing @duckdb/node-api into $dir"
+    [ -f "$dir/package.json" ] || printf '{ "private": true }\n' >"$dir/package.json"
+    npm install --prefix "$dir" --no-audit --no-fund --silent @duckdb/node-api >&2 ||
+      { say "bench: npm install of @duckdb/node-api failed; the DuckDB row shows n/a"; return 0; }
+  fi
+  cp bench/duckdb_to_json.mjs "$dir/"
+  DUCKDB_SCRIPT=$dir/duckdb_to_json.mjs
 }
 
 mkdir -p "$data"
@@ -101,8 +126,18 @@ case "$mode" in
       2>/dev/null | grep -v -e "^#" -e "^$" | cut -c1-150 | head -40
     exit 0
     ;;
+  crash)
+    # kill -9 at 20 random moments of a conversion of the 1 GiB source (BENCH_CRASH_SIZE),
+    # then the consistency checks of bench/crash_check.py on every database left.
+    build_telvar
+    [ -n "$TELVAR" ] || { say "prob: no telvar to test"; exit 1; }
+    crash_size=${BENCH_CRASH_SIZE:-1G}
+    make_source registry "$crash_size" "registry_$crash_size"
+    exec python3 bench/crash_check.py --telvar "$TELVAR" --source "$data/registry_$crash_size.csv" \
+      --kills "${BENCH_CRASH_KILLS:-20}"
+    ;;
   table) ;;
-  *) say "prob: unknown mode $mode (table, micro or profile)"; exit 2 ;;
+  *) say "prob: unknown mode $mode (table, micro, profile or crash)"; exit 2 ;;
 esac
 
 build_telvar
@@ -111,6 +146,15 @@ measure_args=(--data "$data" --source "$data/registry_$size.csv" --plain "$data/
               --runs "$runs" --report "$data/last-report.txt")
 [ -n "$TELVAR" ] && measure_args+=(--telvar "$TELVAR")
 [ -n "${BENCH_ONLY:-}" ] && measure_args+=(--only "$BENCH_ONLY")
+install_duckdb
+[ -n "$DUCKDB_SCRIPT" ] && measure_args+=(--duckdb "$DUCKDB_SCRIPT")
+if [ "$scale_sizes" != 0 ]; then
+  for scale in $scale_sizes; do
+    [ "$scale" = "$size" ] && continue
+    make_source registry "$scale" "registry_$scale"
+    measure_args+=(--scale "$data/registry_$scale.csv")
+  done
+fi
 if [ "$pipe_files" != 0 ]; then
   pipe_dir=$data/pipe_$pipe_files
   if [ ! -f "$pipe_dir/names.txt" ]; then

@@ -87,7 +87,7 @@ std::string ref_listing_query(const std::string& ref_table) {
 
 }  // namespace
 
-u64 sqlite_now() { return current_time().filetime; }
+u64 sqlite_now() { return current_filetime(); }
 
 // ---- sqlite_metadata_row ----
 

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <set>
@@ -176,9 +177,44 @@ sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { cl
 sqlite3_artifact::~sqlite3_artifact() {
   // Rows collected but not yet written are stored before the database closes.
   if (!pending.empty()) flush();
+  finish_bulk_writes();
+}
+
+namespace {
+
+i64 steady_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool sqlite3_artifact::begin_bulk_writes() {
+  if (!db_open || read_only) return false;
+  bulk_ = 1;
+  return true;
+}
+
+bool sqlite3_artifact::commit_series() {
+  if (!series_.active() || series_.commit()) return true;
+  // The rolled-back batches took the tables they made and their registration with them.
+  ref_ready = 0;
+  metadata_ready = 0;
+  return false;
+}
+
+bool sqlite3_artifact::finish_bulk_writes() {
+  if (!bulk_) return true;
+  if (!pending.empty()) flush();
+  bulk_ = 0;
+  if (commit_series()) return true;
+  ++failed_batches;
+  report("prob writing rows into %s\n", db_path.c_str());
+  return false;
 }
 
 void sqlite3_artifact::clear() {
+  finish_bulk_writes();
   reset();
   init();
   meta_row.clear();
@@ -328,8 +364,29 @@ u64 sqlite3_artifact::next_batch_runtime() {
   return stamp;
 }
 
+bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+  if (!series_.active()) {
+    if (!series_.begin(db)) return false;
+    series_started_ms_ = steady_ms();
+  }
+  const u8 ref_was_ready = ref_ready;
+  const u8 metadata_was_ready = metadata_ready;
+  if (!sql_exec(db, "SAVEPOINT batch")) return false;
+  if (write_batch(run, rows) && sql_exec(db, "RELEASE batch")) {
+    if (steady_ms() - series_started_ms_ >= commit_interval_ms) return commit_series();
+    return true;
+  }
+  // The batch leaves nothing of itself; the batches before it stay in the series.
+  sql_exec(db, "ROLLBACK TO batch");
+  sql_exec(db, "RELEASE batch");
+  ref_ready = ref_was_ready;
+  metadata_ready = metadata_was_ready;
+  return false;
+}
+
 bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows) {
   if (!db_open || rows.empty()) return false;
+  if (bulk_) return write_rows_in_series(run, rows);
   // The run record, a table made for the batch, the rows and the register commit as one: a batch
   // that fails leaves nothing of itself behind, and a batch costs one commit. The single-row
   // writes inside see the open transaction and join it.

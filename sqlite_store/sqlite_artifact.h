@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/text/qz_types.h"
+#include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_adt.h"
 
 class cmd_params;
@@ -152,6 +153,18 @@ class sqlite3_artifact : public sqlite3_adt {
   // result. A batch that fails prints "prob writing rows into <database>\n" on standard error and
   // adds 1 to failed_batches. False on a closed connection, with nothing waiting, or on failure.
   bool flush();
+  // Readies the open database for a long series of batches: batches then commit together, at
+  // most once a second (commit_interval_ms), each still whole or not at all with its run record
+  // and `ref` row (a savepoint per batch), so that a run pays a few syncs instead of several per
+  // batch. A crash loses at most the batches since the last commit, never part of one. False
+  // when the connection is closed or read-only.
+  bool begin_bulk_writes();
+  // Writes the rows still waiting and commits the batches not yet committed, which syncs them
+  // to disk. True when no series was begun or the commit succeeded; otherwise "prob writing
+  // rows into <database>\n" on standard error, failed_batches counted (the batches since the
+  // last commit are not in the database), false. Called by clear and the destructor too.
+  bool finish_bulk_writes();
+  static constexpr long commit_interval_ms = 1000;
   // flush when at least minimum rows wait; otherwise false and nothing changes.
   bool flush_if(int minimum);
   int pending_count() const;
@@ -251,6 +264,15 @@ class sqlite3_artifact : public sqlite3_adt {
   // `metadata`.
   u64 next_batch_runtime();
   u64 last_batch_runtime_ = 0;
+  // write_rows inside the open series: a savepoint around the batch, the series committed
+  // when commit_interval_ms has passed.
+  bool write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows);
+  // Commits the batches of the open series; false (and they are gone) when that fails. Prints
+  // nothing.
+  bool commit_series();
+  u8 bulk_ = 0;                   // begin_bulk_writes was called and finish_bulk_writes not yet
+  sql_write_transaction series_;  // the transaction of the batches not yet committed
+  i64 series_started_ms_ = 0;     // steady clock when series_ began
 
  protected:
   // A message on standard error. The status line is erased first only when the run may show

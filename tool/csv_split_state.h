@@ -52,6 +52,7 @@ class split_metadata {
   std::vector<sqlite_generic_data_row> pending;
   packed_cell_rows packed_cells;          // cells of the rows csv_split_buffer_row put in pending
   u64 pending_bytes = 0;                  // cell bytes of the rows in pending
+  std::string batch_text;                 // a flush's lines; kept, so its pages are not mapped anew
   std::vector<std::string> failed_files;  // split files some rows did not reach, each once
 };
 

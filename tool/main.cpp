@@ -461,6 +461,9 @@ int run(std::vector<std::string>& args) {
   results_stream results;
   if (!open_results(ctx, args, results)) return status_failed;
 
+  // A conversion into a database writes batch after batch: they commit together, at most once
+  // a second, and the last ones when the run ends.
+  if (ctx.to_sqlite) ctx.sqlite_state.begin_bulk_writes();
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
     catch_interrupt_signals();
@@ -475,6 +478,8 @@ int run(std::vector<std::string>& args) {
     status = status_failed;
   }
 
+  // The batches not yet committed are committed (and synced) before the status is known.
+  ctx.sqlite_state.finish_bulk_writes();
   // Every batch that could not be written was reported when it failed; the rows after it were
   // still tried.
   if (ctx.sqlite_state.failed_batches != 0) status = status_failed;

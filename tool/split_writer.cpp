@@ -31,6 +31,8 @@ constexpr u32 split_column_bits = title_column_bit | artifact_type_column_bit | 
 constexpr size_t flush_rows = 20000;
 constexpr u64 flush_bytes = u64(8) << 20;
 constexpr u64 cell_overhead = sizeof(std::string);
+// The most one write of a batch hands over (the file layer counts in 32 bits).
+constexpr size_t max_write_piece = size_t(1) << 30;
 
 // The longest file name the file systems take; a longer group name loses the end of its title,
 // never its digest ("-" and 32 hex digits), so that its columns still choose its file.
@@ -360,7 +362,8 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
 
   const output_rules rules = rules_of(ctx, *state);
   const bool raw = ctx.raw != 0;
-  std::string batch;
+  std::string& batch = state->batch_text;
+  batch.clear();
   batch.reserve(static_cast<size_t>(state->pending_bytes) + state->pending.size() * 64);
   if (is_new) append_header(batch, state->column_list, rules, raw);
   const std::string tail = raw ? std::string() : provenance_tail(*state, rules);
@@ -378,9 +381,18 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
   }
   drop_pending(*state);
 
+  // The batch goes to the file as it is, after what the stream holds: copied through the
+  // stream's buffer it would cost a second pass over every byte.
   uni::fileio_output* stream = file->get_output_stream();
-  stream->write(batch.data(), static_cast<std::streamsize>(batch.size()));
-  if (!stream->good() || rows_lost) {
+  bool written = stream->drain();
+  for (size_t done = 0; written && done < batch.size();) {
+    const size_t piece = std::min(batch.size() - done, max_write_piece);
+    written = file->write(batch.data() + done, static_cast<u32>(piece));
+    done += piece;
+  }
+  // The file's close reports it as well, as for bytes lost inside the stream.
+  if (!written) stream->setstate(std::ios::badbit);
+  if (!written || rows_lost) {
     record_failure(*state, split_file_path(ctx, state->group_file));
     return 0;
   }

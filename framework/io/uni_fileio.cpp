@@ -58,8 +58,9 @@ bool read_fully(int fd, u8* data, size_t length, size_t& got) {
 
 // Opens the name and refuses FIFOs and sockets; -1 on any failure. O_NONBLOCK keeps the
 // open itself from waiting on a FIFO; it is cleared again so later reads and writes of a
-// device behave as blocking calls.
-int open_checked(const std::wstring& name, int flags, mode_t mode) {
+// device behave as blocking calls (a regular file ignores it, so it keeps it). status is
+// the opened file's.
+int open_checked(const std::wstring& name, int flags, mode_t mode, qz_platform::file_status& status) {
   if (name.empty()) return -1;
   std::string path;
   // A name without an exact UTF-8 form, or with a NUL inside, would reach the system as
@@ -67,13 +68,14 @@ int open_checked(const std::wstring& name, int flags, mode_t mode) {
   if (!wide_to_utf8(path, name) || path.empty() || path.find('\0') != std::string::npos) return -1;
   int fd = ::open(path.c_str(), flags | O_NONBLOCK, mode);
   if (fd < 0) return -1;
-  qz_platform::file_status status;
   if (!qz_platform::descriptor_status(fd, status) || status.is_fifo() || status.is_socket()) {
     ::close(fd);
     return -1;
   }
-  int current = fcntl(fd, F_GETFL);
-  if (current >= 0) fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+  if (!status.is_regular()) {
+    int current = fcntl(fd, F_GETFL);
+    if (current >= 0) fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+  }
   return fd;
 }
 
@@ -125,13 +127,15 @@ bool fileio::open_with_flags(std::wstring name_, bool write_access_, bool text_m
   write_access = write_access_;
   text_mode = text_mode_;
   name = std::move(name_);
-  descriptor = open_checked(name, flags, create_mode);
+  qz_platform::file_status status;
+  descriptor = open_checked(name, flags, create_mode, status);
   if (descriptor == -1) {
     opened = 0;
     return false;
   }
   opened = 1;
-  size = query_size();
+  // A regular file's size is the one just read; devices are asked.
+  size = status.is_regular() && status.size >= 0 ? static_cast<u64>(status.size) : query_size();
   return true;
 }
 
@@ -474,7 +478,10 @@ u64 fileio::query_size() {
   if (in_memory) return memory.size();
   // Some file systems report a huge seek end for a directory; it holds no bytes to read.
   qz_platform::file_status status;
-  if (qz_platform::descriptor_status(descriptor, status) && status.is_directory()) return 0;
+  const bool known = qz_platform::descriptor_status(descriptor, status);
+  if (known && status.is_directory()) return 0;
+  // A regular file ends where its size says; the seeks below are for devices.
+  if (known && status.is_regular() && status.size >= 0) return static_cast<u64>(status.size);
   off_t current = ::lseek(descriptor, 0, SEEK_CUR);
   off_t end = ::lseek(descriptor, 0, SEEK_END);
   u64 length = 0;

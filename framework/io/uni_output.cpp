@@ -19,7 +19,8 @@ streambuf_generic_output<CharT>::streambuf_generic_output(unsigned long size) {
   // pbump takes an int: larger buffers are refused like a failed allocation.
   if (size == 0 || size > static_cast<unsigned long>(INT_MAX)) return;
   try {
-    buffer_.assign(size, CharT());
+    // Left unfilled: only what is written into it is ever read back.
+    buffer_.reset(new CharT[size]);
   } catch (const std::exception&) {
     return;
   }
@@ -32,7 +33,7 @@ streambuf_generic_output<CharT>::streambuf_generic_output(unsigned long size) {
 // failed drain of a completely full buffer it spans all of it, so pptr never passes epptr.
 template <class CharT>
 void streambuf_generic_output<CharT>::set_pending(std::size_t count) {
-  CharT* base = buffer_.data();
+  CharT* base = buffer_.get();
   std::size_t end = std::max<std::size_t>(buffer_size_ - 1, count);
   this->setp(base, base + end);
   this->pbump(static_cast<int>(count));
@@ -43,7 +44,7 @@ typename streambuf_generic_output<CharT>::int_type streambuf_generic_output<Char
     int_type c) {
   if (!buffer_ready_) return traits_type::eof();
   const bool is_eof = traits_type::eq_int_type(c, traits_type::eof());
-  CharT* base = buffer_.data();
+  CharT* base = buffer_.get();
   std::size_t pending = static_cast<std::size_t>(this->pptr() - base);
   bool stored = false;
   if (!is_eof && pending < buffer_size_) {

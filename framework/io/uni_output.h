@@ -6,6 +6,7 @@
 #pragma once
 
 #include <new>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 #include <vector>
@@ -56,7 +57,7 @@ class streambuf_generic_output : public std::basic_streambuf<CharT> {
   void set_pending(std::size_t count);
 
   unsigned long buffer_size_ = 0;
-  std::vector<CharT> buffer_;
+  std::unique_ptr<CharT[]> buffer_;
   u8 buffer_ready_ = 0;
 };
 

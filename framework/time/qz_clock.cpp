@@ -104,13 +104,13 @@ ntp_timestamp ntp_timestamp::from_image(u64 stamp) {
 
 signed_ntp_timestamp::signed_ntp_timestamp(ntp_timestamp value) : stamp(value) {}
 
-qz::time current_time() {
+u64 current_filetime() {
   timeval now{};
   gettimeofday(&now, nullptr);
-  const i64 filetime =
-      i64(now.tv_sec) * i64(filetime_ticks_per_second) + i64(now.tv_usec) * 10 + i64(filetime_unix_epoch);
-  return qz::time(filetime, u32(time_kind_filetime));
+  return u64(i64(now.tv_sec) * i64(filetime_ticks_per_second) + i64(now.tv_usec) * 10 + i64(filetime_unix_epoch));
 }
+
+qz::time current_time() { return qz::time(i64(current_filetime()), u32(time_kind_filetime)); }
 
 namespace {
 

@@ -40,6 +40,8 @@ struct signed_ntp_timestamp {
 
 // Now, to the microsecond.
 qz::time current_time();
+// The present as FILETIME ticks (that of current_time, without its local breakdown).
+u64 current_filetime();
 // Now as a stamp of whole seconds (fraction 0); 0 on failure.
 u64 current_ntp_time();
 void store_current_ntp_time(u64& out);

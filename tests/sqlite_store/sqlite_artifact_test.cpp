@@ -55,6 +55,12 @@ struct store_run {
   sqlite_cmd_params state;
 };
 
+// Makes table t refuse every row whose first cell is "boom"; "" or the error.
+std::string refuse_boom_rows(const std::string& path) {
+  return exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
+                            "begin select raise(abort, 'refused'); end;");
+}
+
 class sqlite_artifact_test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -404,9 +410,7 @@ TEST_F(sqlite_artifact_test, failed_batch_is_reported_and_rolled_back) {
   run.start_source("t", "a|b", "s.csv");
   run.add_many(2, "ok");
   ASSERT_TRUE(run.state.flush());
-  ASSERT_EQ(exec_outside(path, "create trigger refuse before insert on t when new.[1-a] = 'boom' "
-                               "begin select raise(abort, 'refused'); end;"),
-            "");
+  ASSERT_EQ(refuse_boom_rows(path), "");
   run.add({"fine", "1"});
   run.add({"boom", "2"});
   run.add({"after", "3"});
@@ -533,6 +537,48 @@ TEST(sqlite_generic_data_row_test, reads_nine_texts) {
   EXPECT_FALSE(row.set_from_strings({"1", "2"}));
   EXPECT_EQ(row.metaref, 0u);
   EXPECT_TRUE(row.desired_output.empty());
+}
+
+// A conversion's series of batches: committed together once commit_interval_ms has passed and
+// at its end, each batch still whole or absent with its run record and ref row.
+TEST_F(sqlite_artifact_test, batches_of_a_series_commit_together_and_each_stays_whole) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  run.start_source("t", "a|b", "s.csv");
+  run.add_many(1, "first");
+  ASSERT_TRUE(run.state.flush());
+  ASSERT_EQ(refuse_boom_rows(path), "");
+  ASSERT_TRUE(run.state.begin_bulk_writes());
+  run.add_many(2, "ok");
+  ASSERT_TRUE(run.state.flush());
+  run.add({"fine", "1"});
+  run.add({"boom", "2"});
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(run.state.flush());
+  EXPECT_TRUE(testing::internal::GetCapturedStderr().ends_with("prob writing rows into " + path + "\n"));
+  // Another connection sees the last commit only: the series is still open.
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), lines{"1"});
+
+  // Once the interval has passed, the next batch commits the series with itself.
+  usleep(static_cast<useconds_t>(sqlite3_artifact::commit_interval_ms * 1000 + 100000));
+  run.add_many(2, "late");
+  ASSERT_TRUE(run.state.flush());
+  EXPECT_EQ(db_rows(path, "select count(*) from t;"), lines{"5"});
+
+  run.add_many(3, "last");
+  EXPECT_TRUE(run.state.finish_bulk_writes());
+  EXPECT_EQ(run.state.pending_count(), 0);
+  EXPECT_EQ(db_rows(path, "select row_data_start, row_data_end from metadata order by rowid;"),
+            (lines{"1,1", "2,3", "4,5", "6,8"}));
+  EXPECT_EQ(db_rows(path, "select table_name, last_rowid from ref where table_name='t';"), lines{"t,8"});
+  EXPECT_EQ(db_rows(path, "select count(*) from t join metadata on metaref = runtime "
+                          "where t.rowid between row_data_start and row_data_end;"),
+            lines{"8"});
+  EXPECT_EQ(db_rows(path, "pragma journal_mode;"), lines{"delete"});
+  EXPECT_EQ(access((path + "-journal").c_str(), F_OK), -1);
+  EXPECT_EQ(run.state.failed_batches, 1u);
+  // Nothing is left to commit: a second end is a no-op.
+  EXPECT_TRUE(run.state.finish_bulk_writes());
 }
 
 }  // namespace
