@@ -251,11 +251,19 @@ void fold_surplus(std::vector<std::string>& cells, size_t columns, const quazel_
   }
 }
 
+// A header row still waiting is written when the source ends, unless interrupted.
+int cleanup_end_of_source(std::ostream& out, std::ostringstream&, quazel_tool_metadata& ctx,
+                          bool interrupted) {
+  return interrupted ? 0 : cleanup_end_source(out, ctx);
+}
+
 }  // namespace
 
 const csv_writer_hooks cleanup_writer_hooks = {
     cleanup_write_head, cleanup_banner_begin, cleanup_banner_line,
     cleanup_write_header, cleanup_short_line, cleanup_write_row,
+    nullptr, cleanup_end_of_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/false, /*overflow_cell=*/false, /*copies_lines=*/true,
 };
 
 int cleanup_write_head(std::ostringstream&, quazel_tool_metadata&) { return 1; }
@@ -314,7 +322,7 @@ int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel
     write_text_line(out, line);
     return 1;
   }
-  const bool merged = merge_surplus_fields(cells, ctx);
+  const bool merged = merge_surplus_fields(cells, ctx, false);
   if (cells.empty()) return 0;
   if (merged && !ctx.separator.empty()) fold_surplus(cells, ctx.columns.size(), ctx);
   const line_rules rules = rules_of(ctx);

@@ -411,11 +411,26 @@ void put_stat(std::string& text, std::string_view name,
   text += '"';
 }
 
+int json_begin_source(std::ostream& out, quazel_tool_metadata& ctx) {
+  json_write_opening(out, ctx);
+  return 1;
+}
+
+// An interrupted document gets no closing text: it must not pass for whole.
+int json_end_source(std::ostream& out, std::ostringstream&, quazel_tool_metadata& ctx,
+                    bool interrupted) {
+  if (interrupted) return 0;
+  json_write_closing(out, ctx);
+  return 1;
+}
+
 }  // namespace
 
 const csv_writer_hooks json_writer_hooks = {
-    json_write_head, json_banner_begin, json_parse_banner_line,
-    json_end_group,  json_short_row,    json_write_record,
+    json_write_head,   json_banner_begin, json_parse_banner_line,
+    json_end_group,    json_short_row,    json_write_record,
+    json_begin_source, json_end_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/true, /*overflow_cell=*/false, /*copies_lines=*/false,
 };
 
 void json_escape_append(std::string& out, const char* text, std::size_t length, bool slash_paths) {
@@ -501,7 +516,7 @@ int json_short_row(const std::string&, quazel_tool_metadata&) { return 1; }
 
 int json_write_record(std::ostream& out, std::vector<std::string>& cells,
                       quazel_tool_metadata& ctx) {
-  const bool merged = merge_surplus_fields(cells, ctx);
+  const bool merged = merge_surplus_fields(cells, ctx, false);
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
   if (count < columns) return 0;
