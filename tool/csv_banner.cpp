@@ -13,6 +13,7 @@
 #include "framework/text/qz_variant.h"
 #include "timeline/bodyfile_columns.h"
 #include "tool/quazel_tool_metadata.h"
+#include "tool/tool_report.h"
 
 namespace {
 
@@ -357,13 +358,13 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
   ctx.clear_find_signature_vars();
   ctx.csv_source = path;
   if (!is_valid_utf8(path)) {
-    std::fprintf(stderr, "prob reading %s: name is not valid UTF-8\n", escape_invalid_utf8(path).c_str());
+    report(ctx, "prob reading %s: name is not valid UTF-8\n", escape_invalid_utf8(path).c_str());
     return false;
   }
 
   uni::fileio file(ctx.csv_source, false, true, false);
   if (!file.is_open()) {
-    std::fprintf(stderr, "prob reading %s, aborting\n", ctx.csv_source.c_str());
+    report(ctx, "prob reading %s, aborting\n", ctx.csv_source.c_str());
     return false;
   }
   const u64 file_size = file.query_size();

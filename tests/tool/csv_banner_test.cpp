@@ -390,7 +390,11 @@ TEST(parse_banner_lines, drops_only_a_whole_utf8_mark_at_a_line_start) {
 
 class read_csv_banner_test : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+  void SetUp() override {
+    ASSERT_FALSE(folder.path().empty());
+    // Messages as on a standard error that is no terminal: no status line to erase.
+    ctx.status_display = 0;
+  }
   // Writes content as the file name and reads its banner into ctx.
   bool read(const std::string& name, const std::string& content) {
     folder.put(name, content);
