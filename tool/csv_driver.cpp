@@ -397,7 +397,7 @@ std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::st
       if (!title.empty()) title += " - ";
       title += source_text(tag.tag);
       title += "->";
-      title += source_text(cells[tag.column_index]);
+      title += source_text(cells[static_cast<size_t>(tag.column_index)]);
     }
     if (tag.column_flags & nested_bit) {
       ctx.nested_flag = 1;
