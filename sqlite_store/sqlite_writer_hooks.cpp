@@ -75,8 +75,13 @@ void store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx)
 // cells: the row's fields followed by the extra-column values.
 void add_data_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   // Surplus fields go into the overflow cell and the extra-column values keep their columns.
-  if (!merge_surplus_fields(cells, ctx) && cells.size() + 1 == ctx.columns.size()) cells.emplace_back();
+  if (!merge_surplus_fields(cells, ctx, true) && cells.size() + 1 == ctx.columns.size()) cells.emplace_back();
   store_row(cells, ctx);
+}
+
+// The last rows belong to this source's run record, also after an interruption.
+int sqlite_out_end_source(std::ostream&, std::ostringstream&, quazel_tool_metadata& ctx, bool) {
+  return ctx.sqlite_state.flush() ? 1 : 0;
 }
 
 }  // namespace
@@ -84,6 +89,8 @@ void add_data_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
 const csv_writer_hooks sqlite_writer_hooks = {
     sqlite_out_write_head, sqlite_out_banner_begin, sqlite_out_parse_banner_line,
     sqlite_out_end_group,  sqlite_out_short_row,    sqlite_out_write_row,
+    nullptr,               sqlite_out_end_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/false, /*overflow_cell=*/true, /*copies_lines=*/false,
 };
 
 std::string sqlite_data_table_name(const std::string& base, const std::string& col_hdrs) {

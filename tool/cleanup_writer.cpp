@@ -52,7 +52,7 @@ void replace_in(std::string& text, size_t from_index, const line_rules& rules) {
   if (rules.from == 0) return;
   char* at = text.data() + from_index;
   char* const end = text.data() + text.size();
-  while ((at = static_cast<char*>(std::memchr(at, rules.from, end - at))) != nullptr) *at++ = rules.to;
+  while ((at = static_cast<char*>(std::memchr(at, rules.from, static_cast<size_t>(end - at)))) != nullptr) *at++ = rules.to;
 }
 
 // Characters, not bytes: a UTF-8 continuation byte (10xxxxxx) does not start a character, so
@@ -111,12 +111,14 @@ void settle_pairs(std::vector<csv_formating>& formats) {
     }
   }
   for (int k = 0; k < count; ++k) {
-    csv_formating& record = formats[k];
+    csv_formating& record = formats[static_cast<size_t>(k)];
     if (!record.skip) continue;
     int root = record.partner;
     int steps = 0;
-    while (formats[root].skip && root != k && steps++ < count) root = formats[root].partner;
-    if (formats[root].skip) {
+    while (formats[static_cast<size_t>(root)].skip && root != k && steps++ < count) {
+      root = formats[static_cast<size_t>(root)].partner;
+    }
+    if (formats[static_cast<size_t>(root)].skip) {
       record.skip = false;
       record.partner = k;
     } else {
@@ -137,7 +139,7 @@ void pair_texts(std::vector<std::string>& texts, size_t bound,
   for (size_t i = 0; i < paired_bound; ++i) {
     const int partner = receiver_of(formats, i, bound);
     if (partner < 0) continue;
-    std::string& receiver = texts[partner];
+    std::string& receiver = texts[static_cast<size_t>(partner)];
     if (!ctx.trim_fields) trim_text(receiver);
     // The blank goes only between two texts: an empty side adds no blank at either end.
     const size_t start = receiver.size();
@@ -212,8 +214,8 @@ void build_group(std::vector<std::string>& names, quazel_tool_metadata& ctx, con
   ctx.group_title.clear();
   for (const auto& [column, record] : ctx.pair_map) {
     if (column < 0 || static_cast<size_t>(column) >= count) continue;
-    ctx.formats[column] = record;
-    ctx.formats[column].column = column;
+    ctx.formats[static_cast<size_t>(column)] = record;
+    ctx.formats[static_cast<size_t>(column)].column = column;
   }
   settle_pairs(ctx.formats);
   pair_texts(names, count, ctx.formats, ctx, rules);
@@ -251,11 +253,19 @@ void fold_surplus(std::vector<std::string>& cells, size_t columns, const quazel_
   }
 }
 
+// A header row still waiting is written when the source ends, unless interrupted.
+int cleanup_end_of_source(std::ostream& out, std::ostringstream&, quazel_tool_metadata& ctx,
+                          bool interrupted) {
+  return interrupted ? 0 : cleanup_end_source(out, ctx);
+}
+
 }  // namespace
 
 const csv_writer_hooks cleanup_writer_hooks = {
     cleanup_write_head, cleanup_banner_begin, cleanup_banner_line,
     cleanup_write_header, cleanup_short_line, cleanup_write_row,
+    nullptr, cleanup_end_of_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/false, /*overflow_cell=*/false, /*copies_lines=*/true,
 };
 
 int cleanup_write_head(std::ostringstream&, quazel_tool_metadata&) { return 1; }
@@ -314,7 +324,7 @@ int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel
     write_text_line(out, line);
     return 1;
   }
-  const bool merged = merge_surplus_fields(cells, ctx);
+  const bool merged = merge_surplus_fields(cells, ctx, false);
   if (cells.empty()) return 0;
   if (merged && !ctx.separator.empty()) fold_surplus(cells, ctx.columns.size(), ctx);
   const line_rules rules = rules_of(ctx);

@@ -42,6 +42,3 @@ int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel
 // wrote one, else 0.
 int cleanup_end_source(std::ostream& out, quazel_tool_metadata& ctx);
 
-// The separator the cleaned-up lines are written with: the "-change_csv_separator" text
-// ("tab", "\t" and a TAB character all naming a TAB), else the source's separator.
-std::string cleanup_output_separator(const quazel_tool_metadata& ctx);

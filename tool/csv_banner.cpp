@@ -13,6 +13,7 @@
 #include "framework/text/qz_variant.h"
 #include "timeline/bodyfile_columns.h"
 #include "tool/quazel_tool_metadata.h"
+#include "tool/tool_report.h"
 
 namespace {
 
@@ -224,19 +225,19 @@ struct tool_profile {
 
 const tool_profile tool_profiles[] = {
     {"dorvel", tool_rule::plain, 2, nullptr, nullptr, "-hive",
-     {{"Artifact:", 0x902E, 0}, {"Registry key:", 0x5C0, 0}, {"Hive Location:", 0x48A, 0}}, 3},
+     {{"Artifact:", artifact_line, 0}, {"Registry key:", column_line, 0}, {"Hive Location:", hive_line, 0}}, 3},
     {"plivet", tool_rule::plain, 10, "ETL", nullptr, "-log",
-     {{"session name", 0, 0x57}, {"file:", 0x5C0, 0}, {"orig source path:", 0x5C0, 0}}, 3},
+     {{"session name", 0, title_column}, {"file:", column_line, 0}, {"orig source path:", column_line, 0}}, 3},
     {"hasmir", tool_rule::plain, 5, "EVT", nullptr, "-log",
-     {{"Channel", 0, 0x10}, {"EventID", 0, 0x57}}, 2},
+     {{"Channel", 0, split_title_column}, {"EventID", 0, title_column}}, 2},
     {"ganwick", tool_rule::plain, 10, "ShellBags", nullptr, "-hive",
-     {{"analyzing hive:", 0x482, 0}}, 1},
+     {{"analyzing hive:", hive_line_untitled, 0}}, 1},
     {"ristel", tool_rule::shim_cache, 5, "ShimCache", nullptr, nullptr, {}, 0},
     {"nubor", tool_rule::shim_db, 4, "ShimDB", nullptr, "-sdb", {}, 0},
     {"vemmick", tool_rule::plain, 13, "PEStats", "vemmick", nullptr, {}, 0},
-    {"ulfen", tool_rule::plain, 20, "Lnk", "ulfen", nullptr, {{"IDList segments", 0, 0x28000}}, 1},
+    {"ulfen", tool_rule::plain, 20, "Lnk", "ulfen", nullptr, {{"IDList segments", 0, nested_column}}, 1},
     {"brask", tool_rule::plain, 20, "JumpList", "brask", nullptr,
-     {{"IDList segments", 0, 0x28000}}, 1},
+     {{"IDList segments", 0, nested_column}}, 1},
     {"fendral", tool_rule::plain, 13, "Mft", "fendral", nullptr, {}, 0},
     {"oskel", tool_rule::plain, 0, "UsnJrnl", "oskel", nullptr, {}, 0},
 };
@@ -262,9 +263,9 @@ void apply_tool_profile(quazel_tool_metadata& ctx, const tool_profile& profile) 
     if (contains(ctx.command_line, "-binary")) {
       ctx.tool_source = quoted_option_value(ctx.command_line, "-binary");
     } else if (contains(ctx.command_line, "-pipe_binary")) {
-      ctx.tags.emplace_back("Binary source:", 0x48A, 0);
+      ctx.tags.emplace_back("Binary source:", hive_line, 0);
     } else {
-      ctx.tags.emplace_back("Hive Location:", 0x482, 0);
+      ctx.tags.emplace_back("Hive Location:", hive_line_untitled, 0);
       source_option = "-hive";
     }
   }
@@ -357,13 +358,13 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
   ctx.clear_find_signature_vars();
   ctx.csv_source = path;
   if (!is_valid_utf8(path)) {
-    std::fprintf(stderr, "prob reading %s: name is not valid UTF-8\n", escape_invalid_utf8(path).c_str());
+    report(ctx, "prob reading %s: name is not valid UTF-8\n", escape_invalid_utf8(path).c_str());
     return false;
   }
 
   uni::fileio file(ctx.csv_source, false, true, false);
   if (!file.is_open()) {
-    std::fprintf(stderr, "prob reading %s, aborting\n", ctx.csv_source.c_str());
+    report(ctx, "prob reading %s, aborting\n", ctx.csv_source.c_str());
     return false;
   }
   const u64 file_size = file.query_size();

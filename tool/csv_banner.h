@@ -8,6 +8,32 @@
 #include <vector>
 
 #include "framework/text/qz_types.h"
+#include "tool/quazel_tool_metadata.h"
+
+// The banner-line and column roles of the producing tools' tags.
+// A tool's artifact line titles every group; SQLite and split files take it as artifact type.
+constexpr u32 artifact_line = tag_line_bits_all(tag_line_title) |
+                              tag_line_bit(tag_line_artifact_type, tag_writer_sqlite) |
+                              tag_line_bit(tag_line_artifact_type, tag_writer_split);
+// A value every writer appends to the rows as a column of its own.
+constexpr u32 column_line = tag_line_bits_all(tag_line_extra_column);
+// A hive or binary: the JSON and HTML titles name it, SQLite and split files give it a column.
+constexpr u32 hive_line = tag_line_bit(tag_line_title, tag_writer_json) |
+                          tag_line_bit(tag_line_title, tag_writer_html) |
+                          tag_line_bit(tag_line_extra_column, tag_writer_sqlite) |
+                          tag_line_bit(tag_line_extra_column, tag_writer_split);
+// The same without the HTML title.
+constexpr u32 hive_line_untitled = tag_line_bit(tag_line_title, tag_writer_json) |
+                                   tag_line_bit(tag_line_extra_column, tag_writer_sqlite) |
+                                   tag_line_bit(tag_line_extra_column, tag_writer_split);
+// A column whose first value titles the group everywhere and is SQLite's artifact type.
+constexpr u32 title_column = tag_column_bits_all(tag_column_title) |
+                             tag_column_bit(tag_column_artifact_type, tag_writer_sqlite);
+// A column that titles the split files only.
+constexpr u32 split_title_column = tag_column_bit(tag_column_title, tag_writer_split);
+// A column of nested cells, shown as tables by the JSON and HTML writers.
+constexpr u32 nested_column = tag_column_bit(tag_column_nested, tag_writer_json) |
+                              tag_column_bit(tag_column_nested, tag_writer_html);
 
 class quazel_tool_metadata;
 

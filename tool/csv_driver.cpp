@@ -8,12 +8,7 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
-#include "sqlite_store/sqlite_writer_hooks.h"
-#include "tool/cleanup_writer.h"
 #include "tool/csv_quoted_rows.h"
-#include "tool/html_writer.h"
-#include "tool/json_writer.h"
-#include "tool/split_writer.h"
 
 namespace {
 
@@ -91,12 +86,12 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
     ctx.columns.clear();
     dispatch.header_too_short = true;
     // The cleanup writer copies what it cannot take apart: the line is not lost.
-    if (dispatch.kind == csv_writer_kind::cleanup && dispatch.writer) dispatch.writer->short_row(line, ctx);
+    if (dispatch.writer && dispatch.writer->copies_lines) dispatch.writer->short_row(line, ctx);
     return;
   }
   dispatch.header_accepted = true;
-  // A bodyfile's group opens at its title line, which the cleanup writer copies as well.
-  if (dispatch.kind == csv_writer_kind::cleanup && ctx.is_bodyfile && dispatch.writer) {
+  // A bodyfile's group opens at its title line, which a writer that copies lines copies too.
+  if (dispatch.writer && dispatch.writer->copies_lines && ctx.is_bodyfile) {
     dispatch.writer->short_row(line, ctx);
   }
   if (dispatch.writer) dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx);
@@ -126,14 +121,13 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     cells.pop_back();
   }
   split_quoted(line, separator, cells, split_trim, true);
-  // A row of a group that lacks its last fields is still a row: the HTML, JSON and split
-  // writers get it with empty ones rather than leaving it out. (The SQLite writer stores such a
-  // row through short_row, with empty texts in the gaps; the cleanup writer copies it as it stands.)
-  const bool pads = dispatch.kind == csv_writer_kind::html || dispatch.kind == csv_writer_kind::json ||
-                    dispatch.kind == csv_writer_kind::split;
+  // A row of a group that lacks its last fields is still a row: a writer that pads gets it
+  // with empty ones rather than leaving it out; the others get it through short_row.
+  const bool pads = writer && writer->pads_short_rows;
+  const bool overflow = writer && writer->overflow_cell;
   if (pads && cells.size() >= 2 && !ctx.first_header_pending) {
     size_t trailing = ctx.extra_columns.size();
-    if (dispatch.kind == csv_writer_kind::split && !ctx.is_bodyfile) ++trailing;  // the overflow cell
+    if (overflow && !ctx.is_bodyfile) ++trailing;  // the overflow cell
     if (ctx.columns.size() > trailing && cells.size() < ctx.columns.size() - trailing) {
       cells.resize(ctx.columns.size() - trailing);
     }
@@ -149,10 +143,8 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     }
   }
   if (cells.size() < ctx.columns.size()) {
-    // The SQLite and split writers add the empty overflow cell a row without surplus lacks.
-    bool overflow_missing = (dispatch.kind == csv_writer_kind::sqlite ||
-                             dispatch.kind == csv_writer_kind::split) &&
-                            cells.size() + 1 == ctx.columns.size();
+    // A writer with an overflow column adds the empty cell a row without surplus lacks.
+    bool overflow_missing = overflow && cells.size() + 1 == ctx.columns.size();
     if (!overflow_missing) {
       if (writer) writer->short_row(line, ctx);
       return;
@@ -171,17 +163,17 @@ struct line_rules {
 
 line_rules rules_of(const csv_dispatch& dispatch) {
   const quazel_tool_metadata& ctx = dispatch.ctx;
-  const bool cleanup = dispatch.kind == csv_writer_kind::cleanup;
+  const bool cleanup = dispatch.writer && dispatch.writer->copies_lines;
   return {cleanup, !(cleanup && ctx.trim_fields == 0), ctx.separator.empty() ? '\0' : ctx.separator[0],
           banner_tag_starts(ctx.tags)};
 }
 
 // The fields a row of the current group comes with from the source: its columns less the
-// extra columns and the overflow column the SQLite and split writers add.
+// extra columns and the overflow column a writer may add.
 size_t source_fields_of_group(const csv_dispatch& dispatch) {
   const quazel_tool_metadata& ctx = dispatch.ctx;
   size_t trailing = ctx.extra_columns.size();
-  const bool overflow = dispatch.kind == csv_writer_kind::sqlite || dispatch.kind == csv_writer_kind::split;
+  const bool overflow = dispatch.writer && dispatch.writer->overflow_cell;
   if (overflow && !ctx.is_bodyfile) ++trailing;
   return ctx.columns.size() > trailing ? ctx.columns.size() - trailing : 0;
 }
@@ -258,65 +250,10 @@ void take_joined_row(csv_dispatch& dispatch, const line_rules& rules) {
   dispatch.joiner.clear();
 }
 
-void write_opening(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
-  if (kind == csv_writer_kind::json) json_write_opening(out, ctx);
-  if (kind == csv_writer_kind::split) csv_split_close(ctx);
-}
-
-void write_closing(std::ostream& out, csv_dispatch& dispatch) {
-  quazel_tool_metadata& ctx = dispatch.ctx;
-  const csv_writer_kind kind = dispatch.kind;
-  if (kind == csv_writer_kind::html) {
-    // A document is whole even when no header row opened a group: the head still waits.
-    if (ctx.first_header_pending) {
-      dispatch.writer->write_head(dispatch.head, ctx);
-      const std::string head = dispatch.head.str();
-      out.write(head.data(), static_cast<std::streamsize>(head.size()));
-      dispatch.head.str("");
-    }
-    // A table is opened by its group's first row only.
-    if (ctx.group_has_rows) out.write("</table>\n", 9);
-    static constexpr char closing[] = "</body>\n</html>\n";
-    out.write(closing, sizeof closing - 1);
-  } else if (kind == csv_writer_kind::json) {
-    json_write_closing(out, ctx);
-  } else if (kind == csv_writer_kind::cleanup) {
-    cleanup_end_source(out, ctx);
-  } else if (kind == csv_writer_kind::split) {
-    csv_split_flush_files(ctx);
-  }
-}
-
 }  // namespace
 
-csv_writer_kind select_csv_writer(const quazel_tool_metadata& ctx) {
-  if (ctx.to_html) return csv_writer_kind::html;
-  if (ctx.to_json) return csv_writer_kind::json;
-  if (ctx.to_sqlite) return csv_writer_kind::sqlite;
-  if (ctx.split) return csv_writer_kind::split;
-  if (ctx.cleanup) return csv_writer_kind::cleanup;
-  return csv_writer_kind::none;
-}
-
-const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
-  switch (kind) {
-    case csv_writer_kind::html:
-      return &html_writer_hooks;
-    case csv_writer_kind::json:
-      return &json_writer_hooks;
-    case csv_writer_kind::cleanup:
-      return &cleanup_writer_hooks;
-    case csv_writer_kind::sqlite:
-      return &sqlite_writer_hooks;
-    case csv_writer_kind::split:
-      return &split_writer_hooks;
-    default:
-      return nullptr;
-  }
-}
-
 csv_dispatch::csv_dispatch(quazel_tool_metadata& context)
-    : ctx(context), kind(select_csv_writer(context)), writer(csv_writer_hooks_for(kind)) {
+    : ctx(context), writer(active_csv_writer(context, writer_held)) {
   // The banner's columns: a header whose first names are empty (an index column) places the
   // first column's name after them.
   while (first_name_index < ctx.columns.size() && ctx.columns[first_name_index].empty()) ++first_name_index;
@@ -325,19 +262,19 @@ csv_dispatch::csv_dispatch(quazel_tool_metadata& context)
 bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_bytes) {
   if (ctx.csv_source.empty() || ctx.source_columns.empty()) return false;
   csv_dispatch dispatch(ctx);
-  if (dispatch.kind != csv_writer_kind::none && dispatch.writer == nullptr) return false;
+  if (!dispatch.writer_held) return false;
+  const csv_writer_hooks* writer = dispatch.writer;
   uni::fileio source(ctx.csv_source, false, true, false);
   if (!source.is_open()) return false;
   if (ctx.pair_map.size() > ctx.source_columns.size()) return false;
 
   ctx.out = &out;
   ctx.out_buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out.rdbuf());
-  write_opening(out, ctx, dispatch.kind);
-  // Trimming a TAB-separated line would cut its empty first and last fields.
-  const bool trim = (dispatch.kind == csv_writer_kind::html ||
-                     dispatch.kind == csv_writer_kind::none) &&
-                    ctx.separator != "\t";
-  const bool skip_empty = dispatch.kind == csv_writer_kind::none;
+  if (writer && writer->begin_source) writer->begin_source(out, ctx);
+  // Trimming a TAB-separated line would cut its empty first and last fields. Without a writer
+  // lines are only sorted: blanks and empty lines count for nothing.
+  const bool trim = (writer == nullptr || writer->trims_lines) && ctx.separator != "\t";
+  const bool skip_empty = writer == nullptr;
   const bool detect_bom = ctx.utf8_bom || ctx.utf16_bom;
   int read = source.for_each_line(process_csv_lines, reinterpret_cast<u64>(&dispatch), trim,
                                   skip_empty, ctx.status_display != 0, uni::fileio::all_lines,
@@ -346,13 +283,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   // After an interruption the rows taken are still stored, but a document gets no closing
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
-  if (!interrupted) {
-    write_closing(out, dispatch);
-  } else if (dispatch.kind == csv_writer_kind::split) {
-    csv_split_flush_files(ctx);
-  }
-  // The SQLite writer's last rows belong to this source's run record.
-  if (dispatch.kind == csv_writer_kind::sqlite) ctx.sqlite_state.flush();
+  if (writer && writer->end_source) writer->end_source(out, dispatch.head, ctx, interrupted);
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;
@@ -473,7 +404,7 @@ std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::st
       if (!title.empty()) title += " - ";
       title += source_text(tag.tag);
       title += "->";
-      title += source_text(cells[tag.column_index]);
+      title += source_text(cells[static_cast<size_t>(tag.column_index)]);
     }
     if (tag.column_flags & nested_bit) {
       ctx.nested_flag = 1;
@@ -487,10 +418,10 @@ std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix) {
   return prefix + std::to_string(ctx.group_counter++);
 }
 
-bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx) {
+bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx,
+                          bool overflow_column) {
   size_t columns = ctx.columns.size();
-  // The SQLite writer's last column is its own overflow column.
-  if (ctx.to_sqlite && columns > 0) --columns;
+  if (overflow_column && columns > 0) --columns;
   const size_t cells = row.size();
   if (cells <= columns) return false;
   const size_t extras = std::min(ctx.extra_columns.size(), columns);

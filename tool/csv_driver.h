@@ -15,8 +15,10 @@
 #include "tool/csv_quoted_rows.h"
 #include "tool/quazel_tool_metadata.h"
 
-// The six operations a writer offers the dispatcher. Each returns 1 when it did its work and
-// 0 when it did nothing or refused; the dispatcher goes on either way.
+// What a writer offers the dispatcher: six operations on lines, the start and end of a source,
+// and the rules that tell how lines reach it. Each operation returns 1 when it did its work and
+// 0 when it did nothing or refused; the dispatcher goes on either way (a failed output stops
+// the source through the stream's state).
 struct csv_writer_hooks {
   // At the start of every chunk; a writer acts only while head_pending is set, and clears it.
   int (*write_head)(std::ostringstream& head, quazel_tool_metadata& ctx);
@@ -31,6 +33,23 @@ struct csv_writer_hooks {
   int (*short_row)(const std::string& line, quazel_tool_metadata& ctx);
   // For every data row; the writer may change the cells.
   int (*write_row)(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
+  // Before the first line of a source: the writer's opening text or state. Null: nothing.
+  int (*begin_source)(std::ostream& out, quazel_tool_metadata& ctx);
+  // After the last line of a source: the writer's closing text (head is what write_head left
+  // unwritten) and what stores the rows taken. With interrupted only the latter: a document
+  // must not pass for whole. Null: nothing.
+  int (*end_source)(std::ostream& out, std::ostringstream& head, quazel_tool_metadata& ctx,
+                    bool interrupted);
+  // The source's lines reach the writer without their enclosing blanks (not in TAB sources).
+  bool trims_lines;
+  // A data row that lacks its group's last fields gets empty ones (otherwise it is a short row).
+  bool pads_short_rows;
+  // Every group carries a last overflow column of its own (not counted among the source's
+  // fields) that a row without surplus fields lacks.
+  bool overflow_cell;
+  // Every line that is no record is copied: empty lines too, a bodyfile's title line, and the
+  // rest of a source whose header row never came; fields keep their blanks unless "-trim".
+  bool copies_lines;
 };
 
 // The writers, in the order the action flags choose them.
@@ -41,6 +60,9 @@ enum class csv_writer_kind : u8 { none, html, json, sqlite, split, cleanup };
 csv_writer_kind select_csv_writer(const quazel_tool_metadata& ctx);
 // The hooks of a writer; null for none and for a writer this program does not hold.
 const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind);
+// The hooks of the writer the action flags choose (null for none); held is false when that
+// writer is one this program does not hold.
+const csv_writer_hooks* active_csv_writer(const quazel_tool_metadata& ctx, bool& held);
 
 // The state of one conversion that lives across chunks: the writer, the head buffer a writer
 // keeps its document head in until the first accepted header row, whether the last line taken
@@ -50,7 +72,7 @@ struct csv_dispatch {
   explicit csv_dispatch(quazel_tool_metadata& ctx);
 
   quazel_tool_metadata& ctx;
-  csv_writer_kind kind;
+  bool writer_held = true;         // false: the action flags chose a writer this program lacks
   const csv_writer_hooks* writer;  // null: lines are classified, nothing is called
   std::ostringstream head;
   std::vector<std::string> cells;
@@ -136,10 +158,12 @@ inline bool is_nested_column(const quazel_tool_metadata& ctx, size_t column) {
   return ctx.nested_flag && !ctx.nested_columns.empty() && ctx.nested_columns.count(static_cast<int>(column)) != 0;
 }
 
-// A row with more cells than the group has columns (one fewer counted under "-csv_to_sqlite"):
+// A row with more cells than the group has columns (one fewer counted with overflow_column, the
+// group's own last column):
 // the regular cells, the extra-column values, then one cell holding the surplus cells joined
 // with the separator text. True when it changed the row.
-bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx);
+bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx,
+                          bool overflow_column);
 
 // Reads a nested cell: prefix, then groups in "<" ">"; a group "<[...]>" gives the sub-column
 // names (a later one replaces an earlier one), every other group one sub-row. Values are cut at

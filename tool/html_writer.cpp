@@ -81,11 +81,31 @@ record_text& row_text(std::ostream& out, const quazel_tool_metadata& ctx) {
   return text;
 }
 
+// The document's closing markup; a document is whole even when no header row opened a group
+// (the head still waits). An interrupted document gets none: it must not pass for whole.
+int html_end_source(std::ostream& out, std::ostringstream& head, quazel_tool_metadata& ctx,
+                    bool interrupted) {
+  if (interrupted) return 0;
+  if (ctx.first_header_pending) {
+    html_write_head(head, ctx);
+    const std::string text = head.str();
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    head.str("");
+  }
+  // A table is opened by its group's first row only.
+  if (ctx.group_has_rows) out.write("</table>\n", 9);
+  static constexpr char closing[] = "</body>\n</html>\n";
+  out.write(closing, sizeof closing - 1);
+  return 1;
+}
+
 }  // namespace
 
 const csv_writer_hooks html_writer_hooks = {
     html_write_head, html_banner_begin, html_parse_banner_line,
     html_end_table,  html_short_row,    html_write_row,
+    nullptr,         html_end_source,
+    /*trims_lines=*/true, /*pads_short_rows=*/true, /*overflow_cell=*/false, /*copies_lines=*/false,
 };
 
 int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {

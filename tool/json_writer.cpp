@@ -44,9 +44,22 @@ constexpr std::array<bool, 256> make_json_specials() {
 }
 constexpr std::array<bool, 256> json_specials = make_json_specials();
 
-// Room the escaped form of n bytes may need: 6 bytes for each (\u00XX), and 16 more that a
-// block copy may store past the end before the end is known.
-constexpr std::size_t escaped_room(std::size_t n) { return 6 * n + 16; }
+// The longest escaped form of one byte (\u00XX).
+constexpr std::size_t escaped_byte_room = 6;
+// What a block copy may store past the end of a text before the end is known.
+constexpr std::size_t block_copy_slack = 16;
+// Room the escaped form of n bytes may need.
+constexpr std::size_t escaped_room(std::size_t n) { return escaped_byte_room * n + block_copy_slack; }
+// Room for the markup around a member's name and value: separator, line end or blank,
+// indent, quotes and " : ".
+constexpr std::size_t member_markup_room = 32;
+// Room for what closes a value after a member start was copied: quotes.
+constexpr std::size_t value_close_room = 8;
+// Room for the markup that opens a record or a group: separator, line end, indent, "{" or
+// the group's quotes and " : [".
+constexpr std::size_t opening_markup_room = 16;
+// Room for a record's last line end.
+constexpr std::size_t line_end_room = 1;
 
 // Length of the valid UTF-8 sequence that starts at bytes (lead byte 0x80 or above); 0 when
 // there is none. Overlong forms, surrogates and values beyond U+10FFFF are not valid.
@@ -255,7 +268,7 @@ constexpr std::size_t start_copy_bytes = 48;
 // The text of a member from its separator through the name and member_name_end, in storage
 // of at least start_copy_bytes.
 std::string member_start(const std::string& name, bool flat) {
-  std::string start(std::max(escaped_room(name.size()) + 32, start_copy_bytes), '\0');
+  std::string start(std::max(escaped_room(name.size()) + member_markup_room, start_copy_bytes), '\0');
   char* dst = put_member_open(start.data(), flat, false);
   dst = put(put_escaped(dst, name, false), member_name_end);
   start.resize(static_cast<std::size_t>(dst - start.data()));
@@ -302,7 +315,7 @@ class record_members {
       : text_(text), flat_(flat), slash_paths_(slash_paths) {}
 
   void member(const std::string& name, const std::string& value) {
-    char* dst = text_.room(escaped_room(name.size()) + escaped_room(value.size()) + 32);
+    char* dst = text_.room(escaped_room(name.size()) + escaped_room(value.size()) + member_markup_room);
     dst = open(dst);
     dst = put_escaped(dst, name, false);
     text_.commit(close(dst, value, false));
@@ -311,7 +324,7 @@ class record_members {
   void member_from_start(const std::string& start, const std::string& value) {
     const std::size_t skip = count_++ == 0 ? separator_size : 0;
     const std::size_t size = start.size() - skip;
-    char* dst = text_.room(size + start_copy_bytes + escaped_room(value.size()) + 8);
+    char* dst = text_.room(size + start_copy_bytes + escaped_room(value.size()) + value_close_room);
     // A copy of a fixed size is a few moves, where one of the start's own size is a call.
     if (size <= start_copy_bytes && readable_bytes(start) - skip >= start_copy_bytes) {
       std::memcpy(dst, start.data() + skip, start_copy_bytes);
@@ -326,7 +339,7 @@ class record_members {
                      std::string_view number, const std::string& value) {
     const std::size_t sub_size = sub_name ? sub_name->size() : 0;
     char* dst = text_.room(escaped_room(column.size()) + escaped_room(sub_size) + number.size() +
-                           escaped_room(value.size()) + 32);
+                           escaped_room(value.size()) + member_markup_room);
     dst = open(dst);
     dst = put_escaped(dst, column, false);
     *dst++ = '.';
@@ -337,7 +350,7 @@ class record_members {
   // After the last member: a line end, or the blank a nested member takes with "-flat".
   void finish() {
     if (count_ == 0) return;
-    char* dst = text_.room(1);
+    char* dst = text_.room(line_end_room);
     if (!flat_) {
       *dst++ = '\n';
     } else if (last_nested_) {
@@ -411,11 +424,26 @@ void put_stat(std::string& text, std::string_view name,
   text += '"';
 }
 
+int json_begin_source(std::ostream& out, quazel_tool_metadata& ctx) {
+  json_write_opening(out, ctx);
+  return 1;
+}
+
+// An interrupted document gets no closing text: it must not pass for whole.
+int json_end_source(std::ostream& out, std::ostringstream&, quazel_tool_metadata& ctx,
+                    bool interrupted) {
+  if (interrupted) return 0;
+  json_write_closing(out, ctx);
+  return 1;
+}
+
 }  // namespace
 
 const csv_writer_hooks json_writer_hooks = {
-    json_write_head, json_banner_begin, json_parse_banner_line,
-    json_end_group,  json_short_row,    json_write_record,
+    json_write_head,   json_banner_begin, json_parse_banner_line,
+    json_end_group,    json_short_row,    json_write_record,
+    json_begin_source, json_end_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/true, /*overflow_cell=*/false, /*copies_lines=*/false,
 };
 
 void json_escape_append(std::string& out, const char* text, std::size_t length, bool slash_paths) {
@@ -501,7 +529,7 @@ int json_short_row(const std::string&, quazel_tool_metadata&) { return 1; }
 
 int json_write_record(std::ostream& out, std::vector<std::string>& cells,
                       quazel_tool_metadata& ctx) {
-  const bool merged = merge_surplus_fields(cells, ctx);
+  const bool merged = merge_surplus_fields(cells, ctx, false);
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
   if (count < columns) return 0;
@@ -524,7 +552,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
     if (name.empty()) name = untitled_group_name(ctx, "Group-");
     // Groups of one title are members of their own: a reader keeps only one of a name.
     name = unique_name(ctx.doc_member_names, name);
-    char* dst = text.room(escaped_room(name.size()) + 16);
+    char* dst = text.room(escaped_room(name.size()) + opening_markup_room);
     dst = open_document_member(dst, ctx);
     dst = put(dst, "   \"");
     dst = put_escaped(dst, name, false);
@@ -532,7 +560,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
     ctx.group_title = std::move(name);
   }
 
-  char* dst = text.room(16);
+  char* dst = text.room(opening_markup_room);
   if (!ctx.group_has_rows) {
     ctx.group_has_rows = 1;
   } else if (!flat) {
@@ -551,7 +579,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   }
   if (merged) members.member(names.take("overflow"), cells.back());
   members.finish();
-  text.commit(put(text.room(2), "}\n"));
+  text.append("}\n");
   finish_record(text, out, ctx.out_buffer);
   return 1;
 }

@@ -13,6 +13,8 @@
 #include <iomanip>
 #include <map>
 #include <memory>
+#include <new>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -41,6 +43,7 @@
 #include "tool/split_writer.h"
 #include "tool/startup.h"
 #include "tool/tool_options.h"
+#include "tool/tool_report.h"
 #include "tool/unique_names.h"
 
 // The run end's exit callback: there is nothing to signal on this platform.
@@ -107,21 +110,6 @@ struct results_stream {
     return good && closed;
   }
 };
-
-// A message on standard error. The status line is erased first only when one may be shown:
-// under "-quiet" standard error carries the messages alone.
-void __attribute__((format(printf, 2, 3))) report(const cmd_params& params, const char* format, ...) {
-  char text[4096];
-  va_list args;
-  va_start(args, format);
-  const int length = std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (length < 0) return;
-  if (params.status_display)
-    console_printf("%s", text);
-  else
-    std::fputs(text, stderr);
-}
 
 // Whether standard output is the file at path: a conversion would then read what it writes.
 bool stdout_is_file(const std::string& path) {
@@ -301,10 +289,7 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
                               : names.init_to_enumdir(root, ctx.enumdir_depth, ctx.include_filters);
   if (!ready) return status_failed;
   // Under "-csv_to_sqlite" the destination is the database file, not a folder.
-  if (!ctx.to_sqlite && !make_dir_path(ctx.dst)) {
-    report(ctx, "prob creating destination folder: %s\n", ctx.dst.c_str());
-    return status_failed;
-  }
+  if (!make_destination_folder(ctx)) return status_failed;
 
   file_loop_state loop;
   std::string name;
@@ -436,7 +421,7 @@ bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, res
 int run(std::vector<std::string>& args) {
   cmdline_ctx run_end;
   std::ostringstream startup_record;
-  process_startup_args(args, startup_record);
+  if (const std::optional<int> ended = process_startup_args(args, startup_record)) return *ended;
 
   quazel_tool_metadata ctx;
   // The status line rewrites itself with terminal control sequences, which would only litter
@@ -511,6 +496,12 @@ int main(int argc, char** argv) {
   // A reader that goes away must not kill the run before it can end in order.
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args;
-  args_to_vector(args, argc, argv);
-  return run(args);
+  // Out of memory anywhere in the run ends it here, with a word rather than an abort.
+  try {
+    args_to_vector(args, argc, argv);
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    report_text("prob out of memory\n");
+    return 255;
+  }
 }

@@ -46,6 +46,15 @@ constexpr u32 tag_line_bit(tag_line_role role, tag_writer writer) {
 constexpr u32 tag_column_bit(tag_column_role role, tag_writer writer) {
   return 1u << (5 * u32(role) + u32(writer));
 }
+// One role for every writer that keeps it (JSON, SQLite, HTML, split files).
+constexpr u32 tag_line_bits_all(tag_line_role role) {
+  return tag_line_bit(role, tag_writer_json) | tag_line_bit(role, tag_writer_sqlite) |
+         tag_line_bit(role, tag_writer_html) | tag_line_bit(role, tag_writer_split);
+}
+constexpr u32 tag_column_bits_all(tag_column_role role) {
+  return tag_column_bit(role, tag_writer_json) | tag_column_bit(role, tag_writer_sqlite) |
+         tag_column_bit(role, tag_writer_html) | tag_column_bit(role, tag_writer_split);
+}
 // A banner line that no writer stores.
 constexpr u32 tag_line_unstored = 0x1;
 // A banner line that only the cleanup writer copies (every bit from 4 up).

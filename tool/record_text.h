@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstring>
 #include <ostream>
@@ -25,6 +26,7 @@ class record_text {
     capacity_ = storage_.size();
     used_ = 0;
     in_window_ = false;
+    mark_room(0);
   }
   // The text becomes empty and is built in the size bytes at window (the free part of an
   // output buffer) for as long as it fits there; text that outgrows the window moves into
@@ -34,6 +36,7 @@ class record_text {
     capacity_ = size;
     used_ = 0;
     in_window_ = true;
+    mark_room(0);
   }
   bool in_window() const { return in_window_; }
   // The start of the text and its end.
@@ -42,10 +45,15 @@ class record_text {
   // Where n more bytes may be written.
   char* room(std::size_t n) {
     if (capacity_ - used_ < n) grow(n);
+    mark_room(n);
     return data_ + used_;
   }
-  // The text now ends at end, inside the room last made.
-  void commit(const char* end) { used_ = static_cast<std::size_t>(end - data_); }
+  // The text now ends at end, inside the room last made (checked in builds with assertions:
+  // a write past the room would have overrun the window or the storage).
+  void commit(const char* end) {
+    assert(end >= data_ && end <= room_end_ && "record_text: commit outside its room");
+    used_ = static_cast<std::size_t>(end - data_);
+  }
   // room, a copy of text, commit.
   void append(std::string_view text) { commit(put_text(room(text.size()), text)); }
   std::size_t size() const { return used_; }
@@ -82,8 +90,18 @@ class record_text {
     capacity_ = storage_.size();
   }
 
+  // The end of the room last made, for commit's check.
+  void mark_room([[maybe_unused]] std::size_t n) {
+#ifndef NDEBUG
+    room_end_ = data_ + used_ + n;
+#endif
+  }
+
   std::string storage_;
   char* data_ = storage_.data();
+#ifndef NDEBUG
+  const char* room_end_ = data_;
+#endif
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
   bool in_window_ = false;

@@ -311,11 +311,23 @@ void arrange_cells(const quazel_tool_metadata& ctx, const csv_split::split_metad
   std::rotate(surplus_begin, extras_begin, cells.end());
 }
 
+// Files of an earlier source are closed before this one's rows come.
+int csv_split_begin_source(std::ostream&, quazel_tool_metadata& ctx) {
+  return csv_split_close(ctx) ? 1 : 0;
+}
+
+// The rows taken are written to their files, also after an interruption.
+int csv_split_end_source(std::ostream&, std::ostringstream&, quazel_tool_metadata& ctx, bool) {
+  return csv_split_flush_files(ctx);
+}
+
 }  // namespace
 
 const csv_writer_hooks split_writer_hooks = {
-    csv_split_write_head, csv_split_flush_files, csv_split_parse_banner_line,
-    csv_split_end_group,  csv_split_short_row,   csv_split_write_row,
+    csv_split_write_head,   csv_split_flush_files, csv_split_parse_banner_line,
+    csv_split_end_group,    csv_split_short_row,   csv_split_write_row,
+    csv_split_begin_source, csv_split_end_source,
+    /*trims_lines=*/false, /*pads_short_rows=*/true, /*overflow_cell=*/true, /*copies_lines=*/false,
 };
 
 int csv_split_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {

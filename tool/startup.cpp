@@ -1,7 +1,6 @@
 #include "tool/startup.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 #include "framework/cmdline/qz_option_lookup.h"
@@ -92,8 +91,8 @@ void write_startup_record(std::ostream& record, const std::vector<std::string>& 
          << joined << "\"\n";
 }
 
-void process_startup_args(std::vector<std::string>& args, std::ostream& record) {
-  if (args.empty()) std::exit(-1);
+std::optional<int> process_startup_args(std::vector<std::string>& args, std::ostream& record) {
+  if (args.empty()) return 255;
   const qz::time run_time = current_time();
   tool_title = std::string("telvar - ") + tool_version_text + "; (c) Quazel LLC";
 
@@ -106,13 +105,14 @@ void process_startup_args(std::vector<std::string>& args, std::ostream& record) 
   }
   if (help || args.size() == 1) {
     display_usage(args[0].c_str());
-    std::exit(0);
+    return 0;
   }
 
   std::string date_format = default_record_date_format;
   std::string given;
   if (get_option_value("-dateformat", given, args, true)) date_format = given;
   write_startup_record(record, args, run_time, date_format);
+  return std::nullopt;
 }
 
 void display_usage(const char* /*program_path*/) {

@@ -3,6 +3,7 @@
 // options are refused. The usage text goes to standard error; the record into a stream.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,11 +18,12 @@ inline constexpr const char* tool_version_text = "ver: 0.43";
 // "telvar" until the start-up runs, then the full title line ("telvar - " version and maker).
 extern std::string tool_title;
 
-// The start-up: ends the process with status -1 (printing nothing) for an empty args, and with
-// status 0 after the usage text when args holds only the program path or a help option ("-h",
+// The start-up: gives the status the process ends with, 255 (printing nothing) for an empty
+// args and 0 after the usage text when args holds only the program path or a help option ("-h",
 // "-help", "/?", "--help", any case, anywhere; the one found is removed). Otherwise sets
-// tool_title and writes the start-up record into record; args keeps "-dateformat".
-void process_startup_args(std::vector<std::string>& args, std::ostream& record);
+// tool_title, writes the start-up record into record and gives nothing: the run goes on; args
+// keeps "-dateformat".
+std::optional<int> process_startup_args(std::vector<std::string>& args, std::ostream& record);
 
 // Writes the three lines of the start-up record for run_time: tool_title; the run line (date by
 // date_format, time, host name, host description); the command line in double quotes, led by

@@ -12,6 +12,7 @@
 #include "tool/csv_banner.h"
 #include "tool/csv_split_state.h"
 #include "tool/quazel_tool_metadata.h"
+#include "tool/tool_report.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
     if (find_option_flag("-esc_path", args, false)) ctx.slash_paths = 0;
   } else if (find_option_flag("-csv_to_sqlite", args, false)) {
     if (ctx.dst.empty()) {
-      std::fputs("need to provide -dst <dst file> option\n", stderr);
+      report(ctx, "need to provide -dst <dst file> option\n");
       return false;
     }
     ctx.csv_source = source;
@@ -49,7 +50,7 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
     if (source.empty()) return true;
     if (!file_exists(source)) {
       // Without a word the user would see only the start-up record.
-      std::fprintf(stderr, "prob reading %s, aborting\n", source.c_str());
+      report(ctx, "prob reading %s, aborting\n", source.c_str());
       return false;
     }
     take_database_source(ctx, args, source);
@@ -66,7 +67,7 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
     ctx.to_html = 1;
   } else if (find_option_flag("-split_into_files", args, false)) {
     if (ctx.dst.empty()) {
-      std::fputs("need to provide -dst <dst file> with this option\n", stderr);
+      report(ctx, "need to provide -dst <dst file> with this option\n");
       return false;
     }
     ctx.split = 1;
@@ -120,7 +121,7 @@ void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
   for (const std::string& piece : pieces) {
     const std::size_t colon = piece.find(':');
     if (colon == std::string::npos || colon + 1 == piece.size()) {
-      std::fprintf(stderr, "Didn't understand -pair_fields <%s>\n", piece.c_str());
+      report(ctx, "Didn't understand -pair_fields <%s>\n", piece.c_str());
       continue;
     }
     // A number that names no column of the source (0, beyond the header) is kept; the cleanup
@@ -128,7 +129,7 @@ void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value) {
     u32 first = 0;
     u32 second = 0;
     if (!read_pair_side(piece.substr(0, colon), first) || !read_pair_side(piece.substr(colon + 1), second)) {
-      std::fprintf(stderr, "Didn't understand -pair_fields <%s>\n", piece.c_str());
+      report(ctx, "Didn't understand -pair_fields <%s>\n", piece.c_str());
       continue;
     }
     const int receiver = static_cast<int>(static_cast<i64>(first) - 1);
@@ -161,13 +162,10 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
 
   if (ctx.pipe) {
     if (ctx.dst.empty()) {
-      std::fputs("need to provide -dst <dst file> with -pipe option\n", stderr);
+      report(ctx, "need to provide -dst <dst file> with -pipe option\n");
       return false;
     }
-    if (!ctx.to_sqlite && !make_dir_path(ctx.dst)) {
-      std::fprintf(stderr, "prob creating dir: %s\n", ctx.dst.c_str());
-      return false;
-    }
+    if (!make_destination_folder(ctx)) return false;
   }
 
   if (find_option_flag("-no_header_info", args, false)) ctx.no_header_info = 1;
@@ -176,9 +174,9 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
     // An empty separator runs the fields together, a line end cuts every row into lines: no
     // reader could take such output apart again.
     if (separator_value.empty() || separator_value.find_first_of("\r\n") != std::string::npos) {
-      std::fputs("prob need a separator of one or more characters, without line ends, for "
-                 "-change_csv_separator, aborting\n",
-                 stderr);
+      report(ctx,
+             "prob need a separator of one or more characters, without line ends, for "
+             "-change_csv_separator, aborting\n");
       return false;
     }
     if (!ctx.artifact_tables) ctx.cleanup = 1;
@@ -214,20 +212,19 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
     }
   } else if (ctx.to_csv) {
     if (ctx.pipe) {
-      std::fputs("Use [-src <file>] option\n", stderr);
+      report(ctx, "Use [-src <file>] option\n");
       return false;
     }
     if (source.empty()) {
-      std::fputs("Need to provide -src <src file> option\n", stderr);
+      report(ctx, "Need to provide -src <src file> option\n");
       return false;
     }
     if (ctx.dst.empty()) {
-      std::fputs("Need [-dst <dir>] option\n", stderr);
+      report(ctx, "Need [-dst <dir>] option\n");
       return false;
     }
   } else if (!ctx.pipe && ctx.csv_source.empty() && ctx.sqlite_source.empty()) {
-    std::fputs(source.empty() ? "Need to provide -src <src file> option\n" : "Need to specify an action\n",
-               stderr);
+    report(ctx, "%s", source.empty() ? "Need to provide -src <src file> option\n" : "Need to specify an action\n");
     return false;
   }
 
@@ -235,9 +232,8 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
     ctx.grp_like_formats = 1;
     if (ctx.banner_found && !ctx.is_bodyfile && !ctx.is_csvl2t) {
       ctx.grp_like_formats = 0;
-      std::fputs(
-          "Warning: option [-grp_like_formats] only available with quazel [csvl2t or bodyfile] generated output\n",
-          stderr);
+      report(ctx,
+             "Warning: option [-grp_like_formats] only available with quazel [csvl2t or bodyfile] generated output\n");
     }
   }
 
@@ -257,10 +253,12 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
 bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
                         const std::string& version_text, bool* banner_read) {
   if (banner_read) *banner_read = false;
-  try {
-    return parse_options(ctx, args, version_text, banner_read);
-  } catch (const std::bad_alloc&) {
-    // The generic parser and the banner reader build their texts and lists without a net.
-    return false;
-  }
+  return parse_options(ctx, args, version_text, banner_read);
+}
+
+bool make_destination_folder(const quazel_tool_metadata& ctx) {
+  // Under "-csv_to_sqlite" the destination is the database file, not a folder.
+  if (ctx.to_sqlite || make_dir_path(ctx.dst)) return true;
+  report(ctx, "prob creating destination folder: %s\n", ctx.dst.c_str());
+  return false;
 }

@@ -19,6 +19,11 @@ class quazel_tool_metadata;
 bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
                         const std::string& version_text, bool* banner_read = nullptr);
 
+// Creates the "-dst" folder of a run that writes files into one (not under "-csv_to_sqlite",
+// whose destination is the database file). False after "prob creating destination folder: ..."
+// when it cannot be made.
+bool make_destination_folder(const quazel_tool_metadata& ctx);
+
 // The "-pair_fields" value into ctx.pair_map (column numbers from 1, pairs "a:b" separated by
 // "|", else ",", else ";"); sets cleanup. A piece without a usable ":" is reported and passed over.
 void parse_pair_fields(quazel_tool_metadata& ctx, const std::string& value);

@@ -57,7 +57,7 @@ TEST(Refusals, EachRefusalHasItsMessageTheStartupRecordAndStatus255) {
        "need to provide -dst <dst file> with this option\n"},
       {"-pipe without -dst", {"-pipe", "-csv_to_html"}, "need to provide -dst <dst file> with -pipe option\n"},
       {"-pipe with a -dst folder that cannot be made", {"-pipe", "-csv_to_html", "-dst", "plain_file/out"},
-       "prob creating dir: plain_file/out\n"},
+       "prob creating destination folder: plain_file/out\n"},
       {"-sqlite_to_csv under -pipe", {"-src", "a.csv", "-sqlite_to_csv", "t", "-pipe", "-dst", "out"},
        "Use [-src <file>] option\n"},
       {"-sqlite_to_csv without -dst", {"-src", "a.csv", "-sqlite_to_csv", "t"}, "Need [-dst <dir>] option\n"},

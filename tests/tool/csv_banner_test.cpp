@@ -208,15 +208,15 @@ TEST(parse_banner_lines, producing_tools_set_their_kind_tags_and_source) {
   const tool_case cases[] = {
       {"dorvel", "dorvel", "dorvel -hive /cases/SOFTWARE -csv -quiet", "key,value", 2, "",
        "dorvel",
-       {rule, {"Artifact:", 0x902E, 0}, {"Registry key:", 0x5C0, 0}, {"Hive Location:", 0x48A, 0}},
+       {rule, {"Artifact:", artifact_line, 0}, {"Registry key:", column_line, 0}, {"Hive Location:", hive_line, 0}},
        "/cases/SOFTWARE"},
       {"plivet", "plivet", "plivet -log /logs/boot.etl -csv", "a,b", 10, "ETL", "plivet",
-       {rule, {"session name", 0, 0x57}, {"file:", 0x5C0, 0}, {"orig source path:", 0x5C0, 0}},
+       {rule, {"session name", 0, title_column}, {"file:", column_line, 0}, {"orig source path:", column_line, 0}},
        "/logs/boot.etl"},
       {"hasmir", "hasmir", "hasmir -log /logs/System.evt", "a,b", 5, "EVT", "hasmir",
-       {rule, {"Channel", 0, 0x10}, {"EventID", 0, 0x57}}, "/logs/System.evt"},
+       {rule, {"Channel", 0, split_title_column}, {"EventID", 0, title_column}}, "/logs/System.evt"},
       {"ganwick", "ganwick", "ganwick -csv -hive /cases/NTUSER.DAT", "a,b", 10, "ShellBags",
-       "ganwick", {rule, {"analyzing hive:", 0x482, 0}}, "/cases/NTUSER.DAT"},
+       "ganwick", {rule, {"analyzing hive:", hive_line_untitled, 0}}, "/cases/NTUSER.DAT"},
       {"ristel with a quoted binary", "ristel", "ristel -binary '/cases/my hive' -csv", "a,b", 5,
        "ShimCache", "ristel", {rule}, "/cases/my hive"},
       {"ristel with a plain binary", "ristel", "ristel -binary /cases/SYSTEM -csv", "a,b", 5,
@@ -225,9 +225,9 @@ TEST(parse_banner_lines, producing_tools_set_their_kind_tags_and_source) {
       {"ristel with a quote inside the binary", "ristel", "ristel -binary /cases/o'hara.hve -csv",
        "a,b", 5, "ShimCache", "ristel", {rule}, "/cases/o'hara.hve"},
       {"ristel reading piped binaries", "ristel", "ristel -pipe_binary -csv", "a,b", 5,
-       "ShimCache", "ristel", {rule, {"Binary source:", 0x48A, 0}}, ""},
+       "ShimCache", "ristel", {rule, {"Binary source:", hive_line, 0}}, ""},
       {"ristel reading a hive", "ristel", "ristel -hive /cases/SYSTEM -csv", "a,b", 5,
-       "ShimCache", "ristel", {rule, {"Hive Location:", 0x482, 0}}, "/cases/SYSTEM"},
+       "ShimCache", "ristel", {rule, {"Hive Location:", hive_line_untitled, 0}}, "/cases/SYSTEM"},
       {"nubor with few columns", "nubor", "nubor -sdb /cases/sys.sdb -csv", "a,b,c", 4, "ShimDB",
        "nubor", {rule}, "/cases/sys.sdb"},
       {"nubor statistics", "nubor", "nubor -sdb /cases/sys.sdb -stats", eleven, 10,
@@ -235,9 +235,9 @@ TEST(parse_banner_lines, producing_tools_set_their_kind_tags_and_source) {
       {"vemmick by prefix", "vemmick64", "vemmick64 -dir /bin", "a,b", 13, "PEStats", "vemmick",
        {rule}, ""},
       {"ulfen by prefix", "ulfen64", "ulfen64 -dir /lnk", "a,b", 20, "Lnk", "ulfen",
-       {rule, {"IDList segments", 0, 0x28000}}, ""},
+       {rule, {"IDList segments", 0, nested_column}}, ""},
       {"brask", "brask", "brask -dir /jl", "a,b", 20, "JumpList", "brask",
-       {rule, {"IDList segments", 0, 0x28000}}, ""},
+       {rule, {"IDList segments", 0, nested_column}}, ""},
       {"fendral", "fendral", "fendral -mft /cases/$MFT", "a,b", 13, "Mft", "fendral", {rule}, ""},
       {"oskel keeps the minimum", "oskel", "oskel -usn /cases/$J", "a,b", 2, "UsnJrnl", "oskel",
        {rule}, ""},
@@ -283,7 +283,7 @@ TEST(parse_banner_lines, bodyfile_sources_take_the_bodyfile_columns) {
       {"own column line", bodyfile_names, 0, 1},
       {"cleanup copies the column line",
        "0|/etc/hosts|1234|-rw-r--r--|0|0|120|1600000000|1600000001|1600000002|1600000003", 1,
-       0xFFFFFFF0},
+       tag_line_cleanup_copy},
   };
   std::vector<std::string> expected_columns;
   {
@@ -390,7 +390,11 @@ TEST(parse_banner_lines, drops_only_a_whole_utf8_mark_at_a_line_start) {
 
 class read_csv_banner_test : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+  void SetUp() override {
+    ASSERT_FALSE(folder.path().empty());
+    // Messages as on a standard error that is no terminal: no status line to erase.
+    ctx.status_display = 0;
+  }
   // Writes content as the file name and reads its banner into ctx.
   bool read(const std::string& name, const std::string& content) {
     folder.put(name, content);

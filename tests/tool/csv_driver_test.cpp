@@ -51,8 +51,19 @@ int note_row(std::ostream&, std::vector<std::string>& cells, quazel_tool_metadat
   journal->push_back("row:" + joined(cells, "|"));
   return 1;
 }
-const csv_writer_hooks noting_writer = {note_head,  note_banner_begin, note_banner_line,
-                                        note_group, note_short,        note_row};
+// The journal's hooks with the line rules of the writer of kind.
+csv_writer_hooks noting_writer(csv_writer_kind kind) {
+  csv_writer_hooks hooks = *csv_writer_hooks_for(kind);
+  hooks.write_head = note_head;
+  hooks.banner_begin = note_banner_begin;
+  hooks.banner_line = note_banner_line;
+  hooks.end_group = note_group;
+  hooks.short_row = note_short;
+  hooks.write_row = note_row;
+  hooks.begin_source = nullptr;
+  hooks.end_source = nullptr;
+  return hooks;
+}
 
 struct classify_case {
   const char* name;
@@ -78,8 +89,8 @@ std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
   std::ostringstream out;
   ctx.out = &out;
   csv_dispatch dispatch(ctx);
-  dispatch.kind = c.kind;
-  dispatch.writer = &noting_writer;
+  const csv_writer_hooks noting = noting_writer(c.kind);
+  dispatch.writer = &noting;
   std::vector<std::string> noted;
   journal = &noted;
   for (size_t at = 0; at < c.lines.size(); at += chunk_lines) {
@@ -404,9 +415,8 @@ TEST(CsvWriterRules, SurplusFieldsGoIntoOneLastCell) {
     ctx.columns = c.columns;
     ctx.extra_columns = c.extras;
     ctx.separator = c.separator;
-    ctx.to_sqlite = c.to_sqlite;
     std::vector<std::string> row = c.row;
-    EXPECT_EQ(merge_surplus_fields(row, ctx), c.merged);
+    EXPECT_EQ(merge_surplus_fields(row, ctx, c.to_sqlite != 0), c.merged);
     EXPECT_EQ(row, c.expected);
   }
 }

@@ -393,7 +393,7 @@ TEST_F(JsonWriter, SurplusFieldsAndNestedMembers) {
        "\"c.n_rec#1\": \"y\" }\n"},
   };
   for (const record_case& c : cases) {
-    for (u8 flat : {0, 1}) {
+    for (u8 flat : {u8{0}, u8{1}}) {
       SCOPED_TRACE(std::string(c.name) + (flat ? ", flat" : ""));
       json_source("rows.csv", c.content, c.separator, {"a", "b", "c"}, nullptr);
       ctx_.tags.emplace_back("Registry key:", 0x40, 0);
@@ -538,7 +538,7 @@ TEST(JsonEscape, MixedTextsOfEveryLength) {
     SCOPED_TRACE("round " + std::to_string(round));
     ASSERT_EQ(escaped(text, true), "<" + slashed);
     ASSERT_EQ(escaped(text, false), "<" + escaped_form);
-    for (u8 slash_paths : {1, 0}) {
+    for (u8 slash_paths : {u8{1}, u8{0}}) {
       quazel_tool_metadata ctx;
       ctx.flat = 1;
       ctx.slash_paths = slash_paths;

@@ -11,42 +11,6 @@
 
 namespace {
 
-TEST(quazel_tool_metadata, new_context_has_its_defaults) {
-  const u64 before = current_time().filetime;
-  quazel_tool_metadata ctx;
-  const u64 after = current_time().filetime;
-  EXPECT_GE(ctx.run_time, before);
-  EXPECT_LE(ctx.run_time, after);
-  EXPECT_NE(ctx.message_stream, nullptr);
-  EXPECT_EQ(ctx.min_columns, 2);
-  EXPECT_EQ(ctx.slash_paths, 1);
-  EXPECT_EQ(ctx.head_pending, 1);
-  EXPECT_EQ(ctx.first_header_pending, 1);
-  EXPECT_EQ(ctx.group_counter, 1u);
-  EXPECT_EQ(ctx.split_state, nullptr);
-  EXPECT_EQ(ctx.out, nullptr);
-  EXPECT_EQ(ctx.banner_found, 0);
-  EXPECT_TRUE(ctx.separator.empty());
-  EXPECT_TRUE(ctx.tags.empty());
-  // The parameter set underneath keeps its own defaults.
-  EXPECT_EQ(ctx.separator_char, '|');
-  EXPECT_EQ(ctx.separator_replacement, ';');
-  EXPECT_EQ(ctx.separator_text, " | ");
-  EXPECT_EQ(ctx.status_display, 1);
-
-  const csv_formating format;
-  EXPECT_EQ(format.column, -1);
-  EXPECT_EQ(format.partner, -1);
-  EXPECT_FALSE(format.skip || format.paired || format.aligned || format.trim);
-  EXPECT_EQ(format.width, 0);
-
-  const tag_instr tag("file:", 0x5C0, 0x57);
-  EXPECT_EQ(tag.tag, "file:");
-  EXPECT_EQ(tag.line_flags, 0x5C0u);
-  EXPECT_EQ(tag.column_flags, 0x57u);
-  EXPECT_EQ(tag.column_index, -1);
-}
-
 TEST(quazel_tool_metadata, tag_bits_follow_the_role_and_writer_layout) {
   struct bit_case {
     const char* name;

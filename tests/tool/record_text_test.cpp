@@ -119,3 +119,28 @@ TEST(record_text, StorageForRecordsThatOutgrowTheWindowIsReused) {
 }
 
 }  // namespace
+
+#ifndef NDEBUG
+// A commit past the room made (or before the text's start) would leave bytes no room covered:
+// caught where it happens rather than as a corrupted record later.
+TEST(record_textDeathTest, CommitOutsideItsRoomIsCaught) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  record_text text;
+  text.clear();
+  EXPECT_DEATH(
+      {
+        char* dst = text.room(4);
+        text.commit(dst + 5);
+      },
+      "commit outside its room");
+  EXPECT_DEATH(
+      {
+        char* dst = text.room(4);
+        text.commit(dst - 1);
+      },
+      "commit outside its room");
+  char* dst = text.room(4);
+  text.commit(dst + 4);
+  EXPECT_EQ(text.size(), 4u);
+}
+#endif

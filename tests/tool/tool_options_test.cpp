@@ -45,6 +45,8 @@ class tool_options : public testing::Test {
     for (std::string& arg : args)
       if (arg.rfind("@", 0) == 0) arg = dir_.file(arg.substr(1));
     args.insert(args.begin(), "telvar");
+    // Messages as on a standard error that is no terminal: no status line to erase.
+    ctx_.status_display = 0;
     testing::internal::CaptureStderr();
     const bool result = parse_tool_options(ctx_, args, "ver: 9", &banner_read_);
     err_ = testing::internal::GetCapturedStderr();
@@ -176,6 +178,7 @@ TEST(PairFields, PairsNameTheirReceivingColumn) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
     quazel_tool_metadata ctx;
+    ctx.status_display = 0;
     testing::internal::CaptureStderr();
     parse_pair_fields(ctx, r.value);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), r.err);
