@@ -7,11 +7,11 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
-#include "sqlite_store/sqlite_writer_hooks.h"
 #include "tool/cleanup_writer.h"
 #include "tool/html_writer.h"
 #include "tool/json_writer.h"
 #include "tool/split_writer.h"
+#include "tool/sqlite_writer_hooks.h"
 
 namespace {
 

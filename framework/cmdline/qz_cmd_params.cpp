@@ -129,3 +129,5 @@ void cmd_params::debug_trace(const std::string& text) {
   *diags_stream << "->" << text << '\n';
   diags_stream->flush();
 }
+
+void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }

@@ -1,6 +1,5 @@
 #include "framework/io/qz_file_stats.h"
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/time/qz_time.h"
 
@@ -94,5 +93,3 @@ bool fill_log_record_from_status_utf8(log_record& record, const std::string& pat
   path_utf8_to_wide(wide, path);
   return fill_log_record_from_status(record, wide, status, text);
 }
-
-void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }

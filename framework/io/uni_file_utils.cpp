@@ -9,10 +9,10 @@
 #include <type_traits>
 
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

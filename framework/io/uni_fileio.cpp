@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "framework/io/uni_output.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_path.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -12,10 +13,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "framework/cmdline/qz_console.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_split.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 
@@ -27,6 +27,8 @@ static_assert(std::endian::native == std::endian::little,
 constexpr u16 replacement_unit = 0xFFFD;
 // The line splitter walks a buffer with a signed 32-bit index.
 constexpr u64 max_buffer_bytes = INT32_MAX;
+
+fileio::status_line progress_line;
 
 bool is_high_surrogate(u16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(u16 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -119,6 +121,8 @@ class utf16_decoder {
 
 }  // namespace
 
+void fileio::set_status_line(status_line target) { progress_line = target; }
+
 int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                           bool show_progress, u64 max_lines, bool detect_bom, u32 chunk_bytes) {
   if (!is_open() || !text_mode || callback == nullptr) return 0;
@@ -209,16 +213,18 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
     carry = length - consumed;
     if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);
 
-    if (show_progress) {
+    if (show_progress && progress_line.print != nullptr) {
       float share = max_lines == all_lines
                         ? static_cast<float>(chunk_offset) / static_cast<float>(file_size)
                         : static_cast<float>(delivered + in_chunk) / static_cast<float>(max_lines);
-      status_printf("percent done %d\n", static_cast<int>(share * 100.0f));
+      char text[32];
+      std::snprintf(text, sizeof text, "percent done %d\n", static_cast<int>(share * 100.0f));
+      progress_line.print(text);
     }
     delivered += count;
     if (stop) break;
   }
-  if (show_progress) clear_status_line();
+  if (show_progress && progress_line.clear != nullptr) progress_line.clear();
   return result;
 }
 

@@ -8,8 +8,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_search.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

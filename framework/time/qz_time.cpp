@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "framework/cmdline/qz_keyname_filter.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/time/qz_epoch.h"
+#include "framework/time/qz_keyname_filter.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_time.h"
 #include "framework/time/qz_time_format.h"
 #include "framework/time/qz_time_scan.h"

@@ -15,9 +15,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/json_check.h"
 #include "tests/e2e/telvar_process.h"
 #include "tests/sqlite_store/db_rows.h"
+#include "tests/tool/json_check.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/time/qz_keyname_filter.h"
 #include "tests/time/scoped_tz.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 #include "tests/io/temp_folder.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"

@@ -1,4 +1,4 @@
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 
 #include <gtest/gtest.h>
 

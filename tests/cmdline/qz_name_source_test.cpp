@@ -1,4 +1,4 @@
-#include "framework/io/qz_name_source.h"
+#include "framework/cmdline/qz_name_source.h"
 
 #include <gtest/gtest.h>
 #include <stdio_ext.h>

@@ -1,13 +1,13 @@
-#include "framework/text/qz_argv.h"
+#include "framework/cmdline/qz_argv.h"
 
 #include <cstddef>
 
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_file_stats.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "framework/text/qz_argv.h"
+#include "framework/cmdline/qz_argv.h"
 
 #include <gtest/gtest.h>
 
