@@ -34,9 +34,9 @@ bool get_file_stats(file_stats& out, const std::wstring& path) {
   return true;
 }
 
-log_record::log_record(const std::string& path, const qz_platform::file_status* status,
-                       const std::string& text) {
-  fill_log_record_from_status_utf8(*this, path, status, text);
+log_record::log_record(const std::string& path_value, const qz_platform::file_status* status,
+                       const std::string& text_value) {
+  fill_log_record_from_status_utf8(*this, path_value, status, text_value);
 }
 
 void log_record::clear() { *this = log_record(); }

@@ -81,12 +81,12 @@ int open_checked(const std::wstring& name, int flags, mode_t mode) {
 
 fileio::fileio() = default;
 
-fileio::fileio(const std::string& name, bool write_access_, bool text_mode_, bool extra) {
-  if (!open_ex_utf8(name, write_access_, text_mode_, true, extra)) reset_fields();
+fileio::fileio(const std::string& name_value, bool write_access_, bool text_mode_, bool extra) {
+  if (!open_ex_utf8(name_value, write_access_, text_mode_, true, extra)) reset_fields();
 }
 
-fileio::fileio(const std::wstring& name, bool write_access_, bool text_mode_, bool extra) {
-  if (!open_ex(name, write_access_, text_mode_, true, extra)) reset_fields();
+fileio::fileio(const std::wstring& name_value, bool write_access_, bool text_mode_, bool extra) {
+  if (!open_ex(name_value, write_access_, text_mode_, true, extra)) reset_fields();
 }
 
 fileio::fileio(const std::vector<u8>& data, bool write_access_, bool text_mode_) {

@@ -27,7 +27,7 @@ class arg_array {
   std::vector<std::basic_string<Ch>> live() const {
     std::vector<std::basic_string<Ch>> out;
     for (int i = 0; i < count; ++i)
-      out.emplace_back(pointers_[i] ? pointers_[i] : std::basic_string<Ch>());
+      out.emplace_back(pointers_[static_cast<size_t>(i)] ? pointers_[static_cast<size_t>(i)] : std::basic_string<Ch>());
     return out;
   }
   int count = 0;

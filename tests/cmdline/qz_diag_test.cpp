@@ -128,7 +128,7 @@ TEST_F(DiagLog, ClearStateMakesTheLogWritableAgain) {
 
 TEST_F(DiagLog, HexDumpLayout) {
   std::vector<u8> sixteen(16), seventeen(17, 'Q');
-  for (int i = 0; i < 16; ++i) {
+  for (size_t i = 0; i < 16; ++i) {
     sixteen[i] = static_cast<u8>('A' + i);
     seventeen[i] = static_cast<u8>(i);
   }

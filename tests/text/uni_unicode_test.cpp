@@ -324,7 +324,7 @@ TEST(Utf16Decoding, EveryUnitKindAtEveryPositionOfAnAsciiRun) {
   };
   for (const utf16_case& c : cases) {
     for (size_t before = 0; before <= 20; ++before) {
-      for (size_t after : {0, 1, 7, 8, 9, 17}) {
+      for (size_t after : std::initializer_list<size_t>{0, 1, 7, 8, 9, 17}) {
         SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(before) + " ASCII, before " +
                      std::to_string(after));
         std::vector<u16> units(before, u16('a'));
