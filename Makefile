@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps deps-demo build build-asan test test-asan check demo bench clean
+.PHONY: all deps deps-demo build build-asan test test-asan check demo bench fuzz clean
 
 all: build
 
@@ -43,5 +43,11 @@ demo: deps-demo
 bench: deps
 	@bash bench/run.sh
 
+# libFuzzer targets with clang, each run for FUZZ_SECONDS (default 60): see fuzz/ and
+# scripts/fuzz.sh. Ends non-zero on any crash, leak, timeout or failed invariant.
+fuzz:
+	@sh scripts/install-deps.sh fuzz
+	@sh scripts/fuzz.sh
+
 clean:
-	rm -rf build build-asan out
+	rm -rf build build-asan build-fuzz out

@@ -1,17 +1,21 @@
 // Rows per second of the store's batch writer: batches of 20001 rows of 10 text cells into one
 // data table (each batch with its run record and register update), written from rows already
 // collected and collected row by row as a conversion hands them over, against a bare prepared
-// insert of the same rows in one transaction through the library (the floor).
+// insert of the same rows in one transaction through the library (the floor). Beside them the
+// file-listing log: a listing of 1 million records (folder, name, extension, size, modified
+// time, mode, inode) added one by one and written in its batches of 257.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "sqlite_store/sqlite_artifact.h"
+#include "sqlite_store/sqlite_log.h"
 
 namespace {
 
@@ -128,5 +132,42 @@ void bare_library_insert(benchmark::State& state) {
   count_rows(state);
 }
 BENCHMARK(bare_library_insert)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A listing of 1 million records, each added as a record read elsewhere (no file is examined).
+void listing_log(benchmark::State& state) {
+  constexpr int listing_records = 1000000;
+  std::vector<log_record> records(listing_records);
+  for (int i = 0; i < listing_records; ++i) {
+    log_record& record = records[i];
+    record.path = "/volume/users/case/folder " + std::to_string(i / 1000) + "/file " + std::to_string(i) + ".dat";
+    record.size = static_cast<u64>(i) * 17;
+    record.modified = 1700000000 + static_cast<u64>(i);
+    record.time_kind = 8;
+    record.mode = 0100644;
+    record.inode = static_cast<u64>(i) + 1000;
+  }
+  const u64 mask = listing_column::path | listing_column::name | listing_column::extension | listing_column::size |
+                   listing_column::modified | listing_column::mode | listing_column::inode;
+  for (auto _ : state) {
+    state.PauseTiming();
+    scratch_folder folder;
+    std::vector<log_record> batch = records;
+    state.ResumeTiming();
+    {
+      sqlite_log log;
+      const std::map<std::string, u64> tables = {{"listing", mask}};
+      if (!log.open(folder.path + "/listing.db", nullptr, &tables, 0)) std::abort();
+      std::string path;
+      for (log_record& record : batch) {
+        path.clear();
+        if (!log.add_log_record("listing", path, 0, &record)) std::abort();
+      }
+      if (!log.flush()) std::abort();
+    }
+  }
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * listing_records, benchmark::Counter::kIsRate);
+}
+BENCHMARK(listing_log)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace

@@ -2,8 +2,11 @@
 # Installs what telvar needs, only where it is missing (Debian packages, apt-get).
 #
 #   install-deps.sh demo    what building telvar alone needs: compiler, make, CMake, SQLite
-#   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python)
+#   install-deps.sh         that and what the tests need (GoogleTest, the sqlite3 shell, Python,
+#                           the zone database, the Sleuth Kit and e2fsprogs for the
+#                           timeline references)
 #   install-deps.sh bench   that and what the benchmarks need
+#   install-deps.sh fuzz    what building telvar needs, and clang with libFuzzer and a JSON library
 #
 # Installs as root, or through sudo. Without either it says which packages are missing and the
 # command an administrator runs, and ends with status 1.
@@ -24,14 +27,23 @@ case "$set_name" in
     command -v python3 >/dev/null 2>&1 || missing python3
     [ -f /usr/include/gtest/gtest.h ] || missing libgtest-dev
     command -v sqlite3 >/dev/null 2>&1 || missing sqlite3
+    # The time-zone tests compare with the zone database through zdump.
+    [ -f /usr/share/zoneinfo/Europe/Berlin ] || missing tzdata
+    { command -v fls >/dev/null 2>&1 && command -v mactime >/dev/null 2>&1; } || missing sleuthkit
+    command -v mke2fs >/dev/null 2>&1 || [ -x /sbin/mke2fs ] || missing e2fsprogs
     if [ "$set_name" = bench ]; then
       [ -f /usr/include/benchmark/benchmark.h ] || missing libbenchmark-dev
       command -v mlr >/dev/null 2>&1 || missing miller
       [ -x /usr/bin/time ] || missing time
     fi
     ;;
+  fuzz)
+    command -v clang++ >/dev/null 2>&1 || missing clang
+    [ -n "$(find /usr/lib -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -1)" ] || missing libclang-rt-14-dev
+    [ -f /usr/include/nlohmann/json.hpp ] || missing nlohmann-json3-dev
+    ;;
   *)
-    echo "prob: unknown set $set_name (demo, check or bench)" >&2
+    echo "prob: unknown set $set_name (demo, check, bench or fuzz)" >&2
     exit 2
     ;;
 esac

@@ -635,3 +635,63 @@ std::string& bytes_to_escaped_text(std::string& out, const u8* bytes, u32 length
   if (terminated) out += "...";
   return out;
 }
+
+// ---- Many rows per statement ----
+
+std::string multi_row_insert_statement(const std::string& quoted_table, const std::vector<std::string>& quoted_columns,
+                                       size_t rows) {
+  std::string sql = "insert into " + quoted_table + " (";
+  std::string values = "(";
+  for (size_t i = 0; i < quoted_columns.size(); ++i) {
+    if (i > 0) {
+      sql += ", ";
+      values += ',';
+    }
+    sql += quoted_columns[i];
+    values += '?';
+  }
+  values += ')';
+  sql += ") values";
+  for (size_t row = 0; row < rows; ++row) {
+    if (row > 0) sql += ',';
+    sql += values;
+  }
+  sql += ';';
+  return sql;
+}
+
+size_t rows_per_insert(size_t row_parameters) {
+  constexpr size_t most_rows = 32;
+  constexpr size_t most_parameters = 999;
+  if (row_parameters == 0) return 1;
+  return std::max<size_t>(1, std::min(most_rows, most_parameters / row_parameters));
+}
+
+bool sql_grouped_insert::prepare(sqlite3* db, const std::string& single_sql, const std::string& group_sql,
+                                 size_t group_rows, size_t row_parameters, size_t row_count) {
+  error_.clear();
+  grouped_ = false;
+  group_rows_ = group_rows == 0 ? 1 : group_rows;
+  row_parameters_ = row_parameters;
+  group_.finalize();
+  if (!single_.prepare(db, single_sql)) {
+    error_ = single_.error();
+    return false;
+  }
+  if (group_sql.empty() || group_rows_ < 2 || row_count < group_rows_) return true;
+  if (!group_.prepare(db, group_sql)) {
+    error_ = group_.error();
+    return false;
+  }
+  grouped_ = true;
+  return true;
+}
+
+bool sql_grouped_insert::prepare_table(sqlite3* db, const std::string& quoted_table,
+                                       const std::vector<std::string>& quoted_columns, size_t row_count) {
+  const size_t group_rows = rows_per_insert(quoted_columns.size());
+  const bool grouped = group_rows > 1 && row_count >= group_rows;
+  return prepare(db, multi_row_insert_statement(quoted_table, quoted_columns, 1),
+                 grouped ? multi_row_insert_statement(quoted_table, quoted_columns, group_rows) : std::string(),
+                 group_rows, quoted_columns.size(), row_count);
+}

@@ -181,6 +181,72 @@ class sql_write_transaction {
   std::string error_;
 };
 
+// ---- Many rows per statement ----
+// A step costs the library far more than a bound value: rows go into a table group_rows() at a
+// time through one statement of that many value lists, and only the rows that do not fill a
+// group through the one-row statement. The rows, their order and their rowids are the same as
+// row by row.
+
+// "insert into " table " (" columns joined by ", " ") values" and rows lists of one "?" per
+// column ("(?,?)" joined by ","), then ";". table and columns are used as given (quoted).
+std::string multi_row_insert_statement(const std::string& quoted_table, const std::vector<std::string>& quoted_columns,
+                                       size_t rows);
+// Rows per statement for rows of row_parameters values: up to 32, and never more parameters
+// than the 999 that every build of the library accepts; at least 1.
+size_t rows_per_insert(size_t row_parameters);
+
+// The two statements of one table's batch and the loop that binds and runs them.
+class sql_grouped_insert {
+ public:
+  // Prepares single_sql (one row of row_parameters values) and, when group_sql is not empty,
+  // group_rows > 1 and at least group_rows rows will come, group_sql (group_rows such rows).
+  // False (error() set) when a statement cannot be prepared.
+  bool prepare(sqlite3* db, const std::string& single_sql, const std::string& group_sql, size_t group_rows,
+               size_t row_parameters, size_t row_count);
+  // prepare with the statements multi_row_insert_statement gives for the table and its
+  // columns, rows_per_insert rows to a group.
+  bool prepare_table(sqlite3* db, const std::string& quoted_table, const std::vector<std::string>& quoted_columns,
+                     size_t row_count);
+  // Rows of one statement: group_rows when the group statement is prepared, else 1. A caller
+  // keeps this many slots of texts made for rows.
+  size_t group_rows() const { return grouped_ ? group_rows_ : 1; }
+  // Binds and runs rows [0, row_count): bind(statement, row, slot, first_parameter) binds one
+  // row from first_parameter on and returns false to refuse it; slot (below group_rows()) is the
+  // row's place in its statement, so that texts made for it outlive the step. False at the
+  // first refused binding or failed step; the rows before it are inserted.
+  template <class binder>
+  bool insert_all(size_t row_count, binder&& bind) {
+    for (size_t next = 0; next < row_count;) {
+      const bool as_group = grouped_ && row_count - next >= group_rows_;
+      sql_statement& statement = as_group ? group_ : single_;
+      const size_t count = as_group ? group_rows_ : 1;
+      for (size_t slot = 0; slot < count; ++slot) {
+        if (!bind(statement, next + slot, slot, static_cast<int>(slot * row_parameters_) + 1)) {
+          statement.clear_bindings();
+          statement.reset();
+          return false;
+        }
+      }
+      if (!statement.run()) {
+        error_ = statement.error();
+        return false;
+      }
+      next += count;
+    }
+    return true;
+  }
+  // Text of the last failure.
+  const std::string& error() const { return error_; }
+
+ private:
+  sql_statement single_;
+  sql_statement group_;
+  bool grouped_ = false;
+  size_t group_rows_ = 1;
+  size_t row_parameters_ = 0;
+  std::string error_;
+};
+
 // ---- Identifiers in SQL text ----
 // Names that come from input are never spliced bare: these give them their quotes.
 

@@ -71,33 +71,6 @@ void make_names_unique(std::vector<std::string>& names) {
   }
 }
 
-// 'insert into `table` ([metaref], names...) values(?,...);' with rows lists of values.
-std::string data_insert_statement(const std::string& table, const std::vector<std::string>& names, size_t rows) {
-  std::string sql = "insert into " + quote_backticks(table) + " ([metaref]";
-  std::string values = "(?";
-  for (const std::string& name : names) {
-    sql += ", ";
-    sql += name;
-    values += ",?";
-  }
-  values += ')';
-  sql += ") values";
-  for (size_t row = 0; row < rows; ++row) {
-    if (row > 0) sql += ',';
-    sql += values;
-  }
-  sql += ';';
-  return sql;
-}
-
-// Rows per statement of many value lists: up to 32, and never more parameters than the 999
-// that every build of the library accepts.
-size_t rows_per_insert(size_t row_parameters) {
-  constexpr size_t most_rows = 32;
-  constexpr size_t most_parameters = 999;
-  return std::max<size_t>(1, std::min(most_rows, most_parameters / row_parameters));
-}
-
 // Binds one data-table row from parameter first on: the batch's runtime, then one cell per
 // column, the integer 0 for a column the row has no cell for. Cells beyond the last column are
 // kept with it rather than dropped, joined by "|" in last_cell; a row without fields takes its
@@ -402,45 +375,34 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
     names = &column_names_for(meta_row.col_hdrs);
     if (names->empty()) return false;
   }
-  sql_statement insert;
-  if (!insert.prepare(db, generic ? generic_data_insert_statement() : data_insert_statement(table, *names, 1))) {
-    return false;
+  sql_grouped_insert insert;
+  bool prepared = false;
+  std::vector<std::string> columns;
+  if (generic) {
+    prepared = insert.prepare(db, generic_data_insert_statement(), std::string(), 1, 9, rows.size());
+  } else {
+    columns.reserve(names->size() + 1);
+    columns.push_back("[metaref]");
+    columns.insert(columns.end(), names->begin(), names->end());
+    prepared = insert.prepare_table(db, quote_backticks(table), columns, rows.size());
   }
-  // A step costs the library far more than a bound value: a data table's rows go group_rows at a
-  // time through a statement of that many value lists, and only the rows that do not fill a
-  // group through the one-row statement. The rows, their order and their rowids are the same.
-  const size_t row_parameters = generic ? 9 : names->size() + 1;
-  const size_t group_rows = generic ? 1 : rows_per_insert(row_parameters);
-  sql_statement group_insert;
-  const bool grouped = group_rows > 1 && rows.size() >= group_rows &&
-                       group_insert.prepare(db, data_insert_statement(table, *names, group_rows));
+  if (!prepared) return false;
   // Texts made here outlive the step that reads them (texts are bound without copying): one
   // slot for each row of a group.
-  const size_t slots = grouped ? group_rows : 1;
+  const size_t slots = insert.group_rows();
   std::vector<std::vector<std::string>> split_cells(slots);
   std::vector<std::string> last_cells(slots);
   const i64 batch_value = static_cast<i64>(batch);
-  bool written = true;
-  for (size_t next = 0; written && next < rows.size();) {
-    const bool as_group = grouped && rows.size() - next >= group_rows;
-    sql_statement& statement = as_group ? group_insert : insert;
-    const size_t count = as_group ? group_rows : 1;
-    bool bound = true;
-    for (size_t k = 0; bound && k < count; ++k) {
-      sqlite_generic_data_row& row = rows[next + k];
-      if (generic) {
-        bound = bind_generic_data_row(statement, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
-                                      row.str2, row.desired_output);
-      } else {
-        bound = bind_data_row(statement, static_cast<int>(k * row_parameters) + 1, batch_value, row, packed_cells,
-                              names->size(), split_cells[k], last_cells[k]);
-      }
-    }
-    written = bound && statement.run();
-    next += count;
-  }
-  insert.finalize();
-  group_insert.finalize();
+  const bool written =
+      insert.insert_all(rows.size(), [&](sql_statement& statement, size_t index, size_t slot, int first) {
+        const sqlite_generic_data_row& row = rows[index];
+        if (generic) {
+          return bind_generic_data_row(statement, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
+                                       row.str2, row.desired_output);
+        }
+        return bind_data_row(statement, first, batch_value, row, packed_cells, names->size(), split_cells[slot],
+                             last_cells[slot]);
+      });
   if (!written) return false;
   const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
   return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false);
@@ -508,6 +470,24 @@ int sqlite3_artifact::add_generic_row(std::ostringstream& text, u64 val1, u64 va
   current.desired_output = text.str();
   pending.push_back(current);
   return 0;
+}
+
+bool sqlite3_artifact::split_generic_rows(std::ostringstream& text, u64 val1, u64 val2, std::string str1) {
+  const std::string block = text.str();
+  std::vector<std::string> lines;
+  if (block.empty() || block.size() > 0xFFFFFFFFu ||
+      !split_text_lines(reinterpret_cast<const u8*>(block.data()), static_cast<u32>(block.size()), lines)) {
+    return false;
+  }
+  for (std::string& line : lines) {
+    current.clear();
+    current.val1 = val1;
+    current.val2 = val2;
+    current.str1 = str1;
+    current.desired_output = std::move(line);
+    pending.push_back(current);
+  }
+  return !lines.empty();
 }
 
 bool sqlite3_artifact::start_new_run(bool chain) {

@@ -15,6 +15,25 @@
 #include "sqlite_store/sqlite_adt.h"
 
 class cmd_params;
+struct qz_variant_lite;
+
+// A text callback of the row printer's cell parser: receives the text the cell will show and
+// the input text.
+using aligned_cell_text_fn = int (*)(std::string& cell_text, const std::string& input);
+
+// How print_rows_aligned renders: the typed header and row writers of the timeline layer,
+// handed down to the store. Both must be set.
+struct aligned_row_writer {
+  // Writes the cells' texts as one line: blank_before_time and no_widths as the row writer's
+  // own settings, separator between the cells.
+  void (*write_header)(std::ostream& out, const std::vector<qz_variant_lite>& cells, const std::string& separator,
+                       bool blank_before_time, bool no_widths);
+  // Writes one row: each value parsed into a typed cell (default_flags set in each) by the
+  // template of settings.source_columns at its position and settings.time_spec, with the two
+  // text callbacks, then the row rendered by settings.
+  void (*write_row)(std::ostream& out, const std::vector<std::string>& values, cmd_params& settings,
+                    u32 default_flags, aligned_cell_text_fn first, aligned_cell_text_fn second);
+};
 
 // One row waiting to be written: the typed values of a generic_data row, or the cells of a
 // data-table row.
@@ -151,6 +170,10 @@ class sqlite3_artifact : public sqlite3_adt {
     return add_generic_row(text, header.val1, header.val2, header.str1, header.str2, header.val3, header.val4,
                            header.val5);
   }
+  // Cuts the stream's text into lines (trimmed, empty lines dropped; text with mixed or no line
+  // ends gives none) and appends one generic_data row per line with val1, val2 and str1. True
+  // when a line was found.
+  bool split_generic_rows(std::ostringstream& text, u64 val1, u64 val2, std::string str1);
   // Writes the waiting rows under the run that ends (flush), then begins a new run of
   // meta_row's table (sqlite3_adt::start_run).
   bool start_new_run(bool chain);
@@ -194,6 +217,23 @@ class sqlite3_artifact : public sqlite3_adt {
   // written. args is not read.
   bool export_artifact_tables(const std::vector<std::string>& args, const std::string& dst,
                               bool use_tool_separator, cmd_params& tool);
+
+  // Writes the stored lines of every table that has `metaref` and `desired_output` columns
+  // (generic_data) into one file per run in folder (sql_file_results), and appends each file
+  // written to files. False for a closed connection, no run records, a folder that cannot be
+  // made, no `ref` rows, lines whose run has no record, or a file that cannot be written
+  // (reported on standard error).
+  bool export_generic_files(std::vector<std::string>& files, const std::string& folder);
+  bool export_generic_data(std::vector<std::string>& files, std::string folder);
+  // Prints names as a header line and each row below it as aligned typed columns: the column
+  // templates are tool's source_columns completed from names (text, width, type 11, flag 0x80),
+  // every width at least the longest value of its column (no widths under tool's trim_fields),
+  // capped at max_width when it is not 0 (texts cut to it with cut). Rows are parsed and
+  // rendered by writer with the two callbacks (each may be null). False, printing nothing, for
+  // no names, no rows or a writer without both functions.
+  bool print_rows_aligned(std::ostream& out, const std::vector<std::string>& names,
+                          const std::vector<std::vector<std::string>>& rows, cmd_params& tool, u32 max_width, bool cut,
+                          aligned_cell_text_fn first, aligned_cell_text_fn second, const aligned_row_writer* writer);
 
   sqlite_metadata_row meta_row;  // run record of the rows being collected
   std::vector<sqlite_generic_data_row> pending;

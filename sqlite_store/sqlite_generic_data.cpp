@@ -31,6 +31,19 @@ bool bind_generic_data_row(sql_statement& insert, u64 batch_runtime, u64 val1, u
          insert.bind_text(7, str1) && insert.bind_text(8, str2) && insert.bind_text(9, desired_output);
 }
 
+bool generic_hdr::set_field(u32 code, u64 value, const std::string& text) {
+  switch (code & 0xFF) {
+    case 1: val1 = value; return true;
+    case 2: val2 = value; return true;
+    case 4: val3 = value; return true;
+    case 8: val4 = value; return true;
+    case 16: val5 = value; return true;
+    case 32: str1 = text; return true;
+    case 64: str2 = text; return true;
+    default: return false;
+  }
+}
+
 void write_l2t_header(std::ostream& out, const std::string& separator, bool extended, bool one_column) {
   static const char* const common_names[] = {"timezone", "MACB",    "source",   "sourcetype", "type",
                                              "user",     "host",    "short",    "desc",       "version",

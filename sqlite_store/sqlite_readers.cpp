@@ -1,5 +1,6 @@
 #include "sqlite_store/sqlite_readers.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <ostream>
 #include <set>
@@ -16,6 +17,8 @@
 #include "framework/text/qz_md5.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/time/qz_variant.h"
+#include "framework/text/qz_number_parse.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_artifact.h"
 
@@ -412,5 +415,200 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
     }
   }
   clear_status_line_if_enabled(tool);
+  return true;
+}
+
+// ---- sql_file_results ----
+
+namespace {
+
+// A file-name part: blanks made "_", then only letters, digits, "-", "." and "_" kept; "_" when
+// nothing is left.
+std::string file_name_part(const std::string& text) {
+  std::string spaced = text;
+  for (char& c : spaced) {
+    if (c == ' ') c = '_';
+  }
+  std::string part;
+  sanitize_identifier(part, spaced);
+  return part.empty() ? std::string("_") : part;
+}
+
+}  // namespace
+
+sql_file_results::sql_file_results() { clear(); }
+
+sql_file_results::~sql_file_results() { close_output(); }
+
+void sql_file_results::clear() {
+  close_output();
+  out_folder.clear();
+  last_id = 0;
+  current_file.clear();
+  written_files.clear();
+  first_file = 1;
+  runs.clear();
+  unmatched_rows = 0;
+  failed_file.clear();
+}
+
+bool sql_file_results::close_output() {
+  if (output == nullptr) return true;
+  const bool written = output->close();
+  output.reset();
+  if (!written && failed_file.empty()) failed_file = current_file;
+  return written;
+}
+
+std::string sql_file_results::file_path_for(const sqlite_metadata_row& run, u64 id) const {
+  const size_t slash = run.file.rfind('/');
+  const std::string source = slash == std::string::npos ? run.file : run.file.substr(slash + 1);
+  return out_folder + "/" + file_name_part(run.toolname) + "_" + file_name_part(source) + "_" +
+         file_name_part(run.artifact_type) + "_" + std::to_string(id) + (run.separator.empty() ? ".txt" : ".csv");
+}
+
+int sql_file_results::sql_generic_data_cb(void* context, int count, char** values, char**) {
+  auto* self = static_cast<sql_file_results*>(context);
+  if (self == nullptr || self->runs.empty() || self->out_folder.empty() || count != 2 || values == nullptr) return 1;
+  u64 id = 0;
+  if (values[0] != nullptr) parse_u64(values[0], id);
+  if (id != self->last_id || self->output == nullptr) {
+    const auto run = self->runs.find(id);
+    if (run == self->runs.end()) {
+      ++self->unmatched_rows;
+      return 1;
+    }
+    if (!self->close_output()) return 1;
+    const std::string path = self->file_path_for(run->second, id);
+    self->current_file = path;
+    self->last_id = id;
+    auto file = std::make_unique<uni::fileio>();
+    // A run met again goes on in its file: what was written for it stays.
+    const bool again = std::find(self->written_files.begin(), self->written_files.end(), path) !=
+                       self->written_files.end();
+    const bool opened = again ? file->open_append_utf8(path, false) : file->open_utf8(path, true, false, true);
+    if (!opened || file->get_output_stream() == nullptr) {
+      self->failed_file = path;
+      return 1;
+    }
+    self->output = std::move(file);
+    if (!again) {
+      self->written_files.push_back(path);
+      std::ostream& header = *self->output->get_output_stream();
+      header << run->second.col_hdrs << '\n';
+    }
+  }
+  std::ostream& out = *self->output->get_output_stream();
+  if (values[1] != nullptr) out << values[1];
+  out << '\n';
+  if (!out.good()) {
+    self->failed_file = self->current_file;
+    return 1;
+  }
+  return 0;
+}
+
+// ---- The generic-data export and the aligned printer ----
+
+bool sqlite3_artifact::export_generic_files(std::vector<std::string>& files, const std::string& folder) {
+  if (!db_open) return false;
+  return export_generic_data(files, folder);
+}
+
+bool sqlite3_artifact::export_generic_data(std::vector<std::string>& files, std::string folder) {
+  if (!db_open || folder.empty()) return false;
+  sql_file_results state;
+  state.out_folder = folder;
+  if (!get_metadata_records(state.runs)) return false;
+  if (!make_dir_path(folder)) {
+    report("prob creating destination folder: %s\n", folder.c_str());
+    return false;
+  }
+  std::vector<std::string> tables;
+  if (!get_ref_table_names(tables)) return false;
+  bool complete = true;
+  size_t listed = 0;
+  for (const std::string& table : tables) {
+    if (table == metadata_table) continue;
+    const std::string query = "select `metaref`,`desired_output` from " + quote_backticks(table) + ";";
+    const u64 unmatched_before = state.unmatched_rows;
+    const bool ran = sql_exec_statements(&state, this, {query}, &sql_file_results::sql_generic_data_cb);
+    // A file of this table or an earlier one did not reach the disk: the rest would not either.
+    if (!state.failed_file.empty() || (ran && !state.close_output())) {
+      report("prob writing %s\n", state.failed_file.c_str());
+      complete = false;
+      break;
+    }
+    if (state.unmatched_rows != unmatched_before) {
+      report("prob finding the run record of the lines of %s\n", table.c_str());
+      complete = false;
+    }
+    // A table without stored lines (a data table) fails the query itself and is passed over.
+    files.insert(files.end(), state.written_files.begin() + static_cast<std::ptrdiff_t>(listed),
+                 state.written_files.end());
+    listed = state.written_files.size();
+  }
+  if (!state.close_output()) {
+    report("prob writing %s\n", state.failed_file.c_str());
+    complete = false;
+  }
+  if (listed < state.written_files.size()) {
+    files.insert(files.end(), state.written_files.begin() + static_cast<std::ptrdiff_t>(listed),
+                 state.written_files.end());
+  }
+  return complete;
+}
+
+bool sqlite3_artifact::print_rows_aligned(std::ostream& out, const std::vector<std::string>& names,
+                                          const std::vector<std::vector<std::string>>& rows, cmd_params& tool,
+                                          u32 max_width, bool cut, aligned_cell_text_fn first,
+                                          aligned_cell_text_fn second, const aligned_row_writer* writer) {
+  if (names.empty() || rows.empty() || writer == nullptr || writer->write_header == nullptr ||
+      writer->write_row == nullptr) {
+    return false;
+  }
+  std::vector<u64> widths(names.size(), 0);
+  const bool no_widths = tool.trim_fields != 0;
+  std::vector<qz_variant_lite> templates = tool.source_columns;
+  if (names.size() >= templates.size()) {
+    for (size_t i = 0; i < templates.size(); ++i) {
+      qz_variant_lite& cell = templates[i];
+      if (cell.text.empty()) {
+        cell.text = names[i];
+        cell.aux = names[i].size();
+      }
+      if (cell.type == 0) cell.type = variant_text;
+      if (cell.flags == 0) cell.flags = 0x80;
+      widths[i] = std::max(widths[i], cell.aux);
+    }
+    for (size_t i = templates.size(); i < names.size(); ++i) {
+      templates.emplace_back(names[i], names[i].size(), variant_text, 0x80);
+      if (!no_widths) widths[i] = std::max<u64>(widths[i], names[i].size());
+    }
+  }
+  if (!no_widths) {
+    for (const std::vector<std::string>& row : rows) {
+      for (size_t i = 0; i < widths.size() && i < row.size(); ++i) widths[i] = std::max<u64>(widths[i], row[i].size());
+    }
+    for (size_t i = 0; i < widths.size() && i < templates.size(); ++i) {
+      if (max_width != 0) widths[i] = std::min<u64>(widths[i], max_width);
+      templates[i].aux = widths[i];
+      if (max_width != 0) {
+        templates[i].text_limit = static_cast<u16>(std::min<u32>(max_width, 0xFFFF));
+        if (cut) templates[i].flags |= variant_flag_cut_text;
+      }
+    }
+  }
+  writer->write_header(out, templates, tool.separator_text, false, no_widths);
+  cmd_params settings(tool);
+  settings.source_columns = templates;
+  const u32 default_flags = tool.quoted_fields ? 0x8000 : 0;
+  std::vector<std::string> values;
+  for (const std::vector<std::string>& row : rows) {
+    // Exactly one value per name: a short row's missing values are empty.
+    values.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(std::min(row.size(), names.size())));
+    values.resize(names.size());
+    writer->write_row(out, values, settings, default_flags, first, second);
+  }
   return true;
 }

@@ -8,11 +8,14 @@
 #pragma once
 
 #include <map>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_adt.h"
+#include "sqlite_store/sqlite_artifact.h"
 
 class cmd_params;
 namespace uni {
@@ -55,4 +58,41 @@ class sql_data_table_to_fileio {
 
  private:
   std::string line_;  // the line being built, reused
+};
+
+// The state of one export_generic_data: the stored lines of every run go into one text file per
+// run in out_folder, named after the run record (tool, source file, artifact type, runtime). One
+// file is open at a time; a run met again appends to its file.
+class sql_file_results {
+ public:
+  sql_file_results();
+  virtual ~sql_file_results();
+  sql_file_results(const sql_file_results&) = delete;
+  sql_file_results& operator=(const sql_file_results&) = delete;
+
+  // Every field empty or 0 and first_file 1; an open file is closed.
+  void clear();
+  // Row callback of sql_exec_statements (context = this object) for "select metaref,
+  // desired_output": writes the line (and a line end) into the file of its run, opening that
+  // file when the run changes. Non-zero (the query stops) for a missing context, folder or run
+  // records, a count other than 2, a row whose run has no record (counted in unmatched_rows) or
+  // a file that cannot be opened or written (failed_file set); 0 to go on.
+  static int sql_generic_data_cb(void* context, int count, char** values, char** names);
+  // The file of run record run in out_folder: <tool>_<source file name>_<artifact type>_<id>
+  // with ".csv" when the run has a separator, else ".txt"; each part with its blanks made "_"
+  // and then cleaned to letters, digits, "-", "." and "_" ("_" when nothing is left), so that no
+  // part can name another folder.
+  std::string file_path_for(const sqlite_metadata_row& run, u64 id) const;
+  // Closes the open file; false (failed_file set) when its bytes did not all reach the disk.
+  bool close_output();
+
+  std::string out_folder;
+  u64 last_id;
+  std::string current_file;
+  std::vector<std::string> written_files;  // every file written, each once
+  std::unique_ptr<uni::fileio> output;
+  u8 first_file;
+  std::map<u64, sqlite_metadata_row> runs;  // run records by runtime
+  u64 unmatched_rows;       // lines whose run has no record
+  std::string failed_file;  // a file that could not be opened or written
 };

@@ -4,10 +4,12 @@
 #include <array>
 
 #include "framework/io/qz_interrupt.h"
+#include "framework/text/uni_bom.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
 #include "tool/cleanup_writer.h"
+#include "tool/csv_quoted_rows.h"
 #include "tool/html_writer.h"
 #include "tool/json_writer.h"
 #include "tool/split_writer.h"
@@ -46,20 +48,23 @@ bool only_char(const std::string& line, char c) {
   return std::all_of(line.begin(), line.end(), [c](char x) { return x == c; });
 }
 
-// The line holds name and nothing but blanks stands before its first occurrence.
-bool begins_with_name(const std::string& line, const std::string& name) {
-  if (name[0] != ' ') {
-    // The first occurrence must then start at the first character that is not a blank.
-    size_t first = line[0] != ' ' ? 0 : line.find_first_not_of(' ');
-    return first != std::string::npos && line[first] == name[0] &&
-           line.compare(first, name.size(), name) == 0;
+// A header row names the source's first named column where the source's header did: the
+// cells before it empty, its own cell (without blanks and quotes) equal to the name. A row
+// whose cell merely begins with the name (id-001 under id) is a row of the group.
+bool names_first_column(const csv_dispatch& dispatch, const std::string& line, char separator) {
+  const std::string& name = dispatch.ctx.first_column_name;
+  const size_t index = dispatch.first_name_index;
+  // Most rows differ from the name at their first byte: told without cutting a cell.
+  if (index == 0 && line[0] != name[0] && line[0] != ' ' && line[0] != '\t' && line[0] != '"') return false;
+  for (size_t k = 0; k < index; ++k) {
+    if (!bare_cell(line, separator, k).empty()) return false;
   }
-  size_t at = line.find(name);
-  return at != std::string::npos && line.find_first_not_of(' ') >= at;
+  return bare_cell(line, separator, index) == bare_text(name);
 }
 
-bool is_header_row(const quazel_tool_metadata& ctx, const std::string& line, bool after_banner,
+bool is_header_row(const csv_dispatch& dispatch, const std::string& line, bool after_banner,
                    char separator) {
+  const quazel_tool_metadata& ctx = dispatch.ctx;
   const std::string& name = ctx.first_column_name;
   if (name.empty()) return false;
   // A later group's header row need not repeat the first column's name: directly after a
@@ -69,7 +74,7 @@ bool is_header_row(const quazel_tool_metadata& ctx, const std::string& line, boo
     return true;
   }
   if (ctx.is_bodyfile) return true;
-  return begins_with_name(line, name);
+  return names_first_column(dispatch, line, separator);
 }
 
 void take_header_row(csv_dispatch& dispatch, const std::string& line, char separator,
@@ -78,7 +83,8 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
   // A bodyfile keeps the column names its banner gave it.
   if (!ctx.is_bodyfile && separator != 0) {
     reset_column_indexes(ctx.tags);
-    split_string(line, separator, ctx.columns, split_trim, true, false);
+    // Names are cut as the rows are: a quoted name keeps the separators it holds.
+    split_quoted(line, separator, ctx.columns, split_trim, true);
     if (!ctx.columns.empty() && ctx.columns.back().empty()) ctx.columns.pop_back();
   }
   if (ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 0))) {
@@ -98,9 +104,9 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   const csv_writer_hooks* writer = dispatch.writer;
   // Once a header row of min_columns names is accepted its group takes rows: a row needs as
   // many columns as a header does.
-  // Before the source's first header row the cleanup writer has no group to rebuild a row in.
-  const bool before_group = dispatch.kind == csv_writer_kind::cleanup && ctx.first_header_pending;
-  if (separator == 0 || before_group ||
+  // No writer takes a line before the source's first header row as a record: a title line
+  // or a header row that was not recognised is no row of any group.
+  if (separator == 0 || ctx.first_header_pending ||
       ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 1))) {
     if (writer) writer->short_row(line, ctx);
     return;
@@ -118,7 +124,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   split_quoted(line, separator, cells, split_trim, true);
   // A row of a group that lacks its last fields is still a row: the HTML, JSON and split
   // writers get it with empty ones rather than leaving it out. (The SQLite writer stores such a
-  // row through short_row, with 0 in the gaps; the cleanup writer copies it as it stands.)
+  // row through short_row, with empty texts in the gaps; the cleanup writer copies it as it stands.)
   const bool pads = dispatch.kind == csv_writer_kind::html || dispatch.kind == csv_writer_kind::json ||
                     dispatch.kind == csv_writer_kind::split;
   if (pads && cells.size() >= 2 && !ctx.first_header_pending) {
@@ -151,14 +157,122 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   if (writer) writer->write_row(*ctx.out, cells, ctx);
 }
 
+// What every line of a chunk is taken with.
+struct line_rules {
+  bool cleanup;
+  bool split_trim;
+  char separator;
+  std::array<bool, 256> tag_starts;
+};
+
+line_rules rules_of(const csv_dispatch& dispatch) {
+  const quazel_tool_metadata& ctx = dispatch.ctx;
+  const bool cleanup = dispatch.kind == csv_writer_kind::cleanup;
+  return {cleanup, !(cleanup && ctx.trim_fields == 0), ctx.separator.empty() ? '\0' : ctx.separator[0],
+          banner_tag_starts(ctx.tags)};
+}
+
+// The fields a row of the current group comes with from the source: its columns less the
+// extra columns and the overflow column the SQLite and split writers add.
+size_t source_fields_of_group(const csv_dispatch& dispatch) {
+  const quazel_tool_metadata& ctx = dispatch.ctx;
+  size_t trailing = ctx.extra_columns.size();
+  const bool overflow = dispatch.kind == csv_writer_kind::sqlite || dispatch.kind == csv_writer_kind::split;
+  if (overflow && !ctx.is_bodyfile) ++trailing;
+  return ctx.columns.size() > trailing ? ctx.columns.size() - trailing : 0;
+}
+
+// A data row may go on over the next lines only inside a group that takes rows.
+bool group_takes_rows(const quazel_tool_metadata& ctx, char separator) {
+  return separator != 0 && !ctx.first_header_pending &&
+         ctx.columns.size() >= static_cast<size_t>(std::max(ctx.min_columns, 1));
+}
+
+// Sorts one line and hands it to the writer. With may_join a data row whose last field opens
+// a quote it does not close is held for the lines that follow. False when the source's first
+// header row is given up on: nothing more of it is taken.
+bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rules, bool may_join) {
+  quazel_tool_metadata& ctx = dispatch.ctx;
+  const csv_writer_hooks* writer = dispatch.writer;
+  const char separator = rules.separator;
+  // A second byte-order mark (a file saved twice) is no more part of a name than the first.
+  if (ctx.first_header_pending && is_bom_utf8(line.data(), line.size())) line.erase(0, 3);
+  if (line.empty()) {
+    if (rules.cleanup && writer) writer->short_row(line, ctx);
+    return true;
+  }
+  if (line.size() < short_line_length && (separator == 0 || only_char(line, separator))) {
+    return true;
+  }
+  if (const tag_instr* tag = banner_tag_of(ctx.tags, line, rules.tag_starts)) {
+    if (writer) {
+      writer->banner_begin(ctx);
+      if ((tag->line_flags & tag_line_unstored) == 0) writer->banner_line(line, *tag, ctx);
+    }
+    dispatch.after_banner = true;
+    return true;
+  }
+  // Only lines the banner parser counts count here, so that the header row it found is
+  // never given up on for the empty, blank or dropped lines before it.
+  if (ctx.first_header_pending && !rules.cleanup && line.find_first_not_of(" \t\r") != std::string::npos &&
+      dispatch.lines_taken++ >= header_search_lines) {
+    dispatch.header_given_up = true;
+    return false;
+  }
+  if (is_header_row(dispatch, line, dispatch.after_banner, separator)) {
+    take_header_row(dispatch, line, separator, rules.split_trim);
+  } else if (may_join && group_takes_rows(ctx, separator) &&
+             dispatch.joiner.start(line, separator, ctx.crlf_lines ? "\r\n" : "\n")) {
+    return true;
+  } else {
+    take_row(dispatch, line, separator, rules.split_trim);
+  }
+  dispatch.after_banner = false;
+  return true;
+}
+
+// The lines the joiner held, each taken as it came, none of them joined again.
+void replay_held_lines(csv_dispatch& dispatch, const line_rules& rules) {
+  for (std::string& held : dispatch.joiner.lines()) {
+    if (!take_line(dispatch, held, rules, false)) break;
+  }
+  dispatch.joiner.clear();
+}
+
+// A row joined over several lines is a row of the group when it has the group's fields;
+// otherwise its lines are taken one by one.
+void take_joined_row(csv_dispatch& dispatch, const line_rules& rules) {
+  static thread_local std::vector<std::string> fields;
+  const std::string& row = dispatch.joiner.row();
+  split_quoted(row, rules.separator, fields, rules.split_trim, true);
+  if (fields.size() < source_fields_of_group(dispatch)) {
+    replay_held_lines(dispatch, rules);
+    return;
+  }
+  take_row(dispatch, row, rules.separator, rules.split_trim);
+  dispatch.after_banner = false;
+  dispatch.joiner.clear();
+}
+
 void write_opening(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
   if (kind == csv_writer_kind::json) json_write_opening(out, ctx);
   if (kind == csv_writer_kind::split) csv_split_close(ctx);
 }
 
-void write_closing(std::ostream& out, quazel_tool_metadata& ctx, csv_writer_kind kind) {
+void write_closing(std::ostream& out, csv_dispatch& dispatch) {
+  quazel_tool_metadata& ctx = dispatch.ctx;
+  const csv_writer_kind kind = dispatch.kind;
   if (kind == csv_writer_kind::html) {
-    static constexpr char closing[] = "</table>\n</body>\n</html>\n";
+    // A document is whole even when no header row opened a group: the head still waits.
+    if (ctx.first_header_pending) {
+      dispatch.writer->write_head(dispatch.head, ctx);
+      const std::string head = dispatch.head.str();
+      out.write(head.data(), static_cast<std::streamsize>(head.size()));
+      dispatch.head.str("");
+    }
+    // A table is opened by its group's first row only.
+    if (ctx.group_has_rows) out.write("</table>\n", 9);
+    static constexpr char closing[] = "</body>\n</html>\n";
     out.write(closing, sizeof closing - 1);
   } else if (kind == csv_writer_kind::json) {
     json_write_closing(out, ctx);
@@ -198,7 +312,11 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
 }
 
 csv_dispatch::csv_dispatch(quazel_tool_metadata& context)
-    : ctx(context), kind(select_csv_writer(context)), writer(csv_writer_hooks_for(kind)) {}
+    : ctx(context), kind(select_csv_writer(context)), writer(csv_writer_hooks_for(kind)) {
+  // The banner's columns: a header whose first names are empty (an index column) places the
+  // first column's name after them.
+  while (first_name_index < ctx.columns.size() && ctx.columns[first_name_index].empty()) ++first_name_index;
+}
 
 bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_bytes) {
   if (ctx.csv_source.empty() || ctx.source_columns.empty()) return false;
@@ -220,11 +338,12 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   int read = source.for_each_line(process_csv_lines, reinterpret_cast<u64>(&dispatch), trim,
                                   skip_empty, ctx.status_display != 0, uni::fileio::all_lines,
                                   detect_bom, chunk_bytes);
+  if (interrupt_signal() == 0) finish_csv_lines(dispatch);
   // After an interruption the rows taken are still stored, but a document gets no closing
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
   if (!interrupted) {
-    write_closing(out, ctx, dispatch.kind);
+    write_closing(out, dispatch);
   } else if (dispatch.kind == csv_writer_kind::split) {
     csv_split_flush_files(ctx);
   }
@@ -243,47 +362,35 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
     return 0;
   }
   count = static_cast<u32>(std::min<size_t>(count, lines.size()));
-  const csv_writer_hooks* writer = dispatch.writer;
-  const bool cleanup = dispatch.kind == csv_writer_kind::cleanup;
-  if (writer) writer->write_head(dispatch.head, ctx);
-  const bool split_trim = !(cleanup && ctx.trim_fields == 0);
-  const char separator = ctx.separator.empty() ? 0 : ctx.separator[0];
-  const std::array<bool, 256> tag_starts = banner_tag_starts(ctx.tags);
+  if (dispatch.writer) dispatch.writer->write_head(dispatch.head, ctx);
+  const line_rules rules = rules_of(dispatch);
+  quoted_row_joiner& joiner = dispatch.joiner;
 
   for (u32 i = 0; i < count; ++i) {
-    const std::string& line = lines[i];
+    std::string& line = lines[i];
     // An interruption stops the source at this row boundary.
     if (!ctx.out->good() || interrupt_signal() != 0) return 0;
-    if (line.empty()) {
-      if (cleanup && writer) writer->short_row(line, ctx);
-      continue;
-    }
-    if (line.size() < short_line_length && (separator == 0 || only_char(line, separator))) {
-      continue;
-    }
-    if (const tag_instr* tag = banner_tag_of(ctx.tags, line, tag_starts)) {
-      if (writer) {
-        writer->banner_begin(ctx);
-        if ((tag->line_flags & tag_line_unstored) == 0) writer->banner_line(line, *tag, ctx);
+    if (joiner.active()) {
+      const quoted_row_joiner::step step = joiner.add(line);
+      if (step == quoted_row_joiner::step::held) continue;
+      if (step == quoted_row_joiner::step::joined) {
+        take_joined_row(dispatch, rules);
+        continue;
       }
-      dispatch.after_banner = true;
-      continue;
+      // The quote did not close within the bounds: the lines held are rows of their own,
+      // and this line is taken afresh.
+      replay_held_lines(dispatch, rules);
     }
-    // Only lines the banner parser counts count here, so that the header row it found is
-    // never given up on for the empty, blank or dropped lines before it.
-    if (ctx.first_header_pending && !cleanup && line.find_first_not_of(" \t\r") != std::string::npos &&
-        dispatch.lines_taken++ >= header_search_lines) {
-      dispatch.header_given_up = true;
-      return 0;
-    }
-    if (is_header_row(ctx, line, dispatch.after_banner, separator)) {
-      take_header_row(dispatch, line, separator, split_trim);
-    } else {
-      take_row(dispatch, line, separator, split_trim);
-    }
-    dispatch.after_banner = false;
+    if (!take_line(dispatch, line, rules, true)) return 0;
   }
   return count;
+}
+
+void finish_csv_lines(csv_dispatch& dispatch) {
+  quazel_tool_metadata& ctx = dispatch.ctx;
+  if (!dispatch.joiner.active() || ctx.out == nullptr || !ctx.out->good()) return;
+  // A quote still open at the end of the source closes nothing.
+  replay_held_lines(dispatch, rules_of(dispatch));
 }
 
 u64 process_csv_lines(uni::fileio&, u64 context, std::vector<std::string>& lines, u32 count,

@@ -12,6 +12,7 @@
 
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_types.h"
+#include "tool/csv_quoted_rows.h"
 #include "tool/quazel_tool_metadata.h"
 
 // The six operations a writer offers the dispatcher. Each returns 1 when it did its work and
@@ -55,6 +56,8 @@ struct csv_dispatch {
   std::vector<std::string> cells;
   std::vector<std::string> spare_cells;
   size_t fields_cut = 0;  // fields the last data row was cut into
+  size_t first_name_index = 0;  // the place of the first named column in the source's header
+  quoted_row_joiner joiner;     // the lines of a row whose quoted field holds line ends
   u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
@@ -73,11 +76,21 @@ struct csv_dispatch {
 bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
                       u32 chunk_bytes = uni::fileio::default_chunk_bytes);
 
-// Takes `count` lines of one chunk, in order, for the conversion `dispatch`. Returns count when
+// Takes `count` lines of one chunk, in order, for the conversion `dispatch`. A header row is a
+// line whose cell at the first named column's place equals its name (blanks and enclosing
+// quotes aside) with only empty cells before it, or, right after a banner line, a line of
+// enough separators without the name; before the source's first header row no line is a
+// record, and a UTF-8 mark that opens a line is dropped. A data row whose last field opens a
+// quote that it does not close is held and joined with the next lines (their line ends kept)
+// until the quote closes, at most quoted_row_joiner's bounds; a row that does not close within
+// them, or that has fewer fields than the group, is taken line by line. Returns count when
 // the chunk was handled; 0 at once, touching nothing, when there is nothing to take, ctx.out is
 // null or not good, or the source's first header row was given up on; 0 at the first line
 // met after an interruption (interrupt_signal).
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
+// After the source's last chunk: the lines of a row whose quoted field never closed are taken
+// one by one, as rows of their own. Nothing when no row is held or ctx.out is null or not good.
+void finish_csv_lines(csv_dispatch& dispatch);
 // The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
 // Its 0 ends the reading of the source.
 u64 process_csv_lines(uni::fileio& file, u64 context, std::vector<std::string>& lines, u32 count,

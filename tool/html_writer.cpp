@@ -138,7 +138,8 @@ int html_end_table(std::ostream& out, std::ostringstream& head, std::vector<std:
     out.write(document_head.data(), static_cast<std::streamsize>(document_head.size()));
     head.str("");
     ctx.first_header_pending = 0;
-  } else {
+  } else if (ctx.group_has_rows) {
+    // Only a group with rows opened a table.
     out.write("</table>\n", 9);
   }
   ctx.group_title.clear();

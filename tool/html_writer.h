@@ -2,7 +2,8 @@
 // and one table per group of like records. Every text that comes from the source (banner
 // values, headings, column names, cells) is HTML-escaped; a cell of a nested column that holds
 // "!*<" groups becomes a table inside the cell. The document head waits in the head buffer
-// until the first accepted header row; the driver writes the last three lines.
+// until the first accepted header row; the driver writes the end of the document (and the head
+// when no header row was accepted), closing a table only where a group's rows opened one.
 #pragma once
 
 #include <ostream>
@@ -25,7 +26,8 @@ int html_banner_begin(quazel_tool_metadata& ctx);
 int html_parse_banner_line(const std::string& line, const tag_instr& tag,
                            quazel_tool_metadata& ctx);
 // At an accepted header row: the group rule, the next group's base title, then the head
-// buffer (first header row of the source) or "</table>" for the previous group into out. 1.
+// buffer (first header row of the source) or, when the previous group wrote rows and so opened
+// a table, "</table>" into out. 1.
 int html_end_table(std::ostream& out, std::ostringstream& head, std::vector<std::string>& columns,
                    quazel_tool_metadata& ctx);
 // Does nothing; 1.

@@ -5,10 +5,12 @@
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
+#include <set>
 #include <string_view>
 
 #include "framework/text/qz_bytes.h"
 #include "tool/record_text.h"
+#include "tool/unique_names.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -267,6 +269,31 @@ std::vector<std::string>& group_member_starts() {
   return starts;
 }
 
+// The member names of the group's columns, each unique in a record ("-2", "-3" after a name
+// the header repeats).
+std::set<std::string>& group_member_names() {
+  static thread_local std::set<std::string> names;
+  return names;
+}
+
+// The names of one record's members, filled from the group's names only for a record that has
+// members of its own (nested sub-rows, the overflow cell).
+class record_names {
+ public:
+  // name, or name made unique among the record's members.
+  std::string take(const std::string& name) {
+    if (!ready_) {
+      names_ = group_member_names();
+      ready_ = true;
+    }
+    return unique_name(names_, name);
+  }
+
+ private:
+  std::set<std::string> names_;
+  bool ready_ = false;
+};
+
 // A record's members as they are written: the commas between them and the line ends (or
 // blanks with "-flat") after them. Names are escaped as names, values as values.
 class record_members {
@@ -340,18 +367,23 @@ class record_members {
 
 // One member per value of a nested cell's sub-rows, named column.subcolumn_rec#k. False, with
 // nothing written, when the cell holds no sub-rows.
-bool write_nested_members(record_members& members, const std::string& column,
+bool write_nested_members(record_members& members, record_names& names, const std::string& column,
                           const std::string& cell) {
   static thread_local std::vector<std::string> header;
   static thread_local std::vector<std::vector<std::string>> rows;
   if (!parse_tagged_groups(header, rows, cell, nested_prefix, ';')) return false;
   char number[32] = "_rec#";
+  std::string name;
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const char* number_end = std::to_chars(number + 5, number + sizeof number, k).ptr;
     const std::string_view number_text(number, static_cast<std::size_t>(number_end - number));
     for (std::size_t j = 0; j < rows[k].size(); ++j) {
-      members.nested_member(column, j < header.size() ? &header[j] : nullptr, number_text,
-                            rows[k][j]);
+      const std::string* sub_name = j < header.size() ? &header[j] : nullptr;
+      // Values past the sub-header's names, and names it repeats, would repeat a member's name.
+      name.assign(column).append(".").append(sub_name ? *sub_name : std::string()).append(number_text);
+      const std::string unique = names.take(name);
+      const std::string numbered = std::string(number_text) + unique.substr(name.size());
+      members.nested_member(column, sub_name, numbered, rows[k][j]);
     }
   }
   return true;
@@ -399,6 +431,7 @@ void json_escape_append(std::string& out, const std::string& text, bool slash_pa
 
 void json_write_opening(std::ostream& out, quazel_tool_metadata& ctx) {
   ctx.doc_has_members = 0;
+  ctx.doc_member_names.clear();
   if (!ctx.flat) out.write("{\n", 2);
 }
 
@@ -427,6 +460,9 @@ int json_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   put_stat(text, "runtime", {ctx.run_time_text}, false);
   if (!ctx.extra_info.empty()) put_stat(text, "extra info", {ctx.extra_info}, true);
   put_stat(text, "user input", {ctx.command_line}, true);
+  // A group titled as a run-stats member gets a name of its own.
+  ctx.doc_member_names.insert({"tool", "license", "runtime", "user input"});
+  if (!ctx.extra_info.empty()) ctx.doc_member_names.insert("extra info");
   write_text(head, text);
   return 1;
 }
@@ -474,7 +510,9 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   std::vector<std::string>& starts = group_member_starts();
   if (!ctx.group_has_rows || starts.size() != columns) {
     starts.clear();
-    for (const std::string& name : ctx.columns) starts.push_back(member_start(name, flat));
+    std::set<std::string>& names = group_member_names();
+    names.clear();
+    for (const std::string& name : ctx.columns) starts.push_back(member_start(unique_name(names, name), flat));
   }
 
   if (flat) {
@@ -484,6 +522,8 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   } else if (ctx.group_title.empty()) {
     std::string name = first_row_title(ctx, cells, title_column_bit, nested_column_bit);
     if (name.empty()) name = untitled_group_name(ctx, "Group-");
+    // Groups of one title are members of their own: a reader keeps only one of a name.
+    name = unique_name(ctx.doc_member_names, name);
     char* dst = text.room(escaped_room(name.size()) + 16);
     dst = open_document_member(dst, ctx);
     dst = put(dst, "   \"");
@@ -501,14 +541,15 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   text.commit(flat ? put(dst, "{") : put(dst, record_open));
 
   record_members members(text, flat, ctx.slash_paths != 0);
+  record_names names;
   const std::size_t named = std::min(count, columns);
   for (std::size_t i = 0; i < named; ++i) {
-    if (is_nested_column(ctx, i) && write_nested_members(members, ctx.columns[i], cells[i])) {
+    if (is_nested_column(ctx, i) && write_nested_members(members, names, ctx.columns[i], cells[i])) {
       continue;
     }
     members.member_from_start(starts[i], cells[i]);
   }
-  if (merged) members.member("overflow", cells.back());
+  if (merged) members.member(names.take("overflow"), cells.back());
   members.finish();
   text.commit(put(text.room(2), "}\n"));
   finish_record(text, out, ctx.out_buffer);

@@ -41,6 +41,7 @@
 #include "tool/split_writer.h"
 #include "tool/startup.h"
 #include "tool/tool_options.h"
+#include "tool/unique_names.h"
 
 // The run end's exit callback: there is nothing to signal on this platform.
 int tool_exit_callback(std::string* text);
@@ -199,10 +200,7 @@ std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string&
   std::string ext;
   split_path(name.c_str(), dir, base, ext);
   const char* extension = output_extension(ctx);
-  std::string path = ctx.dst + "/" + base + "." + extension;
-  for (int copy = 2; !used.insert(path).second; ++copy)
-    path = ctx.dst + "/" + base + "-" + std::to_string(copy) + "." + extension;
-  return path;
+  return unique_name(used, ctx.dst + "/" + base, std::string(".") + extension);
 }
 
 enum class source_outcome { skipped, converted, failed, interrupted };

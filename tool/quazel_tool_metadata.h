@@ -121,6 +121,7 @@ class quazel_tool_metadata : public cmd_params {
   std::string csv_source;
   u8 utf16_bom = 0;
   u8 utf8_bom = 0;
+  u8 crlf_lines = 0;  // the source's lines end with CR LF (its first line does)
 
   // Set once by the option parser.
   std::string dst;
@@ -161,4 +162,5 @@ class quazel_tool_metadata : public cmd_params {
   std::map<std::string, std::string> extra_columns;
   std::string group_title;
   u8 doc_has_members = 0;  // the JSON document has a member: the next one follows a comma
+  std::set<std::string> doc_member_names;  // the names of the JSON document's members so far
 };

@@ -63,7 +63,7 @@ void name_group_table(const std::vector<std::string>& cells, quazel_tool_metadat
   store.flush();
 }
 
-// cells hold one value per name of ctx.columns (or fewer: the store keeps 0 in the rest).
+// cells hold one value per name of ctx.columns (or fewer: the rest stay empty).
 void store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
   if (ctx.group_title.empty()) name_group_table(cells, ctx);
@@ -102,10 +102,13 @@ std::string sqlite_data_table_name(const std::string& base, const std::string& c
 int sqlite_out_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   if (!ctx.head_pending) return 1;
   ctx.head_pending = 0;
+  sqlite_metadata_row& row = store_of(ctx).meta_row;
+  // Every source is recorded by its path: the rows of sources without a banner are told
+  // apart by it alone.
+  row.file_other = ctx.csv_source;
   if (!ctx.banner_found) return 1;
   if (!ctx.is_bodyfile) ctx.columns.clear();
 
-  sqlite_metadata_row& row = store_of(ctx).meta_row;
   row.separator = ctx.separator;
   std::string separator = ctx.separator;  // set_csv_separator lower-cases its argument
   ctx.set_csv_separator(separator, false);
@@ -124,7 +127,6 @@ int sqlite_out_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   row.extra_args = ctx.extra_info;
   row.host = ctx.hostname;
   row.user = ctx.username;
-  row.file_other = ctx.csv_source;
   row.file = ctx.tool_source;
   row.artifact_type = ctx.artifact_type;
   row.data_tbl_name.clear();
@@ -188,8 +190,9 @@ int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
 
   std::vector<std::string> cells;
   split_quoted(line, separator, cells, true, true);
-  // The missing fields hold 0, so that the extra-column values stay in their own columns.
-  if (cells.size() < fields) cells.resize(fields, "0");
+  // The missing fields are empty texts, so that the extra-column values stay in their own
+  // columns; the source never held a value there.
+  if (cells.size() < fields) cells.resize(fields);
   for (const auto& [name, value] : ctx.extra_columns) cells.push_back(value);
   add_data_row(cells, ctx);
   return 1;

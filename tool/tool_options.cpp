@@ -173,6 +173,14 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
   if (find_option_flag("-no_header_info", args, false)) ctx.no_header_info = 1;
 
   if (find_option_value("-change_csv_separator", separator_value, args)) {
+    // An empty separator runs the fields together, a line end cuts every row into lines: no
+    // reader could take such output apart again.
+    if (separator_value.empty() || separator_value.find_first_of("\r\n") != std::string::npos) {
+      std::fputs("prob need a separator of one or more characters, without line ends, for "
+                 "-change_csv_separator, aborting\n",
+                 stderr);
+      return false;
+    }
     if (!ctx.artifact_tables) ctx.cleanup = 1;
     ctx.change_separator = 1;
     ctx.new_separator = separator_value;

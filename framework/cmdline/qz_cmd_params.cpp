@@ -2,6 +2,7 @@
 
 #include "framework/text/qz_null_stream.h"
 #include "framework/text/qz_string.h"
+#include "framework/time/qz_time_zone.h"
 
 cmd_params::cmd_params(u64 run_time_value, bool make_message_stream) {
   clear();
@@ -131,3 +132,14 @@ void cmd_params::debug_trace(const std::string& text) {
 }
 
 void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }
+
+std::ostream& write_dst_start(const time_zone_rule& rule, std::ostream& out, const cmd_params& params,
+                              u64 filetime) {
+  return write_dst_start(rule, out, params.time_spec, params.date_format, params.time_format,
+                         params.pair_datetime != 0, filetime);
+}
+
+std::ostream& write_dst_end(const time_zone_rule& rule, std::ostream& out, const cmd_params& params, u64 filetime) {
+  return write_dst_end(rule, out, params.time_spec, params.date_format, params.time_format,
+                       params.pair_datetime != 0, filetime);
+}

@@ -229,3 +229,11 @@ void clear_params_log_record(cmd_params& params);
 
 // Whether text names a TAB separator: a TAB itself, backslash-t or "tab", in any letter case.
 bool names_tab_separator(const std::string& text);
+
+struct time_zone_rule;
+
+// The daylight period's start (or end) in the year of filetime (0 = now), written by the
+// set's date and time formats, without fraction digits; nothing when the period fails.
+std::ostream& write_dst_start(const time_zone_rule& rule, std::ostream& out, const cmd_params& params,
+                              u64 filetime);
+std::ostream& write_dst_end(const time_zone_rule& rule, std::ostream& out, const cmd_params& params, u64 filetime);

@@ -9,6 +9,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/text/qz_join.h"
+#include "framework/text/qz_number_format.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
 #include "framework/text/qz_wide.h"
@@ -48,6 +49,15 @@ void debug_trace_if_enabled(cmd_params* params, const std::string& text) {
 
 void debug_trace_stream_if_enabled(cmd_params* params, const std::ostringstream& text) {
   if (log_open(params)) params->debug_trace_stream(text);
+}
+
+void trace_hex_value(cmd_params* params, const char* label, u64 value, u64 second, u32 count) {
+  if (!label || !log_open(params)) return;
+  std::ostringstream line;
+  line << label << ": " << format_u64(value, true, 2);
+  if (second != 0) line << "/" << format_u64(second, true, 2);
+  if (count != 0) line << " [" << count << "]";
+  debug_trace_stream_if_enabled(params, line);
 }
 
 void debug_trace_command_line(cmd_params* params, const std::vector<std::string>& args) {

@@ -16,6 +16,10 @@ class cmd_params;
 void debug_trace_if_enabled(cmd_params* params, const std::string& text);
 // One record with the stream's text.
 void debug_trace_stream_if_enabled(cmd_params* params, const std::ostringstream& text);
+// One record "label: 0x..", then "/0x.." with second when it is not 0 and " [count]" when
+// count is not 0 (hex fields of 2 digits at least, as format_u64 writes them); nothing for a
+// null label.
+void trace_hex_value(cmd_params* params, const char* label, u64 value, u64 second, u32 count);
 // One record with the arguments joined as a command line (values quoted, join_command_line);
 // nothing for an empty list or an empty joined text.
 void debug_trace_command_line(cmd_params* params, const std::vector<std::string>& args);

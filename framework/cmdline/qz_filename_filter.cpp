@@ -411,3 +411,11 @@ bool split_text_buffer_lines(const u8* buffer, u32 size, std::vector<std::wstrin
   std::erase_if(out, [](const std::wstring& line) { return line.empty(); });
   return !out.empty();
 }
+
+bool signature_filter_indices(std::vector<u32>& out, const std::vector<filename_filter>& filters) {
+  out.clear();
+  for (size_t i = 0; i < filters.size(); ++i) {
+    if (!filters[i].signature.empty()) out.push_back(static_cast<u32>(i));
+  }
+  return !out.empty();
+}

@@ -86,6 +86,10 @@ bool filename_passes_default_filters(bool* open_failed, const std::wstring& path
                                      const std::vector<filename_filter>& filters,
                                      bool stream_mode);
 
+// out = the indices, in order, of the elements that carry signature bytes; true when there is
+// at least one.
+bool signature_filter_indices(std::vector<u32>& out, const std::vector<filename_filter>& filters);
+
 // ---- Splitting wide text into lists (out is emptied first)
 
 // Cuts text at every separator, trims pieces when asked (trim_whitespace_wide) and drops

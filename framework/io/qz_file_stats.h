@@ -15,6 +15,12 @@ class file_stats {
  public:
   // An empty record (strings empty, every number zero).
   file_stats() = default;
+  // Copies are deep; the destructor releases both strings.
+  file_stats(const file_stats&) = default;
+  file_stats(file_stats&&) = default;
+  file_stats& operator=(const file_stats&) = default;
+  file_stats& operator=(file_stats&&) = default;
+  ~file_stats() = default;
 
   // Empties both strings and sets every number and flag to 0.
   void clear();

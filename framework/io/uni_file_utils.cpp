@@ -59,9 +59,7 @@ bool flush_to_disk(uni::fileio& file) {
   return file.close() && synced;
 }
 
-bool wipe_blocks(std::wstring path, const std::vector<u8>* marker) {
-  uni::fileio file;
-  if (!open_for_overwrite(file, path)) return false;
+bool write_zero_blocks(uni::fileio& file, const std::vector<u8>* marker) {
   const u64 size = file.get_size();
   if (size == 0) return false;
   const std::vector<u8> zeros(wipe_block_bytes, 0);
@@ -76,6 +74,13 @@ bool wipe_blocks(std::wstring path, const std::vector<u8>* marker) {
       return false;
     ++counter;
   }
+  return true;
+}
+
+bool wipe_blocks(std::wstring path, const std::vector<u8>* marker) {
+  uni::fileio file;
+  if (!open_for_overwrite(file, path)) return false;
+  if (!write_zero_blocks(file, marker)) return false;
   return flush_to_disk(file);
 }
 
@@ -211,6 +216,11 @@ bool zero_file(const std::string& path) {
 }
 
 bool wipe_file_w(std::wstring path, bool /*flag*/) { return wipe_blocks(std::move(path), nullptr); }
+
+bool wipe_open_file(uni::fileio& file) {
+  if (!file.is_open() || file.in_memory || !write_zero_blocks(file, nullptr)) return false;
+  return fdatasync(file.descriptor) == 0 || errno == EINVAL;
+}
 
 bool wipe_file(const std::string& path, bool flag) {
   std::wstring wide;

@@ -11,6 +11,10 @@
 #include "framework/io/qz_platform.h"
 #include "framework/text/qz_types.h"
 
+namespace uni {
+class fileio;
+}
+
 // ---- Path conversions ----
 
 // out = the wide form of the UTF-8 path; false (out empty) for an empty path, a NUL
@@ -40,6 +44,9 @@ bool zero_file(const std::string& path);
 // `flag` has no effect.
 bool wipe_file_w(std::wstring path, bool flag);
 bool wipe_file(const std::string& path, bool flag);
+// The wipe of wipe_file_w over a file already open for writing, pushed to the disk; the
+// file stays open. False for an empty file or a failed write or sync.
+bool wipe_open_file(uni::fileio& file);
 // wipe_file_w; a non-empty marker is also written at the start of every eighth block
 // (offsets 0, 4096, ...), followed by a little-endian u32 counter from 0.
 bool wipe_file_marked_w(std::wstring path, const std::vector<u8>& marker, bool flag);

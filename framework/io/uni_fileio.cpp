@@ -154,6 +154,14 @@ bool fileio::open_append(std::wstring name_, bool text_mode_) {
   return open_with_flags(std::move(name_), true, text_mode_, O_RDWR | O_APPEND | O_CREAT);
 }
 
+bool fileio::open_regular_no_follow(std::wstring name_) {
+  if (!open_with_flags(std::move(name_), true, false, O_RDWR | O_NOFOLLOW)) return false;
+  qz_platform::file_status status;
+  if (qz_platform::descriptor_status(descriptor, status) && status.is_regular()) return true;
+  close();
+  return false;
+}
+
 bool fileio::open_append_utf8(const std::string& name_, bool text_mode_) {
   if (!open_append(utf8_to_wstring(name_), text_mode_)) return false;
   ::lseek(descriptor, 0, SEEK_END);

@@ -5,12 +5,15 @@
 // forms goes to the end of the file.
 #pragma once
 
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/io/qz_platform.h"
 #include "framework/text/qz_types.h"
+
+class io_report;
 
 namespace uni {
 
@@ -25,7 +28,13 @@ class fileio {
   // Its result is not examined. The vector belongs to the reader and is reused.
   using line_callback = u64 (*)(fileio& file, u64 context, std::vector<std::string>& lines,
                                 u32 count, u64 offset);
+  // for_each_block's callback: the file, the caller's context, the block's bytes and their
+  // count, the overlap with the block before, and the block's file offset.
+  using block_callback = void (*)(fileio& file, u64 context, const u8* block, u32 length, u32 overlap,
+                                  u64 offset);
   static constexpr u64 all_lines = ~static_cast<u64>(0);
+  static constexpr u32 line_block_bytes = 0x10000;
+  static constexpr u32 default_copy_block_bytes = 0x400000;
   static constexpr u32 default_chunk_bytes = 0x100000;
   static constexpr u32 output_buffer_bytes = 0x40000;
 
@@ -68,6 +77,9 @@ class fileio {
   bool open_append(std::wstring name, bool text_mode);
   // open_append with the name decoded from UTF-8, then positioned at the end.
   bool open_append_utf8(const std::string& name, bool text_mode);
+  // Opens an existing regular file for writing in place (no create, no truncate) without
+  // following a symbolic link at the name; anything but a regular file is refused.
+  bool open_regular_no_follow(std::wstring name);
   // Drains and releases the attached output stream, closes the descriptor or drops the
   // memory buffer, and resets every field. False when the stream's bytes did not all
   // reach the file (full disk, a write error at any time) or the system close failed.
@@ -153,6 +165,47 @@ class fileio {
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                     bool show_progress, u64 max_lines, bool detect_bom,
                     u32 chunk_bytes = default_chunk_bytes);
+
+  // Bulk operations (uni_fileio_bulk.cpp). Progress goes to the given reporter's status
+  // display (null: none) as "percent done" of the bytes already copied.
+  //
+  // Appends the lines of the `length` bytes at `offset` to `lines`. LF and CR both end a line
+  // (CR LF and LF CR count once); each non-empty stretch between line ends is appended
+  // trimmed of " \t\r\n", so a stretch of blanks gives an empty line. `length` becomes the
+  // bytes consumed: up to the last line end, so that the next call starts there; a block
+  // that reaches the end of the content also gives its unended last line; a block without
+  // any line end is one line by itself. False when not open, `offset` is past the size,
+  // `length` is 0, or nothing could be read.
+  bool read_lines_at(std::vector<std::string>& lines, u32& length, u64 offset);
+  // lines = every line of the content, read by read_lines_at in 64 KiB blocks (a longer
+  // line arrives in 64 KiB pieces); true when there is at least one.
+  bool read_all_lines(std::vector<std::string>& lines);
+  // Calls `callback` for blocks of `block` bytes from `start`, each beginning `overlap` bytes
+  // before the end of the one before; the last block is cut to the rest of the content, and
+  // once a block is not longer than the overlap the overlap is 0 from there on. A read that
+  // fails or delivers nothing ends the walk. False when not open or the buffer cannot be
+  // had; else true.
+  bool for_each_block(block_callback callback, u64 context, u32 block, u32 overlap, u64 start);
+  // Writes min(count, size - start) bytes from `start` to `out` in blocks of `block` bytes
+  // (0: 4 MiB), then flushes `out`. Progress on the first and every 71st block. False when
+  // not open, the content is empty, `start` is past the end or cannot be reached, a read
+  // fails or ends early, or `out` reports a failed write or flush.
+  bool copy_to_stream(std::ostream& out, u64 start, u64 count, u32 block, io_report* progress);
+  // The same into `target` at `target_offset` onwards (write_at), progress on the first and
+  // every 31st block and the display cleared at the end. Also false for count 0 and when a
+  // write into `target` fails.
+  bool copy_to_file(fileio& target, u64 start, u64 count, u64 target_offset, u32 block,
+                    io_report* progress);
+  // Writes a hex dump of the bytes, offsets counted from `base`: lines of "0x" + offset (at
+  // least 6 lower-case hex digits) + " : ", then "hh " per byte and, after each 16th byte, the
+  // 16 bytes as text (32..126 as themselves, others '.') and the next line's offset; one more
+  // line end closes the dump. Lines end in "\r\n" in text mode, else "\n". False when not
+  // open, for a null pointer, or when the write fails; true for no bytes.
+  bool write_hex_dump(const void* data, u32 length, u64 base);
+  bool write_hex_dump(const std::vector<u8>& bytes, u64 base);
+  // Writes each line followed by "\r\n" at the end of the content; false when not open, for
+  // an empty list, or at the first write that fails (the lines before it stay written).
+  bool write_lines(const std::vector<std::string>& lines);
 
   // Copying the content to another file (with the file utilities, uni_file_utils.cpp).
   // save_as copies the memory buffer (below 128 MiB) or the file from the current

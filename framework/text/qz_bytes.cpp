@@ -313,6 +313,16 @@ _UNICODE_STRING_EX::~_UNICODE_STRING_EX() {
   if (owns_buffer) delete[] buffer;
 }
 
+void _UNICODE_STRING_EX::clear() {
+  length = 0;
+  if (owns_buffer) {
+    if (buffer) std::memset(buffer, 0, maximum_length);
+    return;
+  }
+  maximum_length = 0;
+  buffer = nullptr;
+}
+
 template <class C>
 _UNICODE_STRING_EX& _UNICODE_STRING_EX::append_units(const C* s, size_t count) {
   const size_t need = (count + 1) * 2;

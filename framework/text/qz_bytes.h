@@ -178,6 +178,9 @@ class _UNICODE_STRING_EX {
   _UNICODE_STRING_EX& append(const char* s);
   // The same for a wide C string, each character cut to its low 16 bits.
   _UNICODE_STRING_EX& append(const wchar_t* s);
+  // Length 0. An owned buffer is kept and zero-filled over its whole capacity; a caller's
+  // buffer is let go (no buffer, capacity 0).
+  void clear();
 
   u16 length = 0;
   u16 maximum_length = 0;

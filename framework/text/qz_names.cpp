@@ -1,10 +1,12 @@
 #include "framework/text/qz_names.h"
 
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 #include <unordered_set>
 
 #include "framework/text/qz_join.h"
+#include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
 
@@ -181,3 +183,23 @@ std::string& join_set(std::string& out, const std::set<std::string>& items,
 void remove_duplicate_strings(std::vector<std::string>& list) { remove_duplicates(list); }
 
 void remove_duplicate_strings_wide(std::vector<std::wstring>& list) { remove_duplicates(list); }
+
+void write_zone_info(std::ostream& out, const std::map<std::string, std::string>& entries,
+                     bool annotate) {
+  static constexpr const char* zone_labels[] = {" [local machine]", " [intranet]", " [trusted]",
+                                                " [internet]", " [untrusted]"};
+  if (entries.empty()) return;
+  out << "zone_info" << "={";
+  bool first = true;
+  for (const auto& [key, value] : entries) {
+    if (!first) out << ";";
+    first = false;
+    out << '"' << key << "\":\"" << value;
+    u32 zone = 0;
+    if (annotate && key.rfind("ZoneId", 0) == 0 && parse_number_string(value, zone) &&
+        zone < std::size(zone_labels))
+      out << zone_labels[zone];
+    out << '"';
+  }
+  out << "}";
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <map>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -75,6 +76,11 @@ std::string compose_name_from_texts(u32 flags, Texts... texts) {
 // "=", the value after it, neither trimmed again; lines without "=" are passed over and a
 // key keeps its first value. True when out is non-empty.
 bool key_value_map(std::map<std::string, std::string>& out, const std::vector<u8>& data);
+// Writes the entries of a Zone.Identifier stream as zone_info={"key":"value";...} in key
+// order; with annotate the value of a key beginning "ZoneId" that reads as 0-4 is followed by
+// its zone label (" [internet]" for 3). Nothing for an empty map.
+void write_zone_info(std::ostream& out, const std::map<std::string, std::string>& entries,
+                     bool annotate);
 // out = the arguments separated by single blanks, one holding a blank between two quote
 // characters. Always true.
 bool join_arg_list_quoted(std::string& out, const std::vector<std::string>& args, char quote);

@@ -174,3 +174,65 @@ void strip_long_path_prefix_wide(std::wstring& path, bool keep_drive_paths,
                                  bool shadow_copies_only) {
   strip_long_path_prefix_t(path, keep_drive_paths, shadow_copies_only);
 }
+
+namespace {
+
+// The part of a device identifier before an instance suffix "&N" or "&NN" at its end.
+std::string device_serial(const std::string& id) {
+  constexpr size_t shortest_with_suffix = 5;
+  constexpr size_t suffix_reach = 3;
+  const size_t amp = id.rfind('&');
+  if (id.size() >= shortest_with_suffix && id[1] != '&' && amp != std::string::npos &&
+      amp >= id.size() - suffix_reach)
+    return id.substr(0, amp);
+  return id;
+}
+
+}  // namespace
+
+bool parse_device_id(std::string& id, std::string& serial, std::string& separator,
+                     const std::string& path) {
+  id.clear();
+  serial.clear();
+  if (path.empty()) return false;
+  const bool instance_path = path.find('#') != std::string::npos;
+  if (instance_path) {
+    separator = "#";
+  } else if (separator.empty()) {
+    if (path.find('/') != std::string::npos)
+      separator = "/";
+    else if (path.find('\\') != std::string::npos)
+      separator = "\\";
+    else
+      return false;
+  }
+  if (path.find(separator) == std::string::npos) return false;
+  if (instance_path) {
+    std::string lowered = path;
+    to_lower(lowered);
+    size_t marker = std::string::npos;
+    for (const char* name : {"pid_", "rev_", "prod_"}) {
+      marker = lowered.find(name);
+      if (marker != std::string::npos) break;
+    }
+    if (marker == std::string::npos) return false;
+    const size_t start = path.find(separator, marker);
+    if (start == std::string::npos || start + separator.size() >= path.size()) return false;
+    const size_t id_start = start + separator.size();
+    const size_t end = path.find(separator, id_start);
+    id = path.substr(id_start, end == std::string::npos ? std::string::npos : end - id_start);
+  } else {
+    size_t last = path.rfind(separator);
+    size_t end = path.size();
+    if (last + separator.size() == path.size()) {
+      end = last;
+      if (last == 0) return false;
+      last = path.rfind(separator, last - 1);
+      if (last == std::string::npos) return false;
+    }
+    id = path.substr(last + separator.size(), end - last - separator.size());
+  }
+  if (id.empty()) return false;
+  serial = device_serial(id);
+  return true;
+}

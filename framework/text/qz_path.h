@@ -1,6 +1,6 @@
 // Path texts written on Windows or on the host: both "\" and "/" separate, and a path with
 // any "\" is split at its last "\" only. Splitting, trailing separators, the long-path and
-// device prefixes, the shadow-copy device prefix and service image paths.
+// device prefixes, the shadow-copy device prefix, service image paths and device identifiers.
 #pragma once
 
 #include <cstddef>
@@ -43,3 +43,13 @@ bool normalize_service_image_path(const char* image_path, std::string& out,
 void strip_long_path_prefix(std::string& path, bool keep_drive_paths, bool shadow_copies_only);
 void strip_long_path_prefix_wide(std::wstring& path, bool keep_drive_paths,
                                  bool shadow_copies_only);
+
+// Reads the device identifier out of a device path. A path holding "#" is a device-instance
+// path (separator becomes "#"): id = the component after the first separator that follows
+// "pid_", else "rev_", else "prod_" (any case). Otherwise the separator is the caller's, or
+// when empty "/" or else "\\" as the path holds them, and id = the last component (the one
+// before a trailing separator). serial = id up to its last "&" when that stands within its
+// last three characters (id of 5 or more, "&" not second), else id. id and serial are emptied
+// first; false when no id is found.
+bool parse_device_id(std::string& id, std::string& serial, std::string& separator,
+                     const std::string& path);

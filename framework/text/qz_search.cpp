@@ -259,12 +259,45 @@ bool search_bytes_aligned(std::vector<u64>* offsets, const u8* buf, u32 len, con
       offsets->push_back(pos);
       if (first_only) break;
     }
-    if (run == 0 || (pos + 1) % run == 0)
-      pos = (pos / align + 1) * align;
-    else
-      ++pos;
+    pos = next_aligned_position(pos, run, align);
   }
   return !offsets->empty();
+}
+
+u64 next_aligned_position(u64 pos, u32 run, u32 align) {
+  if (run == 0 || (pos + 1) % run == 0) return (pos / align + 1) * align;
+  return pos + 1;
+}
+
+bool find_patterns_aligned(std::vector<u64>& positions, std::vector<u32>& which, const u8* buffer,
+                           i32 length, const std::vector<std::vector<u8>>& patterns, u32 run,
+                           u32 alignment, bool first_only) {
+  positions.clear();
+  which.clear();
+  if (buffer == nullptr || length <= 0 || alignment == 0 || patterns.empty()) return false;
+  const u64 total = static_cast<u64>(length);
+  for (u64 pos = 0; pos < total; pos = next_aligned_position(pos, run, alignment)) {
+    for (size_t k = 0; k < patterns.size(); ++k) {
+      const auto& pattern = patterns[k];
+      if (pattern.empty() || pattern.size() > total - pos) continue;
+      if (std::memcmp(buffer + pos, pattern.data(), pattern.size()) != 0) continue;
+      positions.push_back(pos);
+      which.push_back(static_cast<u32>(k));
+      if (first_only) return true;
+      break;
+    }
+  }
+  return !which.empty();
+}
+
+bool find_all_positions(const u8* buffer, u32 length, const u8* pattern, u32 pattern_length,
+                        std::vector<u32>& positions, bool use_skip_table, bool first_only) {
+  positions.clear();
+  std::vector<u64> offsets;
+  search_bytes(buffer, length, pattern, pattern_length, &offsets, 0, use_skip_table, first_only);
+  positions.reserve(offsets.size());
+  for (const u64 offset : offsets) positions.push_back(static_cast<u32>(offset));
+  return !positions.empty();
 }
 
 bool find_text_in_bytes(u64* out, const std::vector<u8>& buf, const std::string& text, u64 base) {

@@ -50,12 +50,28 @@ bool find_bytes_all(const u8* buf, u32 len, const std::vector<u8>& pattern,
 // there is none, for a null buf, a zero len or an empty pattern.
 bool find_bytes_first(const u8* buf, u32 len, const std::vector<u8>& pattern, u64* out, u64 base,
                       bool use_skip_table);
+// search_bytes from offset 0 with 32-bit positions (positions emptied first); false when
+// there is no match or for the arguments search_bytes refuses.
+bool find_all_positions(const u8* buffer, u32 length, const u8* pattern, u32 pattern_length,
+                        std::vector<u32>& positions, bool use_skip_table, bool first_only);
+// The position an aligned scan tests after pos: pos + 1 while (pos + 1) is not a multiple of
+// run, else (and always for run 0) the smallest multiple of align above pos. Always above pos;
+// align must not be 0.
+u64 next_aligned_position(u64 pos, u32 run, u32 align);
 // Appends the positions p <= len - plen where pattern matches, testing p = 0 and then after
 // each p: p + 1 while (p + 1) is not a multiple of run, else the next multiple of align
 // (run 0 always jumps). False for a null buf, pattern or offsets, a zero len, plen or align,
 // or plen > len; otherwise whether offsets is non-empty.
 bool search_bytes_aligned(std::vector<u64>* offsets, const u8* buf, u32 len, const u8* pattern,
                           u32 plen, u32 run, u32 align, bool first_only);
+// Empties both outputs, then tests the positions 0, next_aligned_position(...), ... below
+// length: the first pattern in list order that fits into the rest of the buffer and matches
+// there is recorded (position into positions, its index into which); first_only stops at the
+// first record. Empty patterns never match. False for a null buffer, a length or alignment
+// of 0 or no pattern; otherwise whether which is non-empty.
+bool find_patterns_aligned(std::vector<u64>& positions, std::vector<u32>& which, const u8* buffer,
+                           i32 length, const std::vector<std::vector<u8>>& patterns, u32 run,
+                           u32 alignment, bool first_only);
 // *out = 0; true with *out = base + first position when the bytes of text occur in buf
 // (an empty text is found at 0).
 bool find_text_in_bytes(u64* out, const std::vector<u8>& buf, const std::string& text, u64 base);

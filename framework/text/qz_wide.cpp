@@ -1,5 +1,6 @@
 #include "framework/text/qz_wide.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -69,13 +70,6 @@ const u16* wide_to_utf16_crlf(std::vector<u16>& out, const wchar_t* text, std::s
   out.clear();
   append_crlf_units(out, text, length);
   return out.empty() ? nullptr : out.data();
-}
-
-bool starts_with_nocase(const wchar_t* text, const std::wstring& prefix) {
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (!eq_nocase_wide(text[i], prefix[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -267,11 +261,22 @@ bool replace_first_nocase_wcstr(std::wstring& text, const wchar_t* what, const w
   return replace_first_wide(text, what_copy, with, true);
 }
 
-bool remove_tagged_sections_wide(wchar_t* buffer, u32& length, const wchar_t* tag) {
-  if (buffer == nullptr || length == 0 || tag == nullptr) return false;
-  const std::size_t count = length / sizeof(wchar_t);
-  std::unique_ptr<wchar_t[]> kept(new (std::nothrow) wchar_t[count == 0 ? 1 : count]);
-  if (!kept) return false;
+namespace {
+
+// Whether the units at text begin with prefix without regard to ASCII case.
+template <typename Unit>
+bool units_start_with_nocase(const Unit* text, const std::wstring& prefix) {
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (!eq_nocase_wide(static_cast<wchar_t>(text[i]), prefix[i])) return false;
+  }
+  return true;
+}
+
+// The tag cutter over count units of any width; returns the units kept, or -1 without memory.
+template <typename Unit>
+long long cut_tagged_sections(Unit* buffer, std::size_t count, const wchar_t* tag) {
+  std::unique_ptr<Unit[]> kept(new (std::nothrow) Unit[count == 0 ? 1 : count]);
+  if (!kept) return -1;
   const std::wstring opening = L"<" + std::wstring(tag);
   const std::wstring closing = L"</" + std::wstring(tag) + L">";
 
@@ -282,24 +287,41 @@ bool remove_tagged_sections_wide(wchar_t* buffer, u32& length, const wchar_t* ta
   while (i < count) {
     if (count - i < closing.size()) {
       // The tail is kept as it is, also inside an unclosed section.
-      std::wmemcpy(kept.get() + kept_count, buffer + i, count - i);
+      std::copy(buffer + i, buffer + count, kept.get() + kept_count);
       kept_count += count - i;
       break;
     }
-    if (!inside && starts_with_nocase(buffer + i, opening)) {
+    if (!inside && units_start_with_nocase(buffer + i, opening)) {
       inside = true;
       any_opened = true;
     }
     if (!inside) {
       kept[kept_count++] = buffer[i++];
-    } else if (starts_with_nocase(buffer + i, closing)) {
+    } else if (units_start_with_nocase(buffer + i, closing)) {
       i += closing.size();
       inside = false;
     } else {
       ++i;
     }
   }
-  length = static_cast<u32>(kept_count * sizeof(wchar_t));
-  if (any_opened && kept_count > 0) std::wmemcpy(buffer, kept.get(), kept_count);
+  if (any_opened && kept_count > 0) std::copy(kept.get(), kept.get() + kept_count, buffer);
+  return static_cast<long long>(kept_count);
+}
+
+}  // namespace
+
+bool remove_tagged_sections_wide(wchar_t* buffer, u32& length, const wchar_t* tag) {
+  if (buffer == nullptr || length == 0 || tag == nullptr) return false;
+  const long long kept = cut_tagged_sections(buffer, length / sizeof(wchar_t), tag);
+  if (kept < 0) return false;
+  length = static_cast<u32>(static_cast<std::size_t>(kept) * sizeof(wchar_t));
+  return true;
+}
+
+bool remove_tagged_sections_utf16(u16* buffer, u32& length, const wchar_t* tag) {
+  if (buffer == nullptr || length == 0 || tag == nullptr) return false;
+  const long long kept = cut_tagged_sections(buffer, length / sizeof(u16), tag);
+  if (kept < 0) return false;
+  length = static_cast<u32>(static_cast<std::size_t>(kept) * sizeof(u16));
   return true;
 }

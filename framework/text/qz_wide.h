@@ -94,3 +94,6 @@ bool replace_first_nocase_wcstr(std::wstring& text, const wchar_t* what, const w
 // closing text, are always kept. length becomes the bytes kept; false for a null buffer, a
 // length of 0, or no memory.
 bool remove_tagged_sections_wide(wchar_t* buffer, u32& length, const wchar_t* tag);
+// remove_tagged_sections_wide over length / 2 UTF-16 units; length becomes the bytes kept
+// (an odd last byte of the buffer is the caller's to keep).
+bool remove_tagged_sections_utf16(u16* buffer, u32& length, const wchar_t* tag);

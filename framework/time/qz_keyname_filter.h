@@ -32,6 +32,12 @@ class keyname_filter {
   // aux_index 0xFFFFFFFF, every number 0.
   void clear();
 
+  // The per-user Library sub-folders named by text read as a bit mask (parse_u64), each
+  // followed by "/" (1 Library, 2 Preferences, 4 SyncedPreferences, 32 Calendars, 8 Safari,
+  // 16 SystemConfiguration); "" when text is no number or sets no known bit. Defined with
+  // the key-name spec parser, beside the host services it reads.
+  static std::string get_common_path(const std::string& text);
+
   std::string key_path;
   std::string value_name;
   u32 aux_index = 0xFFFFFFFF;

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "tests/io/temp_folder.h"
+#include "framework/time/qz_time_zone.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -122,6 +123,26 @@ TEST(CmdParamsStreams, MessageStreamFallbacks) {
   EXPECT_EQ(with.message_stream->str(), "");
   EXPECT_EQ(with.file_record.inode, 0u);
   EXPECT_EQ(with.file_record.path, "");
+}
+
+// The daylight transitions print by the set's formats: the packed spec when it is built, else
+// the format texts and the one-column flag; never with a fraction.
+TEST(CmdParamsTimeZone, TransitionsByTheSetsFormats) {
+  const time_zone_rule rule{{0, 3, 5, 1, 0, 0, 0, 0}, {0, 10, 5, 1, 30, 15, 0, 0}, 3600, 3600, 0};
+  const u64 in_2026 = 134168832000000000ull;  // 2026-03-02
+  cmd_params params(0, false);
+  params.date_format = "mm/dd/yyyy";
+  params.time_format = "hh:mm:ss.xxx";
+  std::ostringstream out;
+  write_dst_start(rule, out, params, in_2026);
+  EXPECT_EQ(out.str(), "03/29/2026 01:00:00");
+  out.str("");
+  ASSERT_TRUE(parse_date_time_format(params.time_spec, "dd-mmm-yyyy", "hh:mm:ss.xxxxxx", false));
+  write_dst_end(rule, out, params, in_2026);
+  EXPECT_EQ(out.str(), "25-Oct-2026 01:30:15");
+  out.str("");
+  write_dst_end(time_zone_rule{}, out, params, in_2026);
+  EXPECT_EQ(out.str(), "");
 }
 
 class CmdParamsLog : public ::testing::Test {

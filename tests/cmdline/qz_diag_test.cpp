@@ -8,7 +8,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/time/qz_clock.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -53,6 +53,11 @@ TEST_F(DiagLog, RecordForms) {
       {"if enabled", [&] { debug_trace_if_enabled(p, "t"); }, "->t\n"},
       {"if enabled, empty text", [&] { debug_trace_if_enabled(p, ""); }, ""},
       {"stream if enabled", [&] { debug_trace_stream_if_enabled(p, std::ostringstream("u")); }, "->u\n"},
+      {"hex value alone", [&] { trace_hex_value(p, "off", 0x1f, 0, 0); }, "->off: 0x1f\n"},
+      {"hex value, second and count",
+       [&] { trace_hex_value(p, "run", 0x100, 0x12345, 7); }, "->run: 0x100/0x12345 [7]\n"},
+      {"hex value, count without second", [&] { trace_hex_value(p, "n", 5, 0, 12); }, "->n: 0x05 [12]\n"},
+      {"hex value, no label", [&] { trace_hex_value(p, nullptr, 5, 6, 7); }, ""},
       {"command line quotes values",
        [&] { debug_trace_command_line(p, {"telvar", "-src", "a b.csv", "-quiet"}); },
        "->telvar -src \"a b.csv\" -quiet\n"},
@@ -110,6 +115,8 @@ TEST_F(DiagLog, NothingWhileOffOrWithoutAnObject) {
   debug_trace_if_enabled(nullptr, "t");
   debug_trace_stream_if_enabled(nullptr, std::ostringstream("t"));
   debug_trace_command_line(nullptr, {"a"});
+  trace_hex_value(p, "off", 1, 2, 3);
+  trace_hex_value(nullptr, "off", 1, 2, 3);
   cmd_params::diag_printf(nullptr, "x");
   cmd_params::diag_message(nullptr, "x");
   cmd_params::diag_message_level(nullptr, 0, "x");

@@ -8,7 +8,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_file_stats.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -534,6 +534,19 @@ TEST(SplitTextBufferLines, NarrowAndUtf16Text) {
                                        static_cast<u32>(mixed.size()), out));
   EXPECT_FALSE(split_text_buffer_lines(reinterpret_cast<const u8*>("a"), 1, out));
   EXPECT_FALSE(split_text_buffer_lines(nullptr, 10, out));
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(SignatureFilterIndices, ListsOnlyElementsWithSignatureBytes) {
+  std::vector<filename_filter> filters(4);
+  filters[1].signature = {0x4d, 0x5a};
+  filters[3].signature = {0x00};
+  std::vector<u32> out = {7};
+  EXPECT_TRUE(signature_filter_indices(out, filters));
+  EXPECT_EQ(out, (std::vector<u32>{1, 3}));
+  filters[1].signature.clear();
+  filters[3].signature.clear();
+  EXPECT_FALSE(signature_filter_indices(out, filters));
   EXPECT_TRUE(out.empty());
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

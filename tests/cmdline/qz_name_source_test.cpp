@@ -14,7 +14,7 @@
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_filename_filter.h"
 #include "tests/io/listing_order.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

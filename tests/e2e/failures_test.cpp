@@ -73,6 +73,26 @@ TEST(Failures, EachFailedConversionHasItsMessageAndStatus255) {
   }
 }
 
+// A separator that no reader could take the output apart by is refused before anything is
+// written.
+TEST(Failures, AnEmptyOrLineEndSeparatorIsRefused) {
+  temp_folder dir("telvar_fail_separator");
+  e2e::write_file(dir.file("a.csv"), e2e::fixture("no_banner.csv"));
+  for (const char* option : {"-change_csv_separator", "-csv_separator"}) {
+    for (const char* separator : {"", "\n", ";\r\n", "\r"}) {
+      SCOPED_TRACE(std::string(option) + " of " + std::to_string(std::string(separator).size()) + " bytes");
+      e2e::run_options options;
+      options.cwd = dir.path();
+      const e2e::run_result run = run_telvar({"-src", "a.csv", "-dst", "out.csv", option, separator, "-quiet"}, options);
+      EXPECT_EQ(run.status, 255);
+      EXPECT_EQ(run.err,
+                "prob need a separator of one or more characters, without line ends, for -change_csv_separator, "
+                "aborting\n");
+      EXPECT_FALSE(std::filesystem::exists(dir.file("out.csv")));
+    }
+  }
+}
+
 // "telvar -src a.csv ... >> a.csv" would read what it writes, without end.
 TEST(Failures, StandardOutputOntoTheSourceIsRefused) {
   temp_folder dir("telvar_fail");

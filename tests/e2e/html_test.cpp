@@ -59,6 +59,41 @@ TEST_F(html_run, EachKindOfSourceGivesItsDocument) {
 }
 
 // UTF-8 with a mark, UTF-16LE with its mark and CR LF line ends give the same document.
+// A document is whole and its tables balanced however the source's groups end: a group
+// without rows opens no table and closes none, and a source whose header row is never
+// accepted still gets its head and body.
+TEST_F(html_run, EveryDocumentIsWholeAndItsTablesBalanced) {
+  auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++n;
+    return n;
+  };
+  struct source_case {
+    const char* name;
+    std::string text;
+    size_t tables;
+  };
+  const source_case sources[] = {
+      {"a header row ends a group", "a,b,c\n1,2,3\na,bb,c\n", 1},
+      {"a group without rows between two with rows", "a,b,c\n1,2,3\na,bb,c\na,b,cc\n4,5,6\n", 2},
+      {"a header and no rows", "host,user,result\n", 0},
+      {"no header row accepted", "plivet - 64 ver: 1.0; (c) Quazel LLC\nLicensed to the lab\n"
+                                 "Run time: 2015-06-01 10:00:00\nCmd line: plivet -log x.etl -csv\nDate,Time\n1,2\n", 0},
+  };
+  for (const source_case& c : sources) {
+    SCOPED_TRACE(c.name);
+    e2e::write_file(dir_.file("source.csv"), c.text);
+    std::remove(dir_.file("out.html").c_str());
+    run({"-src", "source.csv", "-dst", "out.html", "-csv_to_html", "-quiet"});
+    const std::string html = e2e::read_file(dir_.file("out.html"));
+    EXPECT_EQ(html.rfind("<html>\n<head>\n", 0), 0u) << html;
+    EXPECT_EQ(count(html, "</head>\n<body>\n"), 1u) << html;
+    EXPECT_TRUE(html.ends_with("</body>\n</html>\n")) << html;
+    EXPECT_EQ(count(html, "<table"), c.tables) << html;
+    EXPECT_EQ(count(html, "</table>"), c.tables) << html;
+  }
+}
+
 TEST_F(html_run, EncodingsAndLineEndsGiveOneDocument) {
   const std::string text = e2e::fixture("event_log.csv");
   auto crlf = [](const std::string& in) {

@@ -89,7 +89,7 @@ TEST_F(sqlite_convert, two_sources_share_tables_by_title_and_columns) {
                   "dorvel v1.31,2,2024-03-02,DisplayCfg,\"rundll32.exe C:\\svchelp\\dcfg.dll,Start\","
                   "Microsoft/Windows/CurrentVersion/Run,left over,and more",
                   // a short row is kept, its missing field stored as 0
-                  "dorvel v1.31,3,2024-03-02,Orphan,0,Microsoft/Windows/CurrentVersion/Run,",
+                  "dorvel v1.31,3,2024-03-02,Orphan,,Microsoft/Windows/CurrentVersion/Run,",
                   "dorvel v1.32,4,2024-03-30,Updater,C:\\Updater\\up.exe,Microsoft/Windows/CurrentVersion/Run,"}));
   EXPECT_EQ(query("select [3-service], [5-Registry] from `" + services + "`;"),
             (rows{"svchlp,ControlSet001/Services"}));
@@ -100,13 +100,21 @@ TEST_F(sqlite_convert, a_piped_list_fills_one_database) {
   take_fixture("sqlite_registry_later.csv", "later.csv");
   e2e::run_options options;
   options.cwd = folder.path();
-  options.stdin_text = "registry.csv\nlater.csv\n";
+  // Sources without a banner are recorded by their paths too, so that their rows can be told
+  // apart.
+  take_fixture("sqlite_short_rows.csv", "plain.csv");
+  take_fixture("sqlite_short_rows.csv", "plain_copy.csv");
+  options.stdin_text = "registry.csv\nplain.csv\nlater.csv\nplain_copy.csv\n";
   options.stdin_given = true;
   const e2e::run_result run =
       e2e::run_telvar({"-pipe", "-dst", "case.db", "-csv_to_sqlite", "-quiet"}, options);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(query("select data_tbl_name, row_data_start, row_data_end, file_other from metadata order by runtime;"),
+  EXPECT_EQ(query("select data_tbl_name, row_data_start, row_data_end, file_other from metadata "
+                  "where data_tbl_name not like 'Group-%' order by runtime;"),
             (rows{run_keys + ",1,3,registry.csv", services + ",1,1,registry.csv", run_keys + ",4,4,later.csv"}));
+  EXPECT_EQ(query("select substr(data_tbl_name, 1, 8), row_data_start, row_data_end, file_other from metadata "
+                  "where data_tbl_name like 'Group-%' order by runtime;"),
+            (rows{"Group-1-,1,3,plain.csv", "Group-2-,1,3,plain_copy.csv"}));
 }
 
 TEST_F(sqlite_convert, batches_end_at_20001_rows) {
@@ -154,6 +162,19 @@ TEST_F(sqlite_convert, column_names_are_cleaned_and_always_quoted) {
     EXPECT_EQ(query("select " + select + " from `" + c.table + "`;"), c.values);
     EXPECT_EQ(query("select count(*) from metadata;"), rows{"1"});
   }
+}
+
+// A row that lacks its last fields leaves them empty, as an empty field does: 0 is a value
+// the source never held.
+TEST_F(sqlite_convert, missing_trailing_cells_are_stored_empty) {
+  take_fixture("sqlite_short_rows.csv", "short.csv");
+  const e2e::run_result run = convert("short.csv");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const rows tables = query("select data_tbl_name from metadata;");
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(query("select quote([1-a]), quote([2-b]), quote([3-c]), quote([4-d]) from `" + tables[0] +
+                  "` order by rowid;"),
+            (rows{"'1','2','',''", "'5','6','7','8'", "'3','4','',''"}));
 }
 
 TEST_F(sqlite_convert, a_database_that_cannot_be_set_up_stops_the_run) {

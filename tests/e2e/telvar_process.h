@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace e2e {
 
@@ -62,6 +62,7 @@ struct run_options {
                                     // from telvar_for_other_users()
   std::string stdout_file;          // for append_to_file, relative to cwd
   rlim_t address_space_limit = 0;   // bytes of address space the process may take; 0: no limit
+  std::vector<std::string> environment;  // "NAME=value" entries added to the process's environment
 };
 
 struct run_result {
@@ -158,6 +159,11 @@ inline started_telvar start_telvar(const std::vector<std::string>& args, const r
       if (end >= 0) close(end);
     }
     if (drop_root && setuid(other_user) != 0) _exit(123);
+    for (const std::string& entry : options.environment) {
+      const size_t equals = entry.find('=');
+      if (equals == std::string::npos || setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1) != 0)
+        _exit(125);
+    }
     if (options.address_space_limit != 0) {
       const rlimit limit = {options.address_space_limit, options.address_space_limit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "tests/io/listing_order.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -31,3 +31,15 @@ inline std::vector<std::string> db_rows(const std::string& path, const std::stri
   sqlite3_close(db);
   return lines;
 }
+
+// Runs sql through a connection of its own; the library's error text, empty on success.
+inline std::string exec_outside(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return text;
+}

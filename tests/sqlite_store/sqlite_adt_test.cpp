@@ -9,7 +9,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_host.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {

@@ -12,24 +12,12 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_portable_dir.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {
 
 using lines = std::vector<std::string>;
-
-// Runs sql through a connection of its own; the library's error text, empty on success.
-std::string exec_outside(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return text;
-}
 
 // The column names of a table, in order.
 lines columns_of(const std::string& path, const std::string& table) {

@@ -4,15 +4,20 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
+#include "framework/time/qz_variant.h"
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
+#include "tests/sqlite_store/shell_tools.h"
 
 namespace {
 
@@ -399,6 +404,311 @@ TEST(sqlite_table_export, destination_that_cannot_be_written) {
     EXPECT_EQ(captured_messages(), c.message);
   }
   EXPECT_EQ(db_rows(path, "select [1-a] from tbl;"), std::vector<std::string>{"q"});
+}
+
+}  // namespace
+
+// ---- Stored lines of generic_data, one file per run ----
+
+namespace {
+
+// A generic_data table as the store makes it, holding lines of the given runs.
+void add_generic_lines(const store_database& db, const std::string& table,
+                       const std::vector<std::pair<u64, std::string>>& lines_by_run) {
+  std::string sql = "create table if not exists \"" + table +
+                    "\" (`metaref` integer, `val1` integer, `val2` integer, `val3` integer, `val4` integer, "
+                    "`val5` integer, `str1` varchar, `str2` varchar, `desired_output` varchar);";
+  for (const auto& [run, line] : lines_by_run) {
+    sql += "insert into \"" + table + "\" (metaref, desired_output) values(" + std::to_string(run) + "," +
+           quoted(line) + ");";
+  }
+  sql += "insert or replace into ref values(" + quoted(table) + "," + std::to_string(lines_by_run.size()) + ",0);";
+  db.run(sql);
+}
+
+run_record generic_run(u64 runtime, const std::string& tool, const std::string& file, const std::string& artifact) {
+  return {runtime, tool, "Runtime: ", artifact, "", "", file, "when|what", "generic_data", 1, 1};
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct generic_export_test : ::testing::Test {
+  void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+  // Opens the database for reading and exports into <folder>/out.
+  bool export_all() {
+    reader_run reader(db_path);
+    EXPECT_TRUE(reader.opened);
+    return reader.store.export_generic_files(files, out());
+  }
+  std::string out() const { return folder.file("out"); }
+  temp_folder folder{"telvar_generic_export"};
+  std::string db_path = folder.file("case.db");
+  store_database db{db_path};
+  std::vector<std::string> files;
+};
+
+TEST_F(generic_export_test, one_file_per_run_named_after_its_record) {
+  db.add_run(generic_run(100, "evtparse", "/data/case one/Sys.evt", "Event Log"));
+  db.add_run(generic_run(200, "t2", "", "x"));
+  db.run("update metadata set separator = '' where runtime = 200;");
+  add_generic_lines(db, "generic_data", {{100, "l1"}, {100, "l2"}, {200, "m1"}});
+  ASSERT_TRUE(export_all());
+  const std::string first = out() + "/evtparse_Sys.evt_Event_Log_100.csv";
+  const std::string second = out() + "/t2___x_200.txt";
+  EXPECT_EQ(files, (std::vector<std::string>{first, second}));
+  EXPECT_EQ(file_text(first), "when|what\nl1\nl2\n");
+  EXPECT_EQ(file_text(second), "when|what\nm1\n");
+}
+
+TEST_F(generic_export_test, a_run_met_again_goes_on_in_its_file) {
+  db.add_run(generic_run(100, "a", "f", "k"));
+  db.add_run(generic_run(200, "b", "f", "k"));
+  add_generic_lines(db, "generic_data", {{100, "one"}, {200, "two"}, {100, "three"}});
+  ASSERT_TRUE(export_all());
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(file_text(out() + "/a_f_k_100.csv"), "when|what\none\nthree\n");
+  EXPECT_EQ(file_text(out() + "/b_f_k_200.csv"), "when|what\ntwo\n");
+}
+
+TEST_F(generic_export_test, names_from_run_records_stay_in_the_folder) {
+  db.add_run(generic_run(100, "../../escape", "/x/..", "a/b\\c"));
+  db.add_run(generic_run(200, "/", "..", ".."));
+  add_generic_lines(db, "generic_data", {{100, "l"}, {200, "m"}});
+  ASSERT_TRUE(export_all());
+  ASSERT_EQ(files.size(), 2u);
+  for (const std::string& file : files) {
+    EXPECT_EQ(std::filesystem::path(file).parent_path(), std::filesystem::path(out())) << file;
+    EXPECT_TRUE(std::filesystem::is_regular_file(file)) << file;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2) << "only case.db and out";
+}
+
+TEST_F(generic_export_test, tables_with_a_dash_are_exported_and_data_tables_passed_over) {
+  db.add_table("data-1f2e", numbered_rows(100, 1, 2));
+  db.add_run(generic_run(100, "a", "f", "k"));
+  db.add_run(generic_run(200, "b", "f", "k"));
+  add_generic_lines(db, "lines-2", {{200, "from the dashed table"}});
+  add_generic_lines(db, "generic_data", {{100, "plain"}});
+  ASSERT_TRUE(export_all());
+  EXPECT_EQ(file_text(out() + "/b_f_k_200.csv"), "when|what\nfrom the dashed table\n");
+  EXPECT_EQ(file_text(out() + "/a_f_k_100.csv"), "when|what\nplain\n");
+}
+
+TEST_F(generic_export_test, failures_are_reported_and_fail_the_export) {
+  db.add_run(generic_run(100, "a", "f", "k"));
+  add_generic_lines(db, "generic_data", {{100, "kept"}, {999, "no run"}});
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(export_all());
+  EXPECT_NE(captured_messages().find("prob finding the run record"), std::string::npos);
+  EXPECT_EQ(file_text(out() + "/a_f_k_100.csv"), "when|what\nkept\n");
+
+  // A folder where the file would go: the file cannot be opened.
+  std::filesystem::remove_all(out());
+  std::filesystem::create_directories(out() + "/a_f_k_100.csv");
+  files.clear();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(export_all());
+  EXPECT_NE(captured_messages().find("prob writing " + out() + "/a_f_k_100.csv"), std::string::npos);
+  EXPECT_TRUE(files.empty());
+
+  // A destination that is a file cannot be made a folder.
+  folder.put("plain", "x");
+  reader_run reader(db_path);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(reader.store.export_generic_files(files, folder.file("plain")));
+  EXPECT_NE(captured_messages().find("prob creating destination folder"), std::string::npos);
+  sqlite_cmd_params closed;
+  EXPECT_FALSE(closed.export_generic_files(files, out()));
+}
+
+// Lines a timeline writer stored, with every kind of cell users' data holds, read back by
+// Python's csv module from the exported file: every cell comes back as it was.
+TEST(generic_export_reference, exported_lines_read_back_by_pythons_csv_module) {
+  if (!has_program("python3")) GTEST_SKIP() << "python3 missing: skipped";
+  temp_folder folder("telvar_generic_csv");
+  const std::string db = folder.file("case.db");
+  const std::vector<std::vector<std::string>> rows = {
+      {"plain", "2024-01-31 13:45:07", "x"},
+      {"with \"quotes\" inside", "\"", "\"\""},
+      {"a,comma", ",", ",,,"},
+      {"line\nend", "crlf\r\nend", "\r"},
+      {std::string(4096, 'k'), std::string(2000, ',') + "\"" + std::string(2000, '\n'), ""},
+      {"", "", "last"},
+  };
+  auto csv_line = [](const std::vector<std::string>& cells) {
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) line += ',';
+      line += '"';
+      for (const char c : cells[i]) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+      line += '"';
+    }
+    return line;
+  };
+  {
+    cmd_params tool(0, false);
+    tool.sqlite_on = 1;
+    tool.sqlite_path = db;
+    tool.kind_csv = 1;
+    tool.program_name = "writer";
+    sqlite_cmd_params store;
+    ASSERT_TRUE(store.init_from_cmdline({}, "", tool));
+    store.meta_row.col_hdrs = "first,second,third";
+    for (const auto& cells : rows) {
+      std::ostringstream line(csv_line(cells));
+      store.add_generic_row(line, 0, 0, "", "", 0, 0, 0);
+    }
+    ASSERT_TRUE(store.flush());
+  }
+  reader_run reader(db);
+  std::vector<std::string> files;
+  ASSERT_TRUE(reader.store.export_generic_files(files, folder.file("out")));
+  ASSERT_EQ(files.size(), 1u);
+  expect_whole(db);
+  int status = 0;
+  const std::string read_back = command_output(
+      "python3 -c 'import csv,sys\n"
+      "with open(sys.argv[1], newline=\"\") as f:\n"
+      "  for row in csv.reader(f): print(\" \".join(c.encode().hex() or \"-\" for c in row))' " +
+          shell_quoted(files[0]),
+      &status);
+  ASSERT_EQ(status, 0);
+  std::string expected;
+  auto hex_line = [](const std::vector<std::string>& cells) {
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) line += ' ';
+      if (cells[i].empty()) line += '-';
+      for (const unsigned char c : cells[i]) {
+        static const char digits[] = "0123456789abcdef";
+        line += digits[c >> 4];
+        line += digits[c & 15];
+      }
+    }
+    return line + "\n";
+  };
+  expected += hex_line({"first", "second", "third"});
+  for (const auto& cells : rows) expected += hex_line(cells);
+  EXPECT_EQ(read_back, expected);
+}
+
+TEST(generic_rows, text_cut_into_lines_becomes_rows_of_one_run) {
+  temp_folder folder("telvar_generic_split");
+  cmd_params tool(0, false);
+  tool.sqlite_on = 1;
+  tool.sqlite_path = folder.file("case.db");
+  tool.kind_csv = 1;
+  sqlite_cmd_params store;
+  ASSERT_TRUE(store.init_from_cmdline({}, "", tool));
+  std::ostringstream text("one\ntwo  \n\n  three\n");
+  EXPECT_TRUE(store.split_generic_rows(text, 7, 8, "s"));
+  ASSERT_EQ(store.pending.size(), 3u);
+  std::ostringstream no_line_end("no line end");
+  EXPECT_FALSE(store.split_generic_rows(no_line_end, 1, 1, ""));
+  std::ostringstream empty;
+  EXPECT_FALSE(store.split_generic_rows(empty, 1, 1, ""));
+  ASSERT_TRUE(store.flush());
+  EXPECT_EQ(db_rows(tool.sqlite_path, "select val1, val2, str1, desired_output from generic_data order by rowid;"),
+            (std::vector<std::string>{"7,8,s,one", "7,8,s,two", "7,8,s,three"}));
+}
+
+// ---- Rows printed as aligned typed columns ----
+
+// Stands in for the timeline layer's writers: records what it was handed.
+struct recorded_print {
+  std::vector<qz_variant_lite> header;
+  bool header_no_widths = false;
+  std::string header_separator;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<qz_variant_lite>> row_templates;
+  std::vector<u32> row_flags;
+};
+recorded_print* recording = nullptr;
+
+const aligned_row_writer recording_writer = {
+    [](std::ostream& out, const std::vector<qz_variant_lite>& cells, const std::string& separator, bool,
+       bool no_widths) {
+      recording->header = cells;
+      recording->header_separator = separator;
+      recording->header_no_widths = no_widths;
+      out << "header\n";
+    },
+    [](std::ostream& out, const std::vector<std::string>& values, cmd_params& settings, u32 flags,
+       aligned_cell_text_fn, aligned_cell_text_fn) {
+      recording->rows.push_back(values);
+      recording->row_templates.push_back(settings.source_columns);
+      recording->row_flags.push_back(flags);
+      out << "row\n";
+    }};
+
+TEST(print_rows_aligned, widths_come_from_names_and_values) {
+  struct width_case {
+    const char* name;
+    u32 max_width;
+    bool cut;
+    u8 trim;
+    std::vector<u64> widths;
+    u16 limit;
+    bool cut_flag;
+  };
+  const width_case cases[] = {
+      {"widest of name and values", 0, false, 0, {4, 11, 3}, 20, false},
+      {"capped", 5, true, 0, {4, 5, 3}, 5, true},
+      {"capped without cutting", 5, false, 0, {4, 5, 3}, 5, false},
+      {"no widths", 0, false, 1, {4, 4, 0}, 20, false},
+  };
+  const std::vector<std::string> names = {"name", "when", "sz"};
+  const std::vector<std::vector<std::string>> rows = {{"ab", "a long text", "100"}, {"abcd"}};
+  for (const width_case& c : cases) {
+    recorded_print printed;
+    recording = &printed;
+    cmd_params tool(0, false);
+    tool.trim_fields = c.trim;
+    tool.source_columns = {qz_variant_lite("", 0), qz_variant_lite("when", 4, variant_unix_time + 1, 0x80)};
+    sqlite_cmd_params store;
+    std::ostringstream out;
+    ASSERT_TRUE(store.print_rows_aligned(out, names, rows, tool, c.max_width, c.cut, nullptr, nullptr,
+                                         &recording_writer))
+        << c.name;
+    EXPECT_EQ(out.str(), "header\nrow\nrow\n") << c.name;
+    ASSERT_EQ(printed.header.size(), 3u) << c.name;
+    EXPECT_EQ(printed.header[0].text, "name") << c.name;
+    EXPECT_EQ(printed.header[0].type, variant_text) << c.name;
+    EXPECT_EQ(printed.header[1].type, variant_unix_time + 1) << c.name;
+    EXPECT_EQ(printed.header[2].text, "sz") << c.name;
+    EXPECT_EQ(printed.header_no_widths, c.trim != 0) << c.name;
+    for (size_t i = 0; i < 3; ++i) {
+      if (!c.trim) {
+        EXPECT_EQ(printed.header[i].aux, c.widths[i]) << c.name << " column " << i;
+      }
+      EXPECT_EQ(printed.header[i].text_limit, c.limit) << c.name;
+      EXPECT_EQ((printed.header[i].flags & variant_flag_cut_text) != 0, c.cut_flag) << c.name;
+    }
+    // The short row is given one value per name; every row sees the templates.
+    EXPECT_EQ(printed.rows[1], (std::vector<std::string>{"abcd", "", ""})) << c.name;
+    EXPECT_EQ(printed.row_templates[0], printed.header) << c.name;
+  }
+}
+
+TEST(print_rows_aligned, quoted_fields_and_refusals) {
+  recorded_print printed;
+  recording = &printed;
+  cmd_params tool(0, false);
+  tool.quoted_fields = 1;
+  sqlite_cmd_params store;
+  std::ostringstream out;
+  ASSERT_TRUE(store.print_rows_aligned(out, {"a"}, {{"1"}}, tool, 0, false, nullptr, nullptr, &recording_writer));
+  EXPECT_EQ(printed.row_flags, std::vector<u32>{0x8000});
+  const aligned_row_writer half = {recording_writer.write_header, nullptr};
+  std::ostringstream nothing;
+  EXPECT_FALSE(store.print_rows_aligned(nothing, {}, {{"1"}}, tool, 0, false, nullptr, nullptr, &recording_writer));
+  EXPECT_FALSE(store.print_rows_aligned(nothing, {"a"}, {}, tool, 0, false, nullptr, nullptr, &recording_writer));
+  EXPECT_FALSE(store.print_rows_aligned(nothing, {"a"}, {{"1"}}, tool, 0, false, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(store.print_rows_aligned(nothing, {"a"}, {{"1"}}, tool, 0, false, nullptr, nullptr, &half));
+  EXPECT_EQ(nothing.str(), "");
 }
 
 }  // namespace

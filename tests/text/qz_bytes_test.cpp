@@ -490,3 +490,22 @@ TEST(CountedUtf16, SizesStayWithinSixteenBits) {
   s.append("");
   EXPECT_EQ(s.length, 65534);  // even a lone terminator would pass 65535 bytes
 }
+
+TEST(CountedUtf16, ClearZeroesOwnedBufferAndLetsGoOfCallers) {
+  _UNICODE_STRING_EX owned(4);
+  owned.append("ab");
+  u16* const kept = owned.buffer;
+  owned.clear();
+  EXPECT_EQ(owned.length, 0);
+  EXPECT_EQ(owned.buffer, kept);
+  EXPECT_EQ(owned.maximum_length, 8);
+  EXPECT_EQ(std::vector<u16>(kept, kept + 4), (std::vector<u16>{0, 0, 0, 0}));
+
+  u16 storage[3] = {'a', 0, '?'};
+  _UNICODE_STRING_EX borrowed(storage, 4, 6);
+  borrowed.clear();
+  EXPECT_EQ(borrowed.length, 0);
+  EXPECT_EQ(borrowed.maximum_length, 0);
+  EXPECT_EQ(borrowed.buffer, nullptr);
+  EXPECT_EQ(storage[0], 'a');  // the caller's bytes are not touched
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,30 @@ const char* part_name(u64 id) {
 }
 
 constexpr u32 blank_capitalized = compose_sep_blank | compose_capitalize_all;
+
+TEST(WriteZoneInfo, EntriesInKeyOrderWithZoneLabels) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> entries;
+    bool annotate;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"annotated", {{"ZoneId", "3"}, {"Other", "x"}}, true,
+       R"(zone_info={"Other":"x";"ZoneId":"3 [internet]"})"},
+      {"plain", {{"ZoneId", "3"}}, false, R"(zone_info={"ZoneId":"3"})"},
+      {"local machine", {{"ZoneId", "0"}}, true, R"(zone_info={"ZoneId":"0 [local machine]"})"},
+      {"beyond the labels", {{"ZoneId", "5"}}, true, R"(zone_info={"ZoneId":"5"})"},
+      {"not a number", {{"ZoneIdx", "none"}}, true, R"(zone_info={"ZoneIdx":"none"})"},
+      {"key must begin ZoneId", {{"MyZoneId", "4"}}, true, R"(zone_info={"MyZoneId":"4"})"},
+      {"empty", {}, true, ""},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out;
+    write_zone_info(out, c.entries, c.annotate);
+    EXPECT_EQ(out.str(), c.text) << c.name;
+  }
+}
 
 }  // namespace
 

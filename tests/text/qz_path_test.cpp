@@ -215,4 +215,36 @@ TEST(StripLongPathPrefix, NarrowAndWide) {
   }
 }
 
+TEST(ParseDeviceId, InstancePathsAndPlainPaths) {
+  struct Case {
+    const char* path;
+    std::string separator_in;
+    bool ok;
+    std::string id, serial, separator;
+  };
+  const Case cases[] = {
+      {"USBSTOR#Disk&Ven_A&Prod_B&Rev_1.0#XY9876&0#{x}", "", true, "XY9876&0", "XY9876", "#"},
+      {"USB#VID_1234&PID_5678#SER123#{x}", "/", true, "SER123", "SER123", "#"},
+      {"USB#VID_1234&PID_5678#AB&12", "", true, "AB&12", "AB", "#"},
+      {"USB#VID_1#X&Y&ZZZZ", "", false, "", "", "#"},
+      {"USB#VID_1234&PID_5678#", "", false, "", "", "#"},
+      {"/dev/disk2", "", true, "disk2", "disk2", "/"},
+      {"C:\\dir\\sub\\", "", true, "sub", "sub", "\\"},
+      {"a\\b/c", "", true, "c", "c", "/"},
+      {"dev:disk3", ":", true, "disk3", "disk3", ":"},
+      {"disk2/", "", false, "", "", "/"},
+      {"/", "", false, "", "", "/"},
+      {"plain", "", false, "", "", ""},
+      {"", "", false, "", "", ""},
+      {"x/y", "\\", false, "", "", "\\"},
+  };
+  for (const auto& c : cases) {
+    std::string id = "stale", serial = "stale", separator = c.separator_in;
+    EXPECT_EQ(parse_device_id(id, serial, separator, c.path), c.ok) << c.path;
+    EXPECT_EQ(id, c.id) << c.path;
+    EXPECT_EQ(serial, c.serial) << c.path;
+    EXPECT_EQ(separator, c.separator) << c.path;
+  }
+}
+
 }  // namespace

@@ -236,6 +236,72 @@ TEST(SearchBytesAligned, NextAlignedPositionBeyond32BitsEndsTheSearch) {
   munmap(area, len);
 }
 
+TEST(FindAllPositions, NonOverlappingMatchesInBothModes) {
+  struct Case {
+    std::string text, pattern;
+    std::vector<u32> all;
+  };
+  const Case cases[] = {
+      {"ababab", "ab", {0, 2, 4}}, {"aaaa", "aa", {0, 2}}, {"xyz", "q", {}}, {"ab", "abc", {}}};
+  for (const auto& c : cases) {
+    for (const bool skip_table : {false, true}) {
+      std::vector<u32> positions = {99};
+      const bool found =
+          find_all_positions(reinterpret_cast<const u8*>(c.text.data()), u32(c.text.size()),
+                             reinterpret_cast<const u8*>(c.pattern.data()), u32(c.pattern.size()),
+                             positions, skip_table, false);
+      EXPECT_EQ(found, !c.all.empty()) << c.text;
+      EXPECT_EQ(positions, c.all) << c.text << " skip table " << skip_table;
+      find_all_positions(reinterpret_cast<const u8*>(c.text.data()), u32(c.text.size()),
+                         reinterpret_cast<const u8*>(c.pattern.data()), u32(c.pattern.size()),
+                         positions, skip_table, true);
+      EXPECT_EQ(positions.size(), c.all.empty() ? 0u : 1u) << c.text;
+    }
+  }
+  std::vector<u32> positions;
+  EXPECT_FALSE(find_all_positions(nullptr, 4, reinterpret_cast<const u8*>("a"), 1, positions,
+                                  false, false));
+}
+
+TEST(FindPatternsAligned, TestsBlockStartsOrLeadingRunsAndAlwaysAdvances) {
+  std::vector<u8> buffer(2048, 0);
+  std::vector<std::vector<u8>> patterns = {{7}};
+  for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = 7;
+  std::vector<u64> positions;
+  std::vector<u32> which;
+  EXPECT_TRUE(find_patterns_aligned(positions, which, buffer.data(), 2048, patterns, 0, 512, false));
+  EXPECT_EQ(positions, (std::vector<u64>{0, 512, 1024, 1536}));
+  EXPECT_TRUE(find_patterns_aligned(positions, which, buffer.data(), 1024, patterns, 16, 512, false));
+  std::vector<u64> expected;
+  for (u64 block : {0, 512})
+    for (u64 k = 0; k < 16; ++k) expected.push_back(block + k);
+  EXPECT_EQ(positions, expected);
+  // A run that does not divide the alignment: after 8 the scan goes on at 12, not at 8 again.
+  EXPECT_TRUE(find_patterns_aligned(positions, which, buffer.data(), 16, patterns, 3, 4, false));
+  EXPECT_EQ(positions, (std::vector<u64>{0, 1, 2, 4, 5, 8, 12, 13, 14}));
+  EXPECT_EQ(next_aligned_position(8, 3, 4), 12u);
+  EXPECT_EQ(next_aligned_position(0, 1, 4), 4u);
+}
+
+TEST(FindPatternsAligned, FirstFittingPatternInListOrder) {
+  const std::vector<u8> buffer = {'a', 'b', 'c', 'd', 'a', 'b', 'x', 'y', 'a'};
+  const std::vector<std::vector<u8>> patterns = {{}, {'a', 'b', 'c'}, {'a', 'b'}, {'a'}};
+  std::vector<u64> positions = {5};
+  std::vector<u32> which = {5};
+  EXPECT_TRUE(find_patterns_aligned(positions, which, buffer.data(), i32(buffer.size()), patterns,
+                                    0, 4, false));
+  EXPECT_EQ(positions, (std::vector<u64>{0, 4, 8}));
+  EXPECT_EQ(which, (std::vector<u32>{1, 2, 3}));
+  EXPECT_TRUE(find_patterns_aligned(positions, which, buffer.data(), i32(buffer.size()), patterns,
+                                    0, 4, true));
+  EXPECT_EQ(which, (std::vector<u32>{1}));
+  EXPECT_FALSE(find_patterns_aligned(positions, which, buffer.data(), 9, {{'q'}}, 0, 1, false));
+  EXPECT_FALSE(find_patterns_aligned(positions, which, buffer.data(), 9, patterns, 0, 0, false));
+  EXPECT_FALSE(find_patterns_aligned(positions, which, nullptr, 9, patterns, 0, 4, false));
+  EXPECT_FALSE(find_patterns_aligned(positions, which, buffer.data(), 9, {}, 0, 4, false));
+  EXPECT_TRUE(positions.empty());
+}
+
 TEST(FindTextInBytes, FindsFirstOccurrencePlusBase) {
   struct text_case {
     const char* name;

@@ -378,7 +378,20 @@ TEST(WideTagSections, SectionsAreCutInPlace) {
     EXPECT_EQ(c.kept, std::wstring(buffer.get(), c.kept.size()));
     // What follows the kept text is left as it was.
     EXPECT_EQ(c.text.substr(c.kept.size()), std::wstring(buffer.get() + c.kept.size(), c.text.size() - c.kept.size()));
+
+    // The same cut over 16-bit units.
+    std::vector<u16> units(c.text.begin(), c.text.end());
+    u32 bytes = static_cast<u32>(units.size() * 2);
+    EXPECT_TRUE(remove_tagged_sections_utf16(units.data(), bytes, c.tag));
+    ASSERT_EQ(c.kept.size() * 2, bytes);
+    EXPECT_EQ(std::vector<u16>(c.kept.begin(), c.kept.end()),
+              std::vector<u16>(units.begin(), units.begin() + long(c.kept.size())));
   }
+  std::vector<u16> odd = {'<', 'b', '>', 0x4e2d, '<', '/', 'b', '>', 'x', 'y', 'z', 'w'};
+  u32 bytes = 23;  // an odd byte count: the 12th unit is not whole
+  EXPECT_TRUE(remove_tagged_sections_utf16(odd.data(), bytes, L"b"));
+  EXPECT_EQ(bytes, 6u);
+  EXPECT_FALSE(remove_tagged_sections_utf16(nullptr, bytes, L"b"));
 }
 
 TEST(WideTagSections, WholeBufferCutAndRefusedInputs) {

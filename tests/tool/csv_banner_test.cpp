@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "framework/text/uni_unicode.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tool/quazel_tool_metadata.h"
 
 namespace {

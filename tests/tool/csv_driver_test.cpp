@@ -87,6 +87,7 @@ std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
     std::vector<std::string> chunk(c.lines.begin() + at, c.lines.begin() + end);
     dispatch_csv_lines(dispatch, chunk, static_cast<u32>(chunk.size()));
   }
+  finish_csv_lines(dispatch);
   journal = nullptr;
   return noted;
 }
@@ -160,9 +161,9 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
        {"group:Date|Time|Name", "row:1|2", "short:1"}, csv_writer_kind::sqlite},
       {"one cell short is a row for the split writer", {"Date,Time,Name", "1,2"},
        {"group:Date|Time|Name", "row:1|2"}, csv_writer_kind::split},
-      {"without a separator short lines go and rows are short",
+      {"without a separator short lines go and a line is no header",
        {"a,b", "Date and Time and Name and so on", "1 and 2 and 3 and still more text"},
-       {"group:Date|Time|Name", "short:1 and 2 and 3 and still more text"}, csv_writer_kind::html,
+       {"short:Date and Time and Name and so on", "short:1 and 2 and 3 and still more text"}, csv_writer_kind::html,
        [](quazel_tool_metadata& ctx) { ctx.separator.clear(); }},
       {"a bodyfile's first line opens its one group",
        {"x - ver: 1; (c) Quazel LLC and the rest", "0|a|1", "0|b|2"},
@@ -173,6 +174,33 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
          ctx.columns = {"md5", "name", "inode"};
          ctx.first_column_name = "md5";
        }},
+      // The header's first cell must be the name, not begin with it.
+      {"a first cell that begins with the name is a row", {"Date,Time,Name", "Date-1,2,3", " \"Date\" ,x,y"},
+       {"group:Date|Time|Name", "row:Date-1|2|3", "group:\"Date\"|x|y"}},
+      {"a header line indented by TABs", {"\t\t\tDate,Time,Name", "1,2,3"}, {"group:Date|Time|Name", "row:1|2|3"}},
+      {"a second mark before the header is dropped", {"\xEF\xBB\xBF" "Date,Time,Name", "1,2,3"},
+       {"group:Date|Time|Name", "row:1|2|3"}, csv_writer_kind::json},
+      {"lines before the first header are no records", {"Logon report,,,", "Date,Time,Name", "1,2,3"},
+       {"short:Logon report,,,", "group:Date|Time|Name", "row:1|2|3"}, csv_writer_kind::json},
+      {"a header whose first name is empty",
+       {",Date,Time,Name", "0,1,2,3", ",Date-2,x,y"},
+       {"group:|Date|Time|Name", "row:0|1|2|3", "row:|Date-2|x|y"}, csv_writer_kind::json,
+       [](quazel_tool_metadata& ctx) {
+         ctx.columns = {"", "Date", "Time", "Name"};
+         ctx.first_column_name = "Date";
+       }},
+      {"a quoted name keeps the separator it holds", {"Date,\"Time, zone\",Name", "1,\"2, 3\",4"},
+       {"group:Date|\"Time, zone\"|Name", "row:1|\"2, 3\"|4"}},
+      // Quoted fields over several lines.
+      {"a quoted field holding line ends is one row",
+       {"Date,Time,Name", "1,\"two", "", "lines, and more\",3", "4,5\" disk,6", "7,\"\"\"quoted\"\" ,", "\"\"\",9"},
+       {"group:Date|Time|Name", "row:1|\"two\n\nlines, and more\"|3", "row:4|5\" disk|6",
+        "row:7|\"\"\"quoted\"\" ,\n\"\"\"|9"}},
+      {"a joined row short of fields is taken line by line",
+       {"Date,Time,Name", "1,\"a", "b\"", "4,5,6"},
+       {"group:Date|Time|Name", "row:1|\"a|", "short:b\"", "row:4|5|6"}},
+      {"a quote open at the end of the source", {"Date,Time,Name", "1,2,3", "4,\"never", "closed"},
+       {"group:Date|Time|Name", "row:1|2|3", "row:4|\"never|", "short:closed"}},
       {"no header within the first lines: the rest is passed over", junk_then_header,
        junk_shorts},
       {"the cleanup writer goes on looking", junk_then_header, cleanup_expected,
@@ -185,6 +213,42 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
       SCOPED_TRACE(std::string(c.name) + ", chunks of " + std::to_string(chunk) + " lines");
       EXPECT_EQ(classify(c, chunk), c.expected);
     }
+  }
+}
+
+// Rows whose quoted fields hold line ends, through the JSON writer with the reader's chunks
+// cut at every size: the same records, their line ends (CR LF as the source has them) kept.
+TEST(CsvDispatch, QuotedLineEndsJoinWhateverTheChunkSize) {
+  const std::string source =
+      "Date,Time,Name\r\n"
+      "1,\"line one\r\nline two\",3\r\n"
+      "4,5\" disk,6\r\n"
+      "7,\"a, \"\"b\"\"\r\n\r\nc\",9\r\n"
+      "8,\"never closed,9\r\n"
+      "10,11,12\r\n";
+  const std::string expected =
+      "{\"Date\": \"1\", \"Time\": \"\\\"line one\\r\\nline two\\\"\", \"Name\": \"3\"}\n"
+      "{\"Date\": \"4\", \"Time\": \"5\\\" disk\", \"Name\": \"6\"}\n"
+      "{\"Date\": \"7\", \"Time\": \"\\\"a, \\\"\\\"b\\\"\\\"\\r\\n\\r\\nc\\\"\", \"Name\": \"9\"}\n"
+      // the quote never closes: the lines are rows as they stand
+      "{\"Date\": \"8\", \"Time\": \"\\\"never closed\", \"Name\": \"9\"}\n"
+      "{\"Date\": \"10\", \"Time\": \"11\", \"Name\": \"12\"}\n";
+  temp_folder folder("csv_driver_quoted");
+  ASSERT_FALSE(folder.path().empty());
+  const std::string path = folder.file("quoted.csv");
+  folder.put("quoted.csv", source);
+  std::vector<u32> sizes = {uni::fileio::default_chunk_bytes};
+  for (u32 size = 1; size <= source.size() + 1; ++size) sizes.push_back(size);
+  for (u32 size : sizes) {
+    SCOPED_TRACE("chunks of " + std::to_string(size) + " bytes");
+    quazel_tool_metadata ctx;
+    set_source(ctx, path, ",", {"Date", "Time", "Name"}, nullptr);
+    ctx.crlf_lines = 1;
+    ctx.to_json = 1;
+    ctx.flat = 1;
+    const conversion result = convert(ctx, size);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.text, expected);
   }
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "framework/time/qz_variant.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
 

@@ -192,6 +192,39 @@ class JsonWriter : public testing::Test {
   quazel_tool_metadata ctx_;
 };
 
+// Member names are unique in the document and in every record: groups of one title, a header
+// that repeats a name, sub-rows with more values than their sub-header names, a column named
+// like the overflow member. Readers keep only one member of a name.
+TEST_F(JsonWriter, MemberNamesAreUniqueInTheDocumentAndInEachRecord) {
+  json_source("repeats.csv",
+              "dorvel - 64 ver: 1.2; (c) Quazel LLC\n"
+              "Licensed to the lab\n"
+              "Run time: 2015-06-01 10:00:00\n"
+              "Command line: dorvel -hive SOFTWARE -csv\n"
+              "Date,Name,Name,Segments,overflow\n"
+              "2015-01-01,alpha,x,!*<[n;n]><a;b;c><d>,o,surplus\n"
+              "Date,Name,Name,Segments,overflow\n"
+              "2015-01-02,alpha,y,none,o\n",
+              ",", {"Date", "Name", "Name", "Segments", "overflow"}, &banner_);
+  ctx_.tags.emplace_back("Name", 0, 0x1);
+  ctx_.tags.emplace_back("Segments", 0, 0x8000);
+  const std::string text = convert_checked();
+  EXPECT_NE(text.find("\"dorvel - Name->alpha\" : [\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"dorvel - Name->alpha-2\" : [\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("         \"Date\": \"2015-01-01\",\n"
+                      "         \"Name\": \"alpha\",\n"
+                      "         \"Name-2\": \"x\",\n"
+                      "         \"Segments.n_rec#0\": \"a\",\n"
+                      "         \"Segments.n_rec#0-2\": \"b\",\n"
+                      "         \"Segments._rec#0\": \"c\",\n"
+                      "         \"Segments.n_rec#1\": \"d\",\n"
+                      "         \"overflow\": \"o\",\n"
+                      "         \"overflow-2\": \"surplus\"\n"),
+            std::string::npos)
+      << text;
+  // A document without repeats keeps its names as they are (the two-groups test below).
+}
+
 TEST_F(JsonWriter, TwoGroupsNestedAndFlat) {
   struct layout_case {
     const char* name;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
@@ -99,10 +99,10 @@ TEST(sqlite_writer_hooks, groups_of_one_source_become_tables_with_one_run_record
 
   EXPECT_EQ(run.table_rows(software_table, six_columns),
             (rows{"2021-01-01,10,a,k,Microsoft/Windows,",
-                  // a row short of its last field keeps 0 there
-                  "2021-01-02,20,b,0,Microsoft/Windows,",
+                  // a row short of its last fields leaves them empty
+                  "2021-01-02,20,b,,Microsoft/Windows,",
                   // surplus fields go into the overflow cell, the extra value keeps its column
-                  "2021-01-03,30,c,k,Microsoft/Windows,d,e", "2021-01-04,40,0,0,Microsoft/Windows,",
+                  "2021-01-03,30,c,k,Microsoft/Windows,d,e", "2021-01-04,40,,,Microsoft/Windows,",
                   // the extra column takes the new group's banner value
                   "2021-02-01,50,f,k,Microsoft/Other,"}));
   // A group without a new banner value keeps the previous group's extra column.

@@ -1,0 +1,240 @@
+#include "framework/cmdline/qz_secure_delete.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "framework/cmdline/qz_filename_filter.h"
+#include "tests/io/recording_report.h"
+#include "tests/text/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+constexpr u64 destroyed_file = secure_status_wiped | secure_flag_cut | secure_flag_renamed | secure_flag_moved |
+                               secure_flag_remove_tried | secure_flag_removed;
+constexpr u64 removed_folder = secure_status_folder | secure_flag_remove_tried | secure_flag_removed;
+
+// A tree to delete (R), data outside it that must survive (outside), and the temporary
+// folder that TEMP names while a test runs.
+class SecureDeleteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(base_.path().empty());
+    ASSERT_TRUE(fs::create_directories(base_.file("R")));
+    ASSERT_TRUE(fs::create_directories(base_.file("outside/dir")));
+    ASSERT_TRUE(fs::create_directories(base_.file("tmp")));
+    const char* old = getenv("TEMP");
+    had_temp_ = old != nullptr;
+    if (had_temp_) old_temp_ = old;
+    setenv("TEMP", base_.file("tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    if (had_temp_)
+      setenv("TEMP", old_temp_.c_str(), 1);
+    else
+      unsetenv("TEMP");
+  }
+  std::string at(const std::string& name) const { return base_.file(name); }
+  void put(const std::string& name, const std::string& content) const {
+    fs::create_directories(fs::path(at(name)).parent_path());
+    base_.put(name, content);
+  }
+  // Every entry below folder: relative path to content ("<dir>" for folders, "-> target" for links).
+  std::map<std::string, std::string> snapshot(const std::string& folder) const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(at(folder))) {
+      const std::string relative = fs::relative(entry.path(), at(folder)).string();
+      if (entry.is_symlink())
+        entries[relative] = "-> " + fs::read_symlink(entry.path()).string();
+      else if (entry.is_directory())
+        entries[relative] = "<dir>";
+      else
+        entries[relative] = base_.get(folder + "/" + relative);
+    }
+    return entries;
+  }
+  bool exists(const std::string& name) const {
+    std::error_code ignored;
+    return fs::symlink_status(at(name), ignored).type() != fs::file_type::not_found;
+  }
+
+  temp_folder base_{"telvar_secure"};
+  bool had_temp_ = false;
+  std::string old_temp_;
+};
+
+// Files go deepest-last key first with their counter in the random name, then folders deepest
+// first; nothing is left in the tree or in the temporary folder.
+TEST_F(SecureDeleteTest, TreeOrderAndStatuses) {
+  put("R/A/x.txt", std::string(1000, 'x'));
+  put("R/b.txt", "bbb");
+  recording_report report;
+  secure_delete_map statuses;
+  EXPECT_TRUE(secure_delete_tree(wide(at("R")), nullptr, 2, nullptr, &report, &statuses));
+
+  const secure_delete_map expected = {{wide(at("R")), removed_folder},
+                                      {wide(at("R/A/")), removed_folder},
+                                      {wide(at("R/A/x.txt")), destroyed_file},
+                                      {wide(at("R/b.txt")), destroyed_file}};
+  EXPECT_EQ(statuses, expected);
+  EXPECT_FALSE(exists("R"));
+  EXPECT_TRUE(fs::is_empty(at("tmp")));
+
+  std::vector<std::string> renames;
+  for (const std::string& line : report.diags)
+    if (line.rfind("rename: ", 0) == 0) renames.push_back(line);
+  ASSERT_EQ(renames.size(), 2u);
+  EXPECT_EQ(renames[0].find("rename: " + at("R/b.txt") + " => " + at("R/")), 0u);
+  EXPECT_EQ(renames[0].back(), '0');
+  EXPECT_EQ(renames[1].find("rename: " + at("R/A/x.txt") + " => " + at("R/A/")), 0u);
+  EXPECT_EQ(renames[1].back(), '1');
+  EXPECT_EQ(renames[0].size(), ("rename: " + at("R/b.txt") + " => " + at("R/")).size() + 5);
+
+  const std::vector<std::string> tail(report.messages.end() - 4, report.messages.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"deleted: " + at("R/b.txt") + " - success\n",
+                                            "deleted: " + at("R/A/x.txt") + " - success\n",
+                                            "deleted: " + at("R/A") + " - success\n",
+                                            "deleted: " + at("R") + " - success\n"}));
+}
+
+// Links to a file and to a folder outside, a hard link to an outside file, links below a
+// subfolder and a FIFO: each loses only its own name; what lies outside stays byte for byte.
+TEST_F(SecureDeleteTest, NeverReachesOutsideTheTree) {
+  put("outside/secret.txt", "secret content");
+  put("outside/shared.txt", "shared content");
+  put("outside/dir/inner.txt", "inner content");
+  put("R/sub/own.txt", "own");
+  fs::create_symlink(at("outside/secret.txt"), at("R/link_file"));
+  fs::create_directory_symlink(at("outside/dir"), at("R/link_dir"));
+  fs::create_directory_symlink(at("outside/dir"), at("R/sub/deep_link"));
+  fs::create_symlink("../../outside/secret.txt", at("R/sub/relative_link"));
+  fs::create_hard_link(at("outside/shared.txt"), at("R/hard"));
+  ASSERT_EQ(mkfifo(at("R/fifo").c_str(), 0600), 0);
+  const auto before = snapshot("outside");
+
+  secure_delete_map statuses;
+  recording_report report;
+  EXPECT_TRUE(secure_delete_tree(wide(at("R")), nullptr, 8, nullptr, &report, &statuses));
+  EXPECT_EQ(snapshot("outside"), before);
+  EXPECT_FALSE(exists("R"));
+  for (const char* name : {"R/link_file", "R/link_dir", "R/hard", "R/fifo", "R/sub/deep_link"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(statuses[wide(at(name))], secure_status_not_wiped | secure_flag_name_only | secure_flag_remove_tried |
+                                            secure_flag_removed);
+  }
+  EXPECT_EQ(statuses[wide(at("R/sub/own.txt"))], destroyed_file);
+
+  // A root that is itself a link is refused; so is a single-file deletion's link target.
+  fs::create_directory_symlink(at("outside"), at("root_link"));
+  EXPECT_FALSE(secure_delete_tree(wide(at("root_link")), nullptr, 8, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(secure_delete_tree(wide(at("root_link/")), nullptr, 8, nullptr, nullptr, nullptr));
+  fs::create_symlink(at("outside/secret.txt"), at("file_link"));
+  EXPECT_TRUE(secure_delete_file(wide(at("file_link"))));
+  EXPECT_FALSE(exists("file_link"));
+  EXPECT_TRUE(exists("root_link"));
+  EXPECT_EQ(snapshot("outside"), before);
+}
+
+// With a filter list, only the files it selects go; the folders stay.
+TEST_F(SecureDeleteTest, FiltersSelectFilesAndKeepFolders) {
+  put("R/a.txt", "a");
+  put("R/b.csv", "b");
+  put("R/sub/c.txt", "c");
+  std::vector<filename_filter> filters;
+  std::string spec = "*.txt";
+  ASSERT_TRUE(parse_filename_filters(filters, spec));
+  EXPECT_TRUE(secure_delete_tree(wide(at("R")), &filters, 2, nullptr, nullptr, nullptr));
+  EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{{"b.csv", "b"}, {"sub", "<dir>"}}));
+
+  // Levels bound the depth: a file below them stays, and so does its folder.
+  put("R/sub/deeper/d.txt", "d");
+  secure_delete_map statuses;
+  EXPECT_FALSE(secure_delete_tree(wide(at("R")), nullptr, 2, nullptr, nullptr, &statuses));
+  EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{
+                               {"sub", "<dir>"}, {"sub/deeper", "<dir>"}, {"sub/deeper/d.txt", "d"}}));
+  EXPECT_EQ(statuses[wide(at("R"))], secure_status_folder | secure_flag_remove_tried);
+}
+
+TEST_F(SecureDeleteTest, EmptyFileIsStillRemoved) {
+  put("R/empty", "");
+  secure_delete_map statuses;
+  recording_report report;
+  EXPECT_TRUE(secure_delete_tree(wide(at("R")), nullptr, 1, nullptr, &report, &statuses));
+  EXPECT_EQ(statuses[wide(at("R/empty"))], (destroyed_file & ~secure_status_wiped) | secure_status_not_wiped);
+  EXPECT_EQ(report.messages.front(), "not wiped: " + at("R/empty") + "\n");
+  EXPECT_FALSE(exists("R"));
+}
+
+// A file the process may not write stays whole under its own name, its folder is reported as
+// not removed, and the result says that the deletion failed. Run as an ordinary user (root
+// drops to "nobody" in a child for it), so that the permission holds.
+TEST_F(SecureDeleteTest, UnwritableFileStaysWhole) {
+  put("R/locked", "precious");
+  put("R/free", std::string(600, 'f'));
+  chmod(at("R/locked").c_str(), 0444);
+  chmod(at("R/free").c_str(), 0666);
+  for (const char* folder : {"", "R", "tmp"}) chmod(at(folder).c_str(), 0777);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+    int failures = 0;
+    secure_delete_map statuses;
+    recording_report report;
+    if (secure_delete_tree(wide(at("R")), nullptr, 1, nullptr, &report, &statuses)) failures |= 1;
+    const u64 locked = statuses[wide(at("R/locked"))];
+    if (!(locked & secure_flag_kept) || (locked & (secure_flag_cut | secure_flag_renamed | secure_flag_removed)))
+      failures |= 2;
+    if (statuses[wide(at("R/free"))] != destroyed_file) failures |= 4;
+    if (statuses[wide(at("R"))] != (secure_status_folder | secure_flag_remove_tried)) failures |= 8;
+    bool reported = false;
+    for (const std::string& line : report.messages) reported |= line == "deleted: " + at("R") + " - failed\n";
+    if (!reported) failures |= 16;
+    if (secure_delete_file(wide(at("R/locked")))) failures |= 32;
+    _exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{{"locked", "precious"}}));
+  EXPECT_TRUE(fs::is_empty(at("tmp")));
+}
+
+TEST_F(SecureDeleteTest, SingleFile) {
+  put("R/one", std::string(5000, 'o'));
+  EXPECT_TRUE(secure_delete_file(wide(at("R/one"))));
+  EXPECT_TRUE(fs::is_empty(at("R")));
+  EXPECT_TRUE(fs::is_empty(at("tmp")));
+  // Without a temporary folder the file is removed where it lies.
+  unsetenv("TEMP");
+  put("R/two", "two");
+  EXPECT_TRUE(secure_delete_file(wide(at("R/two"))));
+  EXPECT_TRUE(fs::is_empty(at("R")));
+
+  const struct {
+    const char* name;
+    std::wstring path;
+  } refused[] = {{"empty path", L""}, {"missing", wide(at("R/none"))}, {"folder", wide(at("R"))}};
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(secure_delete_file(c.path));
+  }
+  EXPECT_TRUE(exists("R"));
+  EXPECT_FALSE(secure_delete_tree(L"", nullptr, 1, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(secure_delete_tree(wide(at("R/none")), nullptr, 1, nullptr, nullptr, nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+/* A stand-in for a failing disk, loaded into telvar with LD_PRELOAD by the write-fault tests.
+ * It touches only descriptors open on files under TELVAR_FAULT_DIR:
+ *   TELVAR_FAULT_WRITE_BYTES=N   writes succeed for N bytes in all, then fail with ENOSPC
+ *   TELVAR_FAULT_FSYNC=1         fsync and fdatasync fail with EIO
+ *   TELVAR_FAULT_READ_BYTES=N    reads succeed for N bytes in all, then fail with EIO
+ * Every other descriptor and every variable left unset behaves as the C library does. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+static long long budget_of(const char* name) {
+  const char* text = getenv(name);
+  return text != NULL && *text != '\0' ? atoll(text) : -1;
+}
+
+/* Whether fd is open on a file under TELVAR_FAULT_DIR. */
+static int targeted(int fd) {
+  const char* dir = getenv("TELVAR_FAULT_DIR");
+  if (dir == NULL || *dir == '\0' || fd < 0) return 0;
+  char link[64];
+  char path[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = readlink(link, path, sizeof path - 1);
+  if (length <= 0) return 0;
+  path[length] = '\0';
+  return strncmp(path, dir, strlen(dir)) == 0;
+}
+
+static long long written;
+static long long taken;
+
+/* How many of want bytes may pass to fd now; -1 with errno set when none may. */
+static ssize_t allowed(int fd, size_t want, const char* variable, long long* used, int error) {
+  const long long budget = budget_of(variable);
+  if (budget < 0 || !targeted(fd)) return (ssize_t)want;
+  if (*used >= budget && want > 0) {
+    errno = error;
+    return -1;
+  }
+  const long long left = budget - *used;
+  return (ssize_t)((long long)want < left ? (long long)want : left);
+}
+
+#define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
+
+ssize_t write(int fd, const void* data, size_t size) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_WRITE_BYTES", &written, ENOSPC);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(write)(fd, data, (size_t)may);
+  if (done > 0 && targeted(fd)) written += done;
+  return done;
+}
+
+ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_WRITE_BYTES", &written, ENOSPC);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(pwrite)(fd, data, (size_t)may, offset);
+  if (done > 0 && targeted(fd)) written += done;
+  return done;
+}
+
+ssize_t pwrite64(int fd, const void* data, size_t size, off64_t offset) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_WRITE_BYTES", &written, ENOSPC);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(pwrite64)(fd, data, (size_t)may, offset);
+  if (done > 0 && targeted(fd)) written += done;
+  return done;
+}
+
+ssize_t writev(int fd, const struct iovec* pieces, int count) {
+  size_t size = 0;
+  for (int i = 0; i < count; ++i) size += pieces[i].iov_len;
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_WRITE_BYTES", &written, ENOSPC);
+  if (may < 0) return -1;
+  if ((size_t)may < size) return write(fd, pieces[0].iov_base, pieces[0].iov_len);
+  const ssize_t done = NEXT(writev)(fd, pieces, count);
+  if (done > 0 && targeted(fd)) written += done;
+  return done;
+}
+
+static int sync_fails(int fd) {
+  const char* text = getenv("TELVAR_FAULT_FSYNC");
+  return text != NULL && strcmp(text, "1") == 0 && targeted(fd);
+}
+
+int fsync(int fd) {
+  if (sync_fails(fd)) {
+    errno = EIO;
+    return -1;
+  }
+  return NEXT(fsync)(fd);
+}
+
+int fdatasync(int fd) {
+  if (sync_fails(fd)) {
+    errno = EIO;
+    return -1;
+  }
+  return NEXT(fdatasync)(fd);
+}
+
+ssize_t read(int fd, void* data, size_t size) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_READ_BYTES", &taken, EIO);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(read)(fd, data, (size_t)may);
+  if (done > 0 && targeted(fd)) taken += done;
+  return done;
+}
+
+ssize_t pread(int fd, void* data, size_t size, off_t offset) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_READ_BYTES", &taken, EIO);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(pread)(fd, data, (size_t)may, offset);
+  if (done > 0 && targeted(fd)) taken += done;
+  return done;
+}
+
+ssize_t pread64(int fd, void* data, size_t size, off64_t offset) {
+  const ssize_t may = allowed(fd, size, "TELVAR_FAULT_READ_BYTES", &taken, EIO);
+  if (may < 0) return -1;
+  const ssize_t done = NEXT(pread64)(fd, data, (size_t)may, offset);
+  if (done > 0 && targeted(fd)) taken += done;
+  return done;
+}

@@ -1,0 +1,123 @@
+// A disk that fills up, fails to sync or fails to read part-way, under every writer: telvar
+// ends with a message and status 255, never with a shorter output reported as a
+// success; the source is left as it was and a database still passes the integrity check.
+// The failing disk is a small library preloaded into telvar (shim/fault_shim.c).
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/telvar_process.h"
+#include "tests/sqlite_store/db_rows.h"
+
+namespace {
+
+struct writer {
+  const char* name;
+  std::vector<std::string> args;
+  const char* output;  // the file or folder written under the failing disk
+};
+
+const writer writers[] = {
+    {"html", {"-csv_to_html"}, "out.html"},
+    {"json", {"-csv_to_json"}, "out.json"},
+    {"json -flat", {"-csv_to_json", "-flat"}, "out.json"},
+    {"cleanup", {"-change_csv_separator", ";"}, "out.csv"},
+    {"split", {"-split_into_files"}, "out"},
+    {"sqlite", {"-csv_to_sqlite"}, "out.db"},
+};
+
+class write_faults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::string(TELVAR_BINARY).empty()) GTEST_SKIP() << "telvar is not built";
+    ASSERT_FALSE(folder.path().empty());
+    std::filesystem::create_directories(disk());
+    std::string text = "host,user,event,detail\n";
+    for (int row = 0; row < 20000; ++row)
+      text += "WS-" + std::to_string(row % 40) + ",user" + std::to_string(row) + ",4624,\"a, \"\"quoted\"\" detail\"\n";
+    source_text = text;
+  }
+
+  std::string disk() const { return folder.file("disk"); }
+
+  // telvar converting source into disk/<output> with the failing disk set by faults.
+  // faults touch only files under fault_dir (the outputs' disk unless told otherwise).
+  e2e::run_result convert(const writer& w, const std::string& source, std::vector<std::string> faults,
+                          const std::string& fault_dir = "") const {
+    std::vector<std::string> args = {"-src", source, "-dst", disk() + "/" + w.output};
+    args.insert(args.end(), w.args.begin(), w.args.end());
+    args.push_back("-quiet");
+    e2e::run_options options;
+    options.cwd = folder.path();
+    options.environment = std::move(faults);
+    options.environment.push_back(std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM);
+    options.environment.push_back("TELVAR_FAULT_DIR=" + (fault_dir.empty() ? disk() : fault_dir) + "/");
+    // A sanitizer build wants its runtime first among the libraries; the shim comes first here.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+    return e2e::run_telvar(args, options);
+  }
+
+  temp_folder folder{"e2e_faults"};
+  std::string source_text;
+};
+
+TEST_F(write_faults, a_full_disk_fails_every_writer) {
+  const std::string source = folder.file("events.csv");
+  e2e::write_file(source, source_text);
+  for (const writer& w : writers) {
+    for (const char* bytes : {"0", "4096", "200000"}) {
+      SCOPED_TRACE(std::string(w.name) + " after " + bytes + " bytes");
+      std::filesystem::remove_all(disk() + "/" + w.output);
+      const e2e::run_result run = convert(w, source, {std::string("TELVAR_FAULT_WRITE_BYTES=") + bytes});
+      EXPECT_EQ(run.status, 255) << run.err;
+      EXPECT_NE(run.err, "");
+      EXPECT_EQ(e2e::read_file(source), source_text);
+      if (std::string(w.name) == "sqlite" && std::filesystem::exists(disk() + "/out.db")) {
+        // Read without the shim, as the next user of the file would (a journal left behind is
+        // rolled back on the way).
+        EXPECT_EQ(db_rows(disk() + "/out.db", "pragma integrity_check;"), std::vector<std::string>{"ok"});
+      }
+    }
+  }
+}
+
+TEST_F(write_faults, a_failed_sync_is_never_a_success_with_data_missing) {
+  const std::string source = folder.file("events.csv");
+  e2e::write_file(source, source_text);
+  for (const writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    std::filesystem::remove_all(disk() + "/" + w.output);
+    const e2e::run_result run = convert(w, source, {"TELVAR_FAULT_FSYNC=1"});
+    // A writer that does not sync is not touched; one that does reports the failure.
+    if (run.status == 0) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_EQ(run.status, 255);
+      EXPECT_NE(run.err, "");
+    }
+  }
+  // The store promises a database on disk after a run that ends 0: it syncs, so it must fail.
+  const e2e::run_result sqlite = convert(writers[5], source, {"TELVAR_FAULT_FSYNC=1"});
+  EXPECT_EQ(sqlite.status, 255) << sqlite.err;
+}
+
+TEST_F(write_faults, a_source_that_fails_to_read_part_way_fails_the_run) {
+  std::filesystem::create_directories(folder.file("evidence"));
+  const std::string source = folder.file("evidence/events.csv");
+  e2e::write_file(source, source_text);
+  for (const writer& w : writers) {
+    for (const char* bytes : {"0", "5000", "300000"}) {
+      SCOPED_TRACE(std::string(w.name) + " after " + bytes + " bytes");
+      std::filesystem::remove_all(disk() + "/" + w.output);
+      const e2e::run_result run = convert(w, source, {std::string("TELVAR_FAULT_READ_BYTES=") + bytes}, folder.file("evidence"));
+      EXPECT_EQ(run.status, 255) << run.err;
+      EXPECT_NE(run.err, "");
+      EXPECT_EQ(e2e::read_file(source), source_text);
+    }
+  }
+}
+
+}  // namespace

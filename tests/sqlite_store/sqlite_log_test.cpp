@@ -1,0 +1,377 @@
+#include "sqlite_store/sqlite_log.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/cmdline/qz_cmd_params.h"
+#include "tests/text/temp_folder.h"
+#include "tests/sqlite_store/db_rows.h"
+#include "tests/sqlite_store/shell_tools.h"
+
+namespace {
+
+using lines = std::vector<std::string>;
+
+std::string count_of(const std::string& db, const std::string& table) {
+  const lines rows = db_rows(db, "select count(*) from " + table + ";");
+  return rows.empty() ? "" : rows[0];
+}
+
+// A record that needs no file: what a caller that read the entry elsewhere hands over.
+log_record given_record(const std::string& path, u64 size) {
+  log_record record;
+  record.path = path;
+  record.size = size;
+  record.modified = 1706708707;  // 2024-01-31 13:45:07 UTC
+  record.time_kind = 8;
+  return record;
+}
+
+// A log opened on a fresh database with the given file-listing tables.
+struct open_log {
+  explicit open_log(const std::map<std::string, u64>& tables) : folder("sqlite_log") {
+    db = folder.file("log.db");
+    log = std::make_unique<sqlite_log>();
+    opened = log->open(db, nullptr, &tables, 0);
+  }
+  void add(const std::string& table, log_record record) {
+    std::string path;
+    ASSERT_TRUE(log->add_log_record(table, path, 0, &record));
+  }
+  temp_folder folder;
+  std::string db;
+  std::unique_ptr<sqlite_log> log;
+  bool opened = false;
+};
+
+TEST(SqliteLogSchema, MaskChoosesColumnsInTableOrder) {
+  struct layout_case {
+    const char* name;
+    u64 mask;
+    bool made;
+    const char* columns;
+  };
+  const layout_case cases[] = {
+      {"path and name", 0x3, true, "metaref,path,name"},
+      {"inode and seqnum before copied", 0x1C00, true, "metaref,inode,seqnum,copied"},
+      {"every column", 0x1FFFF, true,
+       "metaref,path,name,extension,is_dir,size,modified,created,metachanged,accessed,mode,inode,seqnum,copied,"
+       "ntfsraw,offset,notes,source"},
+      {"bits that add nothing", 0xE0000, false, "metaref"},
+      {"no bit", 0, false, ""},
+      {"name-set columns", 0x100003, false, "metaref,path,name"},
+  };
+  for (const layout_case& c : cases) {
+    schema_t schema;
+    EXPECT_EQ(sqlite_log::file_listing_schema(schema, c.mask), c.made) << c.name;
+    std::string names;
+    for (const auto& column : schema.columns) names += (names.empty() ? "" : ",") + column.first;
+    EXPECT_EQ(names, c.columns) << c.name;
+    for (size_t i = 0; i < schema.columns.size(); ++i) {
+      EXPECT_EQ(schema.get_field_order(schema.columns[i].first), i + 1) << c.name;
+    }
+    EXPECT_EQ(schema.get_field_order(""), 0u);
+    EXPECT_EQ(schema.get_field_order("nope"), 0u);
+  }
+}
+
+TEST(SqliteLogOpen, MakesTablesWithQuotedNamesAndRefRows) {
+  open_log run({{"t", 0x3}, {"odd`name-1 \"x\"", 0x13}});
+  ASSERT_TRUE(run.opened) << run.log->error_text;
+  EXPECT_EQ(db_rows(run.db, "select sql from sqlite_master where name='t';"),
+            lines({"CREATE TABLE `t` (`metaref` integer, `path` varchar, `name` varchar)"}));
+  EXPECT_EQ(db_rows(run.db, "select table_name, last_rowid from ref order by table_name;"),
+            lines({"metadata,0", "odd`name-1 \"x\",0", "t,0"}));
+  run.add("odd`name-1 \"x\"", given_record("/x/y/a.b.txt", 5));
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select path, name, size from [odd`name-1 \"x\"];"), lines({"/x/y/,a.b.txt,5"}));
+}
+
+TEST(SqliteLogOpen, ATableThatCannotBeMadeFailsTheOpenAndTheProcessGoesOn) {
+  open_log run({{"good", 0x3}, {"names", 0x100001}});
+  EXPECT_FALSE(run.opened);
+  EXPECT_NE(run.log->error_text.find("names"), std::string::npos) << run.log->error_text;
+  EXPECT_EQ(run.log->tables_ready, 0);
+  std::string path = "/x";
+  EXPECT_FALSE(run.log->add_log_record("good", path, 0, nullptr));
+
+  sqlite_log empty_path;
+  EXPECT_FALSE(empty_path.open("", nullptr, nullptr, 0));
+  EXPECT_FALSE(empty_path.error_text.empty());
+}
+
+TEST(SqliteLogRecords, PathsSplitIntoFolderNameAndExtension) {
+  open_log run({{"files", 0x1F}});
+  ASSERT_TRUE(run.opened);
+  run.add("files", given_record("/x/y/a.b.txt", 7));
+  run.add("files", given_record("/x/y/noext", 1));
+  run.add("files", given_record("/x/y/trailing.", 2));
+  run.add("files", given_record("/top", 3));
+  log_record folder = given_record("/x/y", 4096);
+  folder.is_dir = 1;
+  folder.log_dir = 1;
+  run.add("files", folder);
+  log_record unlisted_folder = given_record("/x/z", 4096);
+  unlisted_folder.is_dir = 1;
+  run.add("files", unlisted_folder);
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select path, name, extension, is_dir, size from files order by rowid;"),
+            lines({"/x/y/,a.b.txt,txt,NULL,7", "/x/y/,noext,NULL,NULL,1", "/x/y/,trailing.,NULL,NULL,2",
+                   "/,top,NULL,NULL,3", "/x/y,,NULL,1,0"}));
+}
+
+TEST(SqliteLogRecords, AFileThatCannotBeExaminedGivesNoRow) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  run.folder.put("real.txt", "abc");
+  std::string missing = run.folder.file("missing.txt");
+  std::string real = run.folder.file("real.txt");
+  EXPECT_TRUE(run.log->add_log_record("files", missing, 0, nullptr));
+  EXPECT_TRUE(run.log->add_log_record("files", real, 0, nullptr));
+  EXPECT_FALSE(run.log->add_log_record("unknown", real, 0, nullptr));
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select path || name from files;"), lines({real}));
+}
+
+TEST(SqliteLogRecords, NotesHoldTheTextOrTheAttributeSummary) {
+  open_log run({{"files", 0x8003}});
+  ASSERT_TRUE(run.opened);
+  log_record plain = given_record("/a/one", 1);
+  plain.text = "x";
+  run.add("files", plain);
+  log_record with_attributes = given_record("/a/two", 1);
+  with_attributes.text = "x";
+  with_attributes.attr_names = {"a", "a", "b"};
+  with_attributes.attr_values = {"1", "2", "3"};
+  run.add("files", with_attributes);
+  log_record short_values = given_record("/a/three", 1);
+  short_values.attr_names = {"a", "b"};
+  short_values.attr_values = {"1"};
+  run.add("files", short_values);
+  run.add("files", given_record("/a/four", 1));
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select notes from files order by rowid;"),
+            lines({"x", "extra_attributes={\"a\":\"1;2\";\"b\":\"3\"};notes={\"x\"}",
+                   "extra_attributes={\"a\":\"1\";\"b\":\"\"}", "NULL"}));
+}
+
+TEST(SqliteLogRecords, TimesAreWrittenByTheLogsFormat) {
+  open_log run({{"files", 0x1E1}});
+  ASSERT_TRUE(run.opened);
+  log_record record = given_record("/a/f", 1);
+  record.accessed = 1;  // the first second of 1970: a valid time
+  record.created = 0;
+  run.add("files", record);
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select modified, created = ' ', accessed from files;"),
+            lines({"2024-01-31 13:45:07,1,1970-01-01 00:00:01"}));
+}
+
+TEST(SqliteLogBatches, The257thRecordWritesEveryTable) {
+  open_log run({{"a", 0x3}, {"b", 0x3}});
+  ASSERT_TRUE(run.opened);
+  run.add("b", given_record("/b/1", 1));
+  for (int i = 0; i < 256; ++i) run.add("a", given_record("/a/" + std::to_string(i), 1));
+  EXPECT_EQ(count_of(run.db, "a"), "0");
+  EXPECT_EQ(count_of(run.db, "b"), "0");
+  run.add("a", given_record("/a/last", 1));
+  EXPECT_EQ(count_of(run.db, "a"), "257");
+  EXPECT_EQ(count_of(run.db, "b"), "1");
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='a';"), lines({"257"}));
+  // Stamps are distinct and rise in the order the records came.
+  EXPECT_EQ(db_rows(run.db, "select count(distinct metaref) from a;"), lines({"257"}));
+  EXPECT_EQ(db_rows(run.db, "select count(*) from a x join a y on y.rowid = x.rowid + 1 where y.metaref <= x.metaref;"),
+            lines({"0"}));
+  expect_whole(run.db);
+}
+
+TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  ASSERT_EQ(exec_outside(run.db, "create trigger refuse before insert on files when new.name = 'bad' "
+                                 "begin select raise(abort, 'refused'); end;"),
+            "");
+  for (const char* name : {"/a/1", "/a/bad", "/a/3"}) run.add("files", given_record(name, 1));
+  EXPECT_FALSE(run.log->flush());
+  EXPECT_EQ(count_of(run.db, "files"), "0");
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"0"}));
+  u32 flush_code = sqlite_log_op_flush;
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), nullptr, nullptr, nullptr, nullptr, &flush_code), -1);
+
+  ASSERT_EQ(exec_outside(run.db, "drop trigger refuse;"), "");
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), nullptr, nullptr, nullptr, nullptr, &flush_code), 0);
+  EXPECT_EQ(db_rows(run.db, "select name from files order by rowid;"), lines({"1", "bad", "3"}));
+  expect_whole(run.db);
+}
+
+TEST(SqliteLogCustom, RowsOfTextUnderTheCallersColumns) {
+  open_log run({});
+  ASSERT_TRUE(run.opened);
+  bool already = true;
+  ASSERT_TRUE(run.log->create_table(&already, "notes-1", {"stamp", "who", "what"}));
+  EXPECT_FALSE(already);
+  ASSERT_TRUE(run.log->create_table(&already, "notes-1", {"stamp", "who", "what"}));
+  EXPECT_TRUE(already);
+  EXPECT_EQ(db_rows(run.db, "select count(*) from ref where table_name='notes-1';"), lines({"1"}));
+  EXPECT_FALSE(run.log->create_table(&already, "none", {}));
+
+  EXPECT_TRUE(run.log->add_custom_row("notes-1", {"ann", "a \"quoted\", text"}));
+  EXPECT_TRUE(run.log->add_custom_row("notes-1", {"bob"}));
+  EXPECT_FALSE(run.log->add_custom_row("notes-1", {"too", "many", "values"}));
+  EXPECT_FALSE(run.log->add_custom_row("notes-1", {}));
+  EXPECT_FALSE(run.log->add_custom_row("unknown", {"x"}));
+  EXPECT_FALSE(run.log->add_custom_rows("notes-1", {}));
+  const std::string table = "notes-1";
+  lines values = {"cat", "dog"};
+  EXPECT_EQ(sqlite_log_add_row(run.log.get(), &table, &values), 0);
+  std::vector<lines> rows = {{"r1", "v1"}, {"r2", "v2"}};
+  u32 code = sqlite_log_op_add_rows;
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), &table, &rows, nullptr, nullptr, &code), 0);
+  code = 99;
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), &table, &rows, nullptr, nullptr, &code), -1);
+  EXPECT_EQ(sqlite_log_add_rows(nullptr, &table, &rows), -1);
+  EXPECT_EQ(sqlite_log_add_row(run.log.get(), &table, nullptr), -1);
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select who, what from [notes-1] order by rowid;"),
+            lines({"ann,a \"quoted\", text", "bob,NULL", "cat,dog", "r1,v1", "r2,v2"}));
+  EXPECT_EQ(db_rows(run.db, "select count(distinct stamp) from [notes-1];"), lines({"5"}));
+}
+
+TEST(SqliteLogDispatch, AddsRecordsWithoutACode) {
+  open_log run({{"files", 0x403}});
+  ASSERT_TRUE(run.opened);
+  const std::string table = "files";
+  std::string path = "/given/file";
+  log_record record = given_record("", 9);
+  u64 copied = 42;
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), &table, &path, &copied, &record, nullptr), 0);
+  EXPECT_TRUE(record.path.empty());  // the caller's record was taken and cleared
+  EXPECT_EQ(sqlite_log_dispatch(nullptr, &table, &path, nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), nullptr, &path, nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), &table, nullptr, nullptr, nullptr, nullptr), -1);
+  u32 flush_code = sqlite_log_op_flush;
+  EXPECT_EQ(sqlite_log_dispatch(run.log.get(), nullptr, nullptr, nullptr, nullptr, &flush_code), 0);
+  EXPECT_EQ(db_rows(run.db, "select path, name, copied from files;"), lines({"/given/,file,42"}));
+}
+
+TEST(SqliteLogLifecycle, DestructionWritesAndRecordsEachTablesRange) {
+  temp_folder folder("sqlite_log");
+  const std::string db = folder.file("log.db");
+  cmd_params tool{0, false};
+  tool.program_name = "lister";
+  {
+    sqlite_log log;
+    const std::map<std::string, u64> tables = {{"empty", 0x3}, {"full", 0x3}};
+    ASSERT_TRUE(log.open(db, &tool, &tables, 1)) << log.error_text;
+    EXPECT_NE(log.schemas["empty"].runtime, log.schemas["full"].runtime);
+    for (int i = 0; i < 3; ++i) {
+      std::string path;
+      log_record record = given_record("/f/" + std::to_string(i), 1);
+      ASSERT_TRUE(log.add_log_record("full", path, 0, &record));
+    }
+  }
+  EXPECT_EQ(count_of(db, "full"), "3");
+  EXPECT_EQ(db_rows(db, "select data_tbl_name, toolname, col_hdrs, row_data_start, row_data_end from metadata "
+                        "order by data_tbl_name;"),
+            lines({"empty,lister,metaref | path | name,0,0", "full,lister,metaref | path | name,1,3"}));
+  expect_whole(db);
+}
+
+TEST(SqliteLogLifecycle, ASecondOpenWritesTheFirstDatabasesRecords) {
+  temp_folder folder("sqlite_log");
+  const std::map<std::string, u64> tables = {{"files", 0x3}};
+  sqlite_log log;
+  ASSERT_TRUE(log.open(folder.file("one.db"), nullptr, &tables, 0));
+  std::string path;
+  log_record record = given_record("/one/file", 1);
+  ASSERT_TRUE(log.add_log_record("files", path, 0, &record));
+  ASSERT_TRUE(log.open(folder.file("two.db"), nullptr, &tables, 0)) << log.error_text;
+  EXPECT_EQ(db_rows(folder.file("one.db"), "select name from files;"), lines({"file"}));
+  EXPECT_EQ(db_rows(folder.file("two.db"), "select count(*) from files;"), lines({"0"}));
+  EXPECT_EQ(db_rows(folder.file("two.db"), "select table_name from ref order by 1;"), lines({"files", "metadata"}));
+}
+
+TEST(SqliteLogThreads, EightThreadsLoseNoRecord) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  bool created = false;
+  ASSERT_TRUE(run.log->create_table(&created, "rows", {"stamp", "thread", "n"}));
+  constexpr int thread_count = 8;
+  constexpr int per_thread = 10000;
+  std::vector<std::thread> threads;
+  std::vector<int> refused(thread_count, 0);
+  for (int t = 0; t < thread_count; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < per_thread; ++i) {
+        std::string path;
+        log_record record = given_record("/t" + std::to_string(t) + "/" + std::to_string(i), 1);
+        if (!run.log->add_log_record("files", path, 0, &record)) ++refused[t];
+        if (i % 2 == 0 && !run.log->add_custom_row("rows", {std::to_string(t), std::to_string(i)})) ++refused[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  ASSERT_TRUE(run.log->flush());
+  for (int t = 0; t < thread_count; ++t) EXPECT_EQ(refused[t], 0) << t;
+  EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct path || name) from files;"), lines({"80000,80000"}));
+  EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct thread || '/' || n) from rows;"), lines({"40000,40000"}));
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"80000"}));
+  expect_whole(run.db);
+}
+
+// The listing of a generated tree holds what find reports for every file.
+TEST(SqliteLogReference, ListingMatchesFindAndTheShell) {
+  if (!has_program("sqlite3") || !has_program("find")) GTEST_SKIP() << "sqlite3 shell or find missing: skipped";
+  temp_folder folder("sqlite_log_tree");
+  const std::string tree = folder.file("tree");
+  std::filesystem::create_directories(tree);
+  for (int d = 0; d < 40; ++d) {
+    const std::string sub = tree + "/dir " + std::to_string(d) + (d % 3 == 0 ? "/inner.d" : "");
+    std::filesystem::create_directories(sub);
+    for (int f = 0; f < 60; ++f) {
+      const std::string name = sub + "/file" + std::to_string(f) + (f % 4 == 0 ? "" : ".dat");
+      folder.put(name.substr(folder.path().size() + 1), std::string(static_cast<size_t>(d * 7 + f), 'x'));
+      chmod(name.c_str(), f % 2 == 0 ? 0640 : 0755);
+    }
+  }
+  const std::string db = folder.file("listing.db");
+  {
+    sqlite_log log;
+    const std::map<std::string, u64> tables = {{"listing", 0x3FF}};
+    ASSERT_TRUE(log.open(db, nullptr, &tables, 0));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree)) {
+      if (!entry.is_regular_file()) continue;
+      std::string path = entry.path().string();
+      ASSERT_TRUE(log.add_log_record("listing", path, 0, nullptr));
+    }
+  }
+  int status = 0;
+  const std::string found = command_output(
+      "find " + shell_quoted(tree) + " -type f -printf '%h/|%f|%s|%m|%TY-%Tm-%Td %TH:%TM:%TS\\n' | "
+      "sed 's/\\.[0-9]*$//' | LC_ALL=C sort",
+      &status);
+  ASSERT_EQ(status, 0);
+  const std::string listed =
+      command_output("sqlite3 -batch -readonly -separator '|' " + shell_quoted(db) +
+                         " \"select path, name, size, printf('%o', mode & 4095), modified from listing;\" "
+                         "| LC_ALL=C sort",
+                     &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 2400);
+  EXPECT_EQ(listed, found);
+  EXPECT_EQ(integrity_check(db), "ok\n");
+}
+
+}  // namespace
