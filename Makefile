@@ -1,6 +1,6 @@
 # telvar: `make demo` builds telvar alone and converts the bundled samples into out/ (it needs
 # only a compiler, make, CMake and SQLite); `make check` runs every test (plain build, then
-# AddressSanitizer + UndefinedBehaviorSanitizer).
+# AddressSanitizer + UndefinedBehaviorSanitizer), both with warnings as errors.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
@@ -15,11 +15,11 @@ deps-demo:
 	@sh scripts/install-deps.sh demo
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=ON $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=ON -DTELVAR_WERROR=ON $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j $(JOBS)
 
 build-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON -DTELVAR_TESTS=ON $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON -DTELVAR_TESTS=ON -DTELVAR_WERROR=ON $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 
 test: build
@@ -34,7 +34,7 @@ check: test test-asan
 
 # AUTO: a machine without GoogleTest configures too; only telvar is built.
 demo: deps-demo
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=AUTO $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=AUTO -DTELVAR_WERROR=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j $(JOBS) --target telvar
 	@sh scripts/demo.sh build/telvar
 

@@ -26,7 +26,7 @@ std::vector<sqlite_generic_data_row> sample_rows() {
   std::vector<sqlite_generic_data_row> rows(batch_rows);
   for (int i = 0; i < batch_rows; ++i) {
     for (int c = 0; c < column_count; ++c) {
-      rows[i].fields.push_back("cell " + std::to_string(c) + " of row " + std::to_string(i));
+      rows[static_cast<size_t>(i)].fields.push_back("cell " + std::to_string(c) + " of row " + std::to_string(i));
     }
   }
   return rows;
@@ -118,7 +118,7 @@ void bare_library_insert(benchmark::State& state) {
     for (const sqlite_generic_data_row& row : rows) {
       sqlite3_bind_int64(statement, 1, 1);
       for (int c = 0; c < column_count; ++c) {
-        const std::string& cell = row.fields[c];
+        const std::string& cell = row.fields[static_cast<size_t>(c)];
         sqlite3_bind_text(statement, c + 2, cell.data(), static_cast<int>(cell.size()), SQLITE_STATIC);
       }
       sqlite3_step(statement);

@@ -183,9 +183,9 @@ bool sqlite_metadata_row::set_from_strings(const std::vector<std::string>& value
   for (int column = 0; column < column_count; ++column) {
     const metadata_field f = field_at(*this, column);
     if (f.number != nullptr) {
-      parse_u64_string(values[column], *f.number);
+      parse_u64_string(values[static_cast<size_t>(column)], *f.number);
     } else {
-      *f.text = values[column];
+      *f.text = values[static_cast<size_t>(column)];
     }
   }
   return true;

@@ -270,11 +270,11 @@ bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const 
   return false;
 }
 
-bool sqlite3_artifact::open_for_write(u64*, const std::string& path, sqlite_metadata_row& row, const std::string&,
+bool sqlite3_artifact::open_for_write(u64*, const std::string& db_file, sqlite_metadata_row& row, const std::string&,
                                       bool generic) {
   if (db_open) close_db();
   clear();
-  if (!open_db(nullptr, path)) return false;
+  if (!open_db(nullptr, db_file)) return false;
   // The library writes a database one page per call: pages of 16 KiB cost a quarter of the
   // calls of its default 4 KiB. The size holds only for a new, empty file (an existing database
   // keeps its own), and the rows, their order and the commits are the same at any size.

@@ -132,11 +132,11 @@ class sqlite3_artifact : public sqlite3_adt {
   // found). Otherwise the database is opened read-only ("Issue opening db for read,
   // aborting\n" and false on failure). args is not read.
   bool init_from_cmdline(const std::vector<std::string>& args, const std::string& generic_headers, cmd_params& tool);
-  // Opens path for writing (closing an open connection first), meta_row = row, makes `ref`,
+  // Opens db_file for writing (closing an open connection first), meta_row = row, makes `ref`,
   // `metadata` and row's table when it can be made (generic_data with generic set; "data" names
   // a row without a table). False when the database cannot be opened, or the fixed tables or a
   // generic_data table cannot be made. runtime_unused and options are not read.
-  bool open_for_write(u64* runtime_unused, const std::string& path, sqlite_metadata_row& row,
+  bool open_for_write(u64* runtime_unused, const std::string& db_file, sqlite_metadata_row& row,
                       const std::string& options, bool generic);
   // Makes `ref` and `metadata` when not made yet, then row's table unless `ref` lists it:
   // generic_data by its fixed layout, any other from row.col_hdrs ([metaref] integer, then

@@ -1,7 +1,7 @@
 #include "sqlite_store/sqlite_generic_data.h"
 
+#include "sqlite_store/bodyfile_columns.h"
 #include "sqlite_store/sql_results.h"
-#include "timeline/bodyfile_columns.h"
 
 const std::string& generic_data_table_name() {
   static const std::string name = "generic_data";

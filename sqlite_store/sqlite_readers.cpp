@@ -17,7 +17,7 @@
 #include "framework/text/qz_md5.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 #include "framework/text/qz_number_parse.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_artifact.h"
@@ -359,7 +359,7 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
   if (!get_metadata_records(records) || records.empty()) return false;
   // Each table's run records, in runtime order.
   std::map<std::string, std::vector<const sqlite_metadata_row*>> runs_of_table;
-  for (const auto& [runtime, record] : records) runs_of_table[record.data_tbl_name].push_back(&record);
+  for (const auto& [run_key, record] : records) runs_of_table[record.data_tbl_name].push_back(&record);
   std::map<std::string, u64> tables;
   if (!get_ref_records(tables) || tables.empty()) return false;
   if (!make_dir_path(dst)) {
@@ -372,16 +372,16 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
   for (const auto& [table, last_rowid] : tables) {
     if (table == metadata_table) continue;
     if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
-    const std::string path = export_path(dst, table, used_names);
-    if (qz_platform::same_file(path, db_path)) {
+    const std::string export_file = export_path(dst, table, used_names);
+    if (qz_platform::same_file(export_file, db_path)) {
       report("prob opening %s for output, it is the database being read, skipping this data table\n",
-                     path.c_str());
+             export_file.c_str());
       ++failed_exports;
       continue;
     }
     uni::fileio file;
-    if (!file.open_utf8(path, true, false, true)) {
-      report("prob opening %s for output, skipping this data table\n", path.c_str());
+    if (!file.open_utf8(export_file, true, false, true)) {
+      report("prob opening %s for output, skipping this data table\n", export_file.c_str());
       ++failed_exports;
       continue;
     }

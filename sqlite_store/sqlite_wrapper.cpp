@@ -99,15 +99,15 @@ void sqlite_wrapper::reset_fields() {
   runtime = 0;
 }
 
-bool sqlite_wrapper::open_db(u64*, const std::string& path, const std::string&) {
+bool sqlite_wrapper::open_db(u64*, const std::string& db_file, const std::string&) {
   if (db_open && db != nullptr) close_db();
   reset_fields();
-  if (!path.empty()) {
-    db_path = path;
+  if (!db_file.empty()) {
+    db_path = db_file;
     std::string folder;
     std::string name;
     // A folder that cannot be made shows up as a failed open below.
-    if (split_dir_file(path, folder, name)) make_dir_path(folder);
+    if (split_dir_file(db_file, folder, name)) make_dir_path(folder);
     if (load_functions(nullptr) && sqlite_open(&db, db_path, false)) mark_open();
   }
   if (db_open) return true;
@@ -116,13 +116,13 @@ bool sqlite_wrapper::open_db(u64*, const std::string& path, const std::string&) 
   return false;
 }
 
-bool sqlite_wrapper::open_db_readonly(const std::string& path, const std::string&) {
+bool sqlite_wrapper::open_db_readonly(const std::string& db_file, const std::string&) {
   if (db_open && db != nullptr) close_db();
   reset_fields();
-  if (!path.empty()) {
-    db_path = path;
+  if (!db_file.empty()) {
+    db_path = db_file;
     // The library would create a missing file; a reader must never do that.
-    if (file_exists(path) && load_functions(nullptr) && sqlite_open(&db, db_path, true)) mark_open();
+    if (file_exists(db_file) && load_functions(nullptr) && sqlite_open(&db, db_path, true)) mark_open();
   }
   if (db_open) return true;
   close_db();
@@ -131,15 +131,15 @@ bool sqlite_wrapper::open_db_readonly(const std::string& path, const std::string
   return false;
 }
 
-bool sqlite_wrapper::sqlite_open(sqlite3** out, const std::string& path, bool read_only_open) {
+bool sqlite_wrapper::sqlite_open(sqlite3** out, const std::string& db_file, bool read_only_open) {
   read_only = read_only_open ? 1 : 0;
   if (out == nullptr || sqlite_functions.open == nullptr || sqlite_functions.open_v2 == nullptr ||
       sqlite_functions.close == nullptr) {
     return false;
   }
   *out = nullptr;
-  int rc = read_only_open ? sqlite_functions.open_v2(path.c_str(), out, SQLITE_OPEN_READONLY, nullptr)
-                          : sqlite_functions.open(path.c_str(), out);
+  int rc = read_only_open ? sqlite_functions.open_v2(db_file.c_str(), out, SQLITE_OPEN_READONLY, nullptr)
+                          : sqlite_functions.open(db_file.c_str(), out);
   if (rc == SQLITE_OK && !database_readable(*out)) rc = SQLITE_NOTADB;
   // The library quietly opens a write-protected file read-only; every later write would fail.
   if (rc == SQLITE_OK && !read_only_open && sqlite3_db_readonly(*out, "main") == 1) rc = SQLITE_READONLY;

@@ -63,19 +63,19 @@ class sqlite_wrapper : public qz_libload_base {
   // object still holds an open database.
   void unload_functions() override;
 
-  // Opens path for reading and writing, creating its folders and the file when missing.
-  // False, with the object closed, for an empty path, a folder that cannot be made, a file
+  // Opens db_file for reading and writing, creating its folders and the file when missing.
+  // False, with the object closed, for an empty name, a folder that cannot be made, a file
   // that is not a database or a file that can only be read. runtime_unused and options are
   // not read.
-  virtual bool open_db(u64* runtime_unused, const std::string& path,
+  virtual bool open_db(u64* runtime_unused, const std::string& db_file,
                        const std::string& options = std::string());
   // Opens an existing database read-only; a missing file gives false and is never created,
   // as does a file that is not a database. options is not read.
-  virtual bool open_db_readonly(const std::string& path, const std::string& options = std::string());
+  virtual bool open_db_readonly(const std::string& db_file, const std::string& options = std::string());
 
   // The one place that opens through the library: *out = the new handle, verified readable
   // (and, without read_only_open, writable). On failure *out is closed and set null, false.
-  bool sqlite_open(sqlite3** out, const std::string& path, bool read_only_open);
+  bool sqlite_open(sqlite3** out, const std::string& db_file, bool read_only_open);
   // Closes the handle and resets db_open, read_only, db, db_path and runtime; the table keeps
   // its entries. Does nothing when no handle is held or the table is cleared.
   void close_db();

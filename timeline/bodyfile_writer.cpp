@@ -5,7 +5,7 @@
 
 #include "framework/text/qz_replace.h"
 #include "sqlite_store/sqlite_artifact.h"
-#include "timeline/bodyfile_columns.h"
+#include "sqlite_store/bodyfile_columns.h"
 
 void bodyfile_record::clear() {
   md5.clear();

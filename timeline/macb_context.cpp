@@ -1,6 +1,6 @@
 #include "timeline/macb_context.h"
 
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 
 void macb_context::clear() {
   reset_macb();

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 #include "sqlite_store/sqlite_generic_data.h"
 #include "timeline/variant_row.h"
 

@@ -3,7 +3,7 @@
 #include <bit>
 #include <new>
 
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/text/qz_guid.h"
 #include "framework/text/qz_hex.h"
 #include "framework/text/qz_join.h"

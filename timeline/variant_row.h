@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "framework/text/qz_types.h"
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 #include "framework/time/qz_time_format.h"
 
 // Flag bits of a row cell that the setters and the row writer act on. The low byte is the

@@ -4,14 +4,14 @@
 #include <cstring>
 #include <sstream>
 
+#include "framework/cmdline/qz_argv.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
-#include "framework/text/qz_argv.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
-#include "framework/text/qz_variant.h"
-#include "timeline/bodyfile_columns.h"
+#include "framework/text/uni_unicode.h"
+#include "framework/time/qz_variant.h"
+#include "sqlite_store/bodyfile_columns.h"
 #include "tool/quazel_tool_metadata.h"
 #include "tool/tool_report.h"
 

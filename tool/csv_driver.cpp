@@ -4,7 +4,7 @@
 #include <array>
 
 #include "framework/io/qz_interrupt.h"
-#include "framework/io/uni_bom.h"
+#include "framework/text/uni_bom.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"

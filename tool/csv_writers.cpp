@@ -1,5 +1,5 @@
 // The choice of writer: the action flags name it, the writer's hooks carry its rules.
-#include "sqlite_store/sqlite_writer_hooks.h"
+#include "tool/sqlite_writer_hooks.h"
 #include "tool/cleanup_writer.h"
 #include "tool/csv_driver.h"
 #include "tool/html_writer.h"

@@ -21,22 +21,22 @@
 #include <string>
 #include <vector>
 
+#include "framework/cmdline/qz_argv.h"
 #include "framework/cmdline/qz_cmdline_ctx.h"
 #include "framework/cmdline/qz_console.h"
-#include "framework/cmdline/qz_env.h"
 #include "framework/cmdline/qz_filename_filter.h"
+#include "framework/cmdline/qz_name_source.h"
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_file_stats.h"
 #include "framework/io/qz_interrupt.h"
-#include "framework/io/qz_name_source.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_output.h"
 #include "framework/io/uni_std_streams.h"
-#include "framework/io/uni_unicode.h"
-#include "framework/text/qz_argv.h"
+#include "framework/text/qz_env.h"
 #include "framework/text/qz_path.h"
+#include "framework/text/uni_unicode.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
@@ -495,6 +495,8 @@ bool is_root_user() { return getuid() == 0 || geteuid() == 0; }
 int main(int argc, char** argv) {
   // A reader that goes away must not kill the run before it can end in order.
   std::signal(SIGPIPE, SIG_IGN);
+  // The line reader shows its progress on the console's status line.
+  uni::fileio::set_status_line({[](const char* text) { status_printf("%s", text); }, clear_status_line});
   std::vector<std::string> args;
   // Out of memory anywhere in the run ends it here, with a word rather than an abort.
   try {

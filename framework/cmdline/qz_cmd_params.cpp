@@ -131,6 +131,8 @@ void cmd_params::debug_trace(const std::string& text) {
   diags_stream->flush();
 }
 
+void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }
+
 std::ostream& write_dst_start(const time_zone_rule& rule, std::ostream& out, const cmd_params& params,
                               u64 filetime) {
   return write_dst_start(rule, out, params.time_spec, params.date_format, params.time_format,

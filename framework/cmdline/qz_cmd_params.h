@@ -14,10 +14,11 @@
 
 #include "framework/cmdline/qz_diag.h"
 #include "framework/cmdline/qz_filename_filter.h"
+#include "framework/io/qz_diag_sink.h"
 #include "framework/io/qz_file_stats.h"
 #include "framework/text/qz_types.h"
-#include "framework/text/qz_variant.h"
 #include "framework/time/qz_time_format.h"
+#include "framework/time/qz_variant.h"
 
 class sqlite_cmd_params;
 
@@ -113,7 +114,8 @@ struct cmd_params_fields {
   u32 stop_unix = 0;      // all bits set when only a start is given
 };
 
-class cmd_params : public cmd_params_fields {
+// The "-diags" log is also the diagnostics sink of the lower layers (qz_diag_sink.h).
+class cmd_params : public cmd_params_fields, public qz_diag_sink {
  public:
   // Every setting at its default, run_time kept, a fresh empty message stream when asked.
   cmd_params(u64 run_time, bool make_message_stream);
@@ -185,6 +187,8 @@ class cmd_params : public cmd_params_fields {
   // write nothing for a null params or format. diag_vprintf writes whenever the log exists;
   // the others need diagnostics on.
   void diag_vprintf(const char* format, va_list args);
+  // diag_vprintf when diagnostics are on: the records of the lower layers.
+  void diag_sink_vprintf(const char* format, va_list args) override;
   // "->", [name " : "], the text, [": " trailer].
   void diag_vmessage(const char* name, const char* trailer, const char* format, va_list args);
   static void diag_printf(cmd_params* params, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -219,6 +223,9 @@ class cmd_params : public cmd_params_fields {
  private:
   void release_streams();
 };
+
+// Clears the per-file record that the parameter set holds.
+void clear_params_log_record(cmd_params& params);
 
 // Whether text names a TAB separator: a TAB itself, backslash-t or "tab", in any letter case.
 bool names_tab_separator(const std::string& text);

@@ -8,12 +8,13 @@
 #include <new>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_join.h"
 #include "framework/text/qz_number_format.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
 #include "framework/text/qz_wide.h"
+#include "framework/text/uni_unicode.h"
+#include "framework/time/qz_clock.h"
 
 namespace {
 
@@ -64,6 +65,14 @@ void debug_trace_command_line(cmd_params* params, const std::vector<std::string>
   std::string line;
   join_command_line(line, nullptr, args, true);
   if (!line.empty()) params->debug_trace(line);
+}
+
+void profile_report(u64 start, cmd_params& params, const std::string& name) {
+  if (start == 0 || !params.diags_on) return;
+  std::ostringstream text;
+  if (!name.empty()) text << "[" << name << "] ";
+  text << "Profile: " << ntp_time_difference(start, current_ntp_time()) << " secs";
+  params.debug_trace_stream(text);
 }
 
 i32 vmdk_hook_stub(void*, const std::vector<std::wstring>& list) {
@@ -144,6 +153,10 @@ void cmd_params::diag_vprintf(const char* format, va_list args) {
   if (!diags_stream || !format) return;
   *diags_stream << "->" << format_record(format, args) << '\n';
   diags_stream->flush();
+}
+
+void cmd_params::diag_sink_vprintf(const char* format, va_list args) {
+  if (log_open(this)) diag_vprintf(format, args);
 }
 
 void cmd_params::diag_vmessage(const char* name, const char* trailer, const char* format, va_list args) {

@@ -24,5 +24,9 @@ void trace_hex_value(cmd_params* params, const char* label, u64 value, u64 secon
 // nothing for an empty list or an empty joined text.
 void debug_trace_command_line(cmd_params* params, const std::vector<std::string>& args);
 
+// With diagnostics on and start (an NTP stamp) not 0, writes "->[name] Profile: <seconds>
+// secs" ("[name] " only for a name) to the "-diags" log.
+void profile_report(u64 start, cmd_params& params, const std::string& name);
+
 // Converts the list to UTF-8 and returns 0; nothing else. The first argument is not read.
 i32 vmdk_hook_stub(void* unused, const std::vector<std::wstring>& list);

@@ -7,10 +7,10 @@
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_file_stats.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_clock.h"
 
 void filename_filter::clear() {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/time/qz_keyname_filter.h"
 
 // Clears result and fills it from spec; spec is changed in place into the key path. Flag
 // bits by code: "!AN" 56, "!AF" 58, "!AP" 57 (each alone excludes every other code; "!AP"

@@ -6,19 +6,19 @@
 #include <system_error>
 #include <vector>
 
-#include "framework/cmdline/qz_env.h"
 #include "framework/cmdline/qz_filename_filter.h"
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
+#include "framework/text/qz_env.h"
 #include "framework/text/qz_hex.h"
 #include "framework/text/qz_names.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_filetime.h"
 #include "framework/time/qz_time.h"
 #include "framework/time/qz_time_format.h"

@@ -5,14 +5,10 @@
 #include <cstring>
 #include <ios>
 
-#include "framework/cmdline/qz_cmd_params.h"
-#include "framework/cmdline/qz_env.h"
-#include "framework/cmdline/qz_filename_filter.h"
-#include "framework/io/qz_file_stats.h"
 #include "framework/io/qz_platform.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace qzportdir {
 
@@ -69,7 +65,7 @@ subdir_node_utf16& subdir_node_utf16::operator=(const subdir_node& node) {
 }
 
 bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int level, bool dirs_only,
-              bool forward_slash, cmd_params* params, std::vector<subdir_node>* refused) {
+              bool forward_slash, qz_diag_sink* diags, std::vector<subdir_node>* refused) {
   if (!out) return false;
   DIR* listing = opendir(folder.c_str());
   if (!listing) return false;
@@ -84,8 +80,7 @@ bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int leve
     // hand out the path of another file, so it is not listed at all.
     const bool valid_name = is_valid_utf8(name, std::strlen(name));
     if (!valid_name) {
-      cmd_params::diag_printf(params, "skipped an entry whose name is not valid UTF-8 in %s",
-                              folder.c_str());
+      diag_sink_printf(diags, "skipped an entry whose name is not valid UTF-8 in %s", folder.c_str());
       if (refused == nullptr) continue;
     }
     full = folder;
@@ -145,7 +140,7 @@ bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash) {
 }
 
 bool list_matching(const std::string& spec, const std::string& pattern,
-                   std::vector<subdir_node>* out, bool expand_wildcards, cmd_params* params,
+                   std::vector<subdir_node>* out, bool expand_wildcards, qz_diag_sink* diags,
                    std::vector<subdir_node>* refused) {
   if (!out) return false;
   out->clear();
@@ -157,7 +152,7 @@ bool list_matching(const std::string& spec, const std::string& pattern,
 
   std::vector<subdir_node> entries;
   for (const std::string& folder : folders) {
-    if (!folder.empty()) list_dir(folder, &entries, 0, false, separator == '/', params, refused);
+    if (!folder.empty()) list_dir(folder, &entries, 0, false, separator == '/', diags, refused);
   }
 
   std::string lower_pattern = pattern.empty() ? default_pattern : pattern;
@@ -185,11 +180,11 @@ bool list_matching(const std::string& spec, const std::string& pattern,
 
 bool list_matching_utf16(const std::wstring& spec, const std::wstring& pattern,
                          std::vector<subdir_node_utf16>* out, bool expand_wildcards,
-                         cmd_params* params, std::vector<subdir_node>* refused) {
+                         qz_diag_sink* diags, std::vector<subdir_node>* refused) {
   if (!out) return false;
   std::vector<subdir_node> entries;
   const std::string narrow_pattern = pattern.empty() ? std::string() : wstring_to_utf8(pattern);
-  list_matching(wstring_to_utf8(spec), narrow_pattern, &entries, expand_wildcards, params, refused);
+  list_matching(wstring_to_utf8(spec), narrow_pattern, &entries, expand_wildcards, diags, refused);
   const size_t before = out->size();
   subdir_node_utf16 converted;
   for (const subdir_node& entry : entries) {
@@ -241,55 +236,6 @@ bool walk_levels(std::vector<std::wstring>* out, const std::wstring& root,
 void strip_device_prefix(std::wstring& path) {
   if (!has_device_prefix(path)) return;
   if (path.size() <= shadow_copy_prefix_length() || !holds_at_4(path, L"global")) path.erase(0, 4);
-}
-
-bool passes_walk_filters(cmd_params* params, const std::wstring& path,
-                         const std::vector<filename_filter>& filters, file_stats& stats) {
-  bool open_failed = false;
-  bool passed;
-  if (params) {
-    stats.modified = 0;
-    passed = filename_passes_filters(params, &open_failed, path, filters, &stats, false);
-  } else {
-    passed = filename_passes_default_filters(&open_failed, path, filters, false);
-  }
-  return passed || open_failed;
-}
-
-void walk_levels_utf16(const std::wstring& root, const std::vector<filename_filter>* filters,
-                       walk_callback callback, void* context, cmd_params* params, int levels) {
-  const std::vector<filename_filter> no_filters;
-  const std::vector<filename_filter>& list = filters ? *filters : no_filters;
-  std::vector<std::wstring> current(1, root);
-  std::vector<std::wstring> next;
-  std::vector<subdir_node_utf16> entries;
-  file_stats stats;
-  std::wstring reported;
-  auto report = [&](const std::wstring& path, bool is_dir) {
-    if (!passes_walk_filters(params, path, list, stats)) return;
-    reported = path;
-    strip_device_prefix(reported);
-    if (callback) callback(reported, is_dir, context, params);
-  };
-  for (int level = 0; level < levels; ++level) {
-    while (!current.empty()) {
-      const std::wstring folder = current.back();
-      current.pop_back();
-      report(folder, true);
-      entries.clear();
-      list_matching_utf16(folder, L"*.*", &entries, level == 0, params);
-      for (subdir_node_utf16& entry : entries) {
-        if (entry.is_dir) {
-          next.push_back(std::move(entry.path));
-        } else {
-          report(entry.path, false);
-        }
-      }
-    }
-    if (next.empty()) break;
-    current.swap(next);
-    next.clear();
-  }
 }
 
 bool match_question_wildcard(const std::string& spec, std::map<std::string, std::string>* out) {
@@ -432,21 +378,4 @@ void print_listing(const char* spec, std::ostream& os) {
   }
   os.flags(flags);
   os.fill(fill);
-}
-
-void walk_levels_expanded(const std::string& root, const std::vector<filename_filter>* filters,
-                          qzportdir::walk_callback callback, void* context, cmd_params* params,
-                          int levels) {
-  std::string expanded = root;
-  expand_env_vars(expanded, true);
-  qzportdir::walk_levels_utf16(utf8_to_wstring(expanded), filters, callback, context, params,
-                               levels);
-}
-
-void walk_levels_expanded(const std::wstring& root, const std::vector<filename_filter>* filters,
-                          qzportdir::walk_callback callback, void* context, cmd_params* params,
-                          int levels) {
-  std::wstring expanded = root;
-  expand_env_vars_wide(expanded, false);
-  qzportdir::walk_levels_utf16(expanded, filters, callback, context, params, levels);
 }

@@ -3,9 +3,9 @@
 // walks and a '?' lookup. Paths are UTF-8 (wide forms convert); a folder's path ends with its
 // separator, which is '/' when the given path holds a '/' and '\' otherwise. Links are
 // listed as files, never followed. An entry whose name is not valid UTF-8 is left out (with a
-// "-diags" line when a parameter set with an open log is given); the listings that take a
-// `refused` list hand such entries over there. Nothing prints; a folder that cannot be opened
-// contributes nothing.
+// "-diags" line when a diagnostics sink is given); the listings that take a `refused` list
+// hand such entries over there. Nothing prints; a folder that cannot be opened contributes
+// nothing. The walks that apply file-name filters are in qz_filtered_walk.h.
 #pragma once
 
 #include <map>
@@ -13,11 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/io/qz_diag_sink.h"
 #include "framework/text/qz_types.h"
-
-class cmd_params;
-class file_stats;
-class filename_filter;
 
 namespace qzportdir {
 
@@ -51,10 +48,6 @@ struct subdir_node_utf16 {
   int level = 0;
 };
 
-// Called for each folder and file that a filtered walk reports; the path may be changed by the
-// callback. The result is not used.
-using walk_callback = int (*)(std::wstring& path, bool is_dir, void* context, cmd_params* params);
-
 // Path equality, and path ordering by std::string::compare.
 struct path_equal {
   bool operator()(const std::string& a, const std::string& b) const { return a == b; }
@@ -70,7 +63,7 @@ struct path_less {
 // is appended to refused (when given) in the same form, its path as the bytes stand. True
 // when at least one entry was appended to out.
 bool list_dir(const std::string& folder, std::vector<subdir_node>* out, int level, bool dirs_only,
-              bool forward_slash, cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
+              bool forward_slash, qz_diag_sink* diags = nullptr, std::vector<subdir_node>* refused = nullptr);
 
 // Replaces every path holding a "/*/" component ("\*\" without forward_slash) by one
 // path per subfolder that the component stands for, in listing order (the first in
@@ -87,12 +80,12 @@ bool expand_wildcard_dirs(std::vector<std::string>* specs, bool forward_slash);
 // appended to refused (when given), whatever the pattern. True when out is not empty.
 bool list_matching(const std::string& spec, const std::string& pattern,
                    std::vector<subdir_node>* out, bool expand_wildcards = true,
-                   cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
+                   qz_diag_sink* diags = nullptr, std::vector<subdir_node>* refused = nullptr);
 // list_matching on the UTF-8 forms, the entries converted and appended to out (refused keeps
 // its narrow form: those names have no wide one).
 bool list_matching_utf16(const std::wstring& spec, const std::wstring& pattern,
                          std::vector<subdir_node_utf16>* out, bool expand_wildcards = true,
-                         cmd_params* params = nullptr, std::vector<subdir_node>* refused = nullptr);
+                         qz_diag_sink* diags = nullptr, std::vector<subdir_node>* refused = nullptr);
 
 // Appends the paths of every file in root and in the folders below it, levels deep (1 the
 // root only, 0 or less nothing); level by level, the folder listed last first. A file's
@@ -103,17 +96,6 @@ bool walk_levels(std::vector<std::string>* out, const std::string& root, const s
 bool walk_levels(std::vector<std::wstring>* out, const std::wstring& root,
                  const std::wstring& pattern, unsigned levels);
 
-// Walks root levels deep as walk_levels does and calls back for every folder (before its
-// listing) and every file that passes the filters (null: no filters), or whose signature could
-// not be read; with params the filters also apply its time window. Reported paths lose a
-// "\\?\" prefix except on shadow-copy device paths.
-void walk_levels_utf16(const std::wstring& root, const std::vector<filename_filter>* filters,
-                       walk_callback callback, void* context, cmd_params* params, int levels);
-
-// The filter test of the walks: whether path passes filters (with params: its window too,
-// stats refreshed from the file), or a signature test could not open it.
-bool passes_walk_filters(cmd_params* params, const std::wstring& path,
-                         const std::vector<filename_filter>& filters, file_stats& stats);
 // Drops the first 4 characters of a path that begins with two backslashes and has at least 5
 // characters, unless it is longer than 46 and holds "global" at index 4 (any case).
 void strip_device_prefix(std::wstring& path);
@@ -151,12 +133,3 @@ bool list_subdirs(const std::string& spec, std::vector<qzportdir::subdir_node>* 
 // Writes "LLL: path" per entry of the listing of spec, LLL the level in 3 hex digits; the stream's
 // number format is restored afterwards.
 void print_listing(const char* spec, std::ostream& os);
-
-// qzportdir::walk_levels_utf16 after the environment names ("%NAME%") of root are expanded
-// ("%vss%" too in the UTF-8 form).
-void walk_levels_expanded(const std::string& root, const std::vector<filename_filter>* filters,
-                          qzportdir::walk_callback callback, void* context, cmd_params* params,
-                          int levels);
-void walk_levels_expanded(const std::wstring& root, const std::vector<filename_filter>* filters,
-                          qzportdir::walk_callback callback, void* context, cmd_params* params,
-                          int levels);

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/time/qz_time.h"
 
@@ -37,9 +36,9 @@ bool get_file_stats(file_stats& out, const std::wstring& path) {
   return true;
 }
 
-log_record::log_record(const std::string& path, const qz_platform::file_status* status,
-                       const std::string& text) {
-  fill_log_record_from_status_utf8(*this, path, status, text);
+log_record::log_record(const std::string& path_value, const qz_platform::file_status* status,
+                       const std::string& text_value) {
+  fill_log_record_from_status_utf8(*this, path_value, status, text_value);
 }
 
 void log_record::clear() { *this = log_record(); }
@@ -113,5 +112,3 @@ bool fill_log_record_from_status_utf8(log_record& record, const std::string& pat
   path_utf8_to_wide(wide, path);
   return fill_log_record_from_status(record, wide, status, text);
 }
-
-void clear_params_log_record(cmd_params& params) { params.file_record.clear(); }

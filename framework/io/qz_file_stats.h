@@ -9,8 +9,6 @@
 #include "framework/io/qz_platform.h"
 #include "framework/text/qz_types.h"
 
-class cmd_params;
-
 // One file's metadata. The four times are raw values in the encoding that
 // `time_kind` names: 8 unix seconds, 16 unix milliseconds, 1 FILETIME, 0 not set.
 class file_stats {
@@ -102,6 +100,3 @@ bool fill_log_record_from_status(log_record& record, const std::wstring& path,
 // fill_log_record_from_status with a UTF-8 path; false for a path that is not valid UTF-8.
 bool fill_log_record_from_status_utf8(log_record& record, const std::string& path,
                                       const qz_platform::file_status* status, const std::string& text);
-
-// Clears the per-file record that the parameter set holds.
-void clear_params_log_record(cmd_params& params);

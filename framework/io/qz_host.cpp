@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "framework/io/qz_platform.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "framework/io/qz_platform.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "framework/io/uni_bom.h"
+#include "framework/text/uni_bom.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_html_tokens.h"

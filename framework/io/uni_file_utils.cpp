@@ -9,10 +9,10 @@
 #include <type_traits>
 
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 
@@ -165,8 +165,8 @@ bool uni::fileio::save_as(std::wstring target, bool append, bool allow_empty) {
     }
   }
   if (count == 0 && !allow_empty) return false;
-  const bool opened = append ? out.open_append(target, false) : out.open(target, true, false, true);
-  if (!opened) return false;
+  const bool target_open = append ? out.open_append(target, false) : out.open(target, true, false, true);
+  if (!target_open) return false;
   if (count == 0) return out.close();
   if (in_memory) {
     const bool written = out.write(memory.data(), static_cast<u32>(count));

@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "framework/io/uni_output.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_path.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 
@@ -83,12 +83,12 @@ int open_checked(const std::wstring& name, int flags, mode_t mode, qz_platform::
 
 fileio::fileio() = default;
 
-fileio::fileio(const std::string& name, bool write_access_, bool text_mode_, bool extra) {
-  if (!open_ex_utf8(name, write_access_, text_mode_, true, extra)) reset_fields();
+fileio::fileio(const std::string& name_value, bool write_access_, bool text_mode_, bool extra) {
+  if (!open_ex_utf8(name_value, write_access_, text_mode_, true, extra)) reset_fields();
 }
 
-fileio::fileio(const std::wstring& name, bool write_access_, bool text_mode_, bool extra) {
-  if (!open_ex(name, write_access_, text_mode_, true, extra)) reset_fields();
+fileio::fileio(const std::wstring& name_value, bool write_access_, bool text_mode_, bool extra) {
+  if (!open_ex(name_value, write_access_, text_mode_, true, extra)) reset_fields();
 }
 
 fileio::fileio(const std::vector<u8>& data, bool write_access_, bool text_mode_) {

@@ -38,6 +38,16 @@ class fileio {
   static constexpr u32 default_chunk_bytes = 0x100000;
   static constexpr u32 output_buffer_bytes = 0x40000;
 
+  // Where the line reader shows its progress. The console lives above this layer, so the
+  // program hands its status line in: print shows one line of text, clear erases it.
+  struct status_line {
+    void (*print)(const char* text) = nullptr;
+    void (*clear)() = nullptr;
+  };
+  // The status line of every later for_each_line with `show_progress`, process-wide; a null
+  // member shows nothing (the default).
+  static void set_status_line(status_line target);
+
   // A closed object.
   fileio();
   // Opened at once by open_ex with truncate set (so write access creates or empties the
@@ -148,8 +158,8 @@ class fileio {
   // makes the text UTF-16 (unpaired surrogates become U+FFFD); the offset handed to
   // `callback` is where the chunk's bytes lie in the file, so the first chunk after a mark
   // reports the mark's length (2 or 3), not 0. Stops after `max_lines` lines (all_lines: no
-  // limit), and after the first callback that returns 0. With `show_progress` "percent done"
-  // is shown per chunk on the status line, which is cleared at the end. Returns 0 when the
+  // limit), and after the first callback that returns 0. With `show_progress` "percent done N"
+  // is shown per chunk on the status line (set_status_line), which is cleared at the end. Returns 0 when the
   // object is not open, not in text mode, memory runs out or a read fails before the end; 1
   // otherwise (also when the callback ended the reading).
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,

@@ -1,7 +1,7 @@
 #include "framework/io/uni_fstream.h"
 
 #include "framework/io/uni_file_utils.h"
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 

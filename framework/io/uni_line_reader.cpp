@@ -5,13 +5,17 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
-#include "framework/cmdline/qz_console.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_split.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 
@@ -22,6 +26,8 @@ static_assert(std::endian::native == std::endian::little,
 
 // The line splitter walks a buffer with a signed 32-bit index.
 constexpr u64 max_buffer_bytes = INT32_MAX;
+
+fileio::status_line progress_line;
 
 bool is_high_surrogate(u16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
@@ -82,6 +88,8 @@ class utf16_decoder {
 };
 
 }  // namespace
+
+void fileio::set_status_line(status_line target) { progress_line = target; }
 
 int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                           bool show_progress, u64 max_lines, bool detect_bom, u32 chunk_bytes) {
@@ -173,16 +181,18 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
     carry = length - consumed;
     if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);
 
-    if (show_progress) {
+    if (show_progress && progress_line.print != nullptr) {
       float share = max_lines == all_lines
                         ? static_cast<float>(chunk_offset) / static_cast<float>(file_size)
                         : static_cast<float>(delivered + in_chunk) / static_cast<float>(max_lines);
-      status_printf("percent done %d\n", static_cast<int>(share * 100.0f));
+      char text[32];
+      std::snprintf(text, sizeof text, "percent done %d\n", static_cast<int>(share * 100.0f));
+      progress_line.print(text);
     }
     delivered += count;
     if (stop) break;
   }
-  if (show_progress) clear_status_line();
+  if (show_progress && progress_line.clear != nullptr) progress_line.clear();
   return result;
 }
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <new>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace uni {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_hex.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ bool replace_pass(const Char* text, std::size_t length,
       wide_starts = true;
       continue;
     }
-    starts[first] = true;
+    starts[static_cast<std::size_t>(first)] = true;
     if (ignore_case && first < 128) {
       unsigned char c = static_cast<unsigned char>(first);
       if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
@@ -105,7 +105,7 @@ bool replace_pass(const Char* text, std::size_t length,
       span_start = ++pos;
       continue;
     }
-    bool may_start = (value >= 0 && value <= 255) ? starts[value] : wide_starts;
+    bool may_start = (value >= 0 && value <= 255) ? starts[static_cast<std::size_t>(value)] : wide_starts;
     if (may_start) {
       std::size_t remaining = length - pos;
       std::size_t matched = 0;
@@ -147,7 +147,7 @@ const std::vector<std::wstring>& ascii_escape_to_wide() {
 // Bytes that html_escape rewrites; CR only when an LF follows it.
 constexpr std::array<bool, 256> make_cell_specials() {
   std::array<bool, 256> table{};
-  for (unsigned char c : {'&', '<', '>', '"', '\'', '\r'}) table[c] = true;
+  for (char c : {'&', '<', '>', '"', '\'', '\r'}) table[static_cast<unsigned char>(c)] = true;
   return table;
 }
 constexpr std::array<bool, 256> cell_specials = make_cell_specials();

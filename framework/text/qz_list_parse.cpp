@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "framework/text/qz_argv.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"

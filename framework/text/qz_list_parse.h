@@ -1,7 +1,7 @@
 // Readers that turn one text into many numbers or bytes: lists of 64-bit values, value ranges,
 // signed values and bytes, hex byte lists and digit strings, the hex column of a hex dump,
 // IPv6, dotted and MAC-style addresses, and Base64. Lists are cut with the splitters of
-// qz_split and qz_argv and read with the number readers of qz_number_parse. Unless said
+// qz_split and read with the number readers of qz_number_parse. Unless said
 // otherwise the output is emptied first. Signed values are kept as their 64-bit pattern.
 #pragma once
 

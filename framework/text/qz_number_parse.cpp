@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

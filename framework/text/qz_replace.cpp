@@ -5,8 +5,8 @@
 #include <new>
 #include <utility>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "framework/text/qz_split.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -9,10 +10,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_search.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 
@@ -679,4 +680,63 @@ bool find_bytes_horspool(u64& position, const u8* haystack, i64 haystack_length,
   if (found == bytes_not_found) return false;
   position = found;
   return true;
+}
+
+namespace {
+
+// White space as a stream reads words: blank, tab, LF, VT, FF, CR.
+bool is_word_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+int split_command_line(const char* text, u32 max_words, std::vector<std::string>& out,
+                       bool quotes) {
+  if (!text) return 0;
+  std::vector<std::string> words;
+  const char* p = text;
+  while (max_words == 0 || words.size() < max_words) {
+    while (*p && is_word_space(*p)) ++p;
+    if (!*p) break;
+    const char* word_start = p;
+    while (*p && !is_word_space(*p)) ++p;
+    words.emplace_back(word_start, p);
+  }
+  const int read = static_cast<int>(words.size());
+  if (!quotes || words.size() < 2) {
+    out.insert(out.end(), words.begin(), words.end());
+    return read;
+  }
+
+  std::string group;
+  std::size_t group_first = 0;
+  bool in_group = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (!in_group) {
+      if (word.front() != '"') {
+        out.push_back(word);
+      } else if (word.size() > 1 && word.back() == '"') {
+        out.push_back(word.substr(1, word.size() - 2));
+      } else {
+        group = word.substr(1) + " ";
+        group_first = i;
+        in_group = true;
+      }
+    } else if (word.back() == '"') {
+      group.append(word, 0, word.size() - 1);
+      out.push_back(group);
+      in_group = false;
+    } else {
+      group += word + " ";
+    }
+  }
+  // A quote that nothing closes groups nothing: its words are kept as they were read.
+  if (in_group)
+    out.insert(out.end(), words.begin() + static_cast<std::ptrdiff_t>(group_first), words.end());
+  return read;
+}
+
+bool split_words(const std::string& text, std::vector<std::string>& out) {
+  if (text.empty()) return false;
+  return split_command_line(text.c_str(), 0, out, true) > 0;
 }

@@ -1,4 +1,5 @@
-// Cutting text into pieces: at delimiter characters, into lines, and into markup tags.
+// Cutting text into pieces: at delimiter characters, into command-line words, into lines, and
+// into markup tags.
 // "Trim" always means trim_whitespace (" \t\r\n" from both ends) for narrow pieces and
 // trim_whitespace_wide for wide ones. Splitters that "replace" their output reuse the
 // strings already in it; those that "append" leave earlier entries in place.
@@ -38,6 +39,16 @@ bool split_string_to_set(const std::string& text, char delimiter, std::set<std::
 // text.
 bool split_quoted(const std::string& text, char delimiter, std::vector<std::string>& out,
                   bool trim, bool keep_empty);
+
+// ---- Words of a command line (blanks, tabs and line ends separate them).
+
+// Appends the blank-separated words of text (at most max_words, 0 for no limit) to out. With
+// quotes, and two words or more, a word "a" loses its quotes and the words from one opening
+// with '"' to one ending with '"' become one entry joined by single blanks; a group that no
+// word closes is appended word by word as read. Returns the number of words read (0 for null).
+int split_command_line(const char* text, u32 max_words, std::vector<std::string>& out, bool quotes);
+// split_command_line with quotes and no limit; false for an empty text or no word.
+bool split_words(const std::string& text, std::vector<std::string>& out);
 
 // ---- Buffer splitters (append to out; empty pieces, after trimming, are left out).
 

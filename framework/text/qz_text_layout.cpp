@@ -4,7 +4,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_search.h"
 #include "framework/text/qz_string.h"

@@ -1,5 +1,5 @@
 // Convenience conversions between narrow text (UTF-8, or Latin-1 where said), wide text and
-// UTF-16 units in memory (data from and text for Windows), built on framework/io/uni_unicode.h.
+// UTF-16 units in memory (data from and text for Windows), built on framework/text/uni_unicode.h.
 // "Widened per character" takes each byte as a signed char (0x80-0xFF become negative, 0xFFxx
 // in 16 bits) and does no decoding; narrowing to 16 bits keeps the low 16 bits, no pairs made.
 // UTF-16 buffer lengths are in bytes; -1 means up to the first 0 unit, at most 500 units.
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_types.h"
+#include "framework/text/uni_unicode.h"
 
 // ---- Single characters and C strings ----
 

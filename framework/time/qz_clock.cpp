@@ -6,7 +6,6 @@
 #include <cstring>
 #include <sstream>
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_random.h"
 #include "framework/time/qz_epoch.h"
@@ -397,14 +396,6 @@ void ntp_randomize(u64& stamp) {
   const u32 r = random_byte(2, 255);
   const u32 seconds = stamp_seconds(stamp);
   stamp = make_stamp(r < 128 ? seconds + r : seconds - r, random_u32());
-}
-
-void profile_report(u64 start, cmd_params& params, const std::string& name) {
-  if (start == 0 || !params.diags_on) return;
-  std::ostringstream text;
-  if (!name.empty()) text << "[" << name << "] ";
-  text << "Profile: " << ntp_time_difference(start, current_ntp_time()) << " secs";
-  params.debug_trace_stream(text);
 }
 
 void write_elapsed_seconds(u64 start, std::ostream& out) {

@@ -13,8 +13,6 @@
 #include "framework/time/qz_filetime.h"
 #include "framework/time/qz_time.h"
 
-class cmd_params;
-
 // The two words of a stamp as they lie in memory (network order).
 struct ntp_timestamp {
   ntp_timestamp() = default;
@@ -129,8 +127,5 @@ void ntp_jitter_fraction(u64& stamp);
 // Moves the seconds 2..127 forward or 128..255 back and draws a new fraction.
 void ntp_randomize(u64& stamp);
 
-// With diagnostics on and start not 0, writes "->[name] Profile: <seconds> secs"
-// ("[name] " only for a name) to the "-diags" log.
-void profile_report(u64 start, cmd_params& params, const std::string& name);
 // When start is not 0: the seconds since start, " secs " and an end of line.
 void write_elapsed_seconds(u64 start, std::ostream& out);

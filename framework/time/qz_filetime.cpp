@@ -243,7 +243,7 @@ bool filetime_to_dos_datetime(u64 filetime, dos_datetime& out) {
   // nothing carried into the minute, so it stays at 58.
   u32 two_seconds = (fields.wSecond >> 1) + (fields.wSecond & 1);
   if (two_seconds > 29) two_seconds = 29;
-  out.time = u16((fields.wHour << 11) | (fields.wMinute << 5) | two_seconds);
+  out.time = u16((u32(fields.wHour) << 11) | (u32(fields.wMinute) << 5) | two_seconds);
   return true;
 }
 

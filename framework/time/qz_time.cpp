@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "framework/cmdline/qz_keyname_filter.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/time/qz_epoch.h"
+#include "framework/time/qz_keyname_filter.h"
 
 namespace {
 
@@ -63,11 +63,11 @@ time::time(const FILETIME* filetime_record) {
 
 time::time(const SYSTEMTIME& st) { set_from_tm(tm_from_systemtime(st), st.wMilliseconds, true); }
 
-time::time(const struct tm* tm, bool utc) {
-  if (tm) set_from_tm(*tm, 0, utc);
+time::time(const struct tm* tm, bool is_utc) {
+  if (tm) set_from_tm(*tm, 0, is_utc);
 }
 
-time::time(dos_datetime dos, bool utc) {
+time::time(dos_datetime dos, bool is_utc) {
   const int day = dos.date & 31;
   const int month = (dos.date >> 5) & 15;
   const int second = (dos.time * 2) & 62;
@@ -81,7 +81,7 @@ time::time(dos_datetime dos, bool utc) {
   tm.tm_mday = day;
   tm.tm_mon = month - 1;
   tm.tm_year = (dos.date >> 9) + 1980 - 1900;
-  set_from_tm(tm, 0, utc);
+  set_from_tm(tm, 0, is_utc);
 }
 
 time::time(u32 unix_seconds) {
@@ -446,13 +446,13 @@ u64 local_filetime_to_utc(u64 filetime) {
   return u64(i64(filetime) - local_minus_utc_seconds(value) * i64(ticks_per_second));
 }
 
-i32 utc_offset_of_local_tm(u8& daylight, const struct tm& tm) {
-  daylight = 0;
+i32 utc_offset_of_local_tm(u8& is_dst, const struct tm& tm) {
+  is_dst = 0;
   struct tm copy = tm;
   const time_t instant = mktime(&copy);
   struct tm local_view {};
   if (instant < 0 || !unix_to_local_struct_tm(u64(instant), local_view)) return 0;
-  daylight = local_view.tm_isdst == 1;
+  is_dst = local_view.tm_isdst == 1;
   const qz::time value(i64(E) + i64(instant) * i64(ticks_per_second), u32(time_kind_filetime));
   if (!value.valid || value.local_failed) return 0;
   return i32(-local_minus_utc_seconds(value));

@@ -203,5 +203,6 @@ u64 keyname_time_to_filetime(u64 value, const keyname_filter& filter, bool value
 // of now; 0 when it is no valid time or has no local view.
 u64 local_filetime_to_utc(u64 filetime);
 // Seconds to add to the local time tm to get UTC (minus the zone offset of now);
-// daylight is always 0. 0 when tm is no local time from 1970 to 3000.
-i32 utc_offset_of_local_tm(u8& daylight, const struct tm& tm);
+// is_dst becomes 1 when tm's local view is in daylight saving time, else 0. 0 when tm is no
+// local time from 1970 to 3000.
+i32 utc_offset_of_local_tm(u8& is_dst, const struct tm& tm);

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_time.h"
 #include "framework/time/qz_time_format.h"
 #include "framework/time/qz_time_scan.h"
@@ -397,8 +397,8 @@ bool parse_short_date_time_to_tm(const char* date, const char* time, struct tm* 
   return true;
 }
 
-int utc_offset_of_text(bool* daylight, const char* text) {
-  if (daylight) *daylight = false;
+int utc_offset_of_text(bool* is_dst, const char* text) {
+  if (is_dst) *is_dst = false;
   if (!text) return 0;
   std::string date, clock;
   split_date_and_clock(text, date, clock);
@@ -406,7 +406,7 @@ int utc_offset_of_text(bool* daylight, const char* text) {
   if (!parse_short_date_time_to_tm(date.c_str(), clock.c_str(), &fields)) return 0;
   u8 daylight_now = 0;
   const int offset = utc_offset_of_local_tm(daylight_now, fields);
-  if (daylight) *daylight = daylight_now != 0;
+  if (is_dst) *is_dst = daylight_now != 0;
   return offset;
 }
 

@@ -77,8 +77,8 @@ bool parse_short_date_time_to_systemtime_wide(const wchar_t* date, const wchar_t
 // which the conversions of the record carry into the next day.
 bool parse_short_date_time_to_tm(const char* date, const char* time, struct tm* out);
 // Seconds to add to the local time "date[ time]" (midnight without a time) to get
-// UTC, and in *daylight whether daylight saving applies; 0 when it does not parse.
-int utc_offset_of_text(bool* daylight, const char* text);
+// UTC, and in *is_dst whether daylight saving applies; 0 when it does not parse.
+int utc_offset_of_text(bool* is_dst, const char* text);
 
 // ---- Raw values ----
 

@@ -8,8 +8,8 @@
 #include <locale>
 #include <sstream>
 
-#include "framework/cmdline/qz_env.h"
-#include "framework/io/uni_unicode.h"
+#include "framework/text/qz_env.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/time/qz_time_zone.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -283,6 +283,25 @@ TEST_F(CmdParamsLog, AssignmentReleasesTheTargetsOwnStreams) {
   holder.copy_from(source);
   EXPECT_EQ(holder.message_stream, nullptr);
   EXPECT_EQ(holder.diags_stream, nullptr);
+}
+
+TEST(CmdParamsTimeSpec, StartsUnbuilt) {
+  cmd_params params(0, false);
+  EXPECT_EQ(params.time_spec.flags, 0u);
+  EXPECT_EQ(params.time_spec.min_year, 1900);
+  EXPECT_EQ(params.time_spec.max_year, 2600);
+  EXPECT_EQ(params.time_spec.reserved, 0u);
+}
+
+TEST(CmdParamsFileRecord, ClearedByTheHelper) {
+  cmd_params params(0, false);
+  params.file_record.path = "/x";
+  params.file_record.attributes = 6;
+  params.file_record.attr_names = {"n"};
+  clear_params_log_record(params);
+  EXPECT_TRUE(params.file_record.path.empty());
+  EXPECT_EQ(params.file_record.attributes, 0u);
+  EXPECT_TRUE(params.file_record.attr_names.empty());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "tests/cmdline/std_capture.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

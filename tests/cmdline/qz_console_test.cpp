@@ -6,7 +6,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "tests/cmdline/std_capture.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ TEST(StatusPrinters, LongLimitsNeverShowMoreThanWasFormatted) {
     const int shown = call_status_vprintf(true, r.max_len, false, "%s", long_text.c_str());
     const std::string out = err.text();
     EXPECT_EQ(shown, r.shown);
-    EXPECT_EQ(out, status_line(std::string(r.shown, 'x')));
+    EXPECT_EQ(out, status_line(std::string(static_cast<size_t>(r.shown), 'x')));
     EXPECT_EQ(out.find('\0'), std::string::npos);
   }
 }
@@ -307,7 +307,7 @@ TEST_F(StatusEmitters, ProgressShowsEachStepOnceAndEndsAtHundred) {
   s.total = 1000;
   s.min_step = 10;
   std_capture err;
-  for (u64 count : {0, 50, 99, 100, 150, 199, 200, 1000, 1000, 2000}) status_emit_progress(s, count);
+  for (u64 count : std::initializer_list<u64>{0, 50, 99, 100, 150, 199, 200, 1000, 1000, 2000}) status_emit_progress(s, count);
   EXPECT_EQ(err.text(), short_erase + "Percent done: 10%\r" + short_erase + "Percent done: 20%\r" + short_erase +
                             "Percent done: 100%\r");
   EXPECT_EQ(s.last_percent, 100u);

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "tests/io/temp_folder.h"
+#include "framework/time/qz_clock.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ TEST_F(DiagLog, ClearStateMakesTheLogWritableAgain) {
 
 TEST_F(DiagLog, HexDumpLayout) {
   std::vector<u8> sixteen(16), seventeen(17, 'Q');
-  for (int i = 0; i < 16; ++i) {
+  for (size_t i = 0; i < 16; ++i) {
     sixteen[i] = static_cast<u8>('A' + i);
     seventeen[i] = static_cast<u8>(i);
   }
@@ -169,6 +170,37 @@ TEST_F(DiagLog, HexDumpLayout) {
   params_.diags_level = 3;
   params_.debug_hex_dump_level(0, three, 0x80000000u, 0);
   EXPECT_EQ(log().find("[0x80000000]"), std::string::npos) << "a size past the signed range is refused";
+}
+
+// The profile line carries the whole seconds since the start; a report is retried when the
+// clock's second turns over during it.
+TEST_F(DiagLog, ProfileLine) {
+  auto report_after = [&](u32 seconds, const std::string& name) -> std::string {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      const std::size_t before = log().size();
+      const u64 now = current_ntp_time();
+      profile_report(ntp_subtract_seconds(now, seconds), params_, name);
+      if (current_ntp_time() == now) return log().substr(before);
+    }
+    return "clock kept moving";
+  };
+  EXPECT_EQ(report_after(3, ""), "->Profile: 3 secs\n");
+  EXPECT_EQ(report_after(3, "load"), "->[load] Profile: 3 secs\n");
+  const std::size_t before = log().size();
+  profile_report(0, params_, "x");
+  EXPECT_EQ(log().size(), before) << "no start, no line";
+  params_.diags_on = 0;
+  EXPECT_EQ(report_after(3, "load"), "");
+}
+
+// The records of the lower layers (qz_diag_sink.h) reach the log only while diagnostics are on.
+TEST_F(DiagLog, SinkOfTheLowerLayers) {
+  qz_diag_sink* sink = &params_;
+  diag_sink_printf(sink, "skipped %s", "x");
+  EXPECT_EQ(log(), "->skipped x\n");
+  params_.diags_on = 0;
+  diag_sink_printf(sink, "skipped %s", "y");
+  EXPECT_EQ(log(), "->skipped x\n");
 }
 
 TEST(ResolveAlias, PathAndFolderAliases) {

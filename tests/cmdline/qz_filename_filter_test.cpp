@@ -8,7 +8,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_file_stats.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -400,7 +400,7 @@ TEST(OptionLookupArgv, TableOfMembers) {
     EXPECT_EQ(run(c, &count, argv.data(), outputs), c.found);
     EXPECT_EQ(outputs, c.outputs);
     ASSERT_EQ(count, static_cast<int>(c.args_after.size()));
-    for (int i = 0; i < count; ++i) EXPECT_EQ(argv[i] ? argv[i] : "", c.args_after[i]) << i;
+    for (int i = 0; i < count; ++i) EXPECT_EQ(argv[i] ? argv[i] : "", c.args_after[static_cast<size_t>(i)]) << i;
   }
 }
 

@@ -15,7 +15,7 @@
 #include "framework/time/qz_filetime.h"
 #include "framework/time/qz_time_format.h"
 #include "tests/cmdline/std_capture.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

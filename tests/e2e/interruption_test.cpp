@@ -15,9 +15,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/e2e/json_check.h"
 #include "tests/e2e/telvar_process.h"
 #include "tests/sqlite_store/db_rows.h"
+#include "tests/tool/json_check.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ class interruption : public testing::Test {
     if (!wait_for_size(name, bytes)) return false;
     kill(run.pid, SIGSTOP);
     siginfo_t info{};
-    if (waitid(P_PID, run.pid, &info, WSTOPPED | WEXITED | WNOWAIT) != 0 || info.si_code != CLD_STOPPED)
+    if (waitid(P_PID, static_cast<id_t>(run.pid), &info, WSTOPPED | WEXITED | WNOWAIT) != 0 || info.si_code != CLD_STOPPED)
       return false;
     kill(run.pid, signal);
     kill(run.pid, SIGCONT);
@@ -228,7 +228,7 @@ TEST_F(interruption, APipeStopsWhileWaitingForNamesAndWhileConverting) {
     const auto signalled = std::chrono::steady_clock::now();
     // Standard input stays open until telvar has ended.
     siginfo_t info{};
-    ASSERT_EQ(waitid(P_PID, run.pid, &info, WEXITED | WNOWAIT), 0);
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(run.pid), &info, WEXITED | WNOWAIT), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
     const run_result result = e2e::wait_telvar(run);
     EXPECT_EQ(result.signal, 0);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/json_check.h"
 #include "tests/e2e/telvar_process.h"
+#include "tests/tool/json_check.h"
 
 namespace {
 

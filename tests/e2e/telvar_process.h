@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace e2e {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 class folder_fixture : public ::testing::Test {
  protected:

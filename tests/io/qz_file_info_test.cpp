@@ -10,7 +10,7 @@
 
 #include "framework/io/qz_file_stats.h"
 #include "tests/io/run_command.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/io/run_command.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

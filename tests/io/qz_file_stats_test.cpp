@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "tests/io/folder_fixture.h"
 
 namespace fs = std::filesystem;
@@ -262,17 +261,6 @@ TEST_F(FileStatsTest, FillLogRecordFromStatus) {
   EXPECT_EQ(record.attributes, 2u);
   EXPECT_FALSE(fill_log_record_from_status(record, L"", &status, "t"));
   EXPECT_TRUE(record.text.empty());
-}
-
-TEST(LogRecord, ParameterSetRecordIsCleared) {
-  cmd_params params(0, false);
-  params.file_record.path = "/x";
-  params.file_record.attributes = 6;
-  params.file_record.attr_names = {"n"};
-  clear_params_log_record(params);
-  EXPECT_TRUE(params.file_record.path.empty());
-  EXPECT_EQ(params.file_record.attributes, 0u);
-  EXPECT_TRUE(params.file_record.attr_names.empty());
 }
 
 }  // namespace

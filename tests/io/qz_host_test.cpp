@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/io/qz_platform.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

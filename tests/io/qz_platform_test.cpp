@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

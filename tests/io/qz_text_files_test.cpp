@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "framework/io/uni_fileio.h"
 #include "tests/io/recording_report.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/io/uni_output.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -220,37 +220,41 @@ TEST_F(LineReaderTest, ACallbackReturningZeroStopsTheReading) {
   }
 }
 
+// What the reader shows on the status line it is handed: each print, then "clear".
+std::vector<std::string> status_shown;
+
 TEST_F(LineReaderTest, ProgressOnTheStatusLine) {
+  uni::fileio::set_status_line({[](const char* text) { status_shown.emplace_back(text); },
+                                [] { status_shown.emplace_back("clear"); }});
   put("aaaaaaaaa\nbbbbbbbbb\nccccccccc\n");
   uni::fileio file(path_, false, true, false);
   Delivery delivery;
-  testing::internal::CaptureStderr();
+  status_shown.clear();
   EXPECT_EQ(file.for_each_line(collect, context_of(delivery), false, false, true,
                                uni::fileio::all_lines, false, 10),
             1);
-  std::string shown = testing::internal::GetCapturedStderr();
-  size_t p0 = shown.find("percent done 0");
-  size_t p33 = shown.find("percent done 33");
-  size_t p66 = shown.find("percent done 66");
-  size_t cleared = shown.rfind("\x1b[2K\r" + std::string(27, ' ') + "\r");
-  ASSERT_NE(p0, std::string::npos) << shown;
-  ASSERT_NE(p33, std::string::npos) << shown;
-  ASSERT_NE(p66, std::string::npos) << shown;
-  ASSERT_NE(cleared, std::string::npos) << shown;
-  EXPECT_LT(p0, p33);
-  EXPECT_LT(p33, p66);
-  EXPECT_LT(p66, cleared);
+  EXPECT_EQ(status_shown, (std::vector<std::string>{"percent done 0\n", "percent done 33\n",
+                                                    "percent done 66\n", "clear"}));
 
   put("");
   uni::fileio empty(path_, false, true, false);
-  testing::internal::CaptureStderr();
   Delivery none;
+  status_shown.clear();
   EXPECT_EQ(empty.for_each_line(collect, context_of(none), false, false, true,
                                 uni::fileio::all_lines, true),
             1);
-  shown = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(none.counts.empty()) << "an empty file gives no callback";
-  EXPECT_NE(shown.find("\x1b[2K"), std::string::npos) << "but the status line is cleared";
+  EXPECT_EQ(status_shown, std::vector<std::string>{"clear"}) << "but the status line is cleared";
+
+  // Without show_progress, or without a status line, nothing is shown.
+  status_shown.clear();
+  uni::fileio quiet(path_, false, true, false);
+  quiet.for_each_line(collect, context_of(none), false, false, false, uni::fileio::all_lines, true);
+  EXPECT_TRUE(status_shown.empty());
+  uni::fileio::set_status_line({});
+  uni::fileio unset(path_, false, true, false);
+  unset.for_each_line(collect, context_of(none), false, false, true, uni::fileio::all_lines, true);
+  EXPECT_TRUE(status_shown.empty());
 }
 
 TEST_F(LineReaderTest, RefusalsAndReadFailures) {

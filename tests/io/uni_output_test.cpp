@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/io/uni_fileio.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "sqlite_store/sqlite_wrapper.h"
 #include "tests/sqlite_store/db_rows.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 
@@ -161,14 +161,14 @@ TEST_F(sql_test, select_family_renders_each_storage_class) {
   EXPECT_TRUE(sql_select_each(&seen, 7, nullptr, &seen, store.db, sql, each));
   EXPECT_EQ(seen.rows, (rows_t{{"-42", "2.5", "3.14159", "1e-05", text, blob, "0"}}));
 
-  const auto each_named = [](void* context, std::vector<std::string>& values, std::vector<std::string>& names,
-                             u8, void*, void*) {
+  const auto each_named = [](void* context, std::vector<std::string>& values,
+                             std::vector<std::string>& column_names, u8, void*, void*) {
     auto* s = static_cast<seen_rows*>(context);
     s->rows.push_back(values);
-    s->names = names;
+    s->names = column_names;
     return 0;
   };
-  for (const u8 float_as_text : {0, 1}) {
+  for (const u8 float_as_text : std::initializer_list<u8>{0, 1}) {
     SCOPED_TRACE(float_as_text);
     seen = {};
     EXPECT_TRUE(sql_select_each_named(&seen, 0, nullptr, nullptr, store.db, sql, each_named, float_as_text));

@@ -9,7 +9,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_host.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {
@@ -295,8 +295,8 @@ TEST(sqlite_metadata_row_test, defaults_and_column_readers) {
 
   for (const int count : {21, 23}) {
     SCOPED_TRACE(count);
-    const std::vector<std::string> some_names(count, "n");
-    std::vector<char*> some_values(count, pointers[0]);
+    const std::vector<std::string> some_names(static_cast<size_t>(count), "n");
+    std::vector<char*> some_values(static_cast<size_t>(count), pointers[0]);
     EXPECT_FALSE(row.set_from_columns(some_names, count, some_values.data()));
     EXPECT_NE(row.runtime, 1000u);
     EXPECT_TRUE(row.col_hdrs.empty());

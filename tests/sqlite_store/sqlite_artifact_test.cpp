@@ -12,7 +12,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/qz_portable_dir.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_wrapper.h"
 #include "tests/sqlite_store/db_rows.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

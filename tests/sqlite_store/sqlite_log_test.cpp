@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tests/sqlite_store/shell_tools.h"
 

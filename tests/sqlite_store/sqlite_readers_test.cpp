@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tests/sqlite_store/shell_tools.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {

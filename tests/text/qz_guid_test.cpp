@@ -150,9 +150,9 @@ TEST(GuidParse, DashedTextReadsBackIntoGuidByteOrder) {
   }
 
   // Printed text reads back to the same value, whatever the case it is given in.
-  for (u8 seed : {0x00, 0x0F, 0x7E, 0xFF}) {
+  for (u8 seed : std::initializer_list<u8>{0x00, 0x0F, 0x7E, 0xFF}) {
     bytes stored(16);
-    for (int i = 0; i < 16; ++i) stored[i] = static_cast<u8>(seed + 17 * i);
+    for (size_t i = 0; i < 16; ++i) stored[i] = static_cast<u8>(seed + 17 * i);
     const guid_t original(stored);
     std::string text = guid_to_string(original);
     for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));

@@ -74,7 +74,7 @@ TEST(HexList, StreamAndCArray) {
 // Hex text back to bytes gives the bytes that were written, for every byte value.
 TEST(HexList, RoundTripThroughParseHexBytes) {
   bytes all(256);
-  for (int b = 0; b < 256; ++b) all[b] = u8(b);
+  for (size_t b = 0; b < 256; ++b) all[b] = u8(b);
   for (const char* separator : {" ", ",", ":"}) {
     bytes back;
     parse_hex_bytes(back, byte_vector_to_hex(all, separator), separator[0], true);
@@ -95,14 +95,14 @@ TEST(HexDumpText, LinesOfSixteenWithAlignedCharacters) {
   EXPECT_EQ(out, "before|41 42 0a " + std::string(13 * 3, ' ') + "  AB.");
 
   bytes sixteen(16);
-  for (int i = 0; i < 16; ++i) sixteen[i] = u8(0x30 + i);
+  for (size_t i = 0; i < 16; ++i) sixteen[i] = u8(0x30 + i);
   out.clear();
   hex_dump_text(out, sixteen.data(), 16, false);
   EXPECT_EQ(out, "30 31 32 33 34 35 36 37 38 39 3a 3b 3c 3d 3e 3f   0123456789:;<=>?\n");
   EXPECT_EQ(out.size(), 67u);
 
   bytes mixed(21);
-  for (int i = 0; i < 21; ++i) mixed[i] = u8(i * 13 - 192);
+  for (int i = 0; i < 21; ++i) mixed[static_cast<size_t>(i)] = u8(i * 13 - 192);
   out.clear();
   hex_dump_text(out, mixed.data(), 21, true);
   ASSERT_EQ(out.back(), '\n');

@@ -240,7 +240,7 @@ TEST(HtmlEscapeAscii, StringFormKeepsTextAfterNul) {
 
 TEST(HtmlEscapeAscii, EveryByteComesOutPrintableAscii) {
   std::string all(256, '\0');
-  for (int b = 0; b < 256; ++b) all[b] = char(b);
+  for (size_t b = 0; b < 256; ++b) all[b] = char(b);
   std::string escaped = html_escape_ascii(all);
   for (char ch : escaped) {
     unsigned char c = static_cast<unsigned char>(ch);

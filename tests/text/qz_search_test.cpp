@@ -17,7 +17,7 @@ std::vector<u64> naive_matches(const std::vector<u8>& hay, const std::vector<u8>
   std::vector<u64> found;
   if (needle.empty() || needle.size() > hay.size()) return found;
   for (size_t i = 0; i + needle.size() <= hay.size();) {
-    if (std::equal(needle.begin(), needle.end(), hay.begin() + i)) {
+    if (std::equal(needle.begin(), needle.end(), hay.begin() + static_cast<std::ptrdiff_t>(i))) {
       found.push_back(base + i);
       if (first_only) break;
       i += needle.size();
@@ -138,10 +138,10 @@ TEST(HorspoolFind, SkipTableHoldsDistanceFromLastOccurrenceToEnd) {
   const auto pat = bytes_of("abca");
   horspool_table table;
   build_horspool_table(table, pat.data(), 4);
-  EXPECT_EQ(3u, table.shift['a']);  // the last byte does not count; the first a does
-  EXPECT_EQ(2u, table.shift['b']);
-  EXPECT_EQ(1u, table.shift['c']);
-  EXPECT_EQ(4u, table.shift['z']);
+  EXPECT_EQ(3u, table.shift[u8('a')]);  // the last byte does not count; the first a does
+  EXPECT_EQ(2u, table.shift[u8('b')]);
+  EXPECT_EQ(1u, table.shift[u8('c')]);
+  EXPECT_EQ(4u, table.shift[u8('z')]);
 }
 
 TEST(FindBytes, FirstAndAllWrappers) {

@@ -569,3 +569,53 @@ TEST(FindBytesHorspool, FindsTheFirstOccurrence) {
   EXPECT_FALSE(find_bytes_horspool(position, bytes("abc"), 3, bytes("a"), 0));
   EXPECT_EQ(position, 0u);
 }
+
+TEST(SplitCommandLine, TableOfTexts) {
+  struct row {
+    const char* name;
+    const char* text;
+    u32 max_words;
+    bool quotes;
+    int read;
+    strings expected;  // appended after "kept"
+  };
+  const row rows[] = {
+      {"limit reached", "one two three", 2, false, 2, {"one", "two"}},
+      {"no limit", "one two three", 0, false, 3, {"one", "two", "three"}},
+      {"every kind of white space",
+       " a\tb\nc\vd\fe\rf ",
+       0,
+       false,
+       6,
+       {"a", "b", "c", "d", "e", "f"}},
+      {"empty text", "", 0, true, 0, {}},
+      {"null text", nullptr, 0, true, 0, {}},
+      {"quotes kept without grouping", "a \"b c\"", 0, false, 3, {"a", "\"b", "c\""}},
+      {"group of two words", "a \"b c\" d", 0, true, 4, {"a", "b c", "d"}},
+      {"group joins with single blanks", "\"b \t  c\"", 0, true, 2, {"b c"}},
+      {"group of three words", "\"x y z\"", 0, true, 3, {"x y z"}},
+      {"quoted word loses its quotes", "x \"a\"", 0, true, 2, {"x", "a"}},
+      {"one quoted word keeps its quotes", "\"a\"", 0, true, 1, {"\"a\""}},
+      {"empty quotes", "x \"\"", 0, true, 2, {"x", ""}},
+      {"lone quotes open and close", "x \" b \"", 0, true, 4, {"x", " b "}},
+      {"unclosed group kept as read", "a \"b c", 0, true, 3, {"a", "\"b", "c"}},
+      {"unclosed group after a closed one", "\"a b\" \"c d", 0, true, 4, {"a b", "\"c", "d"}},
+      {"limit cuts a group", "\"a b\" c", 1, true, 1, {"\"a"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    strings out = {"kept"};
+    EXPECT_EQ(split_command_line(r.text, r.max_words, out, r.quotes), r.read);
+    strings expected = {"kept"};
+    expected.insert(expected.end(), r.expected.begin(), r.expected.end());
+    EXPECT_EQ(out, expected);
+  }
+}
+
+TEST(SplitWords, NeedsAWord) {
+  strings out;
+  EXPECT_FALSE(split_words("", out));
+  EXPECT_FALSE(split_words(" \t ", out));
+  EXPECT_TRUE(split_words("a \"b c\"", out));
+  EXPECT_EQ(out, (strings{"a", "b c"}));
+}

@@ -119,7 +119,7 @@ TEST(DecodeIeeeFloat, BigEndianSingleAndDouble) {
   value = 7;
   EXPECT_TRUE(decode_ieee_float(value, {0x80, 0x00, 0x00, 0x00}));
   EXPECT_TRUE(value == 0.0 && std::signbit(value)) << "negative zero";
-  for (size_t size : {0, 3, 5, 9}) {
+  for (size_t size : std::initializer_list<size_t>{0, 3, 5, 9}) {
     value = 7;
     EXPECT_FALSE(decode_ieee_float(value, std::vector<u8>(size, 0x3F)));
     EXPECT_EQ(7.0, value);

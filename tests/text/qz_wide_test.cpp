@@ -108,8 +108,8 @@ TEST(WindowsText, LineEndsBecomeCrLf) {
   };
   for (const wide_row& r : wide_rows) {
     SCOPED_TRACE(r.name);
-    expect_units(r.units, [&r](std::vector<u16>& out) { return wcstring_to_utf16_crlf(out, r.text.c_str()); });
-    expect_units(r.units, [&r](std::vector<u16>& out) { return wstring_to_utf16_crlf(out, r.text); });
+    expect_units(r.units, [&r](std::vector<u16>& units) { return wcstring_to_utf16_crlf(units, r.text.c_str()); });
+    expect_units(r.units, [&r](std::vector<u16>& units) { return wstring_to_utf16_crlf(units, r.text); });
   }
   out = {9};
   EXPECT_EQ(nullptr, wcstring_to_utf16_crlf(out, nullptr));

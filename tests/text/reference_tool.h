@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 // Whether command -v finds the program.
 inline bool reference_tool_present(const std::string& program) {

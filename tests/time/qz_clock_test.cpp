@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/time/qz_epoch.h"
 
@@ -298,56 +297,7 @@ TEST(Clock, CurrentTime) {
   EXPECT_NEAR(double(seconds_of(stored)), double(seconds_of(current_ntp_time_coarse())), 2.0);
 }
 
-class Reports : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qz_clock_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    log_path_ = dir_ + "/diags.txt";
-  }
-  void TearDown() override {
-    std::remove(log_path_.c_str());
-    rmdir(dir_.c_str());
-  }
-  std::string read_log() {
-    std::ifstream in(log_path_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  // Runs the report with a start that many seconds before now, retrying when
-  // the clock's second turns over during the call.
-  std::string report_after(u32 seconds, const std::string& name, bool diags_on) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      cmd_params params(0, false);
-      params.diags_on = diags_on;
-      params.diags_stream = new std::ofstream(log_path_, std::ios::trunc);
-      const u64 now = current_ntp_time();
-      profile_report(ntp_subtract_seconds(now, seconds), params, name);
-      if (current_ntp_time() == now) {
-        params.diags_stream->close();
-        return read_log();
-      }
-    }
-    return "clock kept moving";
-  }
-  std::string dir_, log_path_;
-};
-
-TEST_F(Reports, ProfileLine) {
-  EXPECT_EQ(report_after(3, "", true), "->Profile: 3 secs\n");
-  EXPECT_EQ(report_after(3, "load", true), "->[load] Profile: 3 secs\n");
-  EXPECT_EQ(report_after(3, "load", false), "");
-  cmd_params params(0, false);
-  params.diags_on = 1;
-  params.diags_stream = new std::ofstream(log_path_, std::ios::trunc);
-  profile_report(0, params, "x");
-  params.diags_stream->close();
-  EXPECT_EQ(read_log(), "") << "no start, no line";
-}
-
-TEST_F(Reports, ElapsedSeconds) {
+TEST(Reports, ElapsedSeconds) {
   std::ostringstream out;
   write_elapsed_seconds(0, out);
   EXPECT_EQ(out.str(), "");

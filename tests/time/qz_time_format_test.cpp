@@ -5,7 +5,6 @@
 #include <sstream>
 #include <string>
 
-#include "framework/cmdline/qz_cmd_params.h"
 #include "tests/time/scoped_tz.h"
 
 namespace {
@@ -398,14 +397,6 @@ TEST(YearInWindow, BoundsAndValidity) {
   spec.min_year = 1900;
   spec.max_year = 2025;
   EXPECT_FALSE(sample.year_in_window(spec));
-}
-
-TEST(CmdParamsTimeSpec, StartsUnbuilt) {
-  cmd_params params(0, false);
-  EXPECT_EQ(params.time_spec.flags, 0u);
-  EXPECT_EQ(params.time_spec.min_year, 1900);
-  EXPECT_EQ(params.time_spec.max_year, 2600);
-  EXPECT_EQ(params.time_spec.reserved, 0u);
 }
 
 }  // namespace

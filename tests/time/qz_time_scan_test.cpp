@@ -181,7 +181,7 @@ TEST(ScanBuffer, EveryLengthStaysInsideTheBuffer) {
   for (const kind_row& r : kind_rows()) all = join(all, r.bytes);
   for (size_t length = 0; length <= all.size(); ++length) {
     SCOPED_TRACE(length);
-    const std::vector<u8> prefix(all.begin(), all.begin() + length);
+    const std::vector<u8> prefix(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(length));
     const scan_result result = scan(prefix, 0xFFFFFFFFu);
     if (length < 4) {
       EXPECT_EQ(result.count, 0);

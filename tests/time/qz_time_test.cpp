@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/time/qz_keyname_filter.h"
 #include "tests/time/scoped_tz.h"
 
 namespace {
@@ -127,7 +127,7 @@ TEST(TimeKinds, ConversionBothWays) {
       {"ole days unsigned", [] { return qz::time(u64(2), 256); }, false, 0, nullptr, 0},
       {"ole 1899-12-30 is before 1900", [] { return qz::time(i64(0), 256); }, false, 0, nullptr, 0},
       {"ole 1900-01-01", [] { return qz::time(i64(2), 256); }, true, 94354848000000000ULL,
-       [ole](u64 f) { return (i64(f) - i64(ole)) / 864000000000; }, 2},
+       [](u64 f) { return (i64(f) - i64(ole)) / 864000000000; }, 2},
       {"ole double 2.5", [] { return qz::time(2.5, 256); }, true, 94355280000000000ULL, nullptr, 0},
       {"ole far out", [] { return qz::time(i64(INT64_MAX / 2), 256); }, false, 0, nullptr, 0},
       {"VHD 0 is 2000-01-01", [] { return qz::time(u64(0), 2048); }, true, vhd, seconds_from(vhd), 0},
@@ -138,7 +138,7 @@ TEST(TimeKinds, ConversionBothWays) {
        i64(504911232000000000ULL + june_15_2015_noon)},
       {"c# ticks signed", [] { return qz::time(i64(504911232000000000LL + 1), 32768); }, false, 0, nullptr, 0},
       {"snowflake 1000 ms", [] { return qz::time(u64(1000) << 22, 0x20000); }, true, snowflake + 10000000,
-       [snowflake](u64 f) { return ((i64(f) - i64(snowflake)) / 10000) << 22; }, i64(1000) << 22},
+       [](u64 f) { return ((i64(f) - i64(snowflake)) / 10000) << 22; }, i64(1000) << 22},
       {"cocoa -1 s", [] { return qz::time(i64(-1), 0x40000); }, true, cocoa - 10000000, seconds_from(cocoa), -1},
       {"cocoa 2^32 counts nanoseconds", [] { return qz::time(u64(1) << 32, 0x40000); }, true,
        cocoa + 40000000 + 2949672, nullptr, 0},
@@ -475,7 +475,7 @@ TEST(TimeSetFirstKind, FirstPlausibleKindInTheWindow) {
 
 std::vector<u8> guid_bytes(u64 word) {
   std::vector<u8> out = le_bytes(word, 8);
-  for (u8 b : {0x81, 0x23, 1, 2, 3, 4, 5, 6}) out.push_back(b);
+  for (u8 b : std::initializer_list<u8>{0x81, 0x23, 1, 2, 3, 4, 5, 6}) out.push_back(b);
   return out;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/timeline/csv_check.h"
 
 namespace {

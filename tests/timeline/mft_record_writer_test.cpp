@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tests/timeline/csv_check.h"
 
@@ -227,7 +227,7 @@ TEST(write_mft_record_csv, database_route) {
 
 // Plain and with every cell quoted (quotes inside doubled).
 TEST(write_mft_record_csv, python_csv_reads_every_row_whole) {
-  for (const u8 quoted : {0, 1}) {
+  for (const u8 quoted : {u8{0}, u8{1}}) {
     SCOPED_TRACE(quoted ? "quoted cells" : "plain cells");
     temp_folder folder("mft_csv");
     cmd_params params = csv_params();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"

@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "framework/io/uni_unicode.h"
-#include "tests/io/temp_folder.h"
+#include "framework/text/uni_unicode.h"
+#include "tests/text/temp_folder.h"
 #include "tool/quazel_tool_metadata.h"
 
 namespace {

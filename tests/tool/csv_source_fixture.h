@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/text/qz_variant.h"
-#include "tests/io/temp_folder.h"
+#include "framework/time/qz_variant.h"
+#include "tests/text/temp_folder.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
 

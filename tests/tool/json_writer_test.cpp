@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/json_check.h"
 #include "tests/tool/csv_source_fixture.h"
+#include "tests/tool/json_check.h"
 
 namespace {
 

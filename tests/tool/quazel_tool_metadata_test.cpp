@@ -7,7 +7,7 @@
 
 #include "framework/io/uni_output.h"
 #include "framework/time/qz_clock.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tool/quazel_tool_metadata.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "framework/io/uni_bom.h"
+#include "framework/text/uni_bom.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "framework/cmdline/qz_env.h"
+#include "framework/text/qz_env.h"
 
 #include <gtest/gtest.h>
 

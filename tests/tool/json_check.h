@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 // A file to check: one JSON object, or with lines a file of lines that are each one JSON
 // object and each end with a line end (an empty file then holds no line).

@@ -1,4 +1,4 @@
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "sqlite_store/sqlite_writer_hooks.h"
+#include "tool/sqlite_writer_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sqlite_store/sqlite_artifact.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"

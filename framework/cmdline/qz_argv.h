@@ -1,5 +1,6 @@
-// Argument vectors and command-line words: argc/argv to vectors and back, a command line cut
-// into words, entries removed, and option look-ups on wide argument arrays and vectors.
+// Argument vectors: argc/argv to vectors and back, arguments joined and cut again (the words
+// of a command line are cut by qz_split), entries removed, and option look-ups on wide
+// argument arrays and vectors.
 // Option names match entries of equal length without regard to ASCII case; only the first
 // match counts. A function that does not find all it needs returns false and leaves the
 // arguments as they were. Functions that "append" keep what out already holds.
@@ -23,13 +24,6 @@ bool args_to_wide_vector(std::vector<std::wstring>& out, int argc, char** argv);
 // out = the entries joined by one blank, an entry holding a blank between double quotes, a
 // null entry as an empty text; false, out unchanged, for no entries or a null argv.
 bool join_args_quoted(std::string& out, int argc, char** argv);
-// Appends the blank-separated words of text (at most max_words, 0 for no limit) to out. With
-// quotes, and two words or more, a word "a" loses its quotes and the words from one opening
-// with '"' to one ending with '"' become one entry joined by single blanks; a group that no
-// word closes is appended word by word as read. Returns the number of words read (0 for null).
-int split_command_line(const char* text, u32 max_words, std::vector<std::string>& out, bool quotes);
-// split_command_line with quotes and no limit; false for an empty text or no word.
-bool split_words(const std::string& text, std::vector<std::string>& out);
 // out = the arguments joined by join_args_quoted and cut again: at blanks with quote grouping,
 // or at separator without trimming and without empty pieces. false when nothing was cut.
 bool resplit_args(std::vector<std::string>& out, int argc, char** argv, char separator);

@@ -1,4 +1,4 @@
-#include "framework/io/qz_secure_delete.h"
+#include "framework/cmdline/qz_secure_delete.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,7 +13,7 @@
 
 #include "framework/cmdline/qz_filename_filter.h"
 #include "tests/io/recording_report.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-#include "framework/cmdline/qz_env.h"
+#include "framework/text/qz_env.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <locale>
 #include <vector>
 
-#include "framework/io/uni_unicode.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "framework/io/qz_name_source.h"
+#include "framework/cmdline/qz_name_source.h"
 
 #include "framework/cmdline/qz_cmd_params.h"
-#include "framework/io/qz_dir_walk.h"
+#include "framework/cmdline/qz_filtered_walk.h"
 #include "framework/io/qz_file_stats.h"
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 
 namespace qzportdir {
 

@@ -1,4 +1,4 @@
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 
 #include <algorithm>
 #include <limits>
@@ -85,7 +85,7 @@ u64 packed_size(const qz_variant_lite& value) {
     case payload_kind::number:
       if (carries_time_list(layout, value.flags))
         return header_size + 8 + 4 + 8 * static_cast<u64>(value.times.size());
-      return header_size + layout.number_size;
+      return header_size + static_cast<std::size_t>(layout.number_size);
     case payload_kind::counted_text:
       return header_size + 4 + value.text.size();
     case payload_kind::counted_bytes:
@@ -108,7 +108,7 @@ class packed_reader {
   bool take(u64& value, int size) {
     if (left_ < static_cast<std::size_t>(size)) return false;
     value = read_le_uint(data_, size);
-    advance(size);
+    advance(static_cast<std::size_t>(size));
     return true;
   }
   bool take_into(std::string& out, std::size_t size) {

@@ -1,4 +1,4 @@
-#include "framework/io/qz_name_source.h"
+#include "framework/cmdline/qz_name_source.h"
 
 #include <gtest/gtest.h>
 #include <stdio_ext.h>
@@ -14,7 +14,7 @@
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_filename_filter.h"
 #include "tests/io/listing_order.h"
-#include "tests/io/temp_folder.h"
+#include "tests/text/temp_folder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/time/qz_keyname_filter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sqlite_store/sqlite_writer_hooks.h"
+#include "tool/sqlite_writer_hooks.h"
 
 #include "framework/text/qz_md5.h"
 #include "framework/text/qz_number_parse.h"

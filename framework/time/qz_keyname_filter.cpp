@@ -1,3 +1,3 @@
-#include "framework/cmdline/qz_keyname_filter.h"
+#include "framework/time/qz_keyname_filter.h"
 
 void keyname_filter::clear() { *this = keyname_filter(); }

@@ -1,19 +1,19 @@
-#include "framework/io/qz_secure_delete.h"
+#include "framework/cmdline/qz_secure_delete.h"
 
 #include <unistd.h>
 
 #include <string>
 
-#include "framework/cmdline/qz_env.h"
 #include "framework/cmdline/qz_filename_filter.h"
-#include "framework/io/qz_dir_walk.h"
+#include "framework/cmdline/qz_filtered_walk.h"
 #include "framework/io/qz_io_report.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/io/uni_fileio.h"
-#include "framework/io/uni_unicode.h"
+#include "framework/text/qz_env.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/qz_random.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 

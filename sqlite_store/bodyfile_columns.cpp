@@ -1,4 +1,4 @@
-#include "timeline/bodyfile_columns.h"
+#include "sqlite_store/bodyfile_columns.h"
 
 void write_bodyfile_header(std::ostream& out) {
   // The access time comes before the modify time in this layout.

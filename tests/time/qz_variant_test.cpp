@@ -1,4 +1,4 @@
-#include "framework/text/qz_variant.h"
+#include "framework/time/qz_variant.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,7 @@ TEST(VariantConstruction, TimeKindOfEachTypeCode) {
       {17, 2}, {18, 2}, {19, 4}, {20, 4}, {21, 0x40000}, {22, 0x40000},
   };
   for (const auto& c : cases) EXPECT_EQ(c.kind, variant_time_kind(c.type)) << c.type;
-  for (u16 type : {0, 1, 4, 8, 11, 14, 27, 31, 32})
+  for (u16 type : std::initializer_list<u16>{0, 1, 4, 8, 11, 14, 27, 31, 32})
     EXPECT_EQ(0u, variant_time_kind(type)) << type;
 }
 
@@ -146,20 +146,20 @@ std::vector<qz_variant_lite> every_packable_value() {
   values.push_back(qz_variant_lite());
   values.push_back(number_value(1, 0xFF, 0xFFFFFF00));
   values.push_back(number_value(2, 0xFFFF));
-  for (u16 type : {3, 4, 15, 16, 25, 26}) values.push_back(number_value(type, 0xFFFFFFFF, 0x40));
-  for (u16 type : {8, 12, 13, 17, 18, 21, 22, 23, 24})
+  for (u16 type : std::initializer_list<u16>{3, 4, 15, 16, 25, 26}) values.push_back(number_value(type, 0xFFFFFFFF, 0x40));
+  for (u16 type : std::initializer_list<u16>{8, 12, 13, 17, 18, 21, 22, 23, 24})
     values.push_back(number_value(type, 0xFEDCBA9876543210, 0x8000));
-  for (u16 type : {11, 30, 31}) {
+  for (u16 type : std::initializer_list<u16>{11, 30, 31}) {
     values.push_back(text_value(type, std::string("a\0b\xFF", 4)));
     values.push_back(text_value(type, ""));
   }
   const u8 raw[] = {0xDE, 0xAD, 0xBE, 0xEF, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   values.push_back(qz_variant_lite(raw, 16, 27));
-  for (u16 type : {28, 29}) {
+  for (u16 type : std::initializer_list<u16>{28, 29}) {
     values.push_back(qz_variant_lite(raw, 17, type));
     values.push_back(qz_variant_lite(raw, 0, type));
   }
-  for (u16 type : {12, 13, 17, 18, 21, 22, 23, 24, 8}) {
+  for (u16 type : std::initializer_list<u16>{12, 13, 17, 18, 21, 22, 23, 24, 8}) {
     qz_variant_lite list = number_value(type, 0x11, 0x4000);
     list.times = {0x11, 0xFFFFFFFFFFFFFFFF, 0};
     values.push_back(list);
@@ -209,7 +209,7 @@ TEST(VariantPacking, MembersOutsideThePackedFormReadBackAtTheirInitialValues) {
 
 TEST(VariantPacking, ValuesWithoutPackedFormAreRefused) {
   std::vector<qz_variant_lite> refused;
-  for (u16 type : {5, 6, 7, 9, 10, 14, 19, 20, 32, 0xFFFF}) refused.push_back(number_value(type, 1));
+  for (u16 type : std::initializer_list<u16>{5, 6, 7, 9, 10, 14, 19, 20, 32, 0xFFFF}) refused.push_back(number_value(type, 1));
   const u8 raw[15] = {};
   refused.push_back(qz_variant_lite(raw, 15, 27));  // a GUID needs 16 bytes
   for (const qz_variant_lite& value : refused) {

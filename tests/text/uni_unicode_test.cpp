@@ -1,4 +1,4 @@
-#include "framework/io/uni_unicode.h"
+#include "framework/text/uni_unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -339,7 +339,7 @@ TEST(Utf16Decoding, EveryUnitKindAtEveryPositionOfAnAsciiRun) {
   };
   for (const unit_kind& c : cases) {
     for (size_t before = 0; before <= 20; ++before) {
-      for (size_t after : {0, 1, 7, 8, 9, 17}) {
+      for (size_t after : std::initializer_list<size_t>{0, 1, 7, 8, 9, 17}) {
         SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(before) + " ASCII, before " +
                      std::to_string(after));
         std::vector<u16> units(before, u16('a'));

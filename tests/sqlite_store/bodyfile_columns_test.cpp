@@ -1,4 +1,4 @@
-#include "timeline/bodyfile_columns.h"
+#include "sqlite_store/bodyfile_columns.h"
 
 #include <gtest/gtest.h>
 
