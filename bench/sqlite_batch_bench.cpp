@@ -138,7 +138,7 @@ void listing_log(benchmark::State& state) {
   constexpr int listing_records = 1000000;
   std::vector<log_record> records(listing_records);
   for (int i = 0; i < listing_records; ++i) {
-    log_record& record = records[i];
+    log_record& record = records[static_cast<std::size_t>(i)];
     record.path = "/volume/users/case/folder " + std::to_string(i / 1000) + "/file " + std::to_string(i) + ".dat";
     record.size = static_cast<u64>(i) * 17;
     record.modified = 1700000000 + static_cast<u64>(i);

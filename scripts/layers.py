@@ -3,7 +3,7 @@
 
 Layers, lowest first: text < time < io < cmdline < sqlite_store < timeline < tool; a file may
 include only files of its own layer or of a layer below it. Tests live in tests/<area> and
-belong to the layer of that area (tests/e2e and bench sit above the tool). Lists every include
+belong to the layer of that area (tests/e2e, bench and fuzz sit above the tool). Lists every include
 that points up and every include cycle between layers: these fail (exit status 1). Include
 cycles between modules of one layer (a module is a .h/.cpp pair) are listed too, for a look:
 they break no layer. Run from anywhere: python3 scripts/layers.py
@@ -23,6 +23,7 @@ SOURCE_ROOTS = {
     "timeline": "timeline",
     "tool": "tool",
     "bench": "e2e",
+    "fuzz": "e2e",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -41,7 +42,7 @@ def layer_of(path):
 def collect(repo):
     """Map of every source file to the repository files it includes."""
     edges = {}
-    for top in ["framework", "sqlite_store", "timeline", "tool", "tests", "bench"]:
+    for top in ["framework", "sqlite_store", "timeline", "tool", "tests", "bench", "fuzz"]:
         for folder, _, names in os.walk(os.path.join(repo, top)):
             for name in names:
                 if not name.endswith((".h", ".cpp")):

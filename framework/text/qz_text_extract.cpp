@@ -75,7 +75,7 @@ bool find_lines_with_prefix(const char* buf, u32 len, const char* prefix,
   if (!buf || !prefix || !lines || len == 0) return false;
   const std::size_t limit = len - 1;
   const void* nul = std::memchr(buf, 0, limit);
-  const std::string text(buf, nul ? static_cast<const char*>(nul) - buf : limit);
+  const std::string text(buf, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buf) : limit);
   const char* line_end = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
   const std::size_t end_length = std::strlen(line_end);
   const std::size_t prefix_length = std::strlen(prefix);
