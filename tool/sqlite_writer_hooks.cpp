@@ -187,7 +187,6 @@ int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
   // Lines before the first header row are the banner's text, not records.
   if (ctx.first_header_pending || ctx.columns.empty() || ctx.separator.empty()) return 1;
   const char separator = ctx.separator[0];
-  if (line.find(separator) == std::string::npos) return 1;
 
   // The table's columns: the source's fields, the extra columns, then (but for a bodyfile)
   // the overflow column.
@@ -197,6 +196,8 @@ int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
 
   std::vector<std::string> cells;
   split_quoted(line, separator, cells, true, true);
+  // A row the other writers pad has two fields at least: a separator inside quotes cuts none.
+  if (cells.size() < 2) return 1;
   // The missing fields are empty texts, so that the extra-column values stay in their own
   // columns; the source never held a value there.
   if (cells.size() < fields) cells.resize(fields);
