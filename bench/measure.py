@@ -277,7 +277,7 @@ def main_table(runner, source, plain):
     if runner.args.duckdb:
         duck = runner.measure(duck, ["node", runner.args.duckdb, plain, "/dev/null"], timeout=timeout)
     else:
-        duck.na = "no @duckdb/node-api (npm missing or offline)"
+        duck.na = "not run (BENCH_DUCKDB=0, or no node, npm or @duckdb/node-api)"
     import_db = os.path.join(out, "import.db")
 
     def import_check(row):
