@@ -62,11 +62,17 @@ bool has_run_records(const std::string& db) {
 }
 
 // What the run records claim against what the data tables hold; empty when they agree (a
-// database killed before its first run record holds no data table either).
+// database killed before its first run record holds no row either).
 std::string disagreement(const std::string& db) {
   std::string found;
-  if (!has_run_records(db))
-    return rows_of(db, "select count(*) from sqlite_master;") == std::vector<std::string>{"0"} ? "" : "tables without run records";
+  if (!has_run_records(db)) {
+    // Tables may have been made before the first run record: they hold no row.
+    for (const std::string& table : rows_of(db, "select name from sqlite_master where type = 'table';")) {
+      if (rows_of(db, "select count(*) from \"" + table + "\";") != std::vector<std::string>{"0"})
+        found += table + ": rows without run records\n";
+    }
+    return found;
+  }
   for (const std::string& table : rows_of(db, "select distinct data_tbl_name from metadata;")) {
     if (table.rfind("error:", 0) == 0) return table;
     const std::string name = "\"" + table + "\"";
