@@ -18,32 +18,14 @@
 #include <sqlite3.h>
 
 #include "tests/e2e/telvar_process.h"
+#include "tests/sqlite_store/db_rows.h"
 
 namespace {
 
-// Every row of sql as its values joined by ","; a read-write connection, so that a journal
-// left by the killed process is rolled back first, as any later user of the file would.
+// Every row of sql through a read-write connection, so that a journal left by the killed
+// process is rolled back first, as any later user of the file would.
 std::vector<std::string> rows_of(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  std::vector<std::string> lines;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return {"error: open"};
-  }
-  char* error = nullptr;
-  const int rc = sqlite3_exec(
-      db, sql.c_str(),
-      [](void* context, int count, char** values, char**) {
-        std::string line;
-        for (int i = 0; i < count; ++i) line += (i ? "," : "") + std::string(values[i] ? values[i] : "NULL");
-        static_cast<std::vector<std::string>*>(context)->push_back(line);
-        return 0;
-      },
-      &lines, &error);
-  if (rc != SQLITE_OK) lines = {std::string("error: ") + (error != nullptr ? error : "")};
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return lines;
+  return db_rows(path, sql, SQLITE_OPEN_READWRITE);
 }
 
 // A banner-less source of rows rows, cells with quotes and separators as spreadsheets write them.

@@ -8,11 +8,13 @@
 #include <vector>
 
 // Every row of sql as its values joined by "," (NULL as "NULL"); a failed open or query gives
-// the one line "error: <library text>".
-inline std::vector<std::string> db_rows(const std::string& path, const std::string& sql) {
+// the one line "error: <library text>". Read-only unless open_flags say otherwise (a
+// read-write connection rolls back a journal a killed writer left).
+inline std::vector<std::string> db_rows(const std::string& path, const std::string& sql,
+                                        int open_flags = SQLITE_OPEN_READONLY) {
   sqlite3* db = nullptr;
   std::vector<std::string> lines;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, open_flags, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return {"error: open"};
   }
