@@ -338,6 +338,13 @@ u64 process_csv_lines(uni::fileio&, u64 context, std::vector<std::string>& lines
   return dispatch_csv_lines(*dispatch, lines, count);
 }
 
+bool begin_writer_head(quazel_tool_metadata& ctx) {
+  if (!ctx.head_pending) return false;
+  ctx.head_pending = 0;
+  if (ctx.banner_found && !ctx.is_bodyfile) ctx.columns.clear();
+  return true;
+}
+
 void reset_column_indexes(std::vector<tag_instr>& tags) {
   for (tag_instr& tag : tags) tag.column_index = -1;
 }
@@ -393,25 +400,33 @@ std::string title_field_text(const quazel_tool_metadata& ctx) {
   return text;
 }
 
-std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
-                            u32 title_bit, u32 nested_bit,
-                            std::string (*escape)(const std::string&)) {
-  auto source_text = [escape](const std::string& text) { return escape ? escape(text) : text; };
+std::string group_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
+                        u32 title_bit, const group_title_style& style,
+                        const char* untitled_prefix) {
+  auto source_text = [&style](const std::string& text) {
+    return style.escape ? style.escape(text) : text;
+  };
   std::string title = source_text(ctx.title_text.str());
   for (const tag_instr& tag : ctx.tags) {
-    if (tag.column_index < 0 || static_cast<size_t>(tag.column_index) >= cells.size()) continue;
-    if (tag.column_flags & title_bit) {
-      if (!title.empty()) title += " - ";
-      title += source_text(tag.tag);
-      title += "->";
-      title += source_text(cells[static_cast<size_t>(tag.column_index)]);
-    }
-    if (tag.column_flags & nested_bit) {
-      ctx.nested_flag = 1;
-      ctx.nested_columns.insert(tag.column_index);
-    }
+    if ((tag.column_flags & title_bit) == 0) continue;
+    const std::string* cell = tag_cell(tag, cells);
+    if (cell == nullptr) continue;
+    if (style.leads_always || !title.empty()) title += style.part_separator;
+    title += source_text(tag.tag);
+    title += style.value_separator;
+    title += source_text(*cell);
   }
+  if (title.empty()) title = untitled_group_name(ctx, untitled_prefix);
   return title;
+}
+
+void mark_nested_columns(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
+                         u32 nested_bit) {
+  for (const tag_instr& tag : ctx.tags) {
+    if ((tag.column_flags & nested_bit) == 0 || tag_cell(tag, cells) == nullptr) continue;
+    ctx.nested_flag = 1;
+    ctx.nested_columns.insert(tag.column_index);
+  }
 }
 
 std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix) {

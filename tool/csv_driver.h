@@ -123,6 +123,11 @@ void finish_csv_lines(csv_dispatch& dispatch);
 u64 process_csv_lines(uni::fileio& file, u64 context, std::vector<std::string>& lines, u32 count,
                       u64 offset);
 
+// The steps every writer's write_head starts with. False, touching nothing, when head_pending
+// is already clear; otherwise clears it and, for a source with a banner that is no bodyfile,
+// empties columns (the source's header rows name them again).
+bool begin_writer_head(quazel_tool_metadata& ctx);
+
 // Sets column_index of every tag to -1.
 void reset_column_indexes(std::vector<tag_instr>& tags);
 
@@ -143,13 +148,35 @@ void apply_group_rule(quazel_tool_metadata& ctx, u32 column_bits, bool match_who
 
 // The values of title_fields in key order, joined with " - ".
 std::string title_field_text(const quazel_tool_metadata& ctx);
+// How a group title joins its parts: `part_separator` goes before every title column (not
+// before the first part when the title is still empty, unless `leads_always`), and
+// `value_separator` between the column's tag and its cell. With `escape`, every part taken from
+// the source (title text, tag, cell) passes through it.
+struct group_title_style {
+  const char* part_separator;
+  bool leads_always;
+  const char* value_separator;
+  std::string (*escape)(const std::string&);
+};
+// The headings of the HTML and JSON documents: "base - tag->cell".
+inline constexpr group_title_style heading_title_style{" - ", false, "->", nullptr};
+// The names of split files and SQLite tables: "base.tag-cell".
+inline constexpr group_title_style name_title_style{".", true, "-", nullptr};
+
+// The cell of tag's column in cells; null when the tag has no column or the row lacks it.
+inline const std::string* tag_cell(const tag_instr& tag, const std::vector<std::string>& cells) {
+  if (tag.column_index < 0 || static_cast<size_t>(tag.column_index) >= cells.size()) return nullptr;
+  return &cells[static_cast<size_t>(tag.column_index)];
+}
 // A new group's title from its first row: the text of title_text, then for every tag with
-// title_bit and a column inside cells " - " (none at the start), the tag, "->" and the cell;
-// every tag with nested_bit marks its column as holding nested cells. With escape, every
-// part taken from the source (title text, tag, cell) passes through it.
-std::string first_row_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
-                            u32 title_bit, u32 nested_bit,
-                            std::string (*escape)(const std::string&) = nullptr);
+// title_bit and a column inside cells its tag and cell, joined as style says; when that is
+// empty, untitled_group_name(ctx, untitled_prefix).
+std::string group_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
+                        u32 title_bit, const group_title_style& style,
+                        const char* untitled_prefix);
+// Every tag with nested_bit and a column inside cells marks its column as holding nested cells.
+void mark_nested_columns(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
+                         u32 nested_bit);
 // prefix and the group counter in decimal; the counter moves on.
 std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix);
 // True when column of this row is marked as holding nested cells. Asked for every cell, so

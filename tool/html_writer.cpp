@@ -13,6 +13,12 @@ constexpr u32 title_field_bit = tag_line_bit(tag_line_title, tag_writer_html);
 constexpr u32 extra_column_bit = tag_line_bit(tag_line_extra_column, tag_writer_html);
 constexpr u32 title_column_bit = tag_column_bit(tag_column_title, tag_writer_html);
 constexpr u32 nested_column_bit = tag_column_bit(tag_column_nested, tag_writer_html);
+// Group headings escaped part by part.
+constexpr group_title_style escaped_heading_style = [] {
+  group_title_style style = heading_title_style;
+  style.escape = html_escape;
+  return style;
+}();
 constexpr u32 html_column_bits =
     title_column_bit | tag_column_bit(tag_column_artifact_type, tag_writer_html) |
     tag_column_bit(tag_column_source, tag_writer_html) | nested_column_bit;
@@ -109,7 +115,7 @@ const csv_writer_hooks html_writer_hooks = {
 };
 
 int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
-  if (!ctx.head_pending) return 0;
+  if (!begin_writer_head(ctx)) return 0;
   record_text text;
   text.append("<html>\n<head>\n");
   put(text, 3, "<title>telvar conversion of ");
@@ -117,10 +123,7 @@ int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   text.append(" to html</title>\n");
   put(text, 3, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n");
   text.append("</head>\n<body>\n");
-  ctx.head_pending = 0;
   if (ctx.banner_found) {
-    // The source's header rows name the columns again.
-    if (!ctx.is_bodyfile) ctx.columns.clear();
     text.append("<h2>Run stats</h2>\n<pre>\n");
     put(text, 3, "Tool:    ");
     put_escaped(text, ctx.tool_name);
@@ -178,9 +181,8 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
 
   if (ctx.group_title.empty()) {
     // The heading comes back escaped part by part: its own "->" stays as it is.
-    std::string heading =
-        first_row_title(ctx, cells, title_column_bit, nested_column_bit, html_escape);
-    if (heading.empty()) heading = untitled_group_name(ctx, "Table-");
+    mark_nested_columns(ctx, cells, nested_column_bit);
+    std::string heading = group_title(ctx, cells, title_column_bit, escaped_heading_style, "Table-");
     ctx.group_title = heading;
     text.append("<h3>");
     text.append(heading);

@@ -476,11 +476,7 @@ void json_write_closing(std::ostream& out, quazel_tool_metadata& ctx) {
 }
 
 int json_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
-  if (!ctx.head_pending) return 0;
-  ctx.head_pending = 0;
-  if (!ctx.banner_found) return 0;
-  // The source's header rows name the columns again.
-  if (!ctx.is_bodyfile) ctx.columns.clear();
+  if (!begin_writer_head(ctx) || !ctx.banner_found) return 0;
   if (ctx.flat) return 1;
   std::string text;
   put_stat(text, "tool", {ctx.tool_name, " - ver: ", ctx.tool_version}, false);
@@ -546,10 +542,10 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   if (flat) {
     // A flat document names no group; the first record of a group still marks its nested
     // columns, and later records would only mark them again.
-    if (!ctx.group_has_rows) first_row_title(ctx, cells, title_column_bit, nested_column_bit);
+    if (!ctx.group_has_rows) mark_nested_columns(ctx, cells, nested_column_bit);
   } else if (ctx.group_title.empty()) {
-    std::string name = first_row_title(ctx, cells, title_column_bit, nested_column_bit);
-    if (name.empty()) name = untitled_group_name(ctx, "Group-");
+    mark_nested_columns(ctx, cells, nested_column_bit);
+    std::string name = group_title(ctx, cells, title_column_bit, heading_title_style, "Group-");
     // Groups of one title are members of their own: a reader keeps only one of a name.
     name = unique_name(ctx.doc_member_names, name);
     char* dst = text.room(escaped_room(name.size()) + opening_markup_room);

@@ -265,23 +265,13 @@ std::string group_file_name(const std::string& name) {
 // name of its file.
 void start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
                  const std::vector<std::string>& cells) {
-  std::string name = ctx.title_text.str();
+  std::string name = group_title(ctx, cells, title_column_bit, name_title_style, "Group-");
   for (const tag_instr& tag : ctx.tags) {
-    if ((tag.column_flags & split_column_bits) == 0 || tag.column_index < 0 ||
-        static_cast<size_t>(tag.column_index) >= cells.size()) {
-      continue;
-    }
-    const std::string& cell = cells[static_cast<size_t>(tag.column_index)];
-    if (tag.column_flags & title_column_bit) {
-      name += '.';
-      name += tag.tag;
-      name += '-';
-      name += cell;
-    }
-    if (tag.column_flags & artifact_type_column_bit) state.artifact_type = ctx.artifact_type + "-" + cell;
-    if (tag.column_flags & source_column_bit) state.tool_source = cell;
+    const std::string* cell = tag_cell(tag, cells);
+    if (cell == nullptr) continue;
+    if (tag.column_flags & artifact_type_column_bit) state.artifact_type = ctx.artifact_type + "-" + *cell;
+    if (tag.column_flags & source_column_bit) state.tool_source = *cell;
   }
-  if (name.empty()) name = untitled_group_name(ctx, "Group-");
   name += '-';
   name += column_digest(state.column_text);
   ctx.group_title = group_file_name(name);
@@ -332,9 +322,7 @@ const csv_writer_hooks split_writer_hooks = {
 
 int csv_split_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
-  if (state == nullptr || !ctx.head_pending) return 0;
-  ctx.head_pending = 0;
-  if (!ctx.is_bodyfile) ctx.columns.clear();
+  if (state == nullptr || !begin_writer_head(ctx)) return 0;
 
   state->separator = ctx.separator;
   std::string separator = ctx.separator;  // set_csv_separator folds its argument

@@ -43,20 +43,15 @@ void reset_title(quazel_tool_metadata& ctx) {
 // else the next untitled number; the artifact-type and source columns set the run record.
 void name_group_table(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
-  std::string name = ctx.title_text.str();
+  const std::string name = group_title(ctx, cells, sqlite_column_title, name_title_style, "Group-");
   for (const tag_instr& tag : ctx.tags) {
-    if ((tag.column_flags & column_roles) == 0 || tag.column_index < 0 ||
-        static_cast<size_t>(tag.column_index) >= cells.size()) {
-      continue;
-    }
-    const std::string& cell = cells[static_cast<size_t>(tag.column_index)];
-    if (tag.column_flags & sqlite_column_title) name += "." + tag.tag + "-" + cell;
+    const std::string* cell = tag_cell(tag, cells);
+    if (cell == nullptr) continue;
     if (tag.column_flags & sqlite_column_artifact_type) {
-      store.meta_row.artifact_type = ctx.artifact_type + "-" + cell;
+      store.meta_row.artifact_type = ctx.artifact_type + "-" + *cell;
     }
-    if (tag.column_flags & sqlite_column_source) store.meta_row.file = cell;
+    if (tag.column_flags & sqlite_column_source) store.meta_row.file = *cell;
   }
-  if (name.empty()) name = untitled_group_name(ctx, "Group-");
   ctx.group_title = sqlite_data_table_name(name, store.meta_row.col_hdrs);
   reset_title(ctx);
   store.meta_row.data_tbl_name = ctx.group_title;
@@ -107,14 +102,12 @@ std::string sqlite_data_table_name(const std::string& base, const std::string& c
 }
 
 int sqlite_out_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
-  if (!ctx.head_pending) return 1;
-  ctx.head_pending = 0;
+  if (!begin_writer_head(ctx)) return 1;
   sqlite_metadata_row& row = store_of(ctx).meta_row;
   // Every source is recorded by its path: the rows of sources without a banner are told
   // apart by it alone.
   row.file_other = ctx.csv_source;
   if (!ctx.banner_found) return 1;
-  if (!ctx.is_bodyfile) ctx.columns.clear();
 
   row.separator = ctx.separator;
   std::string separator = ctx.separator;  // set_csv_separator lower-cases its argument

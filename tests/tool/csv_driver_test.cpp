@@ -362,28 +362,73 @@ TEST(CsvWriterRules, GroupRuleFindsTagColumnsAndNamesExtraColumns) {
   EXPECT_EQ(ctx.columns, (std::vector<std::string>{"md5", "name"}));
 }
 
-TEST(CsvWriterRules, FirstRowTitleAndUntitledGroups) {
+TEST(CsvWriterRules, GroupTitlesInBothStylesAndUntitledGroups) {
   quazel_tool_metadata ctx;
   ctx.tags.emplace_back("Name", 0, 0x4);
   ctx.tags.emplace_back("Parts", 0, 0x20000);
   ctx.tags.emplace_back("Far", 0, 0x4);
+  ctx.tags.emplace_back("Kind", 0, 0x4);
   ctx.tags[0].column_index = 1;
   ctx.tags[1].column_index = 2;
   ctx.tags[2].column_index = 7;  // beyond the row
+  ctx.tags[3].column_index = 0;
   const std::vector<std::string> cells = {"1", "a<b", "!*<x>"};
-  EXPECT_EQ(first_row_title(ctx, cells, 0x4, 0x20000), "Name->a<b");
+  group_title_style bracketed = heading_title_style;
+  bracketed.escape = [](const std::string& s) { return "[" + s + "]"; };
+  struct title_case {
+    const char* base;
+    const group_title_style* style;
+    const char* expected;
+  };
+  const title_case cases[] = {
+      {"", &heading_title_style, "Name->a<b - Kind->1"},
+      {"Run", &heading_title_style, "Run - Name->a<b - Kind->1"},
+      {"Run & keys", &bracketed, "[Run & keys] - [Name]->[a<b] - [Kind]->[1]"},
+      {"", &name_title_style, ".Name-a<b.Kind-1"},
+      {"tool.csvl2t", &name_title_style, "tool.csvl2t.Name-a<b.Kind-1"},
+  };
+  for (const title_case& c : cases) {
+    ctx.title_text.str(c.base);
+    EXPECT_EQ(group_title(ctx, cells, 0x4, *c.style, "Table-"), c.expected) << c.base;
+  }
+  // Without a title text or title column the group takes the next number, for every source.
+  ctx.title_text.str("");
+  ctx.group_counter = 7;
+  EXPECT_EQ(group_title(ctx, cells, 0x8, name_title_style, "Group-"), "Group-7");
+  EXPECT_EQ(group_title(ctx, {}, 0x4, heading_title_style, "Table-"), "Table-8");
+  EXPECT_EQ(ctx.group_counter, 9u);
+
+  EXPECT_FALSE(is_nested_column(ctx, 2));
+  mark_nested_columns(ctx, {"1"}, 0x20000);  // the nested column lies beyond this row
+  EXPECT_FALSE(is_nested_column(ctx, 2));
+  mark_nested_columns(ctx, cells, 0x20000);
   EXPECT_TRUE(is_nested_column(ctx, 2));
   EXPECT_FALSE(is_nested_column(ctx, 1));
-  ctx.title_text << "Run & keys";
-  EXPECT_EQ(first_row_title(ctx, cells, 0x4, 0x20000, [](const std::string& s) {
-              return "[" + s + "]";
-            }),
-            "[Run & keys] - [Name]->[a<b]");
-  ctx.group_counter = 7;
-  EXPECT_EQ(untitled_group_name(ctx, "Table-"), "Table-7");
-  EXPECT_EQ(ctx.group_counter, 8u);
+
   ctx.title_fields = {{"b:", "two"}, {"a:", "one"}};
   EXPECT_EQ(title_field_text(ctx), "one - two");
+}
+
+TEST(CsvWriterRules, HeadIsBegunOncePerSourceAndDropsBannerColumns) {
+  struct head_case {
+    u8 banner;
+    u8 bodyfile;
+    bool columns_kept;
+  };
+  const head_case cases[] = {{1, 0, false}, {1, 1, true}, {0, 0, true}, {0, 1, true}};
+  for (const head_case& c : cases) {
+    quazel_tool_metadata ctx;
+    ctx.banner_found = c.banner;
+    ctx.is_bodyfile = c.bodyfile;
+    ctx.columns = {"a", "b"};
+    EXPECT_TRUE(begin_writer_head(ctx));
+    EXPECT_EQ(ctx.head_pending, 0);
+    EXPECT_EQ(ctx.columns.size(), c.columns_kept ? 2u : 0u) << int(c.banner) << int(c.bodyfile);
+    // The second chunk of the source finds the head made and changes nothing.
+    ctx.columns = {"c"};
+    EXPECT_FALSE(begin_writer_head(ctx));
+    EXPECT_EQ(ctx.columns.size(), 1u);
+  }
 }
 
 TEST(CsvWriterRules, SurplusFieldsGoIntoOneLastCell) {
