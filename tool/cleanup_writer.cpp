@@ -7,6 +7,7 @@
 
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "tool/output_separator.h"
 
 namespace {
 
@@ -19,40 +20,17 @@ constexpr std::string_view bodyfile_header_start = "md5|name";
 constexpr char line_end = '\n';
 
 // How the texts of one line are written: the separator between them and the character that
-// stands in for a separator character inside a text (from 0: none).
-struct line_rules {
-  std::string_view separator;
-  char from = 0;
-  char to = 0;
-};
-
-std::string_view output_separator(const quazel_tool_metadata& ctx) {
-  if (!ctx.change_separator) return ctx.separator;
-  if (names_tab_separator(ctx.new_separator)) return "\t";
-  return ctx.new_separator;
-}
+// stands in for a separator character inside a text. Under the source's own separator a text
+// holds it only inside the quotes that keep it whole: nothing stands in for it.
+using line_rules = output_separator;
 
 line_rules rules_of(const quazel_tool_metadata& ctx) {
-  line_rules rules;
-  rules.separator = output_separator(ctx);
-  if (!ctx.change_separator) return rules;
-  if (ctx.separator_char != 0 && ctx.separator_replacement != 0) {
-    rules.from = ctx.separator_char;
-    rules.to = ctx.separator_replacement;
-  } else if (rules.separator.size() == 1 && rules.separator[0] != ' ') {
-    // A separator the parameter set has no stand-in for (a TAB, ";"): a text holding it would
-    // split into two fields when the output is read, so it becomes a blank.
-    rules.from = rules.separator[0];
-    rules.to = ' ';
-  }
-  return rules;
+  if (!ctx.change_separator) return {ctx.separator, {}};
+  return output_separator_for(ctx.new_separator, ctx);
 }
 
 void replace_in(std::string& text, size_t from_index, const line_rules& rules) {
-  if (rules.from == 0) return;
-  char* at = text.data() + from_index;
-  char* const end = text.data() + text.size();
-  while ((at = static_cast<char*>(std::memchr(at, rules.from, static_cast<size_t>(end - at)))) != nullptr) *at++ = rules.to;
+  swap_chars(text.data() + from_index, text.data() + text.size(), rules.in_cell);
 }
 
 // Characters, not bytes: a UTF-8 continuation byte (10xxxxxx) does not start a character, so
@@ -164,7 +142,7 @@ void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t
   bound = std::min(bound, texts.size());
   for (size_t k = 0; k < bound; ++k) {
     if (receiver_of(formats, k, bound) >= 0) continue;
-    if (!first) line.append(rules.separator);
+    if (!first) line.append(rules.text);
     first = false;
     const size_t start = line.size();
     line += texts[k];

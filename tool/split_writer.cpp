@@ -1,7 +1,6 @@
 #include "tool/split_writer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_string.h"
 #include "framework/time/qz_clock.h"
+#include "tool/output_separator.h"
 
 namespace {
 
@@ -47,12 +47,6 @@ constexpr size_t run_time_prefix_length = 9;  // "Runtime: "
 constexpr char overflow_column[] = "overflow";
 constexpr const char* provenance_columns[] = {"tool used", "orig runtime", "artifact type", "csv src"};
 
-// One character that must not reach a split file as it is, and what stands for it.
-struct char_swap {
-  char from = 0;
-  char to = 0;
-};
-
 // How the values of one batch are written: the separator between them, the characters swapped
 // in names and cells, and the one swapped in the provenance values.
 struct output_rules {
@@ -61,40 +55,22 @@ struct output_rules {
   char_swap values;
 };
 
-// The stand-in the parameter set uses for a separator inside a value.
-char stand_in(char separator) { return separator == '|' ? ';' : ' '; }
-
-std::string output_separator(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
-  std::string text = ctx.new_separator.empty() ? state.separator : ctx.new_separator;
-  if (names_tab_separator(text)) return "\t";
-  // A line end inside the separator would cut every row in two.
-  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }),
-             text.end());
-  // Blanks around a printable separator (" | ") go; a separator of TABs or blanks alone stays.
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return text;
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 output_rules rules_of(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
+  const output_separator separator =
+      output_separator_for(ctx.new_separator.empty() ? state.separator : ctx.new_separator, ctx);
   output_rules rules;
-  rules.separator = output_separator(ctx, state);
-  const char own = rules.separator.size() == 1 && rules.separator[0] != ' ' ? rules.separator[0] : 0;
+  rules.separator = separator.text;
   // Under a separator of the user's choice a cell may hold it: it would split the cell in two.
-  // Under the source's own separator a cell holds it only inside the quotes that keep it whole.
+  // Under the source's own separator a cell holds it only inside the quotes that keep it whole;
+  // written under another, the source's separator character takes its stand-in too.
   if (!ctx.new_separator.empty()) {
     if (ctx.separator_char != 0 && ctx.separator_replacement != 0)
       rules.cells[0] = {ctx.separator_char, ctx.separator_replacement};
-    if (own != 0 && own != ctx.separator_char) rules.cells[1] = {own, stand_in(own)};
+    if (separator.in_cell.from != ctx.separator_char) rules.cells[1] = separator.in_cell;
   }
   // The provenance values (a source path, a banner's artifact type) come unquoted.
-  if (own != 0) rules.values = {own, stand_in(own)};
+  rules.values = separator.in_cell;
   return rules;
-}
-
-void replace_all(char* at, char* end, char_swap swap) {
-  while ((at = static_cast<char*>(std::memchr(at, swap.from, static_cast<size_t>(end - at)))) != nullptr)
-    *at++ = swap.to;
 }
 
 void append_value(std::string& out, std::string_view value, const char_swap* swaps, size_t count) {
@@ -105,11 +81,11 @@ void append_value(std::string& out, std::string_view value, const char_swap* swa
   char* const begin = out.data() + start;
   char* const end = out.data() + out.size();
   if (second.from == 0) {
-    if (first.from != 0) replace_all(begin, end, first);
+    if (first.from != 0) swap_chars(begin, end, first);
     return;
   }
   if (first.from == 0) {
-    replace_all(begin, end, second);
+    swap_chars(begin, end, second);
     return;
   }
   for (char* at = begin; at != end; ++at) {

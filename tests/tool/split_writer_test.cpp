@@ -239,7 +239,7 @@ TEST_F(split_writer, SeparatorsOfTheSplitFiles) {
       {"a TAB stays a TAB", "\t", "", "a\tb\n1\t2\n", "a\tb\n1\t2\n"},
       {"a TAB as the run's separator", "\t", "\t", "a\tb\n1\t2\n", "a\tb\n1\t2\n"},
       {"a TAB by name", ",", "tab", "a,b\n1,2\n", "a\tb\n1\t2\n"},
-      {"blanks around a separator go", ",", " | ", "a,b\n1,2\n", "a|b\n1|2\n"},
+      {"a separator is written as given", ",", " | ", "a,b\n1,2\n", "a | b\n1 | 2\n"},
       {"the source's own separator inside quotes", ",", ",", "a,b\n\"p,q\",2\n", "a,b\n\"p q\",2\n"},
       {"quotes keep a separator under each source's own", ",", "", "a,b\n\"p,q\",2\n", "a,b\n\"p,q\",2\n"},
       {"the new separator inside a cell", "|", ",", "a|b\nx, y|2\n", "a,b\nx  y,2\n"},

@@ -1,0 +1,34 @@
+// The separator the CSV-writing writers (split files, cleaned-up copy) put between the cells of
+// their lines, and what stands in for it inside a cell, so that a reader never cuts a cell in two:
+// one rule for both writers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "framework/cmdline/qz_cmd_params.h"
+
+// One character that must not reach an output cell as it is, and what stands for it (from 0:
+// none).
+struct char_swap {
+  char from = 0;
+  char to = 0;
+};
+
+// Replaces every swap.from in [begin, end) by swap.to; nothing when swap.from is 0.
+void swap_chars(char* begin, char* end, char_swap swap);
+
+// The text between the cells of an output line, and the swap that keeps a cell from holding it.
+struct output_separator {
+  std::string_view text;
+  char_swap in_cell;
+};
+
+// The rule for a separator text (the user's, or the source's own). The text written is the text
+// unchanged, "\t" for one naming TAB (names_tab_separator); it points into text or at static
+// storage. When the separator's core (the text without the blanks and TABs around it; all of it
+// when that leaves nothing) is one character other than a blank, that character inside a cell
+// becomes params.separator_replacement when params.separator_char is that character, else ';'
+// for '|' and a blank for any other. A longer core that holds params.separator_char has that
+// character replaced by params.separator_replacement.
+output_separator output_separator_for(const std::string& text, const cmd_params& params);
