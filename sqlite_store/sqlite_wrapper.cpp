@@ -20,6 +20,27 @@ bool database_readable(sqlite3* db) {
   return rc == SQLITE_OK;
 }
 
+// The name under which a reader opens db_file. Read-only, the library still makes a "-wal" and
+// a "-shm" file beside a database in write-ahead mode and leaves them there: a reader of
+// evidence must not add files next to it. A database with no log or journal beside it holds all
+// of its content in its own file, and is read as unchanging, which makes none. One with a log
+// or a journal is read with it, so that no committed page is missed.
+std::string reader_uri(const std::string& db_file) {
+  if (file_exists(db_file + "-wal") || file_exists(db_file + "-journal")) return {};
+  std::string uri = db_file.front() == '/' ? "file://" : "file:";
+  for (const char c : db_file) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char digits[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += digits[static_cast<unsigned char>(c) >> 4];
+      uri += digits[static_cast<unsigned char>(c) & 15];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 }  // namespace
 
 size_t sqlite_function_table::bound_count() const {
@@ -138,8 +159,14 @@ bool sqlite_wrapper::sqlite_open(sqlite3** out, const std::string& db_file, bool
     return false;
   }
   *out = nullptr;
-  int rc = read_only_open ? sqlite_functions.open_v2(db_file.c_str(), out, SQLITE_OPEN_READONLY, nullptr)
-                          : sqlite_functions.open(db_file.c_str(), out);
+  int rc = SQLITE_OK;
+  if (!read_only_open) {
+    rc = sqlite_functions.open(db_file.c_str(), out);
+  } else if (const std::string uri = db_file.empty() ? std::string() : reader_uri(db_file); !uri.empty()) {
+    rc = sqlite_functions.open_v2(uri.c_str(), out, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  } else {
+    rc = sqlite_functions.open_v2(db_file.c_str(), out, SQLITE_OPEN_READONLY, nullptr);
+  }
   if (rc == SQLITE_OK && !database_readable(*out)) rc = SQLITE_NOTADB;
   // The library quietly opens a write-protected file read-only; every later write would fail.
   if (rc == SQLITE_OK && !read_only_open && sqlite3_db_readonly(*out, "main") == 1) rc = SQLITE_READONLY;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -90,6 +91,49 @@ TEST_F(sqlite_wrapper_test, read_only_open_reads_and_refuses_writes) {
   EXPECT_NE(exec_error(w.db, "insert into t values (2);").find("readonly"), std::string::npos);
   w.close();
   EXPECT_EQ(db_rows(folder.file("r.db"), "select count(*) from t;"), std::vector<std::string>{"1"});
+}
+
+// Names in the folder, sorted.
+std::vector<std::string> folder_names(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A reader adds no file beside a database in write-ahead mode (the library's read-only open
+// would leave a "-wal" and a "-shm" there), whatever its name holds, and still reads the
+// committed pages of a log that another connection keeps open.
+TEST_F(sqlite_wrapper_test, reading_a_write_ahead_database_adds_no_file_beside_it) {
+  for (const std::string name : {"w.db", "50% off?#1.db"}) {
+    const std::string path = folder.file(name);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(exec_error(writer, "pragma journal_mode=wal; create table t (x); insert into t values (1);"), "");
+    sqlite3_close(writer);
+    ASSERT_EQ(folder_names(folder.path()), std::vector<std::string>{name});
+    {
+      sqlite_wrapper w;
+      ASSERT_TRUE(w.open_db_readonly(path)) << name;
+      EXPECT_EQ(exec_error(w.db, "select count(*) from t;"), "");
+    }
+    EXPECT_EQ(folder_names(folder.path()), std::vector<std::string>{name});
+
+    // A log still holding a committed row: read with it.
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(exec_error(writer, "pragma wal_autocheckpoint=0; insert into t values (2);"), "");
+    {
+      sqlite_wrapper w;
+      ASSERT_TRUE(w.open_db_readonly(path));
+      sqlite3_stmt* count = nullptr;
+      ASSERT_EQ(sqlite3_prepare_v2(w.db, "select count(*) from t;", -1, &count, nullptr), SQLITE_OK);
+      ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+      EXPECT_EQ(sqlite3_column_int(count, 0), 2);
+      sqlite3_finalize(count);
+    }
+    sqlite3_close(writer);
+    std::filesystem::remove(path);
+  }
 }
 
 // Every refused open leaves the object closed and the table cleared, and damages nothing.
