@@ -167,12 +167,10 @@ u32 schema_t::get_field_order(std::string column) const {
 
 sqlite_log_record::sqlite_log_record(const std::string& table_name, const std::string& file_path, u64 copied_value,
                                      u8 parse) {
-  clear();
   set_from_path(table_name, file_path, copied_value, std::string(), parse);
 }
 
 sqlite_log_record::sqlite_log_record(log_record& given, std::string& given_path, u64 copied_value, u8 parse) {
-  clear();
   take(given);
   parse_lists = parse;
   if (parse_lists && parse_record_lists(attr_names, attr_values, path)) {
@@ -202,6 +200,8 @@ void sqlite_log_record::split_path() {
     size = 0;
     return;
   }
+  // Room for the final "/" up front: the folder is then allocated once.
+  folder.reserve(source.size() + 1);
   split_dir_file(source, folder, file_name);
   // A file in the root folder: the splitter keeps the separator with the name.
   if (folder == "." && !file_name.empty() && file_name[0] == '/') {

@@ -71,7 +71,7 @@ class schema_t {
 // One waiting file-listing record.
 class sqlite_log_record : public log_record {
  public:
-  sqlite_log_record() { clear(); }
+  sqlite_log_record() = default;
   // set_from_path(table_name, file_path, copied_value, "", parse).
   sqlite_log_record(const std::string& table_name, const std::string& file_path, u64 copied_value, u8 parse);
   // A copy of given, which is then cleared. The record takes given_path when its own path is
@@ -90,8 +90,8 @@ class sqlite_log_record : public log_record {
   std::string table;
   std::string folder;     // a file's folder ending in "/"; a directory's own path
   std::string file_name;  // empty for a directory
-  u64 copied;
-  u8 parse_lists;
+  u64 copied = 0;
+  u8 parse_lists = 0;
 
  private:
   // folder and file_name from path, by whether the record is a directory.
