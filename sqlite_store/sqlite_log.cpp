@@ -567,12 +567,16 @@ bool sqlite_log::flush() {
   AutoLock guard(&lock);
   if (!tables_ready) return false;
   const bool all_written = write_waiting();
-  return commit_series() && all_written;
+  const bool committed = commit_series() && !lost_batches_;
+  // A commit that failed between two flushes is told by the next one, once.
+  lost_batches_ = false;
+  return committed && all_written;
 }
 
 bool sqlite_log::commit_series() {
   AutoLock guard(&lock);
   if (series_.commit()) return true;
+  lost_batches_ = true;
   error_text = "prob committing records into " + db_path + " (the records written since the last commit are lost)";
   return false;
 }

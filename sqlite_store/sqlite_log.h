@@ -167,8 +167,8 @@ class sqlite_log : public sqlite3_adt {
   // add_custom_row of each row in order; false for no rows or when a row is refused (the rows
   // before it stay added).
   bool add_custom_rows(const std::string& table, const std::vector<std::vector<std::string>>& rows);
-  // Writes every waiting table and commits; true when nothing is left waiting and the commit
-  // succeeded (error_text tells a failed commit).
+  // Writes every waiting table and commits; true when nothing is left waiting and every commit
+  // since the last flush succeeded (error_text tells a failed commit).
   bool flush();
   // Each writes one table's waiting records as one batch (committed when the series is due or
   // at the next flush); false (records kept) when there is nothing to write or the batch fails.
@@ -222,6 +222,7 @@ class sqlite_log : public sqlite3_adt {
   std::map<std::string, sql_grouped_insert> inserts_;
   bool run_journal_ = false;  // the database is in the write-ahead log for this run
   sql_batch_series series_;   // the batches not yet committed
+  bool lost_batches_ = false;  // a commit failed since the last flush
 };
 
 // Adds the rows (a std::vector<std::vector<std::string>>*) to the custom table; 0, or -1 on

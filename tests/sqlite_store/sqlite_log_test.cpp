@@ -271,6 +271,33 @@ TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
   expect_whole(run.db);
 }
 
+// A commit that fails loses the batches since the last commit: the next flush says so even when
+// its own commit has nothing left to fail, and the database keeps every table whole with its
+// `ref` row.
+TEST(SqliteLogBatches, AFailedCommitIsReportedByTheFlush) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  // A deferred foreign key is checked only at the commit: every row of files breaks it there.
+  ASSERT_TRUE(sql_exec(run.log->db, "PRAGMA foreign_keys = ON;"));
+  ASSERT_EQ(exec_outside(run.db, "create table parent (id integer primary key);"
+                                 "create table child (id integer references parent(id) deferrable initially deferred);"
+                                 "create trigger orphan after insert on files begin insert into child values (1); end;"),
+            "");
+  // The second batch comes once the series is due: its commit fails between two flushes.
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/" + std::to_string(i), 1));
+  usleep(static_cast<useconds_t>(sql_batch_series::commit_interval_ms * 1000 + 100000));
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/again " + std::to_string(i), 1));
+  EXPECT_FALSE(run.log->flush());
+  EXPECT_NE(run.log->error_text.find("prob committing records"), std::string::npos) << run.log->error_text;
+
+  ASSERT_EQ(exec_outside(run.db, "drop trigger orphan;"), "");
+  run.add("files", given_record("/kept/1", 1));
+  EXPECT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select path || name from files;"), lines({"/kept/1"}));
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"1"}));
+  expect_whole(run.db);
+}
+
 TEST(SqliteLogCustom, RowsOfTextUnderTheCallersColumns) {
   open_log run({});
   ASSERT_TRUE(run.opened);
