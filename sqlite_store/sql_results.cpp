@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -448,6 +449,40 @@ void sql_write_transaction::rollback() {
   sql_exec(db_, "ROLLBACK", nullptr);
   db_ = nullptr;
 }
+
+// ---- sql_batch_series ----
+
+namespace {
+
+i64 steady_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool sql_batch_series::begin_batch(sqlite3* db) {
+  if (!transaction_.active()) {
+    if (!transaction_.begin(db)) return false;
+    started_ms_ = steady_ms();
+  }
+  db_ = db;
+  return sql_exec(db_, "SAVEPOINT batch");
+}
+
+bool sql_batch_series::keep_batch() { return sql_exec(db_, "RELEASE batch"); }
+
+void sql_batch_series::drop_batch() {
+  // The batch leaves nothing of itself; the batches before it stay in the series.
+  sql_exec(db_, "ROLLBACK TO batch");
+  sql_exec(db_, "RELEASE batch");
+}
+
+bool sql_batch_series::commit_due() const {
+  return transaction_.active() && steady_ms() - started_ms_ >= commit_interval_ms;
+}
+
+bool sql_batch_series::commit() { return !transaction_.active() || transaction_.commit(); }
 
 // ---- Identifiers ----
 

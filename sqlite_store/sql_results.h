@@ -181,6 +181,41 @@ class sql_write_transaction {
   std::string error_;
 };
 
+// Batches written one after another inside one transaction that commits about once per
+// commit_interval_ms: each batch is a savepoint, kept whole or leaving nothing of itself, and a
+// long run of batches pays a few commits (each a sync) instead of one per batch. A crash loses
+// at most the batches since the last commit, never a part of one. The connection sees every
+// kept batch at once; another connection sees them after the next commit.
+class sql_batch_series {
+ public:
+  static constexpr long commit_interval_ms = 1000;
+
+  // Runs write() (returning bool) as one batch of the series, beginning the series' transaction
+  // when none is open. True when write succeeded and the batch was kept; otherwise the batch is
+  // rolled back (the batches before it stay in the series) and false.
+  template <class batch_writer>
+  bool write(sqlite3* db, batch_writer&& write) {
+    if (!begin_batch(db)) return false;
+    if (write() && keep_batch()) return true;
+    drop_batch();
+    return false;
+  }
+  // True when the open series began commit_interval_ms or more ago.
+  bool commit_due() const;
+  // Commits the open series; true when none is open. False when the commit fails: the series'
+  // batches are then gone.
+  bool commit();
+  bool active() const { return transaction_.active(); }
+
+ private:
+  bool begin_batch(sqlite3* db);
+  bool keep_batch();
+  void drop_batch();
+  sql_write_transaction transaction_;
+  sqlite3* db_ = nullptr;
+  i64 started_ms_ = 0;  // steady clock when the open series began
+};
+
 // ---- Many rows per statement ----
 // A step costs the library far more than a bound value: rows go into a table group_rows() at a
 // time through one statement of that many value lists, and only the rows that do not fill a

@@ -3,7 +3,6 @@
 #include <time.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <set>
@@ -179,15 +178,6 @@ sqlite3_artifact::~sqlite3_artifact() {
   if (!pending.empty()) flush();
   finish_bulk_writes();
 }
-
-namespace {
-
-i64 steady_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
 
 bool sqlite3_artifact::begin_bulk_writes() {
   if (!db_open || read_only) return false;
@@ -365,20 +355,9 @@ u64 sqlite3_artifact::next_batch_runtime() {
 }
 
 bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows) {
-  if (!series_.active()) {
-    if (!series_.begin(db)) return false;
-    series_started_ms_ = steady_ms();
-  }
   const u8 ref_was_ready = ref_ready;
   const u8 metadata_was_ready = metadata_ready;
-  if (!sql_exec(db, "SAVEPOINT batch")) return false;
-  if (write_batch(run, rows) && sql_exec(db, "RELEASE batch")) {
-    if (steady_ms() - series_started_ms_ >= commit_interval_ms) return commit_series();
-    return true;
-  }
-  // The batch leaves nothing of itself; the batches before it stay in the series.
-  sql_exec(db, "ROLLBACK TO batch");
-  sql_exec(db, "RELEASE batch");
+  if (series_.write(db, [&] { return write_batch(run, rows); })) return !series_.commit_due() || commit_series();
   ref_ready = ref_was_ready;
   metadata_ready = metadata_was_ready;
   return false;

@@ -164,7 +164,7 @@ class sqlite3_artifact : public sqlite3_adt {
   // rows into <database>\n" on standard error, failed_batches counted (the batches since the
   // last commit are not in the database), false. Called by clear and the destructor too.
   bool finish_bulk_writes();
-  static constexpr long commit_interval_ms = 1000;
+  static constexpr long commit_interval_ms = sql_batch_series::commit_interval_ms;
   // flush when at least minimum rows wait; otherwise false and nothing changes.
   bool flush_if(int minimum);
   int pending_count() const;
@@ -271,8 +271,7 @@ class sqlite3_artifact : public sqlite3_adt {
   // nothing.
   bool commit_series();
   u8 bulk_ = 0;                   // begin_bulk_writes was called and finish_bulk_writes not yet
-  sql_write_transaction series_;  // the transaction of the batches not yet committed
-  i64 series_started_ms_ = 0;     // steady clock when series_ began
+  sql_batch_series series_;  // the batches not yet committed
 
  protected:
   // A message on standard error. The status line is erased first only when the run may show

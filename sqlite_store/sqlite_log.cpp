@@ -167,12 +167,10 @@ u32 schema_t::get_field_order(std::string column) const {
 
 sqlite_log_record::sqlite_log_record(const std::string& table_name, const std::string& file_path, u64 copied_value,
                                      u8 parse) {
-  clear();
   set_from_path(table_name, file_path, copied_value, std::string(), parse);
 }
 
 sqlite_log_record::sqlite_log_record(log_record& given, std::string& given_path, u64 copied_value, u8 parse) {
-  clear();
   take(given);
   parse_lists = parse;
   if (parse_lists && parse_record_lists(attr_names, attr_values, path)) {
@@ -202,6 +200,8 @@ void sqlite_log_record::split_path() {
     size = 0;
     return;
   }
+  // Room for the final "/" up front: the folder is then allocated once.
+  folder.reserve(source.size() + 1);
   split_dir_file(source, folder, file_name);
   // A file in the root folder: the splitter keeps the separator with the name.
   if (folder == "." && !file_name.empty() && file_name[0] == '/') {
@@ -272,6 +272,7 @@ void sqlite_log::finish() {
   for (const auto& entry : pending_records) waiting = waiting || !entry.second.empty();
   for (const auto& entry : pending_custom) waiting = waiting || !entry.second.empty();
   if (waiting) flush();
+  commit_series();
   for (const auto& [table, schema] : schemas) {
     if (schema.runtime == 0) continue;
     const u64 last = get_last_rowid(table);
@@ -293,9 +294,9 @@ void sqlite_log::begin_run_journal() {
       (rows[0][0] != "delete" && rows[0][0] != "wal")) {
     return;
   }
-  // Each batch is still one transaction with its ref row and run record: a crash loses whole
-  // batches at most, never a part of one, and the file stays whole. Only an operating-system
-  // crash can take the last batches committed before it.
+  // Each batch is still whole with its ref row and run record: a crash loses whole batches at
+  // most (those since the last commit), never a part of one, and the file stays whole. Only an
+  // operating-system crash can take the last batches committed before it.
   if (!sql_select(rows, names, db, "PRAGMA journal_mode = WAL;") || rows.empty() || rows[0].empty() ||
       rows[0][0] != "wal") {
     return;
@@ -426,6 +427,8 @@ void sqlite_log::forget_table(const std::string& table) {
 }
 
 bool sqlite_log::make_table(bool* already, const std::string& table) {
+  // A table stands on its own, outside the batches waiting for their commit.
+  if (!commit_series()) return false;
   sql_results results;
   if (!sql_transaction(&results, this, {create_statement(table, schemas[table])}, &sql_results::sql_results_cb)) {
     if (results.already_exists) {
@@ -519,7 +522,7 @@ bool sqlite_log::add_log_record(const std::string& table, std::string& file_path
   std::vector<sqlite_log_record>& waiting = pending_records[table];
   if (waiting.capacity() < pending_room) waiting.reserve(pending_room);
   waiting.push_back(std::move(record));
-  if (waiting.size() >= write_threshold) flush();
+  if (waiting.size() >= write_threshold) write_waiting();
   return true;
 }
 
@@ -543,11 +546,11 @@ bool sqlite_log::add_custom_rows(const std::string& table, const std::vector<std
     }
     waiting.emplace_back(table, row);
   }
-  if (waiting.size() >= write_threshold) flush();
+  if (waiting.size() >= write_threshold) write_waiting();
   return added;
 }
 
-bool sqlite_log::flush() {
+bool sqlite_log::write_waiting() {
   AutoLock guard(&lock);
   if (!tables_ready) return false;
   bool all_written = true;
@@ -558,6 +561,24 @@ bool sqlite_log::flush() {
     if (!waiting.empty() && !write_custom_records(table)) all_written = false;
   }
   return all_written;
+}
+
+bool sqlite_log::flush() {
+  AutoLock guard(&lock);
+  if (!tables_ready) return false;
+  const bool all_written = write_waiting();
+  const bool committed = commit_series() && !lost_batches_;
+  // A commit that failed between two flushes is told by the next one, once.
+  lost_batches_ = false;
+  return committed && all_written;
+}
+
+bool sqlite_log::commit_series() {
+  AutoLock guard(&lock);
+  if (series_.commit()) return true;
+  lost_batches_ = true;
+  error_text = "prob committing records into " + db_path + " (the records written since the last commit are lost)";
+  return false;
 }
 
 u64 sqlite_log::next_stamp() {
@@ -587,14 +608,13 @@ sql_grouped_insert* sqlite_log::table_insert(const std::string& table, const sch
 
 template <class row_binder>
 bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind) {
-  sql_write_transaction transaction;
-  if (!transaction.begin(db)) return false;
-  sql_grouped_insert* insert = table_insert(table, schema);
-  if (insert == nullptr || !insert->insert_all(rows, bind) || !commit_batch(table, rows) || !transaction.commit()) {
-    transaction.rollback();
-    return false;
-  }
-  return true;
+  const bool written = series_.write(db, [&] {
+    sql_grouped_insert* insert = table_insert(table, schema);
+    return insert != nullptr && insert->insert_all(rows, bind) && commit_batch(table, rows);
+  });
+  // A batch that could not be written stays waiting; the commit's failure is the next flush's.
+  if (written && series_.commit_due()) commit_series();
+  return written;
 }
 
 bool sqlite_log::write_log_records(const std::string& table) {

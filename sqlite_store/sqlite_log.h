@@ -1,13 +1,16 @@
 // The file-listing log: listings of files written into an SQLite database in batches. A
 // file-listing table holds one row per file with the columns its bit mask chooses; a custom
 // table holds rows of texts under names the caller gives. Records may be added from any thread;
-// they wait in memory per table and are written, each table's batch in one transaction together
-// with its `ref` row and run record, when more than 256 wait, at a flush and at destruction. A
-// batch that cannot be written is rolled back and stays waiting. While open, the database is
-// written through the write-ahead log, its commits not waiting for the disk (a crash keeps every
-// batch whole or drops it whole); at destruction it is checkpointed onto the disk and back in
-// the rollback journal. Nothing here prints; member operations return
-// false and the dispatch functions -1.
+// they wait in memory per table and are written, each table's batch whole together with its
+// `ref` row and run record, when more than 256 wait, at a flush and at destruction. A batch that
+// cannot be written is rolled back and stays waiting. Batches are savepoints of one transaction
+// that commits about once a second (sql_batch_series) and always at a flush, a new open and
+// destruction: the log's own connection sees a batch at once, another connection after the next
+// commit. While open, the database is written through the write-ahead log, its commits not
+// waiting for the disk (a crash keeps every batch whole or drops it whole, and keeps every batch
+// committed by a flush); at destruction it is checkpointed onto the disk and back in the
+// rollback journal. Nothing here prints; member operations return false and the dispatch
+// functions -1.
 #pragma once
 
 #include <map>
@@ -68,7 +71,7 @@ class schema_t {
 // One waiting file-listing record.
 class sqlite_log_record : public log_record {
  public:
-  sqlite_log_record() { clear(); }
+  sqlite_log_record() = default;
   // set_from_path(table_name, file_path, copied_value, "", parse).
   sqlite_log_record(const std::string& table_name, const std::string& file_path, u64 copied_value, u8 parse);
   // A copy of given, which is then cleared. The record takes given_path when its own path is
@@ -87,8 +90,8 @@ class sqlite_log_record : public log_record {
   std::string table;
   std::string folder;     // a file's folder ending in "/"; a directory's own path
   std::string file_name;  // empty for a directory
-  u64 copied;
-  u8 parse_lists;
+  u64 copied = 0;
+  u8 parse_lists = 0;
 
  private:
   // folder and file_name from path, by whether the record is a directory.
@@ -164,10 +167,11 @@ class sqlite_log : public sqlite3_adt {
   // add_custom_row of each row in order; false for no rows or when a row is refused (the rows
   // before it stay added).
   bool add_custom_rows(const std::string& table, const std::vector<std::vector<std::string>>& rows);
-  // Writes every waiting table; true when nothing is left waiting.
+  // Writes every waiting table and commits; true when nothing is left waiting and every commit
+  // since the last flush succeeded (error_text tells a failed commit).
   bool flush();
-  // Each writes one table's waiting records in one transaction; false (records kept) when there
-  // is nothing to write or the batch fails.
+  // Each writes one table's waiting records as one batch (committed when the series is due or
+  // at the next flush); false (records kept) when there is nothing to write or the batch fails.
   bool write_log_records(const std::string& table);
   bool write_custom_records(const std::string& table);
 
@@ -193,8 +197,9 @@ class sqlite_log : public sqlite3_adt {
   // The table's insert statements, prepared at its first batch and kept until the log ends;
   // null when they cannot be prepared.
   sql_grouped_insert* table_insert(const std::string& table, const schema_t& schema);
-  // One table's batch of rows in one transaction: bind(statement, row, slot, first) binds each
-  // row (as sql_grouped_insert::insert_all), then commit_batch. False, rolled back, on any failure.
+  // One table's batch of rows as one batch of the series: bind(statement, row, slot, first)
+  // binds each row (as sql_grouped_insert::insert_all), then commit_batch; the series commits
+  // when it is due. False, the batch rolled back, on any failure.
   template <class row_binder>
   bool write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind);
   // Drops the table from schemas and table_masks.
@@ -204,13 +209,20 @@ class sqlite_log : public sqlite3_adt {
   // Runs the create statement of the table in schemas and registers it; false (entry dropped)
   // on a failure other than "already exists".
   bool make_table(bool* already, const std::string& table);
-  // Commits rows as one batch: the insert, the table's `ref` row and its run record's end.
+  // Completes a batch of rows: the table's `ref` row and its run record's end.
   bool commit_batch(const std::string& table, size_t rows);
+  // Writes every waiting table; the series commits only when it is due. True when nothing is
+  // left waiting.
+  bool write_waiting();
+  // Commits the batches of the series; false, error_text set, when that fails.
+  bool commit_series();
   // A stamp for the next record: now, later than every stamp given before.
   u64 next_stamp();
   u64 last_stamp_ = 0;
   std::map<std::string, sql_grouped_insert> inserts_;
   bool run_journal_ = false;  // the database is in the write-ahead log for this run
+  sql_batch_series series_;   // the batches not yet committed
+  bool lost_batches_ = false;  // a commit failed since the last flush
 };
 
 // Adds the rows (a std::vector<std::vector<std::string>>*) to the custom table; 0, or -1 on

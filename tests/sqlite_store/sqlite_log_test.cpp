@@ -32,6 +32,19 @@ std::string count_of(const std::string& db, const std::string& table) {
   return rows.empty() ? "" : rows[0];
 }
 
+// Every row of sql read through the log's own connection, values joined by ",".
+lines own_rows(const sqlite_log& log, const std::string& sql) {
+  std::vector<std::vector<std::string>> rows;
+  if (!sql_select_rows(rows, log.db, sql)) return {"error"};
+  lines out;
+  for (const std::vector<std::string>& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) line += (i ? "," : "") + row[i];
+    out.push_back(line);
+  }
+  return out;
+}
+
 // A record that needs no file: what a caller that read the entry elsewhere hands over.
 log_record given_record(const std::string& path, u64 size) {
   log_record record;
@@ -182,14 +195,21 @@ TEST(SqliteLogRecords, TimesAreWrittenByTheLogsFormat) {
             lines({"2024-01-31 13:45:07,1,1970-01-01 00:00:01"}));
 }
 
+// The 257th record of a table writes every waiting table as batches that the log's own
+// connection sees at once; another connection sees them once they are committed, at the latest
+// by the next flush.
 TEST(SqliteLogBatches, The257thRecordWritesEveryTable) {
   open_log run({{"a", 0x3}, {"b", 0x3}});
   ASSERT_TRUE(run.opened);
+  const sqlite_log& log = *run.log;
   run.add("b", given_record("/b/1", 1));
   for (int i = 0; i < 256; ++i) run.add("a", given_record("/a/" + std::to_string(i), 1));
-  EXPECT_EQ(count_of(run.db, "a"), "0");
-  EXPECT_EQ(count_of(run.db, "b"), "0");
+  EXPECT_EQ(own_rows(log, "select (select count(*) from a), (select count(*) from b);"), lines({"0,0"}));
   run.add("a", given_record("/a/last", 1));
+  EXPECT_EQ(own_rows(log, "select (select count(*) from a), (select count(*) from b);"), lines({"257,1"}));
+  EXPECT_EQ(own_rows(log, "select last_rowid from ref where table_name='a';"), lines({"257"}));
+  EXPECT_EQ(count_of(run.db, "a"), "0") << "committed long before a second had passed";
+  ASSERT_TRUE(run.log->flush());
   EXPECT_EQ(count_of(run.db, "a"), "257");
   EXPECT_EQ(count_of(run.db, "b"), "1");
   EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='a';"), lines({"257"}));
@@ -198,6 +218,38 @@ TEST(SqliteLogBatches, The257thRecordWritesEveryTable) {
   EXPECT_EQ(db_rows(run.db, "select count(*) from a x join a y on y.rowid = x.rowid + 1 where y.metaref <= x.metaref;"),
             lines({"0"}));
   expect_whole(run.db);
+}
+
+// What a flush returns true for is committed: a second connection sees every record added before
+// it, in file-listing and custom tables, batches written earlier and records still waiting
+// alike. Without a flush, batches commit once the series has lasted its interval.
+TEST(SqliteLogBatches, AFlushCommitsEverythingForASecondConnection) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  bool made = false;
+  ASSERT_TRUE(run.log->create_table(&made, "notes", {"stamp", "n"}));
+  for (int i = 0; i < 600; ++i) {
+    run.add("files", given_record("/f/" + std::to_string(i), 1));
+    if (i % 2 == 0) {
+      ASSERT_TRUE(run.log->add_custom_row("notes", {std::to_string(i)}));
+    }
+  }
+  const std::string counts = "select (select count(*) from files), (select count(*) from notes), "
+                             "(select last_rowid from ref where table_name='files'), "
+                             "(select last_rowid from ref where table_name='notes');";
+  // Each batch of files also wrote the notes waiting then.
+  EXPECT_EQ(own_rows(*run.log, counts), lines({"514,257,514,257"}));
+  EXPECT_EQ(db_rows(run.db, counts), lines({"0,0,0,0"}));
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, counts), lines({"600,300,600,300"}));
+  expect_whole(run.db);
+
+  // A batch written once the series has lasted the interval commits it.
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/g/" + std::to_string(i), 1));
+  EXPECT_EQ(count_of(run.db, "files"), "600");
+  usleep(static_cast<useconds_t>(sql_batch_series::commit_interval_ms * 1000 + 100000));
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/h/" + std::to_string(i), 1));
+  EXPECT_EQ(count_of(run.db, "files"), "1114");
 }
 
 TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
@@ -216,6 +268,33 @@ TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
   ASSERT_EQ(exec_outside(run.db, "drop trigger refuse;"), "");
   EXPECT_EQ(sqlite_log_dispatch(run.log.get(), nullptr, nullptr, nullptr, nullptr, &flush_code), 0);
   EXPECT_EQ(db_rows(run.db, "select name from files order by rowid;"), lines({"1", "bad", "3"}));
+  expect_whole(run.db);
+}
+
+// A commit that fails loses the batches since the last commit: the next flush says so even when
+// its own commit has nothing left to fail, and the database keeps every table whole with its
+// `ref` row.
+TEST(SqliteLogBatches, AFailedCommitIsReportedByTheFlush) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  // A deferred foreign key is checked only at the commit: every row of files breaks it there.
+  ASSERT_TRUE(sql_exec(run.log->db, "PRAGMA foreign_keys = ON;"));
+  ASSERT_EQ(exec_outside(run.db, "create table parent (id integer primary key);"
+                                 "create table child (id integer references parent(id) deferrable initially deferred);"
+                                 "create trigger orphan after insert on files begin insert into child values (1); end;"),
+            "");
+  // The second batch comes once the series is due: its commit fails between two flushes.
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/" + std::to_string(i), 1));
+  usleep(static_cast<useconds_t>(sql_batch_series::commit_interval_ms * 1000 + 100000));
+  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/again " + std::to_string(i), 1));
+  EXPECT_FALSE(run.log->flush());
+  EXPECT_NE(run.log->error_text.find("prob committing records"), std::string::npos) << run.log->error_text;
+
+  ASSERT_EQ(exec_outside(run.db, "drop trigger orphan;"), "");
+  run.add("files", given_record("/kept/1", 1));
+  EXPECT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select path || name from files;"), lines({"/kept/1"}));
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"1"}));
   expect_whole(run.db);
 }
 
@@ -338,8 +417,8 @@ TEST(SqliteLogThreads, EightThreadsLoseNoRecord) {
 }
 
 // Killed in the middle of a large listing, the database holds whole batches only: every table
-// has exactly the rows its `ref` row and run record name. The next log opened on it puts it back
-// in the rollback journal when it closes.
+// has exactly the rows its `ref` row and run record name, and at least every record flushed
+// before the kill. The next log opened on it puts it back in the rollback journal when it closes.
 TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
   temp_folder folder("sqlite_log_crash");
   const std::string db = folder.file("crash.db");
@@ -362,7 +441,8 @@ TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
       log_record record = given_record("/crash/dir " + std::to_string(i / 100) + "/f" + std::to_string(i), i);
       if (!log.add_log_record(i % 3 == 0 ? "files-b" : "files-a", path, 0, &record)) _exit(4);
       if (i % 5 == 0 && !log.add_custom_row("notes", {std::to_string(i)})) _exit(5);
-      if (i == 30000 && write(ready[1], "r", 1) != 1) _exit(6);
+      // What the flush committed must survive the kill.
+      if (i == 30000 && (!log.flush() || write(ready[1], "r", 1) != 1)) _exit(6);
     }
   }
   close(ready[1]);
@@ -380,13 +460,15 @@ TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
   // read-only ones cannot until then.
   ASSERT_EQ(exec_outside(db, "select count(*) from ref;"), "");
   expect_whole(db);
-  for (const std::string table : {"files-a", "files-b", "notes"}) {
+  // Records 0 to 30000 were flushed: every third went to files-b, every fifth made a note.
+  const std::map<std::string, int> flushed = {{"files-a", 20000}, {"files-b", 10001}, {"notes", 6001}};
+  for (const auto& [table, least] : flushed) {
     SCOPED_TRACE(table);
     const lines stored = db_rows(db, "select count(*), coalesce(max(rowid), 0) from [" + table + "];");
     ASSERT_EQ(stored.size(), 1u);
     const std::string count = stored[0].substr(0, stored[0].find(','));
     EXPECT_EQ(stored[0], count + "," + count);
-    EXPECT_GE(std::atoi(count.c_str()), 6000);
+    EXPECT_GE(std::atoi(count.c_str()), least);
     EXPECT_EQ(db_rows(db, "select last_rowid from ref where table_name='" + table + "';"), lines({count}));
     if (table != "notes") {
       EXPECT_EQ(db_rows(db, "select row_data_end from metadata where data_tbl_name='" + table + "';"), lines({count}));
