@@ -451,6 +451,7 @@ bool sqlite3_artifact::flush() {
   pending.clear();
   packed_cells.clear();
   current.clear();
+  failed_in_a_row = written ? 0 : failed_in_a_row + 1;
   if (!written) {
     ++failed_batches;
     // Batches fail mid-conversion, while the progress line may be showing.

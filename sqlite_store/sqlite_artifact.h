@@ -151,7 +151,8 @@ class sqlite3_artifact : public sqlite3_adt {
   bool write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows);
   // write_rows of pending under the connection's runtime; pending is emptied whatever the
   // result. A batch that fails prints "prob writing rows into <database>\n" on standard error and
-  // adds 1 to failed_batches. False on a closed connection, with nothing waiting, or on failure.
+  // adds 1 to failed_batches and to failed_in_a_row, which a batch written sets to 0. False on a
+  // closed connection, with nothing waiting, or on failure.
   bool flush();
   // Readies the open database for a long series of batches: batches then commit together, at
   // most once a second (commit_interval_ms), each still whole or not at all with its run record
@@ -253,6 +254,10 @@ class sqlite3_artifact : public sqlite3_adt {
   sqlite_generic_data_row current;
   packed_cell_rows packed_cells;  // cells of the rows add_fields_row put in pending
   u64 failed_batches;  // batches that could not be written since construction; the run must not end in success
+  // Batches flush could not write one after the other, up to the last: one refused batch (its
+  // own rows broke a rule of the database) leaves the next ones to be tried, two in a row show a
+  // database or disk that takes no more.
+  u64 failed_in_a_row = 0;
   u64 failed_exports;  // tables an export could not write completely; the run must not end in success
 
  private:

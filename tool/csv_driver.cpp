@@ -57,6 +57,11 @@ bool names_first_column(const csv_dispatch& dispatch, const std::string& line, c
   return bare_cell(line, separator, index) == bare_text(name);
 }
 
+// Notes a hook's result: an output that failed stops the source.
+void note(csv_dispatch& dispatch, int result) {
+  if (result == hook_output_failed) dispatch.output_failed = true;
+}
+
 bool is_header_row(const csv_dispatch& dispatch, const std::string& line, bool after_banner,
                    char separator) {
   const quazel_tool_metadata& ctx = dispatch.ctx;
@@ -86,15 +91,15 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
     ctx.columns.clear();
     dispatch.header_too_short = true;
     // The cleanup writer copies what it cannot take apart: the line is not lost.
-    if (dispatch.writer && dispatch.writer->copies_lines) dispatch.writer->short_row(line, ctx);
+    if (dispatch.writer && dispatch.writer->copies_lines) note(dispatch, dispatch.writer->short_row(line, ctx));
     return;
   }
   dispatch.header_accepted = true;
   // A bodyfile's group opens at its title line, which a writer that copies lines copies too.
   if (dispatch.writer && dispatch.writer->copies_lines && ctx.is_bodyfile) {
-    dispatch.writer->short_row(line, ctx);
+    note(dispatch, dispatch.writer->short_row(line, ctx));
   }
-  if (dispatch.writer) dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx);
+  if (dispatch.writer) note(dispatch, dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx));
   ctx.group_has_rows = 0;
 }
 
@@ -107,7 +112,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   // or a header row that was not recognised is no row of any group.
   if (separator == 0 || ctx.first_header_pending ||
       ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 1))) {
-    if (writer) writer->short_row(line, ctx);
+    if (writer) note(dispatch, writer->short_row(line, ctx));
     return;
   }
   std::vector<std::string>& cells = dispatch.cells;
@@ -146,11 +151,11 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     // A writer with an overflow column adds the empty cell a row without surplus lacks.
     bool overflow_missing = overflow && cells.size() + 1 == ctx.columns.size();
     if (!overflow_missing) {
-      if (writer) writer->short_row(line, ctx);
+      if (writer) note(dispatch, writer->short_row(line, ctx));
       return;
     }
   }
-  if (writer) writer->write_row(*ctx.out, cells, ctx);
+  if (writer) note(dispatch, writer->write_row(*ctx.out, cells, ctx));
 }
 
 // What every line of a chunk is taken with.
@@ -194,7 +199,7 @@ bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rule
   // A second byte-order mark (a file saved twice) is no more part of a name than the first.
   if (ctx.first_header_pending && is_bom_utf8(line.data(), line.size())) line.erase(0, 3);
   if (line.empty()) {
-    if (rules.cleanup && writer) writer->short_row(line, ctx);
+    if (rules.cleanup && writer) note(dispatch, writer->short_row(line, ctx));
     return true;
   }
   if (line.size() < short_line_length && (separator == 0 || only_char(line, separator))) {
@@ -202,8 +207,8 @@ bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rule
   }
   if (const tag_instr* tag = banner_tag_of(ctx.tags, line, rules.tag_starts)) {
     if (writer) {
-      writer->banner_begin(ctx);
-      if ((tag->line_flags & tag_line_unstored) == 0) writer->banner_line(line, *tag, ctx);
+      note(dispatch, writer->banner_begin(ctx));
+      if ((tag->line_flags & tag_line_unstored) == 0) note(dispatch, writer->banner_line(line, *tag, ctx));
     }
     dispatch.after_banner = true;
     return true;
@@ -270,7 +275,7 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
 
   ctx.out = &out;
   ctx.out_buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out.rdbuf());
-  if (writer && writer->begin_source) writer->begin_source(out, ctx);
+  if (writer && writer->begin_source) note(dispatch, writer->begin_source(out, ctx));
   // Trimming a TAB-separated line would cut its empty first and last fields. Without a writer
   // lines are only sorted: blanks and empty lines count for nothing.
   const bool trim = (writer == nullptr || writer->trims_lines) && ctx.separator != "\t";
@@ -283,31 +288,32 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   // After an interruption the rows taken are still stored, but a document gets no closing
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
-  if (writer && writer->end_source) writer->end_source(out, dispatch.head, ctx, interrupted);
+  if (writer && writer->end_source) note(dispatch, writer->end_source(out, dispatch.head, ctx, interrupted));
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;
   // Header rows that all fell short of the producing tool's minimum left the outputs without
   // a group: the source was not converted. A source of banner lines alone has no header row.
   ctx.header_too_short = dispatch.header_too_short && !dispatch.header_accepted;
-  return read != 0 && closed && out.good() && !interrupted && !ctx.header_too_short;
+  ctx.output_failed = dispatch.output_failed;
+  return read != 0 && closed && out.good() && !interrupted && !ctx.header_too_short && !ctx.output_failed;
 }
 
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count) {
   quazel_tool_metadata& ctx = dispatch.ctx;
   if (count == 0 || lines.empty() || ctx.out == nullptr || !ctx.out->good() ||
-      dispatch.header_given_up) {
+      dispatch.header_given_up || dispatch.output_failed) {
     return 0;
   }
   count = static_cast<u32>(std::min<size_t>(count, lines.size()));
-  if (dispatch.writer) dispatch.writer->write_head(dispatch.head, ctx);
+  if (dispatch.writer) note(dispatch, dispatch.writer->write_head(dispatch.head, ctx));
   const line_rules rules = rules_of(dispatch);
   quoted_row_joiner& joiner = dispatch.joiner;
 
   for (u32 i = 0; i < count; ++i) {
     std::string& line = lines[i];
-    // An interruption stops the source at this row boundary.
-    if (!ctx.out->good() || interrupt_signal() != 0) return 0;
+    // An interruption or a failed output stops the source at this row boundary.
+    if (!ctx.out->good() || dispatch.output_failed || interrupt_signal() != 0) return 0;
     if (joiner.active()) {
       const quoted_row_joiner::step step = joiner.add(line);
       if (step == quoted_row_joiner::step::held) continue;
@@ -321,12 +327,12 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
     }
     if (!take_line(dispatch, line, rules, true)) return 0;
   }
-  return count;
+  return dispatch.output_failed ? 0 : count;
 }
 
 void finish_csv_lines(csv_dispatch& dispatch) {
   quazel_tool_metadata& ctx = dispatch.ctx;
-  if (!dispatch.joiner.active() || ctx.out == nullptr || !ctx.out->good()) return;
+  if (!dispatch.joiner.active() || ctx.out == nullptr || !ctx.out->good() || dispatch.output_failed) return;
   // A quote still open at the end of the source closes nothing.
   replay_held_lines(dispatch, rules_of(dispatch));
 }

@@ -15,10 +15,14 @@
 #include "tool/csv_quoted_rows.h"
 #include "tool/quazel_tool_metadata.h"
 
+// What a hook returns when its output (a file, a database) failed: the dispatcher stops the
+// source there, reading none of the rest, and the conversion fails.
+constexpr int hook_output_failed = -1;
+
 // What a writer offers the dispatcher: six operations on lines, the start and end of a source,
-// and the rules that tell how lines reach it. Each operation returns 1 when it did its work and
-// 0 when it did nothing or refused; the dispatcher goes on either way (a failed output stops
-// the source through the stream's state).
+// and the rules that tell how lines reach it. Each operation returns 1 when it did its work, 0
+// when it did nothing or refused (the dispatcher goes on), and hook_output_failed when its
+// output failed. A failed conversion output stream stops the source through its state as well.
 struct csv_writer_hooks {
   // At the start of every chunk; a writer acts only while head_pending is set, and clears it.
   int (*write_head)(std::ostringstream& head, quazel_tool_metadata& ctx);
@@ -85,6 +89,7 @@ struct csv_dispatch {
   bool header_given_up = false;  // no header row came within the first lines of the source
   bool header_accepted = false;   // a header row opened a group
   bool header_too_short = false;  // a header row had fewer names than ctx.min_columns
+  bool output_failed = false;     // a hook returned hook_output_failed: no line more is taken
 };
 
 // Converts ctx.csv_source (its banner already read into ctx) into out through the active
@@ -94,7 +99,8 @@ struct csv_dispatch {
 // the active writer is not held by this program, the source cannot be opened or read to its
 // end, out is not good after the last write (the final drain of out is the caller's), or
 // every header row met had fewer names than ctx.min_columns (ctx.header_too_short is then
-// set; the writer's closing text is written all the same). A source without any header row
+// set; the writer's closing text is written all the same), or a hook's output failed (the rest
+// of the source is not read; ctx.output_failed is then set). A source without any header row
 // (banner lines alone) is converted into outputs without groups.
 // An interruption (interrupt_signal) stops the source at a row boundary and gives false: the
 // rows taken are stored (SQLite batches with their run record, split files), the HTML, JSON
@@ -112,11 +118,13 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
 // until the quote closes, at most quoted_row_joiner's bounds; a row that does not close within
 // them, or that has fewer fields than the group, is taken line by line. Returns count when
 // the chunk was handled; 0 at once, touching nothing, when there is nothing to take, ctx.out is
-// null or not good, or the source's first header row was given up on; 0 at the first line
-// met after an interruption (interrupt_signal).
+// null or not good, a hook's output failed, or the source's first header row was given up on;
+// 0 at the first line met after an interruption (interrupt_signal), after ctx.out went bad or
+// after a hook returned hook_output_failed.
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
 // After the source's last chunk: the lines of a row whose quoted field never closed are taken
-// one by one, as rows of their own. Nothing when no row is held or ctx.out is null or not good.
+// one by one, as rows of their own. Nothing when no row is held, ctx.out is null or not good,
+// or a hook's output failed.
 void finish_csv_lines(csv_dispatch& dispatch);
 // The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
 // Its 0 ends the reading of the source.

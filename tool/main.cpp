@@ -257,7 +257,8 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
     return source_outcome::interrupted;
   }
   if (!ok) {
-    report_not_converted(ctx, shown);
+    // A file or database that failed is reported as such, by its writer or at the run's end.
+    if (!ctx.output_failed) report_not_converted(ctx, shown);
     return source_outcome::failed;
   }
   return source_outcome::converted;
@@ -346,8 +347,9 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
     report_incomplete(ctx, ctx.to_sqlite || ctx.split ? shared_output_name(ctx) : results.name);
     return interrupted_status();
   }
-  // A results stream that failed is reported when it is closed.
-  if (results.stream->good()) report_not_converted(ctx, source);
+  // A results stream that failed is reported when it is closed, a file or database that failed
+  // by its writer or at the run's end.
+  if (results.stream->good() && !ctx.output_failed) report_not_converted(ctx, source);
   return status_failed;
 }
 

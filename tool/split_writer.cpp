@@ -238,8 +238,8 @@ std::string group_file_name(const std::string& name) {
 }
 
 // At a group's first data row: its title from the base title and the title columns, and the
-// name of its file.
-void start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
+// name of its file. The rows of the previous group are written first: the flush's result.
+int start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
                  const std::vector<std::string>& cells) {
   std::string name = group_title(ctx, cells, title_column_bit, name_title_style, "Group-");
   for (const tag_instr& tag : ctx.tags) {
@@ -253,7 +253,7 @@ void start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
   ctx.group_title = group_file_name(name);
   ctx.title_text.str(std::string());
   state.group_file = ctx.group_title;
-  csv_split_flush_files(ctx);
+  return csv_split_flush_files(ctx);
 }
 
 // Brings a row into the shape the batch writer takes: first one cell per named column (a row
@@ -370,7 +370,8 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
   if (!written) stream->setstate(std::ios::badbit);
   if (!written || rows_lost) {
     record_failure(*state, split_file_path(ctx, state->group_file));
-    return 0;
+    // A write that failed leaves the disk in doubt: no later row could be trusted to it.
+    return written ? 0 : hook_output_failed;
   }
   return 1;
 }
@@ -395,7 +396,7 @@ int csv_split_end_group(std::ostream&, std::ostringstream&, std::vector<std::str
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
   if (state == nullptr) return 0;
   // The rows of the ending group go to its file before its name and columns change.
-  csv_split_flush_files(ctx);
+  const int flushed = csv_split_flush_files(ctx);
 
   apply_group_rule(ctx, split_column_bits, true);
   // column_list holds the names of the file's header line; the digest of column_text, which
@@ -424,7 +425,7 @@ int csv_split_end_group(std::ostream&, std::ostringstream&, std::vector<std::str
   }
   ctx.title_text.str(title);
   ctx.title_fields.clear();
-  return 1;
+  return flushed == hook_output_failed ? hook_output_failed : 1;
 }
 
 int csv_split_short_row(const std::string&, quazel_tool_metadata& ctx) {
@@ -434,11 +435,11 @@ int csv_split_short_row(const std::string&, quazel_tool_metadata& ctx) {
 int csv_split_write_row(std::ostream&, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
   if (state == nullptr) return 0;
-  if (ctx.group_title.empty()) start_group(ctx, *state, cells);
+  const int started = ctx.group_title.empty() ? start_group(ctx, *state, cells) : 1;
   ctx.group_has_rows = 1;
   arrange_cells(ctx, *state, cells);
-  csv_split_buffer_row(state->run_stamp, cells, ctx);
-  return 1;
+  const int buffered = csv_split_buffer_row(state->run_stamp, cells, ctx);
+  return started == hook_output_failed ? hook_output_failed : buffered;
 }
 
 int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
@@ -453,7 +454,9 @@ int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, qua
   row.metaref = metaref;
   row.packed_row = 1 + state->packed_cells.add(cells);
   state->pending_bytes += bytes;
-  if (state->pending.size() > flush_rows || state->pending_bytes > flush_bytes) csv_split_flush_files(ctx);
+  if (state->pending.size() > flush_rows || state->pending_bytes > flush_bytes) {
+    if (csv_split_flush_files(ctx) == hook_output_failed) return hook_output_failed;
+  }
   return 1;
 }
 

@@ -34,14 +34,27 @@ void set_column_list(sqlite3_artifact& store, const std::vector<std::string>& co
   store.meta_row.column_names.clear();
 }
 
+// Writes the rows waiting: 1 when some were written, 0 when none waited, no database is open or
+// the batch alone was refused (the next batches are still tried), hook_output_failed when it
+// was the second batch in a row that could not be written: the database takes no more.
+int flush_rows(sqlite3_artifact& store) {
+  const bool written = store.flush();
+  if (!written && store.failed_in_a_row >= 2) return hook_output_failed;
+  return written ? 1 : 0;
+}
+
+// The result of two steps of one hook: a failed output wins.
+int both(int first, int second) { return first == hook_output_failed ? first : second; }
+
 void reset_title(quazel_tool_metadata& ctx) {
   ctx.title_text.str(std::string());
   ctx.title_text.clear();
 }
 
 // Names the group's table from its first row: the base title, the title columns' values, or
-// else the next untitled number; the artifact-type and source columns set the run record.
-void name_group_table(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+// else the next untitled number; the artifact-type and source columns set the run record. The
+// rows waiting are written first: the flush's result.
+int name_group_table(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
   const std::string name = group_title(ctx, cells, sqlite_column_title, name_title_style, "Group-");
   for (const tag_instr& tag : ctx.tags) {
@@ -55,28 +68,30 @@ void name_group_table(const std::vector<std::string>& cells, quazel_tool_metadat
   ctx.group_title = sqlite_data_table_name(name, store.meta_row.col_hdrs);
   reset_title(ctx);
   store.meta_row.data_tbl_name = ctx.group_title;
-  store.flush();
+  return flush_rows(store);
 }
 
-// cells hold one value per name of ctx.columns (or fewer: the rest stay empty).
-void store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+// cells hold one value per name of ctx.columns (or fewer: the rest stay empty). 1, or
+// hook_output_failed when rows written on the way failed.
+int store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
-  if (ctx.group_title.empty()) name_group_table(cells, ctx);
+  const int named = ctx.group_title.empty() ? name_group_table(cells, ctx) : 1;
   ctx.group_has_rows = 1;
   sqlite3_artifact::add_fields_row(store.meta_row.runtime, cells, &ctx);
-  if (store.pending_count() > sqlite3_artifact::flush_threshold) store.flush();
+  const int flushed = store.pending_count() > sqlite3_artifact::flush_threshold ? flush_rows(store) : 1;
+  return both(named, both(flushed, 1));
 }
 
-// cells: the row's fields followed by the extra-column values.
-void add_data_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+// cells: the row's fields followed by the extra-column values. store_row's result.
+int add_data_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   // Surplus fields go into the overflow cell and the extra-column values keep their columns.
   if (!merge_surplus_fields(cells, ctx, true) && cells.size() + 1 == ctx.columns.size()) cells.emplace_back();
-  store_row(cells, ctx);
+  return store_row(cells, ctx);
 }
 
 // The last rows belong to this source's run record, also after an interruption.
 int sqlite_out_end_source(std::ostream&, std::ostringstream&, quazel_tool_metadata& ctx, bool) {
-  return ctx.sqlite_state.flush() ? 1 : 0;
+  return flush_rows(ctx.sqlite_state);
 }
 
 }  // namespace
@@ -135,7 +150,7 @@ int sqlite_out_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   return 1;
 }
 
-int sqlite_out_banner_begin(quazel_tool_metadata& ctx) { return store_of(ctx).flush() ? 1 : 0; }
+int sqlite_out_banner_begin(quazel_tool_metadata& ctx) { return flush_rows(store_of(ctx)); }
 
 int sqlite_out_parse_banner_line(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx) {
   int stored = store_banner_value(line, tag, ctx, sqlite_line_title, sqlite_line_extra_column);
@@ -153,7 +168,7 @@ int sqlite_out_end_group(std::ostream&, std::ostringstream&, std::vector<std::st
                          quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
   // The previous group's rows belong to the previous table and run record.
-  store.flush();
+  const int flushed = flush_rows(store);
   apply_group_rule(ctx, column_roles, false);
   // A bodyfile keeps its eleven columns; every other table ends with the surplus fields.
   if (!ctx.is_bodyfile) ctx.columns.push_back("overflow");
@@ -173,7 +188,7 @@ int sqlite_out_end_group(std::ostream&, std::ostringstream&, std::vector<std::st
     if (!ctx.title_fields.empty()) ctx.title_text << '.' << title_field_text(ctx);
   }
   ctx.title_fields.clear();
-  return 1;
+  return both(flushed, 1);
 }
 
 int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
@@ -195,11 +210,9 @@ int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {
   // columns; the source never held a value there.
   if (cells.size() < fields) cells.resize(fields);
   for (const auto& [name, value] : ctx.extra_columns) cells.push_back(value);
-  add_data_row(cells, ctx);
-  return 1;
+  return add_data_row(cells, ctx);
 }
 
 int sqlite_out_write_row(std::ostream&, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
-  add_data_row(cells, ctx);
-  return 1;
+  return add_data_row(cells, ctx);
 }

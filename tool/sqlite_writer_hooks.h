@@ -2,7 +2,9 @@
 // into the run record, every header row into the next data table's columns, the first data
 // row of a group into the table's name, and every data row into a row waiting for the batch
 // writer of the run's sqlite3_artifact (ctx.sqlite_state). The hooks print nothing themselves;
-// a batch that cannot be written is reported and counted by the store.
+// a batch that cannot be written is reported and counted by the store. The batches after one
+// refused batch are still tried; when the next one fails too, the hook that wrote it returns
+// hook_output_failed, which stops the source.
 #pragma once
 
 #include <ostream>
@@ -31,23 +33,26 @@ extern const csv_writer_hooks sqlite_writer_hooks;
 // type; columns is emptied unless the source is a bodyfile. head is not used. 1.
 int sqlite_out_write_head(std::ostringstream& head, quazel_tool_metadata& ctx);
 // Writes the rows waiting (they belong to the run record the banner line may change); the
-// flush's result.
+// flush's result (hook_output_failed at the second batch in a row that could not be written).
 int sqlite_out_banner_begin(quazel_tool_metadata& ctx);
 // The banner-line rule with the SQLite bits: title values, extra columns, and the run record's
 // artifact type and source. 1 when the tag has one of the four bits, else 0.
 int sqlite_out_parse_banner_line(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx);
 // At every accepted header row: writes the previous group's rows, then lays out the next
 // table from ctx.columns (extra columns and "overflow" appended, col_hdrs = the names joined
-// by "|") and its base title. out, head and columns are not used (ctx.columns is). 1.
+// by "|") and its base title. out, head and columns are not used (ctx.columns is). 1; hook_output_failed when
+// rows written on the way failed.
 int sqlite_out_end_group(std::ostream& out, std::ostringstream& head, std::vector<std::string>& columns,
                          quazel_tool_metadata& ctx);
 // A line of an open group with fewer cells than a data row needs: stored as a row whose missing
 // cells hold 0 (the extra-column values keep their columns), provided it holds at least one
-// separator. Any other line (banner text, lines before the first header row) is passed over. 1.
+// separator. Any other line (banner text, lines before the first header row) is passed over. 1; hook_output_failed when
+// rows written on the way failed.
 int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx);
 // A data row: surplus fields joined into the "overflow" cell (an empty one added to a row
 // without surplus), the group's table named at its first row, the row added to the waiting
-// rows, which are written when more than sqlite3_artifact::flush_threshold wait. out is not used. 1.
+// rows, which are written when more than sqlite3_artifact::flush_threshold wait. out is not used. 1; hook_output_failed when
+// rows written on the way failed.
 int sqlite_out_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
 
 // The data table's name for a group: the first 20 bytes of base, "-", the MD5 of col_hdrs in

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "framework/io/qz_host.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_string.h"
@@ -220,12 +219,6 @@ void take_map_codes(keyname_filter& result, std::string& text, bool& open) {
 }
 
 }  // namespace
-
-std::string keyname_filter::get_common_path(const std::string& text) {
-  u64 mask = 0;
-  if (!parse_u64(text.c_str(), mask)) return "";
-  return mac_library_subpath(unsigned(mask & 0x3F));
-}
 
 bool parse_keyname_spec(keyname_filter& result, std::string& spec) {
   result.clear();

@@ -55,10 +55,6 @@ std::string get_host_name();
 // out = name when it already holds the executable's folder, else that folder + "/" + name;
 // false (out empty) when the executable's path cannot be had.
 bool get_path_in_exe_dir(std::string& out, const std::string& name);
-// Per-user Library sub-folders chosen by flag bits, in this order, each followed by "/":
-// 1 "Library", 2 "Preferences", 4 "SyncedPreferences", 32 "Calendars", 8 "Safari",
-// 16 "SystemConfiguration". Flags 0 give the empty text.
-std::string mac_library_subpath(unsigned flags);
 
 // Windows version codes. Build numbers are taken modulo 65536.
 

@@ -236,3 +236,16 @@ bool parse_device_id(std::string& id, std::string& serial, std::string& separato
   serial = device_serial(id);
   return true;
 }
+
+std::string mac_library_subpath(unsigned flags) {
+  static const struct {
+    unsigned bit;
+    const char* folder;
+  } folders[] = {{1, "Library"}, {2, "Preferences"}, {4, "SyncedPreferences"},
+                 {32, "Calendars"}, {8, "Safari"},    {16, "SystemConfiguration"}};
+  std::string path;
+  for (const auto& entry : folders) {
+    if (flags & entry.bit) path.append(entry.folder).push_back('/');
+  }
+  return path;
+}

@@ -53,3 +53,8 @@ void strip_long_path_prefix_wide(std::wstring& path, bool keep_drive_paths,
 // first; false when no id is found.
 bool parse_device_id(std::string& id, std::string& serial, std::string& separator,
                      const std::string& path);
+
+// Per-user Library sub-folders chosen by flag bits, in this order, each followed by "/":
+// 1 "Library", 2 "Preferences", 4 "SyncedPreferences", 32 "Calendars", 8 "Safari",
+// 16 "SystemConfiguration". Flags 0 give the empty text.
+std::string mac_library_subpath(unsigned flags);

@@ -34,8 +34,7 @@ class keyname_filter {
 
   // The per-user Library sub-folders named by text read as a bit mask (parse_u64), each
   // followed by "/" (1 Library, 2 Preferences, 4 SyncedPreferences, 32 Calendars, 8 Safari,
-  // 16 SystemConfiguration); "" when text is no number or sets no known bit. Defined with
-  // the key-name spec parser, beside the host services it reads.
+  // 16 SystemConfiguration); "" when text is no number or sets no known bit.
   static std::string get_common_path(const std::string& text);
 
   std::string key_path;

@@ -100,9 +100,6 @@ TEST(KeynameSpec, ExclusiveForms) {
       {"64!AP", "64", bit(57)},
   };
   for (const Case& c : cases) check(c);
-  EXPECT_EQ(keyname_filter::get_common_path("1"), "Library/");
-  EXPECT_EQ(keyname_filter::get_common_path("0x3F"), "Library/Preferences/SyncedPreferences/Calendars/Safari/SystemConfiguration/");
-  EXPECT_EQ(keyname_filter::get_common_path("Library"), "");
 }
 
 TEST(KeynameSpec, ArgumentsInBrackets) {

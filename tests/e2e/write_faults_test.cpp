@@ -120,4 +120,30 @@ TEST_F(write_faults, a_source_that_fails_to_read_part_way_fails_the_run) {
   }
 }
 
+// A conversion whose output failed reads no more of its source: a source of many megabytes is
+// left after the first chunks once the disk is full, and the run ends with "prob writing ...".
+TEST_F(write_faults, a_failed_output_stops_reading_the_source) {
+  std::filesystem::create_directories(folder.file("evidence"));
+  const std::string source = folder.file("evidence/events.csv");
+  std::string text = "host,user,event,detail\n";
+  for (int row = 0; row < 400000; ++row)
+    text += "WS-" + std::to_string(row % 40) + ",user" + std::to_string(row) + ",4624,logon of the day\n";
+  e2e::write_file(source, text);
+  const std::string tally = folder.file("tally");
+  for (const writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    std::filesystem::remove_all(disk() + "/" + w.output);
+    std::filesystem::remove(tally);
+    // The failing disk holds the source too, so that the reads of it are counted.
+    const e2e::run_result run = convert(
+        w, source, {"TELVAR_FAULT_WRITE_BYTES=200000", "TELVAR_FAULT_READ_TALLY=" + tally}, folder.path());
+    EXPECT_EQ(run.status, 255) << run.err;
+    EXPECT_EQ(run.err.rfind("prob writing ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find("prob analyzing"), std::string::npos) << run.err;
+    const std::string read_bytes = e2e::read_file(tally);
+    ASSERT_FALSE(read_bytes.empty());
+    EXPECT_LT(std::stoull(read_bytes), text.size() / 4) << "of " << text.size();
+  }
+}
+
 }  // namespace

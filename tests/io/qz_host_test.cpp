@@ -153,23 +153,6 @@ TEST(HostQueriesTest, ExecutablePathAndHostName) {
   EXPECT_EQ(get_host_name(), name);
 }
 
-TEST(HostQueriesTest, LibrarySubpathFollowsTheFixedOrder) {
-  struct {
-    unsigned flags;
-    const char* expected;
-  } cases[] = {
-      {0, ""},
-      {3, "Library/Preferences/"},
-      {40, "Calendars/Safari/"},
-      {63, "Library/Preferences/SyncedPreferences/Calendars/Safari/SystemConfiguration/"},
-      {64, ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.flags);
-    EXPECT_EQ(mac_library_subpath(c.flags), c.expected);
-  }
-}
-
 TEST(WindowsVersionTest, BuildNumbers) {
   struct {
     u32 build;

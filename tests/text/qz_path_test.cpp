@@ -248,3 +248,20 @@ TEST(ParseDeviceId, InstancePathsAndPlainPaths) {
 }
 
 }  // namespace
+
+TEST(MacLibrarySubpath, LibrarySubpathFollowsTheFixedOrder) {
+  struct {
+    unsigned flags;
+    const char* expected;
+  } cases[] = {
+      {0, ""},
+      {3, "Library/Preferences/"},
+      {40, "Calendars/Safari/"},
+      {63, "Library/Preferences/SyncedPreferences/Calendars/Safari/SystemConfiguration/"},
+      {64, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flags);
+    EXPECT_EQ(mac_library_subpath(c.flags), c.expected);
+  }
+}

@@ -55,3 +55,9 @@ TEST(KeynameFilter, CopyTakesEveryMember) {
 }
 
 }  // namespace
+
+TEST(KeynameFilter, CommonPathFromABitMask) {
+  EXPECT_EQ(keyname_filter::get_common_path("1"), "Library/");
+  EXPECT_EQ(keyname_filter::get_common_path("0x3F"), "Library/Preferences/SyncedPreferences/Calendars/Safari/SystemConfiguration/");
+  EXPECT_EQ(keyname_filter::get_common_path("Library"), "");
+}

@@ -263,6 +263,42 @@ TEST(CsvDispatch, QuotedLineEndsJoinWhateverTheChunkSize) {
   }
 }
 
+// A row hook whose output fails at the row "2": the journal notes it like note_row.
+int failing_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+  note_row(out, cells, ctx);
+  return cells[0] == "2" ? hook_output_failed : 1;
+}
+
+TEST(CsvDispatch, AFailedOutputStopsTheSource) {
+  const std::vector<std::string> lines = {"Date,Time,Name", "1,1,a", "2,2,b", "3,3,c", "Artifact: x", "4,4,d"};
+  for (size_t chunk_lines : {size_t(1), size_t(2), size_t(10)}) {
+    SCOPED_TRACE(std::to_string(chunk_lines) + " lines a chunk");
+    quazel_tool_metadata ctx;
+    set_classify_source(ctx);
+    std::ostringstream out;
+    ctx.out = &out;
+    csv_dispatch dispatch(ctx);
+    csv_writer_hooks failing = noting_writer(csv_writer_kind::html);
+    failing.write_row = failing_row;
+    dispatch.writer = &failing;
+    std::vector<std::string> noted;
+    journal = &noted;
+    size_t chunks_taken = 0;
+    for (size_t at = 0; at < lines.size(); at += chunk_lines) {
+      std::vector<std::string> chunk(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                                     lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), at + chunk_lines)));
+      // The reader stops at the first 0.
+      if (dispatch_csv_lines(dispatch, chunk, static_cast<u32>(chunk.size())) == 0) break;
+      ++chunks_taken;
+    }
+    finish_csv_lines(dispatch);
+    journal = nullptr;
+    EXPECT_TRUE(dispatch.output_failed);
+    EXPECT_EQ(noted, (std::vector<std::string>{"group:Date|Time|Name", "row:1|1|a", "row:2|2|b"}));
+    EXPECT_EQ(chunks_taken, 2 / chunk_lines);
+  }
+}
+
 TEST(CsvDispatch, RefusesWithoutOutputOrLines) {
   quazel_tool_metadata ctx;
   set_classify_source(ctx);

@@ -360,8 +360,8 @@ TEST_F(split_writer, AFileOfAnEarlierRunIsAppendedTo) {
   }
 }
 
-// A file that cannot be created or written is entered once as failed; the other groups are
-// written all the same.
+// A file that cannot be created or written is entered once as failed. The other groups are
+// written all the same after a file that cannot be created; a write that fails stops the source.
 TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
   const std::string digest = "5f6c543717bb3731019c2dc1580566d6";
   const std::string blocked = "dorvel.Blocked-" + digest + ".csv";
@@ -371,10 +371,15 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
   const std::string text =
       "Artifact: Blocked\na,b\n1,2\n"
       "Artifact: Good\na,b\n3,4\n"
-      "Artifact: Full\na,b\n5,6\n"
-      "Artifact: Blocked\na,b\n7,8\n";
-  convert_titled("in.csv", text, {"a", "b"});
+      "Artifact: Blocked\na,b\n5,6\n"
+      "Artifact: Full\na,b\n7,8\n"
+      "Artifact: Late\na,b\n9,10\n";
+  source("in.csv", text, ",", {"a", "b"}, &banner_);
+  ctx_.tags = {{"Artifact:", 0x902E, 0}};
+  EXPECT_FALSE(convert(ctx_).ok);
+  EXPECT_TRUE(ctx_.output_failed);
   EXPECT_FALSE(csv_split_close(ctx_));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/dorvel.Late-" + digest + ".csv")));
   EXPECT_EQ(state().failed_files,
             (std::vector<std::string>{dir_.file("out/" + blocked), dir_.file("out/" + full)}));
   EXPECT_TRUE(state().files.empty());

@@ -3,10 +3,13 @@
  *   TELVAR_FAULT_WRITE_BYTES=N   writes succeed for N bytes in all, then fail with ENOSPC
  *   TELVAR_FAULT_FSYNC=1         fsync and fdatasync fail with EIO
  *   TELVAR_FAULT_READ_BYTES=N    reads succeed for N bytes in all, then fail with EIO
+ *   TELVAR_FAULT_READ_TALLY=path at the end of the process, the number of bytes read from those
+ *                                descriptors is written to path (a decimal number)
  * Every other descriptor and every variable left unset behaves as the C library does. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -127,4 +130,15 @@ ssize_t pread64(int fd, void* data, size_t size, off64_t offset) {
   const ssize_t done = NEXT(pread64)(fd, data, (size_t)may, offset);
   if (done > 0 && targeted(fd)) taken += done;
   return done;
+}
+
+__attribute__((destructor)) static void write_read_tally(void) {
+  const char* path = getenv("TELVAR_FAULT_READ_TALLY");
+  if (path == NULL || *path == '\0') return;
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return;
+  char text[32];
+  const int length = snprintf(text, sizeof text, "%lld\n", taken);
+  if (length > 0) (void)NEXT(write)(fd, text, (size_t)length);
+  close(fd);
 }
