@@ -130,7 +130,6 @@ class sql_statement {
 
   // Prepares sql on db; false (with error() set) when it cannot be prepared.
   bool prepare(sqlite3* db, const std::string& sql);
-  bool is_prepared() const { return statement_ != nullptr; }
 
   // Binds parameter index (from 1); false when the statement refuses it.
   bool bind_int64(int index, i64 value);

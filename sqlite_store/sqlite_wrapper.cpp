@@ -43,26 +43,6 @@ std::string reader_uri(const std::string& db_file) {
 
 }  // namespace
 
-size_t sqlite_function_table::bound_count() const {
-  const void* entries[] = {
-      reinterpret_cast<const void*>(exec),         reinterpret_cast<const void*>(open),
-      reinterpret_cast<const void*>(open_v2),      reinterpret_cast<const void*>(close),
-      reinterpret_cast<const void*>(prepare_v2),   reinterpret_cast<const void*>(bind_blob),
-      reinterpret_cast<const void*>(bind_double),  reinterpret_cast<const void*>(bind_int),
-      reinterpret_cast<const void*>(bind_int64),   reinterpret_cast<const void*>(bind_text),
-      reinterpret_cast<const void*>(step),         reinterpret_cast<const void*>(finalize),
-      reinterpret_cast<const void*>(column_count), reinterpret_cast<const void*>(column_name),
-      reinterpret_cast<const void*>(column_type),  reinterpret_cast<const void*>(column_bytes),
-      reinterpret_cast<const void*>(column_int64), reinterpret_cast<const void*>(column_double),
-      reinterpret_cast<const void*>(column_text),  reinterpret_cast<const void*>(column_blob),
-      reinterpret_cast<const void*>(last_insert_rowid), reinterpret_cast<const void*>(errmsg),
-      reinterpret_cast<const void*>(reset),        reinterpret_cast<const void*>(clear_bindings)};
-  static_assert(sizeof entries / sizeof entries[0] == entry_count);
-  size_t count = 0;
-  for (const void* entry : entries) count += entry != nullptr;
-  return count;
-}
-
 sqlite_wrapper::sqlite_wrapper() : db_open(0), read_only(0), db(nullptr), runtime(0) {}
 
 sqlite_wrapper::~sqlite_wrapper() { close(); }

@@ -40,8 +40,6 @@ struct sqlite_function_table {
   decltype(&sqlite3_clear_bindings) clear_bindings;
 
   static constexpr size_t entry_count = 24;
-  // Number of entries that hold a function (0 when cleared, entry_count when bound).
-  size_t bound_count() const;
 };
 
 // The one table of the process; all entries null until the first open.

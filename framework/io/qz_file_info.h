@@ -84,8 +84,6 @@ class file_info_utf16 {
   u64 accessed = 0;
   u32 permissions = 0;
   u8 m_using_st_mode_flags = 1;
-  u8 flag_a = 0;  // cleared only
-  u8 flag_b = 0;  // cleared only
 };
 
 // Whether the record is a folder: attribute bit 2 for flags below 9, else the mode's type.

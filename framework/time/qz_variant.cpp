@@ -170,32 +170,6 @@ bool read_payload(qz_variant_lite& value, packed_reader& reader) {
 
 }  // namespace
 
-u32 variant_time_kind(u16 type) {
-  switch (type) {
-    case variant_filetime:
-    case variant_filetime + 1:
-    case variant_filetime_date:
-    case variant_filetime_date + 1:
-      return time_kind_filetime;
-    case variant_unix_time:
-    case variant_unix_time + 1:
-    case variant_unix_date:
-    case variant_unix_date + 1:
-      return time_kind_unix;
-    case variant_chrome_time:
-    case variant_chrome_time + 1:
-      return time_kind_chrome;
-    case variant_firefox_time:
-    case variant_firefox_time + 1:
-      return time_kind_firefox;
-    case variant_safari_time:
-    case variant_safari_time + 1:
-      return time_kind_cocoa;
-    default:
-      return 0;
-  }
-}
-
 // ---- qz_variant_lite ----
 
 qz_variant_lite::qz_variant_lite(u8 value) : type(variant_u8), number(value) {}

@@ -40,9 +40,6 @@ inline constexpr u32 variant_flag_time_list = 0x4000;      // the whole word equ
 inline constexpr u32 variant_flag_cut_text = 0x01000000;   // cut text to text_limit when written
 inline constexpr u32 variant_flag_centre_text = 0x02000000;
 
-// The time kind (time_kind value) that a time type code holds, 0 for any other code.
-u32 variant_time_kind(u16 type);
-
 struct qz_variant_lite {
   u16 type = 0;
   u16 text_limit = 20;

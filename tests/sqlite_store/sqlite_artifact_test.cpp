@@ -14,6 +14,7 @@
 #include "framework/io/qz_portable_dir.h"
 #include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
+#include "tests/sqlite_store/bound_functions.h"
 
 namespace {
 
@@ -525,7 +526,7 @@ TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
   sqlite_wrapper other;
   ASSERT_TRUE(other.open_db(nullptr, folder.file("other.db")));
   other.close();
-  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+  EXPECT_EQ(bound_sqlite_functions(), 0u);
 }
 
 TEST(sqlite_generic_data_row_test, reads_nine_texts) {

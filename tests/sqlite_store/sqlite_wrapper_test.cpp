@@ -13,6 +13,7 @@
 
 #include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
+#include "tests/sqlite_store/bound_functions.h"
 
 namespace {
 
@@ -56,12 +57,12 @@ TEST_F(sqlite_wrapper_test, read_write_open_creates_folders_and_file_and_binds_t
     EXPECT_EQ(w.read_only, 0);
     EXPECT_NE(w.db, nullptr);
     EXPECT_EQ(w.db_path, path);
-    EXPECT_EQ(sqlite_functions.bound_count(), sqlite_function_table::entry_count);
+    EXPECT_EQ(bound_sqlite_functions(), sqlite_function_table::entry_count);
     EXPECT_EQ(exec_error(w.db, "create table t (x integer); insert into t values (7);"), "");
     w.close();
     expect_closed(w);
     EXPECT_TRUE(w.db_path.empty());
-    EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+    EXPECT_EQ(bound_sqlite_functions(), 0u);
   }
   EXPECT_EQ(db_rows(path, "select x from t;"), std::vector<std::string>{"7"});
 }
@@ -86,7 +87,7 @@ TEST_F(sqlite_wrapper_test, read_only_open_reads_and_refuses_writes) {
   sqlite_wrapper w;
   ASSERT_TRUE(w.open_db_readonly(folder.file("r.db")));
   EXPECT_EQ(w.read_only, 1);
-  EXPECT_EQ(sqlite_functions.bound_count(), sqlite_function_table::entry_count);
+  EXPECT_EQ(bound_sqlite_functions(), sqlite_function_table::entry_count);
   EXPECT_EQ(exec_error(w.db, "select count(*) from t;"), "");
   EXPECT_NE(exec_error(w.db, "insert into t values (2);").find("readonly"), std::string::npos);
   w.close();
@@ -164,7 +165,7 @@ TEST_F(sqlite_wrapper_test, refused_opens_leave_the_object_closed_and_the_file_u
     EXPECT_FALSE(opened);
     expect_closed(w);
     EXPECT_EQ(w.db_path, c.path);
-    EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+    EXPECT_EQ(bound_sqlite_functions(), 0u);
     if (c.file_must_not_appear) {
       EXPECT_FALSE(std::filesystem::exists(c.path));
     }
@@ -188,7 +189,7 @@ TEST_F(sqlite_wrapper_test, write_protected_database_opens_only_for_reading) {
     if (geteuid() == 0 && setuid(65534) != 0) return 3;
     sqlite_wrapper w;
     if (w.open_db(nullptr, path)) return 1;
-    if (w.db_open != 0 || w.db != nullptr || sqlite_functions.bound_count() != 0) return 2;
+    if (w.db_open != 0 || w.db != nullptr || bound_sqlite_functions() != 0) return 2;
     return w.open_db_readonly(path) ? 0 : 4;
   };
   EXPECT_EXIT(std::exit(as_other_user()), ::testing::ExitedWithCode(0), "");
@@ -207,7 +208,7 @@ TEST_F(sqlite_wrapper_test, reopen_closes_the_first_database_and_resets_runtime)
   EXPECT_EQ(w.db_path, folder.file("second.db"));
   EXPECT_EQ(open_descriptors(first), 0);
   w.close();
-  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+  EXPECT_EQ(bound_sqlite_functions(), 0u);
 }
 
 TEST_F(sqlite_wrapper_test, close_on_a_never_opened_object_leaves_the_table_alone) {
@@ -215,7 +216,7 @@ TEST_F(sqlite_wrapper_test, close_on_a_never_opened_object_leaves_the_table_alon
   ASSERT_TRUE(open_one.open_db(nullptr, folder.file("x.db")));
   sqlite_wrapper never_opened;
   never_opened.close();
-  EXPECT_EQ(sqlite_functions.bound_count(), sqlite_function_table::entry_count);
+  EXPECT_EQ(bound_sqlite_functions(), sqlite_function_table::entry_count);
 }
 
 // The table is shared: closing one connection must not pull the functions from under another
@@ -229,12 +230,12 @@ TEST_F(sqlite_wrapper_test, closing_one_connection_keeps_the_table_for_another_o
     sqlite_wrapper refused;
     EXPECT_FALSE(refused.open_db_readonly(folder.file("missing.db")));
   }
-  ASSERT_EQ(sqlite_functions.bound_count(), sqlite_function_table::entry_count);
+  ASSERT_EQ(bound_sqlite_functions(), sqlite_function_table::entry_count);
   char* error = nullptr;
   EXPECT_EQ(sqlite_functions.exec(a.db, "create table t (x);", nullptr, nullptr, &error), SQLITE_OK);
   sqlite3_free(error);
   a.close();
-  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+  EXPECT_EQ(bound_sqlite_functions(), 0u);
 }
 
 TEST_F(sqlite_wrapper_test, destruction_closes_the_database) {
@@ -245,7 +246,7 @@ TEST_F(sqlite_wrapper_test, destruction_closes_the_database) {
     ASSERT_GT(open_descriptors(path), 0);
   }
   EXPECT_EQ(open_descriptors(path), 0);
-  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+  EXPECT_EQ(bound_sqlite_functions(), 0u);
 }
 
 // A statement left unfinalized makes a plain close refuse; the connection must still be
@@ -258,7 +259,7 @@ TEST_F(sqlite_wrapper_test, close_with_an_unfinalized_statement_still_releases_t
   ASSERT_EQ(sqlite3_prepare_v2(w.db, "select 1;", -1, &statement, nullptr), SQLITE_OK);
   w.close();
   expect_closed(w);
-  EXPECT_EQ(sqlite_functions.bound_count(), 0u);
+  EXPECT_EQ(bound_sqlite_functions(), 0u);
   sqlite3_finalize(statement);
   EXPECT_EQ(open_descriptors(path), 0);
 }

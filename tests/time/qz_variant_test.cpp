@@ -86,20 +86,6 @@ TEST(VariantConstruction, CopiesAreDeepAndClearRestoresTheInitialValue) {
   EXPECT_EQ(qz_variant_lite(), first);
 }
 
-TEST(VariantConstruction, TimeKindOfEachTypeCode) {
-  struct case_row {
-    u16 type;
-    u32 kind;
-  };
-  const case_row cases[] = {
-      {12, 1}, {13, 1}, {23, 1}, {24, 1}, {15, 8}, {16, 8}, {25, 8}, {26, 8},
-      {17, 2}, {18, 2}, {19, 4}, {20, 4}, {21, 0x40000}, {22, 0x40000},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.kind, variant_time_kind(c.type)) << c.type;
-  for (u16 type : std::initializer_list<u16>{0, 1, 4, 8, 11, 14, 27, 31, 32})
-    EXPECT_EQ(0u, variant_time_kind(type)) << type;
-}
-
 TEST(VariantPacking, PackedBytesAreLittleEndianAfterASixByteHeader) {
   qz_variant_lite guid(nullptr, 0, 27);
   for (u8 i = 0; i < 16; ++i) guid.bytes.push_back(i);
