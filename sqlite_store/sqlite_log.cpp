@@ -288,21 +288,14 @@ void sqlite_log::begin_run_journal() {
   run_journal_ = false;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> names;
-  // The log's databases are rollback-journal files; one found in the write-ahead log is what a
-  // run that never closed left behind, and is put back at the end of this one.
-  if (!sql_select(rows, names, db, "PRAGMA journal_mode;") || rows.empty() || rows[0].empty() ||
-      (rows[0][0] != "delete" && rows[0][0] != "wal")) {
-    return;
+  // The log's databases are rollback-journal files, written through it: with a commit about
+  // once a second the write-ahead log would only write every page twice. One found in the
+  // write-ahead log is what a run that never closed left behind (earlier runs wrote through it),
+  // and is put back at the end of this one.
+  if (sql_select(rows, names, db, "PRAGMA journal_mode;") && !rows.empty() && !rows[0].empty() &&
+      rows[0][0] == "wal") {
+    run_journal_ = true;
   }
-  // Each batch is still whole with its ref row and run record: a crash loses whole batches at
-  // most (those since the last commit), never a part of one, and the file stays whole. Only an
-  // operating-system crash can take the last batches committed before it.
-  if (!sql_select(rows, names, db, "PRAGMA journal_mode = WAL;") || rows.empty() || rows[0].empty() ||
-      rows[0][0] != "wal") {
-    return;
-  }
-  run_journal_ = true;
-  sql_exec(db, "PRAGMA synchronous = NORMAL;");
 }
 
 bool sqlite_log::end_run_journal() {

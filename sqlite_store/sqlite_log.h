@@ -6,11 +6,10 @@
 // cannot be written is rolled back and stays waiting. Batches are savepoints of one transaction
 // that commits about once a second (sql_batch_series) and always at a flush, a new open and
 // destruction: the log's own connection sees a batch at once, another connection after the next
-// commit. While open, the database is written through the write-ahead log, its commits not
-// waiting for the disk (a crash keeps every batch whole or drops it whole, and keeps every batch
-// committed by a flush); at destruction it is checkpointed onto the disk and back in the
-// rollback journal. Nothing here prints; member operations return false and the dispatch
-// functions -1.
+// commit (once the open transaction outgrows the page cache, other connections cannot read
+// until that commit). The database stays in the rollback journal: a crash
+// keeps every batch whole or drops it whole, and keeps every batch committed, by a flush or
+// before. Nothing here prints; member operations return false and the dispatch functions -1.
 #pragma once
 
 #include <map>
@@ -188,8 +187,8 @@ class sqlite_log : public sqlite3_adt {
   // Writes what waits, records each table's final rowid in its run record and ends the run's
   // journal.
   void finish();
-  // A database in the rollback journal (or left in the write-ahead log by a run that never
-  // closed) is written through the write-ahead log, committed without waiting for the disk.
+  // Notes a database left in the write-ahead log by a run that never closed, to be put back in
+  // the rollback journal at the end of this one.
   void begin_run_journal();
   // Checkpoints the write-ahead log onto the disk and puts the database back in the rollback
   // journal; false (error_text set) when another connection keeps it in the write-ahead log.
@@ -220,7 +219,7 @@ class sqlite_log : public sqlite3_adt {
   u64 next_stamp();
   u64 last_stamp_ = 0;
   std::map<std::string, sql_grouped_insert> inserts_;
-  bool run_journal_ = false;  // the database is in the write-ahead log for this run
+  bool run_journal_ = false;  // the database was found in the write-ahead log
   sql_batch_series series_;   // the batches not yet committed
   bool lost_batches_ = false;  // a commit failed since the last flush
 };

@@ -36,21 +36,6 @@ void append_fraction(std::string& out, const qz::time& t, u32 digits) {
   append_zero_padded(out, value, digits);
 }
 
-// The three date fields joined by the separator in the order of one order bit; "" for none.
-std::string join_date(const std::string& day, const std::string& month, const std::string& year, char separator,
-                      u32 order) {
-  switch (order) {
-    case time_format_order_dmy:
-      return day + separator + month + separator + year;
-    case time_format_order_mdy:
-      return month + separator + day + separator + year;
-    case time_format_order_ymd:
-      return year + separator + month + separator + day;
-    default:
-      return "";
-  }
-}
-
 std::string two_digits(u64 value) {
   std::string text;
   append_zero_padded(text, value, 2);
@@ -127,15 +112,24 @@ bool format_time_text(std::string& date, std::string& time_text, const qz::time&
   }
   // A pattern without '/', '-' or ' ' packs a separator of 0; a NUL must never reach
   // the text, so such dates are joined by '/' as the pattern printer does.
-  const char separator = char(spec.flags & time_format_separator_mask);
-  const std::string month =
-      (spec.flags & time_format_month_number) ? two_digits(t.month()) : month_abbrev(int(t.month()));
-  std::string year;
-  if (spec.flags & time_format_year_four) {
-    append_zero_padded(year, t.year(), 4);
-  } else {
-    year = two_digits(t.year() % 100);
-  }
+  const char packed_separator = char(spec.flags & time_format_separator_mask);
+  const char separator = packed_separator ? packed_separator : '/';
+  // The fields are appended in place: this runs once per time of every row written.
+  const auto append_day = [&] { append_zero_padded(date, t.day(), 2); };
+  const auto append_month = [&] {
+    if (spec.flags & time_format_month_number) {
+      append_zero_padded(date, t.month(), 2);
+    } else {
+      date += month_short_name(i64(t.month()));
+    }
+  };
+  const auto append_year = [&] {
+    if (spec.flags & time_format_year_four) {
+      append_zero_padded(date, t.year(), 4);
+    } else {
+      append_zero_padded(date, t.year() % 100, 2);
+    }
+  };
   const u32 order_bits = spec.flags & (time_format_order_dmy | time_format_order_mdy | time_format_order_ymd);
   // Only one order bit is ever packed; of several, the month-first one wins, then DMY.
   u32 order = 0;
@@ -145,7 +139,31 @@ bool format_time_text(std::string& date, std::string& time_text, const qz::time&
       break;
     }
   }
-  date = join_date(two_digits(t.day()), month, year, separator ? separator : '/', order);
+  switch (order) {
+    case time_format_order_dmy:
+      append_day();
+      date += separator;
+      append_month();
+      date += separator;
+      append_year();
+      break;
+    case time_format_order_mdy:
+      append_month();
+      date += separator;
+      append_day();
+      date += separator;
+      append_year();
+      break;
+    case time_format_order_ymd:
+      append_year();
+      date += separator;
+      append_month();
+      date += separator;
+      append_day();
+      break;
+    default:
+      break;
+  }
   append_clock_time(time_text, t);
   append_fraction(time_text, t, time_format_fraction_digits(spec));
   return true;
