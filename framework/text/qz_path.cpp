@@ -16,14 +16,22 @@ Str lit(const char* ascii) {
 std::string& fold(std::string& s) { return to_lower(s); }
 std::wstring& fold(std::wstring& s) { return to_lower_wide(s); }
 
+// The last position of c in text, or npos. Narrow texts are searched by the C library, many
+// bytes at a step: every file of a listing is split.
+size_t last_of(const std::string& text, char c) {
+  const void* found = memrchr(text.data(), c, text.size());
+  return found != nullptr ? size_t(static_cast<const char*>(found) - text.data()) : std::string::npos;
+}
+size_t last_of(const std::wstring& text, wchar_t c) { return text.rfind(c); }
+
 // Writes into dir and name without emptying them first; the callers decide that.
 template <class Str, class C = typename Str::value_type>
 void split_dir_file_t(const Str& path, Str& dir, Str& name) {
   C separator = C('\\');
-  size_t at = path.rfind(separator);
+  size_t at = last_of(path, separator);
   if (at == Str::npos) {
     separator = C('/');
-    at = path.rfind(separator);
+    at = last_of(path, separator);
   }
   // A separator in front of the only name (or none at all) leaves no folder to report.
   if (at == Str::npos || at == 0) {
