@@ -270,6 +270,19 @@ bool sqlite3_adt::find_last_rowid(u64* out, const std::string& table) {
 
 bool sqlite3_adt::table_in_ref(const std::string& table) { return find_last_rowid(nullptr, table); }
 
+std::string sqlite3_adt::stored_table_name(const std::string& table) {
+  if (!db_open) return table;
+  sql_statement select;
+  if (!select.prepare(db, "select `table_name` from " + quote_backticks(ref_table) +
+                              " where table_name=? collate nocase order by table_name<>? limit 1;") ||
+      !select.bind_text(1, table) || !select.bind_text(2, table) || select.step() != SQLITE_ROW ||
+      sqlite_functions.column_text == nullptr) {
+    return table;
+  }
+  const unsigned char* text = sqlite_functions.column_text(select.handle(), 0);
+  return text != nullptr ? std::string(reinterpret_cast<const char*>(text)) : table;
+}
+
 u64 sqlite3_adt::get_last_rowid(const std::string& table) {
   u64 last = 0;
   find_last_rowid(&last, table);

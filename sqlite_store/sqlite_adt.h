@@ -115,6 +115,9 @@ class sqlite3_adt : public sqlite_wrapper {
   bool table_in_ref(const std::string& table);
   // The table's last_rowid; 0 when `ref` has no row for it.
   u64 get_last_rowid(const std::string& table);
+  // The name `ref` holds for table, which the library takes for the same table when the two
+  // differ only in ASCII case; table itself when `ref` has none such.
+  std::string stored_table_name(const std::string& table);
   // map = every `ref` row, name to last_rowid; false when the query fails or finds none.
   bool get_ref_records(std::map<std::string, u64>& map);
   // list = every table name of `ref`; false when the query fails or finds none.

@@ -381,6 +381,9 @@ bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>&
 }
 
 bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+  // Group titles that differ only in case ("services", "Services") name one table to the
+  // library: their rows go into the table made first, and the run record names it.
+  meta_row.data_tbl_name = stored_table_name(meta_row.data_tbl_name);
   const std::string table = meta_row.data_tbl_name;
   if (!runtime_exists(run)) {
     sqlite_metadata_row record = meta_row;

@@ -248,3 +248,31 @@ TEST_F(sqlite_convert, a_line_of_one_quoted_cell_is_no_row) {
   for (std::string& row : stored) row.erase(0, row.find(',') + 1);
   EXPECT_EQ(stored, (rows{"WS1,jmarsh,10:00,ok,", "WS2,abc,,,"}));
 }
+
+// Group titles that differ only in case name one table to the library ("services" and
+// "Services"): the second group's rows go into the table made for the first, every run record
+// names that table, and nothing is refused.
+TEST_F(sqlite_convert, groups_whose_titles_differ_only_in_case_share_one_table) {
+  const std::string banner = "dorvel - 64 ver: 1.31; (c) Quazel LLC\n"
+                             "License: L7c2 issued to Harbor County Lab\n"
+                             "Run time: 2024-03-11 14:22:05; UTC\n"
+                             "cmd line: dorvel64 -hive /cases/c1/SOFTWARE -csv;\n";
+  std::string source = banner;
+  for (const char* title : {"services", "Services", "SERVICES"}) {
+    source += "-------------------------------------------------------------------------------\n";
+    source += std::string("Artifact: ") + title + "\nRegistry key: ControlSet001\\Services\n";
+    source += "date,time,service name,image path\n";
+    source += std::string("2024-03-02,22:41:12,") + title + ",C:\\svc.exe\n";
+  }
+  e2e::write_file(folder.file("cased.csv"), source);
+  const e2e::run_result run = convert("cased.csv");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const rows tables = query("select table_name from ref where table_name <> 'metadata';");
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(query("select distinct data_tbl_name from metadata;"), tables);
+  EXPECT_EQ(query("select [3-service] from " + quoted_name(tables[0]) + " order by rowid;"),
+            (rows{"services", "Services", "SERVICES"}));
+  EXPECT_EQ(query("select row_data_start, row_data_end from metadata order by runtime;"),
+            (rows{"1,1", "2,2", "3,3"}));
+}
