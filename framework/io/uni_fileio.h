@@ -92,6 +92,8 @@ class fileio {
   // the position its end. create_memory: `length` zero bytes, position 0. False when the
   // buffer cannot be allocated (what was held is already closed).
   bool attach_memory(const std::vector<u8>& data, bool write_access, bool text_mode);
+  // attach_memory taking over `data` (left empty) instead of copying it; never fails.
+  bool attach_memory(std::vector<u8>&& data, bool write_access, bool text_mode);
   bool create_memory(u32 length, bool write_access, bool text_mode);
 
   // Writing at the end. All bytes are written (short writes are continued); false when
@@ -230,6 +232,10 @@ class fileio {
   std::vector<u8> memory;
   u8 in_memory = 0;
   u64 position = 0;  // memory mode only; a file uses its descriptor's offset
+  // The descriptor's offset is the end of the file: set by an open that found the file empty
+  // and by a write at the end, cleared by every other move of the offset, so that writes at
+  // the end need not seek there first.
+  u8 offset_at_end = 0;
   fileio_output* output = nullptr;  // owned
 
  private:
