@@ -168,6 +168,10 @@ bool fileio::open_regular_no_follow(std::wstring name_) {
   return false;
 }
 
+bool fileio::create_new_utf8(const std::string& name_, bool text_mode_) {
+  return open_with_flags(utf8_to_wstring(name_), true, text_mode_, O_RDWR | O_CREAT | O_EXCL);
+}
+
 bool fileio::open_append_utf8(const std::string& name_, bool text_mode_) {
   if (!open_append(utf8_to_wstring(name_), text_mode_)) return false;
   ::lseek(descriptor, 0, SEEK_END);

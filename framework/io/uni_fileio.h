@@ -80,6 +80,9 @@ class fileio {
   // Opens an existing regular file for writing in place (no create, no truncate) without
   // following a symbolic link at the name; anything but a regular file is refused.
   bool open_regular_no_follow(std::wstring name);
+  // Creates the file for writing (mode 0666 under the umask) only when nothing, not even a
+  // dangling link, stands at the name; false when something does or it cannot be created.
+  bool create_new_utf8(const std::string& name, bool text_mode);
   // Drains and releases the attached output stream, closes the descriptor or drops the
   // memory buffer, and resets every field. False when the stream's bytes did not all
   // reach the file (full disk, a write error at any time) or the system close failed.

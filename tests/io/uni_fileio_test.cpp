@@ -81,6 +81,31 @@ TEST_F(FileioTest, OpenModes) {
   }
 }
 
+// Only a name where nothing stands is created: an existing file keeps its content, and a link,
+// even a dangling one, is never followed to create its target.
+TEST_F(FileioTest, CreateNewTakesOnlyAFreeName) {
+  put("old", "old");
+  ASSERT_EQ(symlink(path("target").c_str(), path("dangling").c_str()), 0);
+  ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+  struct Case {
+    const char* name;
+    bool created;
+  };
+  for (const Case& c : {Case{"fresh", true}, Case{"old", false}, Case{"dangling", false}, Case{"folder", false}}) {
+    SCOPED_TRACE(c.name);
+    uni::fileio file;
+    EXPECT_EQ(file.create_new_utf8(path(c.name), false), c.created);
+    EXPECT_EQ(file.is_open(), c.created);
+    if (c.created) {
+      EXPECT_TRUE(file.write("new", 3));
+      EXPECT_TRUE(file.close());
+      EXPECT_EQ(get(c.name), "new");
+    }
+  }
+  EXPECT_EQ(get("old"), "old");
+  EXPECT_FALSE(exists("target"));
+}
+
 TEST_F(FileioTest, CreatedFilesFollowTheUmask) {
   mode_t previous = umask(022);
   uni::fileio file(path("made"), true, false, false);
