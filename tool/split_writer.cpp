@@ -31,6 +31,9 @@ constexpr u32 split_column_bits = title_column_bit | artifact_type_column_bit | 
 constexpr size_t flush_rows = 20000;
 constexpr u64 flush_bytes = u64(8) << 20;
 constexpr u64 cell_overhead = sizeof(std::string);
+// A smaller batch (the rest of a source, a small source's rows) is written by the reading
+// thread itself: handing it to the writer thread and waiting for it costs more than it saves.
+constexpr u64 thread_batch_bytes = u64(1) << 20;
 // The most one write of a batch hands over (the file layer counts in 32 bits).
 constexpr size_t max_write_piece = size_t(1) << 30;
 
@@ -447,7 +450,12 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
                 state->column_list.size(), batch_bytes, is_new, ctx.raw != 0};
   if (!job.raw) job.tail = provenance_tail(*state, job.rules);
   if (is_new) job.header = state->column_list;
-  state->writer.run([job = std::move(job)] { write_batch(job); });
+  if (batch_bytes < thread_batch_bytes) {
+    write_batch(job);
+    finish_writing(*state);
+  } else {
+    state->writer.run([job = std::move(job)] { write_batch(job); });
+  }
   if (rows_lost) {
     record_failure(*state, split_file_path(ctx, state->group_file));
     return 0;
@@ -526,7 +534,6 @@ int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, qua
   if (state == nullptr) return 0;
   u64 bytes = 0;
   for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
-  state->row.clear();
   // The cells are copied into the packed text, not into strings of their own; the caller's
   // vector keeps its strings for the next row.
   sqlite_generic_data_row& row = state->pending.emplace_back();

@@ -393,6 +393,30 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
   EXPECT_EQ(fresh.failed_files[0].substr(0, dir_.file("plain/Group-").size()), dir_.file("plain/Group-"));
 }
 
+// Large batches are written on the writer thread: a write that fails there is entered as
+// failed all the same (when the files close at the latest), and the rows of the other groups,
+// written before and after it, all reach their files.
+TEST_F(split_writer, AFailedWriteOfALargeBatchIsRecorded) {
+  const std::string digest = "5f6c543717bb3731019c2dc1580566d6";
+  const std::string full = "dorvel.Full-" + digest + ".csv";
+  std::filesystem::create_directories(dir_.file("out"));
+  ASSERT_EQ(symlink("/dev/full", dir_.file("out/" + full).c_str()), 0);
+  std::string text;
+  for (const char* group : {"Before", "Full", "After"}) {
+    text += std::string("Artifact: ") + group + "\na,b\n";
+    for (int i = 0; i < 30000; ++i) text += std::to_string(i) + ",x\n";
+  }
+  convert_titled("in.csv", text, {"a", "b"});
+  EXPECT_FALSE(csv_split_close(ctx_));
+  EXPECT_EQ(state().failed_files, std::vector<std::string>{dir_.file("out/" + full)});
+  for (const char* group : {"Before", "After"}) {
+    SCOPED_TRACE(group);
+    const std::string written = out(std::string("dorvel.") + group + "-" + digest + ".csv");
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 30001);
+    EXPECT_NE(written.find("\n29999,x" + tail(dir_.file("in.csv"), group) + "\n"), std::string::npos);
+  }
+}
+
 // Closing writes the rows still waiting, so that none is lost with the run's end.
 TEST_F(split_writer, ClosingWritesTheRowsStillWaiting) {
   start_plain_group();
