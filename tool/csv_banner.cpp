@@ -1,5 +1,6 @@
 #include "tool/csv_banner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -367,16 +368,21 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
     report(ctx, "prob reading %s, aborting\n", ctx.csv_source.c_str());
     return false;
   }
-  const u64 file_size = file.query_size();
-  std::vector<u8> bytes;
-  if (!file.read_into_vector(bytes, file_size < banner_prefix_bytes ? file_size
-                                                                    : banner_prefix_bytes,
-                             0)) {
-    return false;
-  }
+  // The size the open found; the read starts where the open left the file, at its start.
+  const u64 file_size = file.get_size();
+  if (file_size == 0) return false;
+  std::vector<u8> bytes(std::min(file_size, banner_prefix_bytes));
+  u32 got = static_cast<u32>(bytes.size());
+  if (!file.read_next(bytes.data(), got)) return false;
+  bytes.resize(got);
   if (bytes.size() < banner_min_bytes) return false;
   // When the whole file was read its last line is complete even without a line end.
   const bool whole_file = bytes.size() == file_size;
+  // A small source is converted from these bytes rather than read a second time.
+  if (whole_file) {
+    ctx.source_bytes.assign(bytes.begin(), bytes.end());
+    ctx.source_bytes_path = ctx.csv_source;
+  }
 
   if (bytes[0] == 0xFF && bytes[1] == 0xFE) {
     ctx.utf16_bom = 1;

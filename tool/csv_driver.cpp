@@ -269,8 +269,14 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   csv_dispatch dispatch(ctx);
   if (!dispatch.writer_held) return false;
   const csv_writer_hooks* writer = dispatch.writer;
-  uni::fileio source(ctx.csv_source, false, true, false);
-  if (!source.is_open()) return false;
+  // A small source whose banner read took all of it is converted from those bytes, once.
+  uni::fileio source;
+  if (!ctx.source_bytes.empty() && ctx.source_bytes_path == ctx.csv_source) {
+    source.attach_memory(std::move(ctx.source_bytes), false, true);
+    ctx.source_bytes_path.clear();
+  } else if (!source.open_utf8(ctx.csv_source, false, true, true)) {
+    return false;
+  }
   if (ctx.pair_map.size() > ctx.source_columns.size()) return false;
 
   ctx.out = &out;
@@ -289,6 +295,11 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
   if (writer && writer->end_source) note(dispatch, writer->end_source(out, dispatch.head, ctx, interrupted));
+  // The room of the bytes goes back for the next small source.
+  if (source.in_memory) {
+    ctx.source_bytes.swap(source.memory);
+    ctx.source_bytes.clear();
+  }
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;

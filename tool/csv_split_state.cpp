@@ -31,9 +31,13 @@ void split_metadata::clear() {
   packed_cells.clear();
   pending_bytes = 0;
   failed_files.clear();
+  writing_rows.clear();
+  writing_cells.clear();
+  unwritten_path.clear();
 }
 
 bool split_metadata::close_output_files() {
+  writer.wait();
   bool all_closed = true;
   for (auto& file : files) {
     if (file && file->is_open() && !file->close()) all_closed = false;

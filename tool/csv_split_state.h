@@ -11,6 +11,7 @@
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_artifact.h"
+#include "tool/job_thread.h"
 
 namespace csv_split {
 
@@ -26,8 +27,9 @@ class split_metadata {
   // Empties every text and list, closing the split files (a file map emptied under open files
   // would let a later batch open the same file twice); licence_number 0, run_stamp = now.
   void clear();
-  // Closes and releases every split file and empties files and file_index; false when some
-  // file could not be closed cleanly (its last writes may not have reached the disk).
+  // Waits for the batch being written, then closes and releases every split file and empties
+  // files and file_index; false when some file could not be closed cleanly (its last writes
+  // may not have reached the disk).
   bool close_output_files();
 
   std::string tool_label;     // "<tool> v<version>": the "tool used" value
@@ -52,8 +54,17 @@ class split_metadata {
   std::vector<sqlite_generic_data_row> pending;
   packed_cell_rows packed_cells;          // cells of the rows csv_split_buffer_row put in pending
   u64 pending_bytes = 0;                  // cell bytes of the rows in pending
-  std::string batch_text;                 // a flush's lines; kept, so its pages are not mapped anew
   std::vector<std::string> failed_files;  // split files some rows did not reach, each once
+
+  // The batch being written on the writer thread: its rows and their cells (taken over from
+  // pending and packed_cells, which get the room of the batch before), and its lines. Only the
+  // writer thread touches them while it writes; unwritten_path names the batch's file when
+  // some of its rows did not reach it, to be entered as failed once the writing is over.
+  std::vector<sqlite_generic_data_row> writing_rows;
+  packed_cell_rows writing_cells;
+  std::string batch_text;  // kept, so its pages are not mapped anew
+  std::string unwritten_path;
+  job_thread writer;  // declared last: it ends, and lets go of the files, before they close
 };
 
 }  // namespace csv_split

@@ -151,9 +151,12 @@ enum class file_outcome { written, is_source, not_opened, not_converted, not_wri
 // One conversion of the current source into a file of its own, created or emptied. The source
 // itself is never opened for writing.
 file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path) {
-  if (qz_platform::same_file(path, ctx.csv_source)) return file_outcome::is_source;
   uni::fileio file;
-  if (!file.open_utf8(path, true, false, true)) return file_outcome::not_opened;
+  // A name where nothing stands yet cannot be the source: it is created without a look first.
+  if (!file.create_new_utf8(path, false)) {
+    if (qz_platform::same_file(path, ctx.csv_source)) return file_outcome::is_source;
+    if (!file.open_utf8(path, true, false, true)) return file_outcome::not_opened;
+  }
   uni::fileio_output* stream = file.get_output_stream();
   if (stream == nullptr) {
     file.close();

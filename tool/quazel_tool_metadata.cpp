@@ -98,4 +98,7 @@ void quazel_tool_metadata::clear_find_signature_vars() {
   utf8_bom = 0;
   crlf_lines = 0;
   source_columns.clear();
+  // Cleared, not released: the next small source reuses the room.
+  source_bytes.clear();
+  source_bytes_path.clear();
 }

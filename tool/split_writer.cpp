@@ -31,6 +31,9 @@ constexpr u32 split_column_bits = title_column_bit | artifact_type_column_bit | 
 constexpr size_t flush_rows = 20000;
 constexpr u64 flush_bytes = u64(8) << 20;
 constexpr u64 cell_overhead = sizeof(std::string);
+// A smaller batch (the rest of a source, a small source's rows) is written by the reading
+// thread itself: handing it to the writer thread and waiting for it costs more than it saves.
+constexpr u64 thread_batch_bytes = u64(1) << 20;
 // The most one write of a batch hands over (the file layer counts in 32 bits).
 constexpr size_t max_write_piece = size_t(1) << 30;
 
@@ -169,8 +172,19 @@ void drop_pending(csv_split::split_metadata& state) {
   state.pending_bytes = 0;
 }
 
+// Waits for the batch being written; a file it did not all reach is entered as failed.
+// Waits for the batch on the writer thread; false when a write of it failed (recorded).
+bool finish_writing(csv_split::split_metadata& state) {
+  state.writer.wait();
+  if (state.unwritten_path.empty()) return true;
+  record_failure(state, state.unwritten_path);
+  state.unwritten_path.clear();
+  return false;
+}
+
 // Closes every split file; a file whose bytes did not all reach the disk is entered as failed.
 bool close_split_files(const quazel_tool_metadata& ctx, csv_split::split_metadata& state) {
+  finish_writing(state);
   bool all_closed = true;
   for (const auto& [name, index] : state.file_index) {
     if (index >= state.files.size() || !state.files[index] || !state.files[index]->is_open()) continue;
@@ -215,6 +229,53 @@ uni::fileio* group_file_of(const quazel_tool_metadata& ctx, csv_split::split_met
   state.file_index[state.group_file] = state.files.size();
   state.files.push_back(std::move(file));
   return state.files.back().get();
+}
+
+// What the writer thread needs to write one batch: the rows are the state's writing_rows, their
+// cells its writing_cells.
+struct batch_job {
+  csv_split::split_metadata* state;
+  uni::fileio* file;
+  output_rules rules;
+  std::string tail;                 // the provenance values, unless raw
+  std::vector<std::string> header;  // the header line's names, for a file that has none yet
+  std::string path;                 // the file, as a failure names it
+  size_t named;                     // the group's named columns
+  u64 cell_bytes;
+  bool is_new;
+  bool raw;
+};
+
+// On the writer thread: the batch's lines, then the file. The lines go to the file as they are,
+// after what the file's stream holds: copied through the stream's buffer they would cost a
+// second pass over every byte.
+void write_batch(const batch_job& job) {
+  csv_split::split_metadata& state = *job.state;
+  std::string& batch = state.batch_text;
+  batch.clear();
+  batch.reserve(static_cast<size_t>(job.cell_bytes) + state.writing_rows.size() * 64);
+  if (job.is_new) append_header(batch, job.header, job.rules, job.raw);
+  static const std::vector<std::string> no_cells;
+  row_cells cells(no_cells);
+  for (const sqlite_generic_data_row& row : state.writing_rows) {
+    if (!cells_of_row(row, state.writing_cells, cells) || cells.size() == 0) continue;
+    append_row(batch, cells, job.named, job.raw ? nullptr : &job.tail, job.rules);
+  }
+  state.writing_rows.clear();
+  state.writing_cells.clear();
+
+  uni::fileio_output* stream = job.file->get_output_stream();
+  bool written = stream != nullptr && stream->drain();
+  for (size_t done = 0; written && done < batch.size();) {
+    const size_t piece = std::min(batch.size() - done, max_write_piece);
+    written = job.file->write(batch.data() + done, static_cast<u32>(piece));
+    done += piece;
+  }
+  // The file's close reports it as well, as for bytes lost inside the stream.
+  if (!written) {
+    if (stream != nullptr) stream->setstate(std::ios::badbit);
+    state.unwritten_path = job.path;
+  }
 }
 
 // The MD5 digest of the group's column text as 32 lower-case hex digits.
@@ -329,6 +390,12 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
   if (state->run_stamp == 0) state->run_stamp = current_time().filetime;
   if (state->column_list.empty()) return 0;
 
+  // A write of the batch before that failed on the writer thread leaves the disk in doubt: no
+  // later row could be trusted to it.
+  if (!finish_writing(*state)) {
+    drop_pending(*state);
+    return hook_output_failed;
+  }
   bool is_new = false;
   uni::fileio* file = group_file_of(ctx, *state, is_new);
   if (file == nullptr) {
@@ -336,44 +403,34 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
     return 0;
   }
 
-  const output_rules rules = rules_of(ctx, *state);
-  const bool raw = ctx.raw != 0;
-  std::string& batch = state->batch_text;
-  batch.clear();
-  batch.reserve(static_cast<size_t>(state->pending_bytes) + state->pending.size() * 64);
-  if (is_new) append_header(batch, state->column_list, rules, raw);
-  const std::string tail = raw ? std::string() : provenance_tail(*state, rules);
+  // A row whose packed cells were emptied from under it cannot be written: the file is
+  // entered as failed rather than left short in silence.
   bool rows_lost = false;
+  row_cells cells(state->row.fields);
   for (const sqlite_generic_data_row& row : state->pending) {
-    row_cells cells(row.fields);
-    // A row whose packed cells were emptied from under it cannot be written: the file is
-    // entered as failed rather than left short in silence.
-    if (!cells_of_row(row, state->packed_cells, cells)) {
-      rows_lost = true;
-      continue;
-    }
-    if (cells.size() == 0) continue;
-    append_row(batch, cells, state->column_list.size(), raw ? nullptr : &tail, rules);
+    if (!cells_of_row(row, state->packed_cells, cells)) rows_lost = true;
   }
-  drop_pending(*state);
 
-  // The batch goes to the file as it is, after what the stream holds: copied through the
-  // stream's buffer it would cost a second pass over every byte.
-  uni::fileio_output* stream = file->get_output_stream();
-  bool written = stream->drain();
-  for (size_t done = 0; written && done < batch.size();) {
-    const size_t piece = std::min(batch.size() - done, max_write_piece);
-    written = file->write(batch.data() + done, static_cast<u32>(piece));
-    done += piece;
+  // The rows go to the writer thread with what their lines are made of, as it stands now; the
+  // next rows are read meanwhile into the room of the batch before.
+  bool written = true;
+  std::swap(state->pending, state->writing_rows);
+  std::swap(state->packed_cells, state->writing_cells);
+  const u64 batch_bytes = state->pending_bytes;
+  drop_pending(*state);
+  batch_job job{state, file, rules_of(ctx, *state), {}, {}, split_file_path(ctx, state->group_file),
+                state->column_list.size(), batch_bytes, is_new, ctx.raw != 0};
+  if (!job.raw) job.tail = provenance_tail(*state, job.rules);
+  if (is_new) job.header = state->column_list;
+  if (batch_bytes < thread_batch_bytes) {
+    write_batch(job);
+    written = finish_writing(*state);
+  } else {
+    state->writer.run([job = std::move(job)] { write_batch(job); });
   }
-  // The file's close reports it as well, as for bytes lost inside the stream.
-  if (!written) stream->setstate(std::ios::badbit);
-  if (!written || rows_lost) {
-    record_failure(*state, split_file_path(ctx, state->group_file));
-    // A write that failed leaves the disk in doubt: no later row could be trusted to it.
-    return written ? 0 : hook_output_failed;
-  }
-  return 1;
+  if (rows_lost) record_failure(*state, split_file_path(ctx, state->group_file));
+  if (!written) return hook_output_failed;
+  return rows_lost ? 0 : 1;
 }
 
 int csv_split_parse_banner_line(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx) {
@@ -447,7 +504,6 @@ int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, qua
   if (state == nullptr) return 0;
   u64 bytes = 0;
   for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
-  state->row.clear();
   // The cells are copied into the packed text, not into strings of their own; the caller's
   // vector keeps its strings for the next row.
   sqlite_generic_data_row& row = state->pending.emplace_back();

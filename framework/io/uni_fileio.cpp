@@ -107,6 +107,7 @@ void fileio::reset_fields() {
   std::vector<u8>().swap(memory);
   in_memory = 0;
   position = 0;
+  offset_at_end = 0;
   output = nullptr;
 }
 
@@ -136,6 +137,7 @@ bool fileio::open_with_flags(std::wstring name_, bool write_access_, bool text_m
   opened = 1;
   // A regular file's size is the one just read; devices are asked.
   size = status.is_regular() && status.size >= 0 ? static_cast<u64>(status.size) : query_size();
+  offset_at_end = status.is_regular() && size == 0;
   return true;
 }
 
@@ -164,6 +166,10 @@ bool fileio::open_regular_no_follow(std::wstring name_) {
   if (qz_platform::descriptor_status(descriptor, status) && status.is_regular()) return true;
   close();
   return false;
+}
+
+bool fileio::create_new_utf8(const std::string& name_, bool text_mode_) {
+  return open_with_flags(utf8_to_wstring(name_), true, text_mode_, O_RDWR | O_CREAT | O_EXCL);
 }
 
 bool fileio::open_append_utf8(const std::string& name_, bool text_mode_) {
@@ -195,6 +201,14 @@ bool fileio::attach_memory(const std::vector<u8>& data, bool write_access_, bool
     reset_fields();
     return false;
   }
+  enter_memory_mode(memory.size(), write_access_, text_mode_);
+  return true;
+}
+
+bool fileio::attach_memory(std::vector<u8>&& data, bool write_access_, bool text_mode_) {
+  close();
+  memory = std::move(data);
+  data.clear();
   enter_memory_mode(memory.size(), write_access_, text_mode_);
   return true;
 }
@@ -237,11 +251,12 @@ bool fileio::append(const void* data, u32 length, u32& written) {
     return true;
   }
   // A device such as a terminal cannot seek; its bytes are written all the same.
-  off_t end = ::lseek(descriptor, 0, SEEK_END);
+  off_t end = offset_at_end ? static_cast<off_t>(size) : ::lseek(descriptor, 0, SEEK_END);
   size_t done = 0;
   bool ok = write_fully(descriptor, bytes, length, done);
   written = static_cast<u32>(done);
   if (end >= 0) size = static_cast<u64>(end) + done;
+  offset_at_end = ok && end >= 0;
   return ok;
 }
 
@@ -330,6 +345,7 @@ bool fileio::write_at(const void* data, u32 length, u64 offset) {
     return true;
   }
   if (offset > static_cast<u64>(INT64_MAX)) return false;
+  offset_at_end = 0;
   if (::lseek(descriptor, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
   size_t done = 0;
   bool ok = write_fully(descriptor, bytes, length, done);
@@ -352,6 +368,7 @@ bool fileio::read_at(void* buffer, u32& length, u64 offset) {
     return true;
   }
   if (offset > static_cast<u64>(INT64_MAX)) return false;
+  offset_at_end = 0;
   if (::lseek(descriptor, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
   if (length == 0) return true;
   length = static_cast<u32>(std::min<u64>(length, size - offset));
@@ -394,6 +411,7 @@ bool read_range(fileio& file, Bytes& out, u64 count, u64 offset) {
     file.position = offset + n;
     return true;
   }
+  file.offset_at_end = 0;
   if (offset > static_cast<u64>(INT64_MAX) ||
       ::lseek(file.descriptor, static_cast<off_t>(offset), SEEK_SET) < 0) {
     out.clear();
@@ -427,6 +445,7 @@ bool fileio::read_next(void* buffer, u32& length) {
     position += length;
     return true;
   }
+  offset_at_end = 0;
   size_t got = 0;
   bool ok = read_fully(descriptor, static_cast<u8*>(buffer), length, got);
   length = static_cast<u32>(got);
@@ -448,6 +467,7 @@ i64 fileio::seek_set(u64 offset) {
     return static_cast<i64>(offset);
   }
   if (offset > static_cast<u64>(INT64_MAX)) return -1;
+  offset_at_end = 0;
   return ::lseek(descriptor, static_cast<off_t>(offset), SEEK_SET);
 }
 
@@ -460,6 +480,7 @@ i64 fileio::seek_current(i64 offset) {
     position = target;
     return static_cast<i64>(target);
   }
+  offset_at_end = 0;
   return ::lseek(descriptor, static_cast<off_t>(offset), SEEK_CUR);
 }
 
@@ -470,6 +491,7 @@ i64 fileio::seek_end(u64 back) {
     position = target;
     return static_cast<i64>(target);
   }
+  offset_at_end = 0;
   return ::lseek(descriptor, static_cast<off_t>(target), SEEK_SET);
 }
 
@@ -516,6 +538,8 @@ bool fileio::truncate(u64 length) {
     return true;
   }
   if (length > static_cast<u64>(INT64_MAX)) return false;
+  // A shorter file may end before the offset.
+  offset_at_end = 0;
   int result;
   do {
     result = ::ftruncate(descriptor, static_cast<off_t>(length));

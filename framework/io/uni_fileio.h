@@ -80,6 +80,9 @@ class fileio {
   // Opens an existing regular file for writing in place (no create, no truncate) without
   // following a symbolic link at the name; anything but a regular file is refused.
   bool open_regular_no_follow(std::wstring name);
+  // Creates the file for writing (mode 0666 under the umask) only when nothing, not even a
+  // dangling link, stands at the name; false when something does or it cannot be created.
+  bool create_new_utf8(const std::string& name, bool text_mode);
   // Drains and releases the attached output stream, closes the descriptor or drops the
   // memory buffer, and resets every field. False when the stream's bytes did not all
   // reach the file (full disk, a write error at any time) or the system close failed.
@@ -92,6 +95,8 @@ class fileio {
   // the position its end. create_memory: `length` zero bytes, position 0. False when the
   // buffer cannot be allocated (what was held is already closed).
   bool attach_memory(const std::vector<u8>& data, bool write_access, bool text_mode);
+  // attach_memory taking over `data` (left empty) instead of copying it; never fails.
+  bool attach_memory(std::vector<u8>&& data, bool write_access, bool text_mode);
   bool create_memory(u32 length, bool write_access, bool text_mode);
 
   // Writing at the end. All bytes are written (short writes are continued); false when
@@ -230,6 +235,10 @@ class fileio {
   std::vector<u8> memory;
   u8 in_memory = 0;
   u64 position = 0;  // memory mode only; a file uses its descriptor's offset
+  // The descriptor's offset is the end of the file: set by an open that found the file empty
+  // and by a write at the end, cleared by every other move of the offset, so that writes at
+  // the end need not seek there first.
+  u8 offset_at_end = 0;
   fileio_output* output = nullptr;  // owned
 
  private:

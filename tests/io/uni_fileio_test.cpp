@@ -81,6 +81,31 @@ TEST_F(FileioTest, OpenModes) {
   }
 }
 
+// Only a name where nothing stands is created: an existing file keeps its content, and a link,
+// even a dangling one, is never followed to create its target.
+TEST_F(FileioTest, CreateNewTakesOnlyAFreeName) {
+  put("old", "old");
+  ASSERT_EQ(symlink(path("target").c_str(), path("dangling").c_str()), 0);
+  ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+  struct Case {
+    const char* name;
+    bool created;
+  };
+  for (const Case& c : {Case{"fresh", true}, Case{"old", false}, Case{"dangling", false}, Case{"folder", false}}) {
+    SCOPED_TRACE(c.name);
+    uni::fileio file;
+    EXPECT_EQ(file.create_new_utf8(path(c.name), false), c.created);
+    EXPECT_EQ(file.is_open(), c.created);
+    if (c.created) {
+      EXPECT_TRUE(file.write("new", 3));
+      EXPECT_TRUE(file.close());
+      EXPECT_EQ(get(c.name), "new");
+    }
+  }
+  EXPECT_EQ(get("old"), "old");
+  EXPECT_FALSE(exists("target"));
+}
+
 TEST_F(FileioTest, CreatedFilesFollowTheUmask) {
   mode_t previous = umask(022);
   uni::fileio file(path("made"), true, false, false);
@@ -176,6 +201,40 @@ TEST_F(FileioTest, WritesGoToTheEnd) {
   EXPECT_FALSE(file.write_format("x"));
 }
 
+// A write at the end needs no seek while the offset stays at the end; every other move of the
+// offset must bring the seek back.
+TEST_F(FileioTest, WritesFindTheEndAfterTheOffsetMoved) {
+  struct Case {
+    const char* name;
+    void (*move)(uni::fileio& file);
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"no move", [](uni::fileio&) {}, "abcdefZ"},
+      {"seek_set", [](uni::fileio& f) { f.seek_set(1); }, "abcdefZ"},
+      {"seek_current", [](uni::fileio& f) { f.seek_current(-3); }, "abcdefZ"},
+      {"seek_end", [](uni::fileio& f) { f.seek_end(4); }, "abcdefZ"},
+      {"read_at", [](uni::fileio& f) { char b[2]; u32 n = 2; f.read_at(b, n, 0); }, "abcdefZ"},
+      {"read_into_string", [](uni::fileio& f) { std::string t; f.read_into_string(t, 2, 1); }, "abcdefZ"},
+      {"read_next", [](uni::fileio& f) { f.seek_set(0); char b[2]; u32 n = 2; f.read_next(b, n); }, "abcdefZ"},
+      {"write_at", [](uni::fileio& f) { f.write_at("X", 1, 0); }, "XbcdefZ"},
+      {"shorter", [](uni::fileio& f) { f.truncate(2); }, "abZ"},
+      {"longer", [](uni::fileio& f) { f.truncate(8); }, std::string("abcdef\0\0Z", 9)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uni::fileio file;
+    ASSERT_TRUE(file.open_utf8(path("moved"), true, false, true));
+    EXPECT_TRUE(file.write("abc", 3));
+    EXPECT_TRUE(file.write("def", 3));
+    c.move(file);
+    EXPECT_TRUE(file.write("Z", 1));
+    EXPECT_EQ(file.get_size(), c.expected.size());
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(get("moved"), c.expected);
+  }
+}
+
 TEST_F(FileioTest, WriteAtKeepsTheEndOfTheFile) {
   put("out", "0123456789");
   uni::fileio file;
@@ -217,6 +276,14 @@ TEST_F(FileioTest, MemoryMode) {
     EXPECT_EQ(std::string(memory.memory.begin(), memory.memory.end()), c.expected);
     EXPECT_EQ(memory.get_size(), strlen(c.expected));
   }
+
+  // Taken over rather than copied: the caller's vector is left empty.
+  std::vector<u8> taken{'t', 'a', 'k', 'e', 'n'};
+  ASSERT_TRUE(memory.attach_memory(std::move(taken), false, true));
+  EXPECT_TRUE(taken.empty());
+  EXPECT_EQ(std::string(memory.memory.begin(), memory.memory.end()), "taken");
+  EXPECT_EQ(memory.get_size(), 5u);
+  EXPECT_EQ(memory.tell(), 5u);
 
   ASSERT_TRUE(memory.create_memory(3, true, true));
   EXPECT_EQ(memory.tell(), 0u);

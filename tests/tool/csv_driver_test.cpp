@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <sstream>
 #include <streambuf>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "tests/tool/csv_source_fixture.h"
+#include "tool/csv_banner.h"
 
 namespace {
 
@@ -671,3 +673,78 @@ TEST_F(CsvConvert, ASourceThatCannotBeReadToItsEndFailsTheConversion) {
 }
 
 }  // namespace
+
+// A source no longer than the banner's prefix is converted from the bytes the banner read
+// took, never read again; a longer one is read from its file. Either way the output is the
+// one the file gives, whatever the mark, the line ends or a missing last line end.
+TEST(CsvConvertSmallSources, ConvertedFromTheBannerBytesAsFromTheFile) {
+  temp_folder folder{"csv_small_sources"};
+  ASSERT_FALSE(folder.path().empty());
+  struct Case {
+    const char* name;
+    const char* mark;
+    bool utf16;
+    bool crlf;
+    bool last_line_end;
+  };
+  const Case cases[] = {
+      {"plain", "", false, false, true},
+      {"no last line end", "", false, false, false},
+      {"CR LF", "", false, true, true},
+      {"UTF-8 mark", "\xEF\xBB\xBF", false, false, true},
+      {"UTF-16 mark", "\xFF\xFE", true, true, false},
+  };
+  constexpr size_t prefix = 16384;
+  for (const Case& c : cases) {
+    for (size_t target : {size_t(4000), prefix - 2, prefix, prefix + 2, 3 * prefix}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(target) + " bytes");
+      const std::string end = c.crlf ? "\r\n" : "\n";
+      std::string text = std::string(two_groups_source) + end;
+      if (c.crlf) {
+        std::string crlf;
+        for (char ch : std::string(two_groups_source)) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+        text = crlf + end;
+      }
+      // Rows until the encoded file reaches the target size exactly.
+      const size_t unit = c.utf16 ? 2 : 1;
+      auto encoded_size = [&](const std::string& t) { return std::strlen(c.mark) + t.size() * unit; };
+      for (int row = 0; encoded_size(text) + 128 * unit < target; ++row)
+        text += "2016-01-02,12:00:00,svc" + std::to_string(row) + ",C:\\x.exe,run" + end;
+      std::string last = "2016-01-03,12:00:00,pad,x,";
+      const size_t fixed = encoded_size(text) + (last.size() + (c.last_line_end ? end.size() : 0)) * unit;
+      ASSERT_LE(fixed, target);
+      last += std::string((target - fixed) / unit, 'p');
+      text += last;
+      if (c.last_line_end) text += end;
+      std::string bytes = c.mark;
+      for (char ch : text) {
+        bytes += ch;
+        if (c.utf16) bytes += '\0';
+      }
+      ASSERT_EQ(bytes.size(), target);
+      folder.put("small.csv", bytes);
+      const std::string path = folder.file("small.csv");
+
+      quazel_tool_metadata ctx;
+      ctx.status_display = 0;
+      ctx.to_html = 1;
+      ASSERT_TRUE(read_csv_banner(ctx, path));
+      EXPECT_EQ(ctx.source_bytes.empty(), target > prefix);
+      // Emptied under the conversion: only the bytes already read can give its rows.
+      folder.put("small.csv", "");
+      const conversion from_banner = convert(ctx);
+      folder.put("small.csv", bytes);
+      ASSERT_TRUE(read_csv_banner(ctx, path));
+      ctx.source_bytes.clear();
+      const conversion from_file = convert(ctx);
+      EXPECT_TRUE(from_file.ok);
+      EXPECT_NE(from_file.text.find("pppp</td>"), std::string::npos) << "the last row is converted";
+      if (target <= prefix) {
+        EXPECT_TRUE(from_banner.ok);
+        EXPECT_EQ(from_banner.text, from_file.text);
+      } else {
+        EXPECT_EQ(from_banner.text.find("pppp</td>"), std::string::npos) << "a longer source is read from its file";
+      }
+    }
+  }
+}

@@ -398,6 +398,31 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
   EXPECT_EQ(fresh.failed_files[0].substr(0, dir_.file("plain/Group-").size()), dir_.file("plain/Group-"));
 }
 
+// Large batches are written on the writer thread: a write that fails there is entered as
+// failed all the same and stops the source at the next batch, as a failed write in place does;
+// the rows of the group before all reach their file.
+TEST_F(split_writer, AFailedWriteOfALargeBatchIsRecorded) {
+  const std::string digest = "5f6c543717bb3731019c2dc1580566d6";
+  const std::string full = "dorvel.Full-" + digest + ".csv";
+  std::filesystem::create_directories(dir_.file("out"));
+  ASSERT_EQ(symlink("/dev/full", dir_.file("out/" + full).c_str()), 0);
+  std::string text;
+  for (const char* group : {"Before", "Full", "After"}) {
+    text += std::string("Artifact: ") + group + "\na,b\n";
+    for (int i = 0; i < 30000; ++i) text += std::to_string(i) + ",x\n";
+  }
+  source("in.csv", text, ",", {"a", "b"}, &banner_);
+  ctx_.tags = {{"Artifact:", 0x902E, 0}};
+  EXPECT_FALSE(convert(ctx_).ok);
+  EXPECT_TRUE(ctx_.output_failed);
+  EXPECT_FALSE(csv_split_close(ctx_));
+  EXPECT_EQ(state().failed_files, std::vector<std::string>{dir_.file("out/" + full)});
+  const std::string written = out("dorvel.Before-" + digest + ".csv");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 30001);
+  EXPECT_NE(written.find("\n29999,x" + tail(dir_.file("in.csv"), "Before") + "\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/dorvel.After-" + digest + ".csv")));
+}
+
 // Closing writes the rows still waiting, so that none is lost with the run's end.
 TEST_F(split_writer, ClosingWritesTheRowsStillWaiting) {
   start_plain_group();
