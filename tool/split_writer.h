@@ -29,8 +29,8 @@ int csv_split_write_head(std::ostringstream& head, quazel_tool_metadata& ctx);
 // could not be opened or a row's packed cells were lost (the rows are dropped and the file is
 // entered as failed); hook_output_failed when a write failed (the file entered as failed too).
 int csv_split_flush_files(quazel_tool_metadata& ctx);
-// The banner-line rule with the split writer's bits: a title field (0x20), an extra column
-// (0x400), the artifact type (0x8000) or the source (0x100000) of the next rows. 1 when the tag
+// The banner-line rule with the split writer's bits: a title field, an extra column
+// (its extra-column bit), the artifact type or the source of the next rows. 1 when the tag
 // has one of them.
 int csv_split_parse_banner_line(const std::string& line, const tag_instr& tag,
                                 quazel_tool_metadata& ctx);

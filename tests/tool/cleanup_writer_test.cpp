@@ -298,7 +298,7 @@ TEST(cleanup_writer, HooksCalledDirectly) {
   std::vector<std::string> cells = {"1", "2"};
   EXPECT_EQ(cleanup_write_row(out, cells, ctx), 1);
   EXPECT_EQ(cleanup_short_line("", ctx), 1);
-  EXPECT_EQ(cleanup_banner_line("Artifact: x", tag_instr("Artifact:", 0xFFFFFFF0, 0), ctx), 1);
+  EXPECT_EQ(cleanup_banner_line("Artifact: x", tag_instr("Artifact:", tag_line_cleanup_copy, 0), ctx), 1);
   EXPECT_EQ(out.str(), "a,b\n1,2\n\nArtifact: x\n");
   EXPECT_EQ(ctx.group_title, "done");
   EXPECT_EQ(ctx.first_header_pending, 0);

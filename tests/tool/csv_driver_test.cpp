@@ -15,6 +15,17 @@
 
 namespace {
 
+// The writers' bits the cases below give their tags.
+constexpr u32 html_title_line = tag_line_bit(tag_line_title, tag_writer_html);
+constexpr u32 html_column_line = tag_line_bit(tag_line_extra_column, tag_writer_html);
+constexpr u32 json_title_line = tag_line_bit(tag_line_title, tag_writer_json);
+constexpr u32 sqlite_title_line = tag_line_bit(tag_line_title, tag_writer_sqlite);
+constexpr u32 sqlite_column_line = tag_line_bit(tag_line_extra_column, tag_writer_sqlite);
+constexpr u32 html_title_column = tag_column_bit(tag_column_title, tag_writer_html);
+constexpr u32 html_nested_column = tag_column_bit(tag_column_nested, tag_writer_html);
+constexpr u32 json_title_column = tag_column_bit(tag_column_title, tag_writer_json);
+constexpr u32 unused_column_bit = 1u << 3;  // no writer's bit
+
 std::string joined(const std::vector<std::string>& parts, const char* between) {
   std::string text;
   for (size_t i = 0; i < parts.size(); ++i) text += (i ? between : "") + parts[i];
@@ -79,8 +90,8 @@ struct classify_case {
 void set_classify_source(quazel_tool_metadata& ctx) {
   set_source(ctx, "unused.csv", ",", {"Date", "Time", "Name"}, nullptr);
   ctx.tags.emplace_back("-----------", tag_line_unstored, 0);
-  ctx.tags.emplace_back("Artifact:", 0x8, 0);
-  ctx.tags.emplace_back("Note:", 0, 0x4);
+  ctx.tags.emplace_back("Artifact:", html_title_line, 0);
+  ctx.tags.emplace_back("Note:", 0, html_title_column);
 }
 
 // The journal of the lines handed over in chunks of chunk_lines lines.
@@ -352,15 +363,15 @@ TEST(CsvDispatch, WriterFollowsTheActionFlagsInOrder) {
 
 TEST(CsvWriterRules, BannerValuesTitleAndExtendTheNextGroup) {
   quazel_tool_metadata ctx;
-  const tag_instr title("Artifact:", 0x8, 0);
-  const tag_instr column("Registry key:", 0x100, 0);
-  const tag_instr other("Hive:", 0x2, 0);
-  EXPECT_EQ(store_banner_value("Artifact:  Run keys \t", title, ctx, 0x8, 0x100), 1);
-  EXPECT_EQ(store_banner_value("Artifact: later", title, ctx, 0x8, 0x100), 1);
-  EXPECT_EQ(store_banner_value("Registry key: Software\\Run", column, ctx, 0x8, 0x100), 1);
-  EXPECT_EQ(store_banner_value("Hive: C:\\x", other, ctx, 0x8, 0x100), 0)
+  const tag_instr title("Artifact:", html_title_line, 0);
+  const tag_instr column("Registry key:", html_column_line, 0);
+  const tag_instr other("Hive:", json_title_line, 0);
+  EXPECT_EQ(store_banner_value("Artifact:  Run keys \t", title, ctx, html_title_line, html_column_line), 1);
+  EXPECT_EQ(store_banner_value("Artifact: later", title, ctx, html_title_line, html_column_line), 1);
+  EXPECT_EQ(store_banner_value("Registry key: Software\\Run", column, ctx, html_title_line, html_column_line), 1);
+  EXPECT_EQ(store_banner_value("Hive: C:\\x", other, ctx, html_title_line, html_column_line), 0)
       << "another writer's bit";
-  EXPECT_EQ(store_banner_value("Artifact:", title, ctx, 0x4, 0x80), 0);
+  EXPECT_EQ(store_banner_value("Artifact:", title, ctx, sqlite_title_line, sqlite_column_line), 0);
   EXPECT_EQ(ctx.title_fields, (std::map<std::string, std::string>{{"Artifact:", "Run keys"}}))
       << "the first value before a header row wins";
   EXPECT_EQ(ctx.pending_columns,
@@ -371,11 +382,11 @@ TEST(CsvWriterRules, BannerValuesTitleAndExtendTheNextGroup) {
 TEST(CsvWriterRules, GroupRuleFindsTagColumnsAndNamesExtraColumns) {
   quazel_tool_metadata ctx;
   ctx.columns = {"Event ID", "Channel", "Text"};
-  ctx.tags.emplace_back("ID", 0, 0x4);
-  ctx.tags.emplace_back("Channel", 0, 0x20000);
-  ctx.tags.emplace_back("Text", 0, 0x1);  // another writer's bit
+  ctx.tags.emplace_back("ID", 0, html_title_column);
+  ctx.tags.emplace_back("Channel", 0, html_nested_column);
+  ctx.tags.emplace_back("Text", 0, json_title_column);  // another writer's bit
   ctx.pending_columns = {{"file", "a.evtx"}, {"dir", "/logs"}};
-  apply_group_rule(ctx, 0x4 | 0x20000, false);
+  apply_group_rule(ctx, html_title_column | html_nested_column, false);
   EXPECT_EQ(ctx.tags[0].column_index, 0) << "the name contains the tag";
   EXPECT_EQ(ctx.tags[1].column_index, 1);
   EXPECT_EQ(ctx.tags[2].column_index, -1);
@@ -386,7 +397,7 @@ TEST(CsvWriterRules, GroupRuleFindsTagColumnsAndNamesExtraColumns) {
   // columns name them too.
   ctx.columns = {"Time", "Channel"};
   reset_column_indexes(ctx.tags);
-  apply_group_rule(ctx, 0x4 | 0x20000, true);
+  apply_group_rule(ctx, html_title_column | html_nested_column, true);
   EXPECT_EQ(ctx.tags[0].column_index, -1) << "the whole name must match";
   EXPECT_EQ(ctx.tags[1].column_index, 1);
   EXPECT_EQ(ctx.columns, (std::vector<std::string>{"Time", "Channel", "dir", "file"}));
@@ -395,17 +406,17 @@ TEST(CsvWriterRules, GroupRuleFindsTagColumnsAndNamesExtraColumns) {
   ctx.is_bodyfile = 1;
   ctx.first_column_name = "md5";
   ctx.columns = {"md5", "name"};
-  apply_group_rule(ctx, 0x4, false);
+  apply_group_rule(ctx, html_title_column, false);
   EXPECT_EQ(ctx.first_column_name, "");
   EXPECT_EQ(ctx.columns, (std::vector<std::string>{"md5", "name"}));
 }
 
 TEST(CsvWriterRules, GroupTitlesInBothStylesAndUntitledGroups) {
   quazel_tool_metadata ctx;
-  ctx.tags.emplace_back("Name", 0, 0x4);
-  ctx.tags.emplace_back("Parts", 0, 0x20000);
-  ctx.tags.emplace_back("Far", 0, 0x4);
-  ctx.tags.emplace_back("Kind", 0, 0x4);
+  ctx.tags.emplace_back("Name", 0, html_title_column);
+  ctx.tags.emplace_back("Parts", 0, html_nested_column);
+  ctx.tags.emplace_back("Far", 0, html_title_column);
+  ctx.tags.emplace_back("Kind", 0, html_title_column);
   ctx.tags[0].column_index = 1;
   ctx.tags[1].column_index = 2;
   ctx.tags[2].column_index = 7;  // beyond the row
@@ -427,19 +438,19 @@ TEST(CsvWriterRules, GroupTitlesInBothStylesAndUntitledGroups) {
   };
   for (const title_case& c : cases) {
     ctx.title_text.str(c.base);
-    EXPECT_EQ(group_title(ctx, cells, 0x4, *c.style, "Table-"), c.expected) << c.base;
+    EXPECT_EQ(group_title(ctx, cells, html_title_column, *c.style, "Table-"), c.expected) << c.base;
   }
   // Without a title text or title column the group takes the next number, for every source.
   ctx.title_text.str("");
   ctx.group_counter = 7;
-  EXPECT_EQ(group_title(ctx, cells, 0x8, name_title_style, "Group-"), "Group-7");
-  EXPECT_EQ(group_title(ctx, {}, 0x4, heading_title_style, "Table-"), "Table-8");
+  EXPECT_EQ(group_title(ctx, cells, unused_column_bit, name_title_style, "Group-"), "Group-7");
+  EXPECT_EQ(group_title(ctx, {}, html_title_column, heading_title_style, "Table-"), "Table-8");
   EXPECT_EQ(ctx.group_counter, 9u);
 
   EXPECT_FALSE(is_nested_column(ctx, 2));
-  mark_nested_columns(ctx, {"1"}, 0x20000);  // the nested column lies beyond this row
+  mark_nested_columns(ctx, {"1"}, html_nested_column);  // the nested column lies beyond this row
   EXPECT_FALSE(is_nested_column(ctx, 2));
-  mark_nested_columns(ctx, cells, 0x20000);
+  mark_nested_columns(ctx, cells, html_nested_column);
   EXPECT_TRUE(is_nested_column(ctx, 2));
   EXPECT_FALSE(is_nested_column(ctx, 1));
 

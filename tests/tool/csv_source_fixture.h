@@ -8,6 +8,7 @@
 
 #include "framework/time/qz_variant.h"
 #include "tests/text/temp_folder.h"
+#include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
 
@@ -70,8 +71,8 @@ inline const char* const two_groups_source =
 // The tags the banner parser gives a "dorvel" source that has a rule line.
 inline void add_dorvel_tags(quazel_tool_metadata& ctx) {
   ctx.tags.emplace_back("-----------", tag_line_unstored, 0);
-  ctx.tags.emplace_back("Artifact:", 0x902E, 0);
-  ctx.tags.emplace_back("Registry key:", 0x5C0, 0);
+  ctx.tags.emplace_back("Artifact:", artifact_line, 0);
+  ctx.tags.emplace_back("Registry key:", column_line, 0);
   ctx.tags.emplace_back("Hive Location:", 0x48A, 0);
 }
 

@@ -121,7 +121,7 @@ class HtmlWriter : public testing::Test {
     std::string path = html_source(name, content, ",", {"Date", "Time", "Name", "Segments"}, &banner_);
     add_dorvel_tags(ctx_);
     ctx_.tags.emplace_back("Name", 0, 0x4);
-    ctx_.tags.emplace_back("Segments", 0, 0x20000);
+    ctx_.tags.emplace_back("Segments", 0, tag_column_bit(tag_column_nested, tag_writer_html));
     return path;
   }
 
@@ -248,7 +248,7 @@ TEST_F(HtmlWriter, SourceTextIsEscapedEverywhere) {
   hostile.command_line = "-x <y>";
   html_source(name, source, ",", {"Date", "<Name>", "Value & more"}, &hostile);
   ctx_.tags.emplace_back("Artifact:", 0x8, 0);
-  ctx_.tags.emplace_back("<Key>:", 0x100, 0);
+  ctx_.tags.emplace_back("<Key>:", tag_line_bit(tag_line_extra_column, tag_writer_html), 0);
   ctx_.tags.emplace_back("<Name>", 0, 0x4);
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
@@ -281,7 +281,7 @@ TEST_F(HtmlWriter, SourceTextIsEscapedEverywhere) {
 TEST_F(HtmlWriter, NestedCellsOfANestedColumnAreEscaped) {
   html_source("nested.csv", "Name,Parts\nx,!*<[n&m;s'z]><a\"b;1&2>\n", ",", {"Name", "Parts"},
               nullptr);
-  ctx_.tags.emplace_back("Parts", 0, 0x20000);
+  ctx_.tags.emplace_back("Parts", 0, tag_column_bit(tag_column_nested, tag_writer_html));
   conversion result = convert(ctx_);
   ASSERT_TRUE(result.ok);
   EXPECT_TRUE(only_own_markup(result.text));

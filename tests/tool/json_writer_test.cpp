@@ -173,7 +173,7 @@ class JsonWriter : public testing::Test {
     json_source("run.csv", two_groups_source, ",", {"Date", "Time", "Name", "Segments"}, &banner_);
     add_dorvel_tags(ctx_);
     ctx_.tags.emplace_back("Name", 0, 0x1);
-    ctx_.tags.emplace_back("Segments", 0, 0x8000);
+    ctx_.tags.emplace_back("Segments", 0, tag_column_bit(tag_column_nested, tag_writer_json));
   }
   // Converts and keeps the output for the check that it parses (each line with -flat).
   std::string convert_checked() {
@@ -207,7 +207,7 @@ TEST_F(JsonWriter, MemberNamesAreUniqueInTheDocumentAndInEachRecord) {
               "2015-01-02,alpha,y,none,o\n",
               ",", {"Date", "Name", "Name", "Segments", "overflow"}, &banner_);
   ctx_.tags.emplace_back("Name", 0, 0x1);
-  ctx_.tags.emplace_back("Segments", 0, 0x8000);
+  ctx_.tags.emplace_back("Segments", 0, tag_column_bit(tag_column_nested, tag_writer_json));
   const std::string text = convert_checked();
   EXPECT_NE(text.find("\"dorvel - Name->alpha\" : [\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\"dorvel - Name->alpha-2\" : [\n"), std::string::npos) << text;
@@ -396,8 +396,8 @@ TEST_F(JsonWriter, SurplusFieldsAndNestedMembers) {
     for (u8 flat : {u8{0}, u8{1}}) {
       SCOPED_TRACE(std::string(c.name) + (flat ? ", flat" : ""));
       json_source("rows.csv", c.content, c.separator, {"a", "b", "c"}, nullptr);
-      ctx_.tags.emplace_back("Registry key:", 0x40, 0);
-      ctx_.tags.emplace_back("c", 0, 0x8000);
+      ctx_.tags.emplace_back("Registry key:", tag_line_bit(tag_line_extra_column, tag_writer_json), 0);
+      ctx_.tags.emplace_back("c", 0, tag_column_bit(tag_column_nested, tag_writer_json));
       ctx_.flat = flat;
       ctx_.group_counter = 1;
       EXPECT_EQ(convert_checked(), flat ? c.flat

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/io/uni_output.h"
+#include "tool/csv_banner.h"
 #include "framework/time/qz_clock.h"
 #include "tests/text/temp_folder.h"
 
@@ -61,7 +62,7 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   ctx.short_tool_name = "ulfen";
   ctx.first_column_name = "a";
   ctx.columns = {"a", "b"};
-  ctx.tags.emplace_back("IDList segments", 0, 0x28000);
+  ctx.tags.emplace_back("IDList segments", 0, nested_column);
   ctx.nested_flag = 1;
   ctx.nested_columns.insert(3);
   ctx.extra_columns["file"] = "x";

@@ -38,7 +38,7 @@ class split_writer : public testing::Test {
   void convert_titled(const std::string& name, const std::string& text,
                       const std::vector<std::string>& columns) {
     source(name, text, ",", columns, &banner_);
-    ctx_.tags = {{"Artifact:", 0x902E, 0}};
+    ctx_.tags = {{"Artifact:", artifact_line, 0}};
     convert_source();
   }
   // Opens the one untitled group (columns a, b) of a source "in.csv" without banner, as the
@@ -85,14 +85,14 @@ TEST_F(split_writer, GroupFilesAreNamedByTitleAndColumnDigest) {
   const row rows[] = {
       {"untitled, no banner", false, {}, 0, 0, "kind,b\nx,2\n", "Group-1-" + digest},
       {"short tool name", true, {}, 0, 0, "kind,b\nx,2\n", "dorvel-" + digest},
-      {"banner title field", true, {{"Artifact:", 0x902E, 0}}, 0, 0, "Artifact: Run keys\nkind,b\nx,2\n",
+      {"banner title field", true, {{"Artifact:", artifact_line, 0}}, 0, 0, "Artifact: Run keys\nkind,b\nx,2\n",
        "dorvel.Run_keys-" + digest},
       {"title fields of other writers only", true, {{"Hive:", 0x0E, 0}}, 0, 0, "Hive: H\nkind,b\nx,2\n",
        "dorvel-" + digest},
       {"column value joins the title", true, {{"kind", 0, 0x10}}, 0, 0, "kind,b\nx y/z,2\n",
        "dorvel.kind-x_y_z-" + digest},
       {"log2timeline layout", true, {}, 0, 1, "kind,b\nx,2\n", "dorvel.csvl2t-" + digest},
-      {"like formats: log2timeline", true, {{"Artifact:", 0x902E, 0}}, 1, 1, "Artifact: A\nkind,b\nx,2\n",
+      {"like formats: log2timeline", true, {{"Artifact:", artifact_line, 0}}, 1, 1, "Artifact: A\nkind,b\nx,2\n",
        "csvl2t-" + digest},
       {"like formats: other source, untitled", true, {}, 1, 0, "kind,b\nx,2\n", "Group-1-" + digest},
   };
@@ -195,7 +195,7 @@ TEST_F(split_writer, SurplusFieldsFollowTheNamedValues) {
   std::string text = "file: x\na,b,c\n";
   for (const row& r : rows) text += std::string(r.line) + "\n";
   source("in.csv", text, ",", {"a", "b", "c"}, &banner_);
-  ctx_.tags = {{"file:", 0x400, 0}};
+  ctx_.tags = {{"file:", tag_line_bit(tag_line_extra_column, tag_writer_split), 0}};
   convert_source();
   ASSERT_TRUE(csv_split_close(ctx_));
   const std::string content = out("dorvel-a393114f7d83ab1f7961dad5eb1e6f5a.csv");  // "a|b|c|file|overflow"
@@ -283,7 +283,9 @@ TEST_F(split_writer, ArtifactTypeAndSourceOfTheRows) {
       "z,3\n";
   source("in.csv", text, ",", {"kind", "b"}, &banner_);
   ctx_.artifact_type = "Base";
-  ctx_.tags = {{"Type:", 0x8000, 0}, {"Source:", 0x100000, 0}, {"kind", 0, 0x4200}};
+  ctx_.tags = {{"Type:", tag_line_bit(tag_line_artifact_type, tag_writer_split), 0},
+                {"Source:", tag_line_bit(tag_line_source, tag_writer_split), 0},
+                {"kind", 0, tag_column_bit(tag_column_artifact_type, tag_writer_split) | tag_column_bit(tag_column_source, tag_writer_split)}};
   ASSERT_TRUE(convert(ctx_).ok);
   EXPECT_EQ(state().tool_source, "z");
   ASSERT_TRUE(csv_split_close(ctx_));
@@ -375,7 +377,7 @@ TEST_F(split_writer, FilesThatCannotBeWrittenAreRecorded) {
       "Artifact: Full\na,b\n7,8\n"
       "Artifact: Late\na,b\n9,10\n";
   source("in.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
+  ctx_.tags = {{"Artifact:", artifact_line, 0}};
   EXPECT_FALSE(convert(ctx_).ok);
   EXPECT_TRUE(ctx_.output_failed);
   EXPECT_FALSE(csv_split_close(ctx_));
@@ -412,7 +414,7 @@ TEST_F(split_writer, AFailedWriteOfALargeBatchIsRecorded) {
     for (int i = 0; i < 30000; ++i) text += std::to_string(i) + ",x\n";
   }
   source("in.csv", text, ",", {"a", "b"}, &banner_);
-  ctx_.tags = {{"Artifact:", 0x902E, 0}};
+  ctx_.tags = {{"Artifact:", artifact_line, 0}};
   EXPECT_FALSE(convert(ctx_).ok);
   EXPECT_TRUE(ctx_.output_failed);
   EXPECT_FALSE(csv_split_close(ctx_));
@@ -469,7 +471,7 @@ TEST_F(split_writer, WithoutSplitStateNothingIsDone) {
   std::ostringstream head;
   std::ostream& out_stream = head;
   std::vector<std::string> cells = {"1", "2"};
-  const tag_instr tag("Artifact:", 0x902E, 0);
+  const tag_instr tag("Artifact:", artifact_line, 0);
   EXPECT_EQ(csv_split_write_head(head, ctx_), 0);
   EXPECT_EQ(ctx_.head_pending, 1);
   EXPECT_EQ(csv_split_flush_files(ctx_), 0);

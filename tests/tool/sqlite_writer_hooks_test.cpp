@@ -222,7 +222,9 @@ TEST(sqlite_writer_hooks, banner_line_reports_whether_its_bits_are_set) {
     size_t title_fields;
     size_t pending_columns;
   } cases[] = {
-      {"other writers' bits only", 0x2 | 0x8 | 0x40, 0, "", "", 0, 0},
+      {"other writers' bits only",
+       tag_line_bit(tag_line_title, tag_writer_json) | tag_line_bit(tag_line_title, tag_writer_html) |
+           tag_line_bit(tag_line_extra_column, tag_writer_json), 0, "", "", 0, 0},
       {"title", 0x4, 1, "", "", 1, 0},
       {"extra column", 0x80, 1, "", "", 0, 1},
       {"artifact type", 0x1000, 1, "C:/x y", "", 0, 0},
