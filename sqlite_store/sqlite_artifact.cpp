@@ -4,9 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_console.h"
@@ -159,6 +164,15 @@ void packed_cell_rows::clear() {
   row_ends_.clear();
 }
 
+void packed_cell_rows::take_rows_of(packed_cell_rows& from) {
+  clear();
+  text_.swap(from.text_);
+  cell_ends_.swap(from.cell_ends_);
+  row_ends_.swap(from.row_ends_);
+  first_row_ = from.first_row_;
+  from.first_row_ += row_ends_.size();
+}
+
 bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& values) {
   clear();
   if (values.size() != 9) return false;
@@ -171,6 +185,22 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 }
 
 // ---- sqlite3_artifact ----
+
+// The batch handed to the write-behind thread. The thread owns the connection while busy; the
+// caller's thread owns it otherwise. mutex guards busy, stop and failed.
+struct sqlite3_artifact::write_behind_state {
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable handed;   // a batch was handed over, or stop was set
+  std::condition_variable written;  // the batch handed over is written
+  bool busy = false;                // a batch was handed over and is not yet written
+  bool stop = false;
+  bool failed = false;  // a batch written here failed and the caller was not yet told
+  u64 run = 0;
+  sqlite_metadata_row record;
+  std::vector<sqlite_generic_data_row> rows;
+  packed_cell_rows packed;
+};
 
 sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { clear(); }
 
@@ -189,10 +219,82 @@ i64 steady_ms() {
 
 }  // namespace
 
-bool sqlite3_artifact::begin_bulk_writes() {
+bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
   if (!db_open || read_only) return false;
   bulk_ = 1;
+  if (!write_behind || write_behind_) return true;
+  auto state = std::make_unique<write_behind_state>();
+  try {
+    state->thread = std::thread(&sqlite3_artifact::write_behind_loop, this, std::ref(*state));
+  } catch (const std::system_error&) {
+    // Without a thread the batches are written in the caller's, as they would be anyway.
+    return true;
+  }
+  write_behind_ = std::move(state);
   return true;
+}
+
+void sqlite3_artifact::write_behind_loop(write_behind_state& state) {
+  std::unique_lock lock(state.mutex);
+  for (;;) {
+    state.handed.wait(lock, [&state] { return state.busy || state.stop; });
+    if (!state.busy) return;
+    lock.unlock();
+    const bool written = write_rows_of(state.run, state.record, state.rows, state.packed);
+    // The rows are let go here, not in the thread that collects the next batch.
+    state.rows.clear();
+    state.packed.clear();
+    lock.lock();
+    if (!written) state.failed = true;
+    state.busy = false;
+    state.written.notify_one();
+  }
+}
+
+bool sqlite3_artifact::wait_for_write_behind() {
+  if (!write_behind_) return true;
+  write_behind_state& state = *write_behind_;
+  std::unique_lock lock(state.mutex);
+  state.written.wait(lock, [&state] { return !state.busy; });
+  const bool failed = state.failed;
+  state.failed = false;
+  lock.unlock();
+  if (!failed) return true;
+  ++failed_batches;
+  report("prob writing rows into %s\n", db_path.c_str());
+  return false;
+}
+
+bool sqlite3_artifact::hand_over_pending() {
+  if (pending.empty()) return false;
+  const bool before_written = wait_for_write_behind();
+  write_behind_state& state = *write_behind_;
+  // The batch is written as it stands now: later changes of meta_row belong to later batches.
+  state.run = runtime;
+  state.record = meta_row;
+  state.rows.swap(pending);
+  state.packed.take_rows_of(packed_cells);
+  pending.clear();
+  current.clear();
+  {
+    std::lock_guard lock(state.mutex);
+    state.busy = true;
+  }
+  state.handed.notify_one();
+  return before_written;
+}
+
+bool sqlite3_artifact::stop_write_behind() {
+  if (!write_behind_) return true;
+  const bool written = wait_for_write_behind();
+  {
+    std::lock_guard lock(write_behind_->mutex);
+    write_behind_->stop = true;
+  }
+  write_behind_->handed.notify_one();
+  write_behind_->thread.join();
+  write_behind_.reset();
+  return written;
 }
 
 bool sqlite3_artifact::commit_series() {
@@ -206,8 +308,9 @@ bool sqlite3_artifact::commit_series() {
 bool sqlite3_artifact::finish_bulk_writes() {
   if (!bulk_) return true;
   if (!pending.empty()) flush();
+  const bool written = stop_write_behind();
   bulk_ = 0;
-  if (commit_series()) return true;
+  if (commit_series()) return written;
   ++failed_batches;
   report("prob writing rows into %s\n", db_path.c_str());
   return false;
@@ -318,14 +421,21 @@ std::vector<std::string> sqlite3_artifact::build_column_names(const std::string&
   return names;
 }
 
-const std::vector<std::string>& sqlite3_artifact::column_names_for(const std::string& col_hdrs) {
-  if (meta_row.column_names.empty()) {
-    meta_row.column_names = build_column_names(col_hdrs, meta_row.number_columns, meta_row.keep_long_names);
+const std::vector<std::string>& sqlite3_artifact::column_names_for(sqlite_metadata_row& names_cache,
+                                                                   const std::string& col_hdrs) {
+  if (names_cache.column_names.empty()) {
+    names_cache.column_names =
+        build_column_names(col_hdrs, names_cache.number_columns, names_cache.keep_long_names);
   }
-  return meta_row.column_names;
+  return names_cache.column_names;
 }
 
 bool sqlite3_artifact::create_data_table(void*, sqlite_metadata_row& row) {
+  wait_for_write_behind();
+  return create_table_of(row, meta_row);
+}
+
+bool sqlite3_artifact::create_table_of(sqlite_metadata_row& row, sqlite_metadata_row& names_cache) {
   if (!db_open) return false;
   // Tables made back to back get distinct creation times.
   sleep_one_millisecond();
@@ -339,7 +449,7 @@ bool sqlite3_artifact::create_data_table(void*, sqlite_metadata_row& row) {
     create = generic_data_create_statement();
   } else {
     if (row.col_hdrs.empty()) return false;
-    const std::vector<std::string>& names = column_names_for(row.col_hdrs);
+    const std::vector<std::string>& names = column_names_for(names_cache, row.col_hdrs);
     create = "create table " + quote_brackets(table) + " ([metaref] integer";
     for (const std::string& name : names) {
       create += ", ";
@@ -364,7 +474,9 @@ u64 sqlite3_artifact::next_batch_runtime() {
   return stamp;
 }
 
-bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+bool sqlite3_artifact::write_rows_in_series(u64 run, sqlite_metadata_row& record,
+                                            std::vector<sqlite_generic_data_row>& rows,
+                                            const packed_cell_rows& packed) {
   if (!series_.active()) {
     if (!series_.begin(db)) return false;
     series_started_ms_ = steady_ms();
@@ -372,7 +484,7 @@ bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_
   const u8 ref_was_ready = ref_ready;
   const u8 metadata_was_ready = metadata_ready;
   if (!sql_exec(db, "SAVEPOINT batch")) return false;
-  if (write_batch(run, rows) && sql_exec(db, "RELEASE batch")) {
+  if (write_batch(run, record, rows, packed) && sql_exec(db, "RELEASE batch")) {
     if (steady_ms() - series_started_ms_ >= commit_interval_ms) return commit_series();
     return true;
   }
@@ -385,8 +497,15 @@ bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_
 }
 
 bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+  // The batches handed over before these rows come first.
+  wait_for_write_behind();
+  return write_rows_of(run, meta_row, rows, packed_cells);
+}
+
+bool sqlite3_artifact::write_rows_of(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                                     const packed_cell_rows& packed) {
   if (!db_open || rows.empty()) return false;
-  if (bulk_) return write_rows_in_series(run, rows);
+  if (bulk_) return write_rows_in_series(run, record, rows, packed);
   // The run record, a table made for the batch, the rows and the register commit as one: a batch
   // that fails leaves nothing of itself behind, and a batch costs one commit. The single-row
   // writes inside see the open transaction and join it.
@@ -394,42 +513,43 @@ bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>&
   if (!transaction.begin(db)) return false;
   const u8 ref_was_ready = ref_ready;
   const u8 metadata_was_ready = metadata_ready;
-  if (write_batch(run, rows) && transaction.commit()) return true;
+  if (write_batch(run, record, rows, packed) && transaction.commit()) return true;
   transaction.rollback();
   ref_ready = ref_was_ready;
   metadata_ready = metadata_was_ready;
   return false;
 }
 
-bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows) {
-  const std::string table = meta_row.data_tbl_name;
+bool sqlite3_artifact::write_batch(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                                   const packed_cell_rows& packed) {
+  const std::string table = record.data_tbl_name;
   if (!runtime_exists(run)) {
-    sqlite_metadata_row record = meta_row;
-    record.runtime = run;
-    record.row_data_start = get_last_rowid(table) + 1;
-    record.row_data_end = 0;
-    if (!insert_metadata_row(record)) return false;
+    sqlite_metadata_row first = record;
+    first.runtime = run;
+    first.row_data_start = get_last_rowid(table) + 1;
+    first.row_data_end = 0;
+    if (!insert_metadata_row(first)) return false;
   }
   if (!table_in_ref(table)) {
-    sqlite_metadata_row table_row = meta_row;
+    sqlite_metadata_row table_row = record;
     table_row.runtime = run;
-    if (!create_data_table(nullptr, table_row)) return false;
-    meta_row.runtime = run;
-    if (!update_metadata_row(run, run, meta_row)) return false;
+    if (!create_table_of(table_row, record)) return false;
+    record.runtime = run;
+    if (!update_metadata_row(run, run, record)) return false;
   }
   u64 batch = run;
   if (batch == 0) {
     batch = next_batch_runtime();
-    meta_row.runtime = batch;
-    meta_row.row_data_start = get_last_rowid(table) + 1;
-    if (!update_metadata_row(run, batch, meta_row)) return false;
+    record.runtime = batch;
+    record.row_data_start = get_last_rowid(table) + 1;
+    if (!update_metadata_row(run, batch, record)) return false;
   }
 
   const bool generic = table == generic_data_table_name();
   const std::vector<std::string>* names = nullptr;
   if (!generic) {
-    if (meta_row.col_hdrs.empty()) return false;
-    names = &column_names_for(meta_row.col_hdrs);
+    if (record.col_hdrs.empty()) return false;
+    names = &column_names_for(record, record.col_hdrs);
     if (names->empty()) return false;
   }
   sql_grouped_insert insert;
@@ -457,7 +577,7 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
           return bind_generic_data_row(statement, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
                                        row.str2, row.desired_output);
         }
-        return bind_data_row(statement, first, batch_value, row, packed_cells, names->size(), split_cells[slot],
+        return bind_data_row(statement, first, batch_value, row, packed, names->size(), split_cells[slot],
                              last_cells[slot]);
       });
   if (!written) return false;
@@ -467,6 +587,7 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
 
 bool sqlite3_artifact::flush() {
   if (!db_open) return false;
+  if (write_behind_) return hand_over_pending();
   if (pending.empty()) return false;
   const bool written = write_rows(runtime, pending);
   pending.clear();
@@ -553,6 +674,7 @@ bool sqlite3_artifact::start_new_run(bool chain) {
   pending.clear();
   packed_cells.clear();
   current.clear();
+  wait_for_write_behind();
   return start_run(&runtime, runtime, meta_row, chain);
 }
 
