@@ -144,6 +144,9 @@ class sql_statement {
   // Steps a statement that returns no rows and makes it ready for the next bindings (bindings
   // cleared, reset); false when the step did not end in SQLITE_DONE.
   bool run();
+  // run for a statement whose every parameter is bound anew before its next step: the
+  // bindings are left as they are (clearing them costs a pass over all of them).
+  bool run_rebound();
   bool reset();
   bool clear_bindings();
   void finalize();
@@ -227,7 +230,8 @@ class sql_grouped_insert {
           return false;
         }
       }
-      if (!statement.run()) {
+      if (!statement.run_rebound()) {
+        statement.clear_bindings();
         error_ = statement.error();
         return false;
       }

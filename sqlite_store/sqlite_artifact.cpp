@@ -15,6 +15,7 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_console.h"
+#include "framework/io/qz_writeback.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
@@ -94,13 +95,14 @@ bool bind_data_row(sql_statement& insert, int first, i64 batch, const sqlite_gen
     cells = row_cells(split_cells);
   }
   bool bound = insert.bind_int64(first, batch);
+  const size_t cell_count = cells.size();
   for (size_t i = 0; bound && i < column_count; ++i) {
     const int parameter = first + static_cast<int>(i) + 1;
-    if (i >= cells.size()) {
+    if (i >= cell_count) {
       bound = insert.bind_int64(parameter, 0);
-    } else if (i + 1 == column_count && cells.size() > column_count) {
+    } else if (i + 1 == column_count && cell_count > column_count) {
       last_cell = cells[i];
-      for (size_t extra = i + 1; extra < cells.size(); ++extra) {
+      for (size_t extra = i + 1; extra < cell_count; ++extra) {
         last_cell += '|';
         last_cell += cells[extra];
       }
@@ -187,7 +189,7 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 // ---- sqlite3_artifact ----
 
 // The batch handed to the write-behind thread. The thread owns the connection while busy; the
-// caller's thread owns it otherwise. mutex guards busy, stop and failed.
+// caller's thread owns it otherwise, and writeback always. mutex guards busy, stop and failed.
 struct sqlite3_artifact::write_behind_state {
   std::thread thread;
   std::mutex mutex;
@@ -200,6 +202,7 @@ struct sqlite3_artifact::write_behind_state {
   sqlite_metadata_row record;
   std::vector<sqlite_generic_data_row> rows;
   packed_cell_rows packed;
+  file_writeback writeback;  // the database file, for the early write-out of its pages
 };
 
 sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { clear(); }
@@ -230,6 +233,8 @@ bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
     // Without a thread the batches are written in the caller's, as they would be anyway.
     return true;
   }
+  // Without it the commits only wait longer.
+  state->writeback.open(db_path);
   write_behind_ = std::move(state);
   return true;
 }
@@ -281,6 +286,10 @@ bool sqlite3_artifact::hand_over_pending() {
     state.busy = true;
   }
   state.handed.notify_one();
+  // The pages the batches before wrote start on their way to the disk while this one is
+  // written, so that the next commit's sync waits for less. Only the kernel is asked: the
+  // connection stays the thread's.
+  state.writeback.start();
   return before_written;
 }
 
