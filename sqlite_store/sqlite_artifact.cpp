@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -188,20 +189,35 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 
 // ---- sqlite3_artifact ----
 
-// The batch handed to the write-behind thread. The thread owns the connection while busy; the
-// caller's thread owns it otherwise, and writeback always. mutex guards busy, stop and failed.
+// The write-behind thread's queue of batches. A batch queued or being written belongs to the
+// thread, as does the connection while any is in flight; spare batches keep their storage for
+// the next ones, so that no more than max_batches_in_flight ever exist. The caller's thread
+// owns writeback. mutex guards everything else but thread.
 struct sqlite3_artifact::write_behind_state {
+  struct batch {
+    u64 run = 0;
+    sqlite_metadata_row record;
+    std::vector<sqlite_generic_data_row> rows;
+    packed_cell_rows packed;
+  };
+  // A batch is queued only while fewer batches than this are in flight and it fits beside them
+  // (rows, bytes of cells); otherwise the caller waits. A group's few rows are queued behind a
+  // full batch instead of waiting for it, and memory stays bounded whatever the cells.
+  static constexpr size_t max_batches_in_flight = 3;
+  static constexpr size_t max_rows_in_flight = 2 * (flush_threshold + 1);
+  static constexpr size_t max_bytes_in_flight = 64u << 20;
+
   std::thread thread;
   std::mutex mutex;
-  std::condition_variable handed;   // a batch was handed over, or stop was set
-  std::condition_variable written;  // the batch handed over is written
-  bool busy = false;                // a batch was handed over and is not yet written
+  std::condition_variable handed;   // a batch was queued, or stop was set
+  std::condition_variable written;  // a batch was written
+  std::deque<std::unique_ptr<batch>> queue;
+  std::vector<std::unique_ptr<batch>> spare;
+  bool writing = false;        // the thread is writing a batch taken from the queue
+  size_t rows_in_flight = 0;   // rows of the queued batches and of the one being written
+  size_t bytes_in_flight = 0;  // their cells' text
+  u64 failed = 0;              // batches that failed and were not yet reported
   bool stop = false;
-  bool failed = false;  // a batch written here failed and the caller was not yet told
-  u64 run = 0;
-  sqlite_metadata_row record;
-  std::vector<sqlite_generic_data_row> rows;
-  packed_cell_rows packed;
   file_writeback writeback;  // the database file, for the early write-out of its pages
 };
 
@@ -242,55 +258,89 @@ bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
 void sqlite3_artifact::write_behind_loop(write_behind_state& state) {
   std::unique_lock lock(state.mutex);
   for (;;) {
-    state.handed.wait(lock, [&state] { return state.busy || state.stop; });
-    if (!state.busy) return;
+    state.handed.wait(lock, [&state] { return !state.queue.empty() || state.stop; });
+    if (state.queue.empty()) return;
+    std::unique_ptr<write_behind_state::batch> next = std::move(state.queue.front());
+    state.queue.pop_front();
+    state.writing = true;
     lock.unlock();
-    const bool written = write_rows_of(state.run, state.record, state.rows, state.packed);
+    const bool written = write_rows_of(next->run, next->record, next->rows, next->packed);
+    const size_t rows = next->rows.size();
+    const size_t bytes = next->packed.text_bytes();
     // The rows are let go here, not in the thread that collects the next batch.
-    state.rows.clear();
-    state.packed.clear();
+    next->rows.clear();
+    next->packed.clear();
     lock.lock();
-    if (!written) state.failed = true;
-    state.busy = false;
+    state.spare.push_back(std::move(next));
+    state.rows_in_flight -= rows;
+    state.bytes_in_flight -= bytes;
+    if (!written) ++state.failed;
+    state.writing = false;
     state.written.notify_one();
   }
+}
+
+bool sqlite3_artifact::report_write_behind_failures(u64 failed) {
+  for (u64 i = 0; i < failed; ++i) {
+    ++failed_batches;
+    report("prob writing rows into %s\n", db_path.c_str());
+  }
+  return failed == 0;
 }
 
 bool sqlite3_artifact::wait_for_write_behind() {
   if (!write_behind_) return true;
   write_behind_state& state = *write_behind_;
   std::unique_lock lock(state.mutex);
-  state.written.wait(lock, [&state] { return !state.busy; });
-  const bool failed = state.failed;
-  state.failed = false;
+  state.written.wait(lock, [&state] { return state.queue.empty() && !state.writing; });
+  const u64 failed = state.failed;
+  state.failed = 0;
   lock.unlock();
-  if (!failed) return true;
-  ++failed_batches;
-  report("prob writing rows into %s\n", db_path.c_str());
-  return false;
+  return report_write_behind_failures(failed);
 }
 
 bool sqlite3_artifact::hand_over_pending() {
   if (pending.empty()) return false;
-  const bool before_written = wait_for_write_behind();
   write_behind_state& state = *write_behind_;
+  const size_t rows = pending.size();
+  const size_t bytes = packed_cells.text_bytes();
+  std::unique_ptr<write_behind_state::batch> next;
+  u64 failed = 0;
+  {
+    std::unique_lock lock(state.mutex);
+    state.written.wait(lock, [&] {
+      const size_t batches = state.queue.size() + (state.writing ? 1 : 0);
+      return batches == 0 || (batches < state.max_batches_in_flight &&
+                              state.rows_in_flight + rows <= state.max_rows_in_flight &&
+                              state.bytes_in_flight + bytes <= state.max_bytes_in_flight);
+    });
+    failed = state.failed;
+    state.failed = 0;
+    if (!state.spare.empty()) {
+      next = std::move(state.spare.back());
+      state.spare.pop_back();
+    }
+  }
+  if (!next) next = std::make_unique<write_behind_state::batch>();
   // The batch is written as it stands now: later changes of meta_row belong to later batches.
-  state.run = runtime;
-  state.record = meta_row;
-  state.rows.swap(pending);
-  state.packed.take_rows_of(packed_cells);
+  next->run = runtime;
+  next->record = meta_row;
+  next->rows.swap(pending);
+  next->packed.take_rows_of(packed_cells);
   pending.clear();
   current.clear();
   {
     std::lock_guard lock(state.mutex);
-    state.busy = true;
+    state.queue.push_back(std::move(next));
+    state.rows_in_flight += rows;
+    state.bytes_in_flight += bytes;
   }
   state.handed.notify_one();
   // The pages the batches before wrote start on their way to the disk while this one is
   // written, so that the next commit's sync waits for less. Only the kernel is asked: the
   // connection stays the thread's.
   state.writeback.start();
-  return before_written;
+  return report_write_behind_failures(failed);
 }
 
 bool sqlite3_artifact::stop_write_behind() {

@@ -166,15 +166,16 @@ class sqlite3_artifact : public sqlite3_adt {
   // most once a second (commit_interval_ms), each still whole or not at all with its run record
   // and `ref` row (a savepoint per batch), so that a run pays a few syncs instead of several per
   // batch. A crash loses at most the batches since the last commit, never part of one. With
-  // write_behind, a thread of the series writes each batch while the next one is collected:
-  // flush hands the waiting rows (their storage swapped, not copied), with a copy of meta_row
-  // and runtime, to that thread and returns; it waits only while the batch before is still
-  // being written. Batches are written in the order they were flushed, each as write_rows
-  // would, and a batch that failed is reported and counted (as flush does) at the next flush
-  // or at finish_bulk_writes. Until finish_bulk_writes the connection belongs to that thread
-  // between flushes: the caller may only collect rows (add_*, meta_row, runtime) and flush.
-  // False when the connection is closed or read-only; a thread that cannot be started leaves
-  // the series writing in the caller's.
+  // write_behind, a thread of the series writes the batches while the next ones are collected:
+  // flush queues the waiting rows (their storage swapped, not copied), with a copy of meta_row
+  // and runtime, for that thread and returns; it waits only while three batches, or two full
+  // batches' rows (or 64 MiB of cells), are still to be written. Batches are written in the
+  // order they were flushed, each as write_rows would, and a batch that failed is reported and
+  // counted (as flush does) at the next flush or at finish_bulk_writes. Until
+  // finish_bulk_writes the connection belongs to that thread between flushes: the caller may
+  // only collect rows (add_*, meta_row, runtime) and flush. False when the connection is
+  // closed or read-only; a thread that cannot be started leaves the series writing in the
+  // caller's.
   bool begin_bulk_writes(bool write_behind = false);
   // Writes the rows still waiting, waits for the series' thread to write them, ends it, and
   // commits the batches not yet committed, which syncs them to disk. True when no series was
@@ -298,14 +299,16 @@ class sqlite3_artifact : public sqlite3_adt {
   // The write-behind thread and the batch handed to it (sqlite_artifact.cpp).
   struct write_behind_state;
   std::unique_ptr<write_behind_state> write_behind_;
-  // The write-behind thread's loop: writes each batch handed over until told to stop.
+  // The write-behind thread's loop: writes the queued batches in order until told to stop.
   void write_behind_loop(write_behind_state& state);
-  // Hands pending to the write-behind thread once it has written the batch before; false when
-  // pending is empty or that batch failed.
+  // Queues pending for the write-behind thread, first waiting while the batches in flight
+  // leave no room for it; false when pending is empty or a batch before failed.
   bool hand_over_pending();
-  // Waits until the write-behind thread has written the batch handed to it (at once without
-  // one); false, after reporting and counting it, when that batch failed.
+  // Waits until the write-behind thread has written every batch queued (at once without one);
+  // false when one of them failed.
   bool wait_for_write_behind();
+  // Reports and counts failed batches of the write-behind thread; true for none.
+  bool report_write_behind_failures(u64 failed);
   // wait_for_write_behind, then ends the thread; true without one.
   bool stop_write_behind();
   // Commits the batches of the open series; false (and they are gone) when that fails. Prints
