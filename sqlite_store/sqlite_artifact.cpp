@@ -203,7 +203,7 @@ struct sqlite3_artifact::write_behind_state {
   // A batch is queued only while fewer batches than this are in flight and it fits beside them
   // (rows, bytes of cells); otherwise the caller waits. A group's few rows are queued behind a
   // full batch instead of waiting for it, and memory stays bounded whatever the cells.
-  static constexpr size_t max_batches_in_flight = 3;
+  static constexpr size_t max_batches_in_flight = 2;
   static constexpr size_t max_rows_in_flight = 2 * (flush_threshold + 1);
   static constexpr size_t max_bytes_in_flight = 64u << 20;
 
@@ -328,6 +328,8 @@ bool sqlite3_artifact::hand_over_pending() {
   next->rows.swap(pending);
   next->packed.take_rows_of(packed_cells);
   pending.clear();
+  // Room for a full batch at once, rather than the half again that growing by doubling leaves.
+  pending.reserve(flush_threshold + 1);
   current.clear();
   {
     std::lock_guard lock(state.mutex);

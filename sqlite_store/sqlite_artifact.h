@@ -168,7 +168,7 @@ class sqlite3_artifact : public sqlite3_adt {
   // batch. A crash loses at most the batches since the last commit, never part of one. With
   // write_behind, a thread of the series writes the batches while the next ones are collected:
   // flush queues the waiting rows (their storage swapped, not copied), with a copy of meta_row
-  // and runtime, for that thread and returns; it waits only while three batches, or two full
+  // and runtime, for that thread and returns; it waits only while two batches, or two full
   // batches' rows (or 64 MiB of cells), are still to be written. Batches are written in the
   // order they were flushed, each as write_rows would, and a batch that failed is reported and
   // counted (as flush does) at the next flush or at finish_bulk_writes. Until
