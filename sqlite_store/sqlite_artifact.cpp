@@ -640,7 +640,8 @@ bool sqlite3_artifact::write_batch(u64 run, sqlite_metadata_row& record, std::ve
         }
         return bind_data_row(statement, first, batch_value, row, packed, names->size(), split_cells[slot],
                              last_cells[slot]);
-      });
+      },
+      /*binds_every_parameter=*/true);
   if (!written) return false;
   const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
   return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false);
