@@ -394,9 +394,14 @@ int sql_statement::step() {
 }
 
 bool sql_statement::run() {
+  const bool done = run_rebound();
+  clear_bindings();
+  return done;
+}
+
+bool sql_statement::run_rebound() {
   const bool done = step() == SQLITE_DONE;
   // The reset repeats a failed step's code; the step already reported it.
-  clear_bindings();
   if (statement_ != nullptr && sqlite_functions.reset != nullptr) sqlite_functions.reset(statement_);
   return done;
 }

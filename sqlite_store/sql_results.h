@@ -143,6 +143,9 @@ class sql_statement {
   // Steps a statement that returns no rows and makes it ready for the next bindings (bindings
   // cleared, reset); false when the step did not end in SQLITE_DONE.
   bool run();
+  // run for a statement whose every parameter is bound anew before its next step: the
+  // bindings are left as they are (clearing them costs a pass over all of them).
+  bool run_rebound();
   bool reset();
   bool clear_bindings();
   void finalize();
@@ -247,9 +250,11 @@ class sql_grouped_insert {
   // Binds and runs rows [0, row_count): bind(statement, row, slot, first_parameter) binds one
   // row from first_parameter on and returns false to refuse it; slot (below group_rows()) is the
   // row's place in its statement, so that texts made for it outlive the step. False at the
-  // first refused binding or failed step; the rows before it are inserted.
+  // first refused binding or failed step; the rows before it are inserted. A bind that sets
+  // every parameter of its row (binds_every_parameter) spares the clearing of the bindings
+  // after each step; otherwise a parameter it leaves unbound is NULL.
   template <class binder>
-  bool insert_all(size_t row_count, binder&& bind) {
+  bool insert_all(size_t row_count, binder&& bind, bool binds_every_parameter = false) {
     for (size_t next = 0; next < row_count;) {
       const bool as_group = grouped_ && row_count - next >= group_rows_;
       sql_statement& statement = as_group ? group_ : single_;
@@ -261,7 +266,8 @@ class sql_grouped_insert {
           return false;
         }
       }
-      if (!statement.run()) {
+      if (!(binds_every_parameter ? statement.run_rebound() : statement.run())) {
+        statement.clear_bindings();
         error_ = statement.error();
         return false;
       }

@@ -3,12 +3,19 @@
 #include <time.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_console.h"
+#include "framework/io/qz_writeback.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
@@ -88,13 +95,14 @@ bool bind_data_row(sql_statement& insert, int first, i64 batch, const sqlite_gen
     cells = row_cells(split_cells);
   }
   bool bound = insert.bind_int64(first, batch);
+  const size_t cell_count = cells.size();
   for (size_t i = 0; bound && i < column_count; ++i) {
     const int parameter = first + static_cast<int>(i) + 1;
-    if (i >= cells.size()) {
+    if (i >= cell_count) {
       bound = insert.bind_int64(parameter, 0);
-    } else if (i + 1 == column_count && cells.size() > column_count) {
+    } else if (i + 1 == column_count && cell_count > column_count) {
       last_cell = cells[i];
-      for (size_t extra = i + 1; extra < cells.size(); ++extra) {
+      for (size_t extra = i + 1; extra < cell_count; ++extra) {
         last_cell += '|';
         last_cell += cells[extra];
       }
@@ -158,6 +166,15 @@ void packed_cell_rows::clear() {
   row_ends_.clear();
 }
 
+void packed_cell_rows::take_rows_of(packed_cell_rows& from) {
+  clear();
+  text_.swap(from.text_);
+  cell_ends_.swap(from.cell_ends_);
+  row_ends_.swap(from.row_ends_);
+  first_row_ = from.first_row_;
+  from.first_row_ += row_ends_.size();
+}
+
 bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& values) {
   clear();
   if (values.size() != 9) return false;
@@ -171,6 +188,38 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 
 // ---- sqlite3_artifact ----
 
+// The write-behind thread's queue of batches. A batch queued or being written belongs to the
+// thread, as does the connection while any is in flight; spare batches keep their storage for
+// the next ones, so that no more than max_batches_in_flight ever exist. The caller's thread
+// owns writeback. mutex guards everything else but thread.
+struct sqlite3_artifact::write_behind_state {
+  struct batch {
+    u64 run = 0;
+    sqlite_metadata_row record;
+    std::vector<sqlite_generic_data_row> rows;
+    packed_cell_rows packed;
+  };
+  // A batch is queued only while fewer batches than this are in flight and it fits beside them
+  // (rows, bytes of cells); otherwise the caller waits. A group's few rows are queued behind a
+  // full batch instead of waiting for it, and memory stays bounded whatever the cells.
+  static constexpr size_t max_batches_in_flight = 2;
+  static constexpr size_t max_rows_in_flight = 2 * (flush_threshold + 1);
+  static constexpr size_t max_bytes_in_flight = 64u << 20;
+
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable handed;   // a batch was queued, or stop was set
+  std::condition_variable written;  // a batch was written
+  std::deque<std::unique_ptr<batch>> queue;
+  std::vector<std::unique_ptr<batch>> spare;
+  bool writing = false;        // the thread is writing a batch taken from the queue
+  size_t rows_in_flight = 0;   // rows of the queued batches and of the one being written
+  size_t bytes_in_flight = 0;  // their cells' text
+  u64 failed = 0;              // batches that failed and were not yet reported
+  bool stop = false;
+  file_writeback writeback;  // the database file, for the early write-out of its pages
+};
+
 sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { clear(); }
 
 sqlite3_artifact::~sqlite3_artifact() {
@@ -179,10 +228,126 @@ sqlite3_artifact::~sqlite3_artifact() {
   finish_bulk_writes();
 }
 
-bool sqlite3_artifact::begin_bulk_writes() {
+bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
   if (!db_open || read_only) return false;
   bulk_ = 1;
+  if (!write_behind || write_behind_) return true;
+  auto state = std::make_unique<write_behind_state>();
+  try {
+    state->thread = std::thread(&sqlite3_artifact::write_behind_loop, this, std::ref(*state));
+  } catch (const std::system_error&) {
+    // Without a thread the batches are written in the caller's, as they would be anyway.
+    return true;
+  }
+  // Without it the commits only wait longer.
+  state->writeback.open(db_path);
+  write_behind_ = std::move(state);
   return true;
+}
+
+void sqlite3_artifact::write_behind_loop(write_behind_state& state) {
+  std::unique_lock lock(state.mutex);
+  for (;;) {
+    state.handed.wait(lock, [&state] { return !state.queue.empty() || state.stop; });
+    if (state.queue.empty()) return;
+    std::unique_ptr<write_behind_state::batch> next = std::move(state.queue.front());
+    state.queue.pop_front();
+    state.writing = true;
+    lock.unlock();
+    const bool written = write_rows_of(next->run, next->record, next->rows, next->packed);
+    const size_t rows = next->rows.size();
+    const size_t bytes = next->packed.text_bytes();
+    // The rows are let go here, not in the thread that collects the next batch.
+    next->rows.clear();
+    next->packed.clear();
+    lock.lock();
+    state.spare.push_back(std::move(next));
+    state.rows_in_flight -= rows;
+    state.bytes_in_flight -= bytes;
+    if (!written) ++state.failed;
+    state.writing = false;
+    state.written.notify_one();
+  }
+}
+
+bool sqlite3_artifact::report_write_behind_failures(u64 failed) {
+  // Batches written since the last look leave no run of failures; each failed one adds to it.
+  failed_in_a_row = failed == 0 ? 0 : failed_in_a_row + failed;
+  for (u64 i = 0; i < failed; ++i) {
+    ++failed_batches;
+    report("prob writing rows into %s\n", db_path.c_str());
+  }
+  return failed == 0;
+}
+
+bool sqlite3_artifact::wait_for_write_behind() {
+  if (!write_behind_) return true;
+  write_behind_state& state = *write_behind_;
+  std::unique_lock lock(state.mutex);
+  state.written.wait(lock, [&state] { return state.queue.empty() && !state.writing; });
+  const u64 failed = state.failed;
+  state.failed = 0;
+  lock.unlock();
+  return report_write_behind_failures(failed);
+}
+
+bool sqlite3_artifact::hand_over_pending() {
+  if (pending.empty()) return false;
+  write_behind_state& state = *write_behind_;
+  const size_t rows = pending.size();
+  const size_t bytes = packed_cells.text_bytes();
+  std::unique_ptr<write_behind_state::batch> next;
+  u64 failed = 0;
+  {
+    std::unique_lock lock(state.mutex);
+    state.written.wait(lock, [&] {
+      const size_t batches = state.queue.size() + (state.writing ? 1 : 0);
+      return batches == 0 || (batches < state.max_batches_in_flight &&
+                              state.rows_in_flight + rows <= state.max_rows_in_flight &&
+                              state.bytes_in_flight + bytes <= state.max_bytes_in_flight);
+    });
+    failed = state.failed;
+    state.failed = 0;
+    if (!state.spare.empty()) {
+      next = std::move(state.spare.back());
+      state.spare.pop_back();
+    }
+  }
+  if (!next) next = std::make_unique<write_behind_state::batch>();
+  // The batch is written as it stands now: later changes of meta_row belong to later batches.
+  next->run = runtime;
+  next->record = meta_row;
+  next->rows.swap(pending);
+  next->packed.take_rows_of(packed_cells);
+  pending.clear();
+  // Room for a full batch at once, rather than the half again that growing by doubling leaves.
+  pending.reserve(flush_threshold + 1);
+  current.clear();
+  {
+    std::lock_guard lock(state.mutex);
+    state.queue.push_back(std::move(next));
+    state.rows_in_flight += rows;
+    state.bytes_in_flight += bytes;
+  }
+  state.handed.notify_one();
+  // The pages the batches before wrote start on their way to the disk while this one is
+  // written, so that the next commit's sync waits for less. Only the kernel is asked: the
+  // connection stays the thread's.
+  state.writeback.start();
+  return report_write_behind_failures(failed);
+}
+
+bool sqlite3_artifact::stop_write_behind() {
+  if (!write_behind_) return true;
+  const bool written = wait_for_write_behind();
+  {
+    std::lock_guard lock(write_behind_->mutex);
+    write_behind_->stop = true;
+  }
+  write_behind_->handed.notify_one();
+  write_behind_->thread.join();
+  write_behind_.reset();
+  return written;
 }
 
 bool sqlite3_artifact::commit_series() {
@@ -196,8 +361,9 @@ bool sqlite3_artifact::commit_series() {
 bool sqlite3_artifact::finish_bulk_writes() {
   if (!bulk_) return true;
   if (!pending.empty()) flush();
+  const bool written = stop_write_behind();
   bulk_ = 0;
-  if (commit_series()) return true;
+  if (commit_series()) return written;
   ++failed_batches;
   report("prob writing rows into %s\n", db_path.c_str());
   return false;
@@ -308,14 +474,21 @@ std::vector<std::string> sqlite3_artifact::build_column_names(const std::string&
   return names;
 }
 
-const std::vector<std::string>& sqlite3_artifact::column_names_for(const std::string& col_hdrs) {
-  if (meta_row.column_names.empty()) {
-    meta_row.column_names = build_column_names(col_hdrs, meta_row.number_columns, meta_row.keep_long_names);
+const std::vector<std::string>& sqlite3_artifact::column_names_for(sqlite_metadata_row& names_cache,
+                                                                   const std::string& col_hdrs) {
+  if (names_cache.column_names.empty()) {
+    names_cache.column_names =
+        build_column_names(col_hdrs, names_cache.number_columns, names_cache.keep_long_names);
   }
-  return meta_row.column_names;
+  return names_cache.column_names;
 }
 
 bool sqlite3_artifact::create_data_table(void*, sqlite_metadata_row& row) {
+  wait_for_write_behind();
+  return create_table_of(row, meta_row);
+}
+
+bool sqlite3_artifact::create_table_of(sqlite_metadata_row& row, sqlite_metadata_row& names_cache) {
   if (!db_open) return false;
   // Tables made back to back get distinct creation times.
   sleep_one_millisecond();
@@ -329,7 +502,7 @@ bool sqlite3_artifact::create_data_table(void*, sqlite_metadata_row& row) {
     create = generic_data_create_statement();
   } else {
     if (row.col_hdrs.empty()) return false;
-    const std::vector<std::string>& names = column_names_for(row.col_hdrs);
+    const std::vector<std::string>& names = column_names_for(names_cache, row.col_hdrs);
     create = "create table " + quote_brackets(table) + " ([metaref] integer";
     for (const std::string& name : names) {
       create += ", ";
@@ -354,18 +527,29 @@ u64 sqlite3_artifact::next_batch_runtime() {
   return stamp;
 }
 
-bool sqlite3_artifact::write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+bool sqlite3_artifact::write_rows_in_series(u64 run, sqlite_metadata_row& record,
+                                            std::vector<sqlite_generic_data_row>& rows,
+                                            const packed_cell_rows& packed) {
   const u8 ref_was_ready = ref_ready;
   const u8 metadata_was_ready = metadata_ready;
-  if (series_.write(db, [&] { return write_batch(run, rows); })) return !series_.commit_due() || commit_series();
+  if (series_.write(db, [&] { return write_batch(run, record, rows, packed); })) {
+    return !series_.commit_due() || commit_series();
+  }
   ref_ready = ref_was_ready;
   metadata_ready = metadata_was_ready;
   return false;
 }
 
 bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+  // The batches handed over before these rows come first.
+  wait_for_write_behind();
+  return write_rows_of(run, meta_row, rows, packed_cells);
+}
+
+bool sqlite3_artifact::write_rows_of(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                                     const packed_cell_rows& packed) {
   if (!db_open || rows.empty()) return false;
-  if (bulk_) return write_rows_in_series(run, rows);
+  if (bulk_) return write_rows_in_series(run, record, rows, packed);
   // The run record, a table made for the batch, the rows and the register commit as one: a batch
   // that fails leaves nothing of itself behind, and a batch costs one commit. The single-row
   // writes inside see the open transaction and join it.
@@ -373,45 +557,46 @@ bool sqlite3_artifact::write_rows(u64 run, std::vector<sqlite_generic_data_row>&
   if (!transaction.begin(db)) return false;
   const u8 ref_was_ready = ref_ready;
   const u8 metadata_was_ready = metadata_ready;
-  if (write_batch(run, rows) && transaction.commit()) return true;
+  if (write_batch(run, record, rows, packed) && transaction.commit()) return true;
   transaction.rollback();
   ref_ready = ref_was_ready;
   metadata_ready = metadata_was_ready;
   return false;
 }
 
-bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows) {
+bool sqlite3_artifact::write_batch(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                                   const packed_cell_rows& packed) {
   // Group titles that differ only in case ("services", "Services") name one table to the
   // library: their rows go into the table made first, and the run record names it.
-  meta_row.data_tbl_name = stored_table_name(meta_row.data_tbl_name);
-  const std::string table = meta_row.data_tbl_name;
+  record.data_tbl_name = stored_table_name(record.data_tbl_name);
+  const std::string table = record.data_tbl_name;
   if (!runtime_exists(run)) {
-    sqlite_metadata_row record = meta_row;
-    record.runtime = run;
-    record.row_data_start = get_last_rowid(table) + 1;
-    record.row_data_end = 0;
-    if (!insert_metadata_row(record)) return false;
+    sqlite_metadata_row first = record;
+    first.runtime = run;
+    first.row_data_start = get_last_rowid(table) + 1;
+    first.row_data_end = 0;
+    if (!insert_metadata_row(first)) return false;
   }
   if (!table_in_ref(table)) {
-    sqlite_metadata_row table_row = meta_row;
+    sqlite_metadata_row table_row = record;
     table_row.runtime = run;
-    if (!create_data_table(nullptr, table_row)) return false;
-    meta_row.runtime = run;
-    if (!update_metadata_row(run, run, meta_row)) return false;
+    if (!create_table_of(table_row, record)) return false;
+    record.runtime = run;
+    if (!update_metadata_row(run, run, record)) return false;
   }
   u64 batch = run;
   if (batch == 0) {
     batch = next_batch_runtime();
-    meta_row.runtime = batch;
-    meta_row.row_data_start = get_last_rowid(table) + 1;
-    if (!update_metadata_row(run, batch, meta_row)) return false;
+    record.runtime = batch;
+    record.row_data_start = get_last_rowid(table) + 1;
+    if (!update_metadata_row(run, batch, record)) return false;
   }
 
   const bool generic = table == generic_data_table_name();
   const std::vector<std::string>* names = nullptr;
   if (!generic) {
-    if (meta_row.col_hdrs.empty()) return false;
-    names = &column_names_for(meta_row.col_hdrs);
+    if (record.col_hdrs.empty()) return false;
+    names = &column_names_for(record, record.col_hdrs);
     if (names->empty()) return false;
   }
   sql_grouped_insert insert;
@@ -439,9 +624,10 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
           return bind_generic_data_row(statement, batch, row.val1, row.val2, row.val3, row.val4, row.val5, row.str1,
                                        row.str2, row.desired_output);
         }
-        return bind_data_row(statement, first, batch_value, row, packed_cells, names->size(), split_cells[slot],
+        return bind_data_row(statement, first, batch_value, row, packed, names->size(), split_cells[slot],
                              last_cells[slot]);
-      });
+      },
+      /*binds_every_parameter=*/true);
   if (!written) return false;
   const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
   return update_ref_row(table, last_rowid) && update_row_data_end(batch, last_rowid, false);
@@ -449,6 +635,7 @@ bool sqlite3_artifact::write_batch(u64 run, std::vector<sqlite_generic_data_row>
 
 bool sqlite3_artifact::flush() {
   if (!db_open) return false;
+  if (write_behind_) return hand_over_pending();
   if (pending.empty()) return false;
   const bool written = write_rows(runtime, pending);
   pending.clear();
@@ -536,6 +723,7 @@ bool sqlite3_artifact::start_new_run(bool chain) {
   pending.clear();
   packed_cells.clear();
   current.clear();
+  wait_for_write_behind();
   return start_run(&runtime, runtime, meta_row, chain);
 }
 

@@ -5,6 +5,7 @@
 // that cannot be written is reported on standard error and counted in failed_batches.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -80,6 +81,12 @@ class packed_cell_rows {
   }
   // No rows held; the storage is kept for the next ones.
   void clear();
+  // Bytes of cell text held.
+  size_t text_bytes() const { return text_.size(); }
+  // Moves every row of from into this object, whose own rows are dropped: the rows keep their
+  // numbers, and from holds none and goes on numbering after them. The storage is exchanged,
+  // not copied.
+  void take_rows_of(packed_cell_rows& from);
 
  private:
   size_t first_cell(size_t index) const { return index == 0 ? 0 : row_ends_[index - 1]; }
@@ -152,18 +159,31 @@ class sqlite3_artifact : public sqlite3_adt {
   // write_rows of pending under the connection's runtime; pending is emptied whatever the
   // result. A batch that fails prints "prob writing rows into <database>\n" on standard error and
   // adds 1 to failed_batches and to failed_in_a_row, which a batch written sets to 0. False on a
-  // closed connection, with nothing waiting, or on failure.
+  // closed connection, with nothing waiting, or on failure. In a write-behind series
+  // (begin_bulk_writes) the rows are handed to the series' thread; false also when a batch
+  // flushed before failed (reported now).
   bool flush();
   // Readies the open database for a long series of batches: batches then commit together, at
   // most once a second (commit_interval_ms), each still whole or not at all with its run record
   // and `ref` row (a savepoint per batch), so that a run pays a few syncs instead of several per
-  // batch. A crash loses at most the batches since the last commit, never part of one. False
-  // when the connection is closed or read-only.
-  bool begin_bulk_writes();
-  // Writes the rows still waiting and commits the batches not yet committed, which syncs them
-  // to disk. True when no series was begun or the commit succeeded; otherwise "prob writing
-  // rows into <database>\n" on standard error, failed_batches counted (the batches since the
-  // last commit are not in the database), false. Called by clear and the destructor too.
+  // batch. A crash loses at most the batches since the last commit, never part of one. With
+  // write_behind, a thread of the series writes the batches while the next ones are collected:
+  // flush queues the waiting rows (their storage swapped, not copied), with a copy of meta_row
+  // and runtime, for that thread and returns; it waits only while two batches, or two full
+  // batches' rows (or 64 MiB of cells), are still to be written. Batches are written in the
+  // order they were flushed, each as write_rows would, and a batch that failed is reported and
+  // counted (as flush does) at the next flush or at finish_bulk_writes. Until
+  // finish_bulk_writes the connection belongs to that thread between flushes: the caller may
+  // only collect rows (add_*, meta_row, runtime) and flush. False when the connection is
+  // closed or read-only; a thread that cannot be started leaves the series writing in the
+  // caller's.
+  bool begin_bulk_writes(bool write_behind = false);
+  // Writes the rows still waiting, waits for the series' thread to write them, ends it, and
+  // commits the batches not yet committed, which syncs them to disk. True when no series was
+  // begun or every batch of it was written and the commit succeeded; otherwise "prob writing
+  // rows into <database>\n" on standard error for each failure, failed_batches counted (the
+  // batches since the last commit are not in the database), false. Called by clear and the
+  // destructor too.
   bool finish_bulk_writes();
   static constexpr long commit_interval_ms = sql_batch_series::commit_interval_ms;
   // flush when at least minimum rows wait; otherwise false and nothing changes.
@@ -261,17 +281,41 @@ class sqlite3_artifact : public sqlite3_adt {
   u64 failed_exports;  // tables an export could not write completely; the run must not end in success
 
  private:
-  // write_rows inside its transaction.
-  bool write_batch(u64 run, std::vector<sqlite_generic_data_row>& rows);
-  // meta_row.column_names, built from col_hdrs when empty.
-  const std::vector<std::string>& column_names_for(const std::string& col_hdrs);
+  // write_rows of rows described by record (meta_row, or a write-behind batch's copy of it),
+  // their packed cells in packed: a savepoint in a series, else a transaction of its own.
+  bool write_rows_of(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                     const packed_cell_rows& packed);
+  // The batch's writes inside its transaction or savepoint.
+  bool write_batch(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                   const packed_cell_rows& packed);
+  // create_data_table with the column names cached in names_cache.
+  bool create_table_of(sqlite_metadata_row& row, sqlite_metadata_row& names_cache);
+  // names_cache.column_names, built from col_hdrs by names_cache's naming flags when empty.
+  static const std::vector<std::string>& column_names_for(sqlite_metadata_row& names_cache,
+                                                          const std::string& col_hdrs);
   // A runtime for a new batch: now, later than every batch of this object and not yet in
   // `metadata`.
   u64 next_batch_runtime();
   u64 last_batch_runtime_ = 0;
-  // write_rows inside the open series: a savepoint around the batch, the series committed
+  // write_rows_of inside the open series: a savepoint around the batch, the series committed
   // when commit_interval_ms has passed.
-  bool write_rows_in_series(u64 run, std::vector<sqlite_generic_data_row>& rows);
+  bool write_rows_in_series(u64 run, sqlite_metadata_row& record, std::vector<sqlite_generic_data_row>& rows,
+                            const packed_cell_rows& packed);
+  // The write-behind thread and the batch handed to it (sqlite_artifact.cpp).
+  struct write_behind_state;
+  std::unique_ptr<write_behind_state> write_behind_;
+  // The write-behind thread's loop: writes the queued batches in order until told to stop.
+  void write_behind_loop(write_behind_state& state);
+  // Queues pending for the write-behind thread, first waiting while the batches in flight
+  // leave no room for it; false when pending is empty or a batch before failed.
+  bool hand_over_pending();
+  // Waits until the write-behind thread has written every batch queued (at once without one);
+  // false when one of them failed.
+  bool wait_for_write_behind();
+  // Reports and counts failed batches of the write-behind thread; true for none.
+  bool report_write_behind_failures(u64 failed);
+  // wait_for_write_behind, then ends the thread; true without one.
+  bool stop_write_behind();
   // Commits the batches of the open series; false (and they are gone) when that fails. Prints
   // nothing.
   bool commit_series();

@@ -452,8 +452,9 @@ int run(std::vector<std::string>& args) {
   if (!open_results(ctx, args, results)) return status_failed;
 
   // A conversion into a database writes batch after batch: they commit together, at most once
-  // a second, and the last ones when the run ends.
-  if (ctx.to_sqlite) ctx.sqlite_state.begin_bulk_writes();
+  // a second, and the last ones when the run ends. Each batch is written by a thread of its own
+  // while the next one is collected.
+  if (ctx.to_sqlite) ctx.sqlite_state.begin_bulk_writes(true);
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
     catch_interrupt_signals();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -580,6 +581,101 @@ TEST_F(sqlite_artifact_test, batches_of_a_series_commit_together_and_each_stays_
   EXPECT_EQ(run.state.failed_batches, 1u);
   // Nothing is left to commit: a second end is a no-op.
   EXPECT_TRUE(run.state.finish_bulk_writes());
+}
+
+// What a database holds, with every run's time stamp replaced by the run's place in `metadata`
+// (stamps differ from run to run): the run records, the `ref` rows and every row of t and u
+// with its rowid.
+lines stored_content(const std::string& path) {
+  const lines runs = db_rows(path, "select runtime from metadata order by rowid;");
+  std::map<std::string, std::string> place;
+  for (size_t i = 0; i < runs.size(); ++i) place[runs[i]] = "run" + std::to_string(i);
+  const auto renamed = [&place](const lines& rows) {
+    lines out;
+    for (const std::string& row : rows) {
+      std::string line;
+      size_t start = 0;
+      for (size_t end = 0; end != std::string::npos; start = end + 1) {
+        end = row.find(',', start);
+        const std::string value = row.substr(start, end == std::string::npos ? end : end - start);
+        const auto found = place.find(value);
+        line += (start == 0 ? "" : ",") + (found != place.end() ? found->second : value);
+      }
+      out.push_back(line);
+    }
+    return out;
+  };
+  lines content = renamed(db_rows(path, "select * from metadata order by rowid;"));
+  for (const std::string& row : db_rows(path, "select table_name, last_rowid from ref order by rowid;")) {
+    content.push_back("ref " + row);
+  }
+  for (const char* table : {"t", "u"}) {
+    for (const std::string& row : renamed(db_rows(path, std::string("select rowid, * from ") + table +
+                                                            " order by rowid;"))) {
+      content.push_back(table + (" " + row));
+    }
+  }
+  return content;
+}
+
+// The same series written with and without the write-behind thread leaves the same database;
+// a batch the thread could not write is reported (at the next flush, or at the end) and counted,
+// never taken for a success.
+TEST_F(sqlite_artifact_test, write_behind_series_stores_what_the_caller_would_and_reports_failures) {
+  lines content[2];
+  for (const bool behind : {false, true}) {
+    SCOPED_TRACE(behind ? "write-behind" : "in the caller's thread");
+    const std::string db = folder.file(behind ? "behind.db" : "direct.db");
+    store_run run(db);
+    ASSERT_TRUE(run.init());
+    run.start_source("t", "a|b", "s.csv");
+    run.add_many(1, "first");
+    ASSERT_TRUE(run.state.flush());
+    ASSERT_EQ(refuse_boom_rows(db), "");
+    ASSERT_TRUE(run.state.begin_bulk_writes(behind));
+    testing::internal::CaptureStderr();
+    run.add_many(sqlite3_artifact::flush_threshold + 5, "ok");
+    ASSERT_TRUE(run.state.flush());
+    // The next table's layout is set while the batch before may still be being written.
+    run.start_source("u", "x|y|z", "t.csv");
+    run.add({"1", "2", "3"});
+    run.add({"4", "5"});
+    ASSERT_TRUE(run.state.flush());
+    run.start_source("t", "a|b", "s.csv");
+    run.add({"fine", "1"});
+    run.add({"boom", "2"});
+    // The thread has only been handed the batch; the caller learns of its failure at a later
+    // flush or at the end.
+    EXPECT_EQ(run.state.flush(), behind);
+    run.add_many(2, "after");
+    const bool after_flushed = run.state.flush();
+    if (!behind) {
+      EXPECT_TRUE(after_flushed);
+    }
+    run.add({"boom", "3"});
+    const bool last_flushed = run.state.flush();
+    if (!behind) {
+      EXPECT_FALSE(last_flushed);
+    }
+    // Only the end can tell of the last batch's failure.
+    EXPECT_EQ(run.state.finish_bulk_writes(), !behind);
+    const std::string message = "prob writing rows into " + db + "\n";
+    const std::string said = testing::internal::GetCapturedStderr();
+    const size_t first = said.find(message);
+    ASSERT_NE(first, std::string::npos);
+    const size_t second = said.find(message, first + 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_EQ(said.find(message, second + 1), std::string::npos);
+    EXPECT_TRUE(said.ends_with(message));
+    EXPECT_EQ(run.state.failed_batches, 2u);
+    EXPECT_EQ(run.state.pending_count(), 0);
+    EXPECT_EQ(db_rows(db, "select count(*) from t;"), lines{std::to_string(1 + sqlite3_artifact::flush_threshold + 5 + 2)});
+    EXPECT_EQ(db_rows(db, "select count(*) from u;"), lines{"2"});
+    EXPECT_EQ(access((db + "-journal").c_str(), F_OK), -1);
+    content[behind] = stored_content(db);
+  }
+  EXPECT_EQ(content[1], content[0]);
+  ASSERT_GT(content[0].size(), 8u);
 }
 
 }  // namespace
