@@ -122,6 +122,9 @@ class sqlite3_artifact : public sqlite3_adt {
  public:
   // Rows more than this many waiting are written at once by the SQLite writer.
   static constexpr int flush_threshold = 20000;
+  // Rows whose cells hold more than this many bytes waiting are written at once too: a source
+  // of long cells keeps a few batches in memory, not 20000 rows of them.
+  static constexpr size_t flush_bytes = size_t(16) << 20;
 
   sqlite3_artifact();
   // Writes the rows still waiting (flush), then closes the database.
@@ -189,6 +192,8 @@ class sqlite3_artifact : public sqlite3_adt {
   // flush when at least minimum rows wait; otherwise false and nothing changes.
   bool flush_if(int minimum);
   int pending_count() const;
+  // Bytes of the cells of the rows waiting.
+  size_t pending_bytes() const { return packed_cells.text_bytes(); }
   // pending emptied and current cleared; nothing is written.
   void drop_pending();
   // Appends a data-table row (metaref, cells) to the artifact of params->sqlite_params; false

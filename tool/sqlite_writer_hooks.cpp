@@ -78,7 +78,9 @@ int store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) 
   const int named = ctx.group_title.empty() ? name_group_table(cells, ctx) : 1;
   ctx.group_has_rows = 1;
   sqlite3_artifact::add_fields_row(store.meta_row.runtime, cells, &ctx);
-  const int flushed = store.pending_count() > sqlite3_artifact::flush_threshold ? flush_rows(store) : 1;
+  const bool full = store.pending_count() > sqlite3_artifact::flush_threshold ||
+                    store.pending_bytes() > sqlite3_artifact::flush_bytes;
+  const int flushed = full ? flush_rows(store) : 1;
   return both(named, both(flushed, 1));
 }
 
