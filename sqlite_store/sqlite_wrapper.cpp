@@ -1,5 +1,7 @@
 #include "sqlite_store/sqlite_wrapper.h"
 
+#include <cstdio>
+
 #include "framework/io/qz_portable_dir.h"
 #include "framework/text/qz_path.h"
 
@@ -20,13 +22,26 @@ bool database_readable(sqlite3* db) {
   return rc == SQLITE_OK;
 }
 
-// The name under which a reader opens db_file. Read-only, the library still makes a "-wal" and
-// a "-shm" file beside a database in write-ahead mode and leaves them there: a reader of
-// evidence must not add files next to it. A database with no log or journal beside it holds all
-// of its content in its own file, and is read as unchanging, which makes none. One with a log
-// or a journal is read with it, so that no committed page is missed.
+// True when the file's header may put the library in write-ahead mode (a read or write version
+// of 2; the library goes by the read version, a damaged header may hold either).
+bool write_ahead_header(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned char header[20] = {};
+  const size_t read = std::fread(header, 1, sizeof header, file);
+  std::fclose(file);
+  return read == sizeof header && (header[18] == 2 || header[19] == 2);
+}
+
+// The name under which a reader opens db_file; empty for the plain name. Read-only, the library
+// still makes a "-wal" and a "-shm" file beside a database in write-ahead mode and leaves them
+// there: a reader of evidence must not add files next to it. Such a database with no log or
+// journal beside it holds all of its content in its own file and no connection is writing it:
+// it is read as unchanging, which makes no file. One with a log or a journal is read with it, so
+// that no committed page is missed; a database in the ordinary journal mode is read under the
+// library's locks, which make no file, so that a writer cannot change it under the reader.
 std::string reader_uri(const std::string& db_file) {
-  if (file_exists(db_file + "-wal") || file_exists(db_file + "-journal")) return {};
+  if (file_exists(db_file + "-wal") || file_exists(db_file + "-journal") || !write_ahead_header(db_file)) return {};
   std::string uri = db_file.front() == '/' ? "file://" : "file:";
   for (const char c : db_file) {
     if (c == '%' || c == '?' || c == '#') {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -133,6 +134,18 @@ TEST_F(sqlite_wrapper_test, reading_a_write_ahead_database_adds_no_file_beside_i
       sqlite3_finalize(count);
     }
     sqlite3_close(writer);
+
+    // A damaged header whose read version alone says write-ahead mode (as the fuzzer made one).
+    {
+      std::FILE* file = std::fopen(path.c_str(), "r+b");
+      ASSERT_NE(file, nullptr);
+      std::fseek(file, 18, SEEK_SET);
+      std::fputc(1, file);
+      std::fclose(file);
+      sqlite_wrapper w;
+      w.open_db_readonly(path);
+    }
+    EXPECT_EQ(folder_names(folder.path()), std::vector<std::string>{name});
     std::filesystem::remove(path);
   }
 }
