@@ -172,7 +172,6 @@ void drop_pending(csv_split::split_metadata& state) {
   state.pending_bytes = 0;
 }
 
-// Waits for the batch being written; a file it did not all reach is entered as failed.
 // Waits for the batch on the writer thread; false when a write of it failed (recorded).
 bool finish_writing(csv_split::split_metadata& state) {
   state.writer.wait();
@@ -184,8 +183,7 @@ bool finish_writing(csv_split::split_metadata& state) {
 
 // Closes every split file; a file whose bytes did not all reach the disk is entered as failed.
 bool close_split_files(const quazel_tool_metadata& ctx, csv_split::split_metadata& state) {
-  finish_writing(state);
-  bool all_closed = true;
+  bool all_closed = finish_writing(state);
   for (const auto& [name, index] : state.file_index) {
     if (index >= state.files.size() || !state.files[index] || !state.files[index]->is_open()) continue;
     if (!state.files[index]->close()) {
