@@ -76,7 +76,9 @@ struct time_text_cache {
 // "date time" of the raw value by spec; a value the time library rejects gives one blank.
 void time_text(std::string& out, u64 raw, u64 kind, const time_format_spec& spec, std::string& date,
                std::string& clock) {
-  const qz::time t(raw, static_cast<u32>(kind));
+  // The text reads only the UTC view: the local one is not worth its zone lookup here.
+  qz::time t;
+  t.set_utc_by_kind(raw, static_cast<u32>(kind));
   date.clear();
   clock.clear();
   if (!t.valid || !format_time_text(date, clock, t, spec)) {
