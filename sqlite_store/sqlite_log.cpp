@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <optional>
+
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/io/uni_file_utils.h"
 #include "framework/text/qz_path.h"
@@ -76,7 +78,9 @@ struct time_text_cache {
 // "date time" of the raw value by spec; a value the time library rejects gives one blank.
 void time_text(std::string& out, u64 raw, u64 kind, const time_format_spec& spec, std::string& date,
                std::string& clock) {
-  const qz::time t(raw, static_cast<u32>(kind));
+  // The text reads only the UTC view: the local one is not worth its zone lookup here.
+  qz::time t;
+  t.set_utc_by_kind(raw, static_cast<u32>(kind));
   date.clear();
   clock.clear();
   if (!t.valid || !format_time_text(date, clock, t, spec)) {
@@ -508,13 +512,18 @@ bool sqlite_log::add_log_record(const std::string& table, std::string& file_path
     if (mask == table_masks.end()) return false;
     parse = (mask->second & listing_column::parse_lists) != 0 ? 1 : 0;
   }
-  // The file's status is read outside the lock: other threads go on adding meanwhile.
-  sqlite_log_record record = given != nullptr ? sqlite_log_record(*given, file_path, copied, parse)
-                                              : sqlite_log_record(table, file_path, copied, parse);
+  // The file's status is read outside the lock: other threads go on adding meanwhile. A
+  // caller's record is only moved, so it is built in its place in the queue.
+  std::optional<sqlite_log_record> read;
+  if (given == nullptr) read.emplace(table, file_path, copied, parse);
   AutoLock guard(&lock);
   std::vector<sqlite_log_record>& waiting = pending_records[table];
   if (waiting.capacity() < pending_room) waiting.reserve(pending_room);
-  waiting.push_back(std::move(record));
+  if (read) {
+    waiting.push_back(std::move(*read));
+  } else {
+    waiting.emplace_back(*given, file_path, copied, parse);
+  }
   if (waiting.size() >= write_threshold) write_waiting();
   return true;
 }

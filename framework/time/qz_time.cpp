@@ -155,6 +155,11 @@ bool time::set_filetime(u64 value) {
   filetime_to_broken_down_time(utc, value);
   filetime_low = u32(value);
   filetime_high = u32(value >> 32);
+  // Up to 3000 validity does not depend on the local view, so a UTC-only caller may skip it.
+  if (utc_view_only_ && utc.wYear <= 3000) {
+    valid = utc.wYear >= 1900;
+    return valid;
+  }
   dos_datetime dos{dos_date, dos_time};
   if (filetime_to_dos_datetime(value, dos)) {
     dos_date = dos.date;
@@ -169,6 +174,14 @@ bool time::set_filetime(u64 value) {
     if (utc.wYear > 3000) return false;
   }
   valid = utc.wYear >= 1900;
+  return valid;
+}
+
+bool time::set_utc_by_kind(u64 value, u32 kind) {
+  valid = 0;
+  utc_view_only_ = 1;
+  set_by_kind(value, kind);
+  utc_view_only_ = 0;
   return valid;
 }
 

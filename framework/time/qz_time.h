@@ -105,6 +105,11 @@ class time {
 
   // Sets every view from filetime; returns the valid flag.
   bool set_filetime(u64 filetime);
+  // As time(value, kind) for the unix seconds, FILETIME, its halves, the UTC view and the
+  // valid flag, skipping the DOS words and the local view (left as they were) while the UTC
+  // year is at most 3000; above it the local view decides validity and all views are set.
+  // For formatters that read only the UTC view.
+  bool set_utc_by_kind(u64 value, u32 kind);
   // set_filetime of filetime + fraction_ticks, the UTC view carrying the
   // fraction below one tick; fraction_ticks is the part of the second in
   // 100-ns units.
@@ -176,6 +181,7 @@ class time {
   std::map<std::string, u32> names;
 
  private:
+  u8 utc_view_only_ = 0;   // set_filetime skips the DOS words and local view (set_utc_by_kind)
   void set_by_kind(u64 value, u32 kind);
   void set_by_kind_signed(i64 value, u32 kind);
   void set_by_kind_double(double value, u32 kind);

@@ -584,4 +584,52 @@ TEST(TimeLocalOffsets, WholeOffsetMinutesIncluded) {
   EXPECT_EQ(local_filetime_to_utc(110263680000000000ULL), 0u) << "1950 has no local view";
 }
 
+// The UTC-only conversion must agree with the full one on every view it fills and on validity,
+// for every kind, in zones on both sides of UTC; above 3000 it must fill everything.
+TEST(TimeUtcByKind, AgreesWithTheFullConversion) {
+  const u64 values[] = {
+      0, 1, 999, 1000, 86400, 951825600 /* 2000-02-29 12:00 as unix */, 4102444800 /* 2100 */,
+      E, E + 10000000, 116444735990000000ULL /* 1969-12-31 23:59:59 */, 94354848000000000ULL /* 1900 */,
+      94354847990000000ULL /* 1899-12-31 23:59:59 */, 125962992000000000ULL /* 2000-02-29 12:00 */,
+      133537247990000000ULL /* 2024-02-29 23:59:59 */, june_15_2015_noon + 1234567,
+      441796895990000000ULL /* 3000-12-31 23:59:59 */, 441796896000000000ULL /* 3001-01-01 */,
+      441796896000000000ULL - 14 * 36000000000ULL, 0x7fffffffffffffffULL, 0x8000000000000000ULL, ~0ULL};
+  const u32 kinds[] = {time_kind_filetime, time_kind_chrome, time_kind_firefox, time_kind_unix,
+                       time_kind_unix_ms, time_kind_dos, time_kind_ole, time_kind_vhd, time_kind_cs_ticks,
+                       time_kind_snowflake, time_kind_cocoa, time_kind_hfs_plus};
+  for (const char* zone : {"UTC0", "XXX-14", "EST5EDT,M3.2.0,M11.1.0"}) {
+    scoped_tz tz(zone);
+    for (const u32 kind : kinds) {
+      for (const u64 value : values) {
+        SCOPED_TRACE(std::string(zone) + " kind " + std::to_string(kind) + " value " + std::to_string(value));
+        const qz::time full(value, kind);
+        qz::time fast;
+        EXPECT_EQ(fast.set_utc_by_kind(value, kind), bool(full.valid));
+        EXPECT_EQ(fast.valid, full.valid);
+        if (!full.valid) continue;
+        EXPECT_EQ(fast.filetime, full.filetime);
+        EXPECT_EQ(fast.unix_time, full.unix_time);
+        EXPECT_EQ(fast.filetime_low, full.filetime_low);
+        EXPECT_EQ(fast.filetime_high, full.filetime_high);
+        EXPECT_EQ(fast.year(), full.year());
+        EXPECT_EQ(fast.month(), full.month());
+        EXPECT_EQ(fast.day(), full.day());
+        EXPECT_EQ(fast.hour(), full.hour());
+        EXPECT_EQ(fast.minute(), full.minute());
+        EXPECT_EQ(fast.second(), full.second());
+        EXPECT_EQ(fast.nanosecond(), full.nanosecond());
+        if (full.year() > 3000) {
+          EXPECT_EQ(fast.local_failed, full.local_failed);
+          EXPECT_EQ(fast.dos_date, full.dos_date);
+          EXPECT_EQ(fast.local.tm_year, full.local.tm_year);
+        }
+      }
+    }
+  }
+  // The constructor still fills the local view.
+  scoped_tz tz("XXX-14");
+  const qz::time full(june_15_2015_noon, time_kind_filetime);
+  EXPECT_EQ(full.local.tm_hour, 2);
+}
+
 }  // namespace
