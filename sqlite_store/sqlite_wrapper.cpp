@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "framework/io/qz_portable_dir.h"
+#include "framework/text/qz_md5.h"
 #include "framework/text/qz_path.h"
 
 sqlite_function_table sqlite_functions{};
@@ -45,10 +46,8 @@ std::string reader_uri(const std::string& db_file) {
   std::string uri = db_file.front() == '/' ? "file://" : "file:";
   for (const char c : db_file) {
     if (c == '%' || c == '?' || c == '#') {
-      static const char digits[] = "0123456789ABCDEF";
       uri += '%';
-      uri += digits[static_cast<unsigned char>(c) >> 4];
-      uri += digits[static_cast<unsigned char>(c) & 15];
+      append_hex_bytes(uri, reinterpret_cast<const u8*>(&c), 1, "", false);
     } else {
       uri += c;
     }

@@ -517,8 +517,8 @@ int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, qua
 bool csv_split_close(quazel_tool_metadata& ctx) {
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
   if (state == nullptr) return true;
-  csv_split_flush_files(ctx);
-  return close_split_files(ctx, *state);
+  const bool flushed = csv_split_flush_files(ctx) != hook_output_failed;
+  return close_split_files(ctx, *state) && flushed;
 }
 
 csv_split::split_metadata* csv_split_get_metadata(quazel_tool_metadata& ctx) { return ctx.split_state.get(); }
