@@ -383,6 +383,12 @@ bool sql_statement::bind_text_copy(int index, std::string_view text) {
                                           SQLITE_TRANSIENT));
 }
 
+bool sql_statement::bind_null(int index) {
+  if (statement_ == nullptr || sqlite_functions.bind_text == nullptr) return check(SQLITE_MISUSE);
+  // The library binds NULL for a text without bytes.
+  return check(sqlite_functions.bind_text(statement_, index, nullptr, 0, SQLITE_STATIC));
+}
+
 int sql_statement::step() {
   if (statement_ == nullptr || sqlite_functions.step == nullptr) {
     check(SQLITE_MISUSE);

@@ -137,6 +137,8 @@ class sql_statement {
   bool bind_text(int index, sql_static_text text);
   // Binds a copy of text; for values that do not outlive the call.
   bool bind_text_copy(int index, std::string_view text);
+  // Binds NULL.
+  bool bind_null(int index);
 
   // One step: SQLITE_ROW, SQLITE_DONE, or an error code (error() then holds the text).
   int step();

@@ -242,15 +242,22 @@ bool sqlite3_adt::insert_ref_row(sqlite_ref_row& row) {
 }
 
 bool sqlite3_adt::update_ref_row(const std::string& table, u64 last_rowid) {
+  sql_statement update;
+  return update_ref_row(update, table, last_rowid);
+}
+
+bool sqlite3_adt::update_ref_row(sql_statement& update, const std::string& table, u64 last_rowid) {
   if (!db_open) return false;
   if (last_rowid == 0 && sqlite_functions.last_insert_rowid != nullptr) {
     last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
   }
-  sql_statement update;
-  return update.prepare(db, "update " + quote_backticks(ref_table) +
-                                " set `last_rowid`=?, `last_update`=? where table_name=?;") &&
-         update.bind_int64(1, static_cast<i64>(last_rowid)) && update.bind_int64(2, static_cast<i64>(sqlite_now())) &&
-         update.bind_text(3, table) && update.run();
+  if (update.handle() == nullptr &&
+      !update.prepare(db, "update " + quote_backticks(ref_table) +
+                              " set `last_rowid`=?, `last_update`=? where table_name=?;")) {
+    return false;
+  }
+  return update.bind_int64(1, static_cast<i64>(last_rowid)) &&
+         update.bind_int64(2, static_cast<i64>(sqlite_now())) && update.bind_text(3, table) && update.run();
 }
 
 bool sqlite3_adt::find_last_rowid(u64* out, const std::string& table) {
@@ -383,13 +390,20 @@ bool sqlite3_adt::update_row_data_start(u64 run, u64 value) {
 }
 
 bool sqlite3_adt::update_row_data_end(u64 run, u64 value, bool keep_zero) {
+  sql_statement update;
+  return update_row_data_end(update, run, value, keep_zero);
+}
+
+bool sqlite3_adt::update_row_data_end(sql_statement& update, u64 run, u64 value, bool keep_zero) {
   if (!db_open) return false;
   if (value == 0 && !keep_zero && sqlite_functions.last_insert_rowid != nullptr) {
     value = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
   }
-  sql_statement update;
-  return update.prepare(db, "update " + quote_backticks(metadata_table) + " set `row_data_end`=? where runtime=?;") &&
-         update.bind_int64(1, static_cast<i64>(value)) && update.bind_int64(2, static_cast<i64>(run)) &&
+  if (update.handle() == nullptr &&
+      !update.prepare(db, "update " + quote_backticks(metadata_table) + " set `row_data_end`=? where runtime=?;")) {
+    return false;
+  }
+  return update.bind_int64(1, static_cast<i64>(value)) && update.bind_int64(2, static_cast<i64>(run)) &&
          update.run();
 }
 

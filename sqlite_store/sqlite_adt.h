@@ -15,6 +15,8 @@
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_wrapper.h"
 
+class sql_statement;
+
 class cmd_params;
 
 // One row of `ref`.
@@ -110,6 +112,9 @@ class sqlite3_adt : public sqlite_wrapper {
   // Sets the table's last_rowid (0 means the connection's last inserted rowid) and
   // last_update = now.
   bool update_ref_row(const std::string& table, u64 last_rowid);
+  // The same through kept, prepared at its first use and then run again: for a caller that
+  // updates the row after every batch. kept must be finalized before the connection closes.
+  bool update_ref_row(sql_statement& kept, const std::string& table, u64 last_rowid);
   // True when `ref` has a row for the table; *out = its last_rowid, 0 otherwise.
   bool find_last_rowid(u64* out, const std::string& table);
   bool table_in_ref(const std::string& table);
@@ -134,6 +139,8 @@ class sqlite3_adt : public sqlite_wrapper {
   // Sets row_data_end; a value of 0 stores the connection's last inserted rowid unless
   // keep_zero is set.
   bool update_row_data_end(u64 runtime, u64 value, bool keep_zero);
+  // The same through kept, as update_ref_row.
+  bool update_row_data_end(sql_statement& kept, u64 runtime, u64 value, bool keep_zero);
   // A `metadata` row with this runtime exists.
   bool runtime_exists(u64 runtime);
   // That row's row_data_end; 0 when there is none.

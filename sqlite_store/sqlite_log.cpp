@@ -591,17 +591,17 @@ u64 sqlite_log::next_stamp() {
   return stamp;
 }
 
-bool sqlite_log::commit_batch(const std::string& table, size_t rows) {
+bool sqlite_log::commit_batch(table_statements& statements, const std::string& table, size_t rows) {
   if (rows == 0) return true;
   const u64 last_rowid = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
-  if (!update_ref_row(table, last_rowid)) return false;
+  if (!update_ref_row(statements.ref_update, table, last_rowid)) return false;
   const u64 run = schemas[table].runtime;
-  return run == 0 || update_row_data_end(run, last_rowid, true);
+  return run == 0 || update_row_data_end(statements.run_update, run, last_rowid, true);
 }
 
-sql_grouped_insert* sqlite_log::table_insert(const std::string& table, const schema_t& schema) {
+sqlite_log::table_statements* sqlite_log::statements_for(const std::string& table, const schema_t& schema) {
   const auto [entry, made] = inserts_.try_emplace(table);
-  if (made && !entry->second.prepare_table(db, quote_backticks(table), quoted_columns(schema), write_threshold)) {
+  if (made && !entry->second.insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), write_threshold)) {
     inserts_.erase(entry);
     return nullptr;
   }
@@ -609,10 +609,12 @@ sql_grouped_insert* sqlite_log::table_insert(const std::string& table, const sch
 }
 
 template <class row_binder>
-bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind) {
+bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind,
+                             bool binds_every_parameter) {
   const bool written = series_.write(db, [&] {
-    sql_grouped_insert* insert = table_insert(table, schema);
-    return insert != nullptr && insert->insert_all(rows, bind) && commit_batch(table, rows);
+    table_statements* statements = statements_for(table, schema);
+    return statements != nullptr && statements->insert.insert_all(rows, bind, binds_every_parameter) &&
+           commit_batch(*statements, table, rows);
   });
   // A batch that could not be written stays waiting; the commit's failure is the next flush's.
   if (written && series_.commit_due()) commit_series();
@@ -647,8 +649,8 @@ bool sqlite_log::write_log_records(const std::string& table) {
     rows.emplace_back(&record, stamp);
   }
 
-  // Each listed column's place within a row. A column left unbound stores NULL: the statement
-  // clears its bindings after every run.
+  // Each listed column's place within a row. Every parameter of a row is bound, NULL where a
+  // column has no value, so the statement's bindings need no clearing between runs.
   std::vector<std::pair<const listing_column_def*, int>> bound_columns;
   for (const listing_column_def& column : listing_columns) {
     if ((mask & column.bit) == 0) continue;
@@ -682,12 +684,12 @@ bool sqlite_log::write_log_records(const std::string& table) {
             bound = statement.bind_text(
                 parameter, sql_static_text::kept_view(std::string_view(record.file_name).substr(dot + 1)));
           } else {
-            bound = true;
+            bound = statement.bind_null(parameter);
           }
           break;
         }
         case listing_value::is_dir:
-          bound = record.is_dir ? bind_u64(statement, parameter, record.is_dir) : true;
+          bound = record.is_dir ? bind_u64(statement, parameter, record.is_dir) : statement.bind_null(parameter);
           break;
         case listing_value::size:
           bound = bind_u64(statement, parameter, record.size);
@@ -721,7 +723,7 @@ bool sqlite_log::write_log_records(const std::string& table) {
           bound = bind_u64(statement, parameter, record.copied);
           break;
         case listing_value::ntfsraw:
-          bound = record.ntfs_raw ? bind_u64(statement, parameter, record.ntfs_raw) : true;
+          bound = record.ntfs_raw ? bind_u64(statement, parameter, record.ntfs_raw) : statement.bind_null(parameter);
           break;
         case listing_value::offset:
           bound = bind_u64(statement, parameter, record.offset);
@@ -733,7 +735,7 @@ bool sqlite_log::write_log_records(const std::string& table) {
           } else if (!record.text.empty()) {
             bound = statement.bind_text(parameter, record.text);
           } else {
-            bound = true;
+            bound = statement.bind_null(parameter);
           }
           break;
         case listing_value::source:
@@ -743,7 +745,7 @@ bool sqlite_log::write_log_records(const std::string& table) {
       if (!bound) return false;
     }
     return true;
-  });
+  }, true);
   if (!written) return false;
   waiting.clear();
   waiting.reserve(pending_room);
@@ -772,11 +774,11 @@ bool sqlite_log::write_custom_records(const std::string& table) {
         for (size_t i = 0; i < value_columns; ++i) {
           const int parameter = first + 1 + static_cast<int>(i);
           const bool bound = i < record.values.size() ? statement.bind_text(parameter, record.values[i])
-                                                      : true;
+                                                      : statement.bind_null(parameter);
           if (!bound) return false;
         }
         return true;
-      });
+      }, true);
   if (!written) return false;
   waiting.clear();
   waiting.reserve(pending_room);

@@ -193,14 +193,23 @@ class sqlite_log : public sqlite3_adt {
   // Checkpoints the write-ahead log onto the disk and puts the database back in the rollback
   // journal; false (error_text set) when another connection keeps it in the write-ahead log.
   bool end_run_journal();
-  // The table's insert statements, prepared at its first batch and kept until the log ends;
-  // null when they cannot be prepared.
-  sql_grouped_insert* table_insert(const std::string& table, const schema_t& schema);
+  // The statements a table's batches run: its inserts and the updates of its `ref` row and run
+  // record.
+  struct table_statements {
+    sql_grouped_insert insert;
+    sql_statement ref_update;
+    sql_statement run_update;
+  };
+  // The table's statements, the inserts prepared at its first batch (the updates at their first
+  // run) and kept until the log ends; null when the inserts cannot be prepared.
+  table_statements* statements_for(const std::string& table, const schema_t& schema);
   // One table's batch of rows as one batch of the series: bind(statement, row, slot, first)
-  // binds each row (as sql_grouped_insert::insert_all), then commit_batch; the series commits
-  // when it is due. False, the batch rolled back, on any failure.
+  // binds each row (as sql_grouped_insert::insert_all, with binds_every_parameter), then
+  // commit_batch; the series commits when it is due. False, the batch rolled back, on any
+  // failure.
   template <class row_binder>
-  bool write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind);
+  bool write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind,
+                   bool binds_every_parameter);
   // Drops the table from schemas and table_masks.
   void forget_table(const std::string& table);
   // Makes a custom table from schema; the mask entry is mask.
@@ -209,7 +218,7 @@ class sqlite_log : public sqlite3_adt {
   // on a failure other than "already exists".
   bool make_table(bool* already, const std::string& table);
   // Completes a batch of rows: the table's `ref` row and its run record's end.
-  bool commit_batch(const std::string& table, size_t rows);
+  bool commit_batch(table_statements& statements, const std::string& table, size_t rows);
   // Writes every waiting table; the series commits only when it is due. True when nothing is
   // left waiting.
   bool write_waiting();
@@ -218,7 +227,7 @@ class sqlite_log : public sqlite3_adt {
   // A stamp for the next record: now, later than every stamp given before.
   u64 next_stamp();
   u64 last_stamp_ = 0;
-  std::map<std::string, sql_grouped_insert> inserts_;
+  std::map<std::string, table_statements> inserts_;
   bool run_journal_ = false;  // the database was found in the write-ahead log
   sql_batch_series series_;   // the batches not yet committed
   bool lost_batches_ = false;  // a commit failed since the last flush
