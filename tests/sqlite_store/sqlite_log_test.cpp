@@ -148,6 +148,41 @@ TEST(SqliteLogRecords, PathsSplitIntoFolderNameAndExtension) {
                    "/,top,NULL,NULL,3", "/x/y,,NULL,1,0"}));
 }
 
+// Rows go in many to a statement, and a statement's values are bound anew for each group: a
+// value a row lacks must be NULL, not what an earlier row left at its place.
+TEST(SqliteLogRecords, AValueARowLacksStaysNullAcrossGroupedRows) {
+  open_log run({{"files", 0xA01F}});
+  ASSERT_TRUE(run.opened);
+  for (int i = 0; i < 300; ++i) {
+    const std::string number = std::to_string(i);
+    switch (i % 3) {
+      case 0: {
+        log_record full = given_record("/d/f" + number + ".dat", 1);
+        full.text = "note " + number;
+        full.ntfs_raw = 1;
+        run.add("files", full);
+        break;
+      }
+      case 1:
+        run.add("files", given_record("/d/f" + number, 1));
+        break;
+      default: {
+        log_record folder = given_record("/d/sub" + number, 1);
+        folder.is_dir = 1;
+        folder.log_dir = 1;
+        run.add("files", folder);
+      }
+    }
+  }
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(count_of(run.db, "files"), "300");
+  EXPECT_EQ(db_rows(run.db,
+                    "select count(*) from files where (name like '%.dat') != (extension is not null) or "
+                    "(name like '%.dat') != (notes is not null) or (name like '%.dat') != (ntfsraw is not null) "
+                    "or (name = '') != (is_dir is not null);"),
+            lines({"0"}));
+}
+
 TEST(SqliteLogRecords, AFileThatCannotBeExaminedGivesNoRow) {
   open_log run({{"files", 0x3}});
   ASSERT_TRUE(run.opened);
