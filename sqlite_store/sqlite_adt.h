@@ -15,9 +15,8 @@
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_wrapper.h"
 
-class sql_statement;
-
 class cmd_params;
+class sql_statement;
 
 // One row of `ref`.
 struct sqlite_ref_row {

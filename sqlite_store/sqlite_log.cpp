@@ -260,7 +260,7 @@ sqlite_log::~sqlite_log() { finish(); }
 
 void sqlite_log::init() {
   tables_ready = 0;
-  inserts_.clear();
+  table_statements_.clear();
   schemas.clear();
   table_masks.clear();
   pending_records.clear();
@@ -284,7 +284,7 @@ void sqlite_log::finish() {
     update_row_data_end(schema.runtime, last, true);
   }
   // Kept statements would hold the connection open past its close.
-  inserts_.clear();
+  table_statements_.clear();
   end_run_journal();
 }
 
@@ -600,9 +600,9 @@ bool sqlite_log::commit_batch(table_statements& statements, const std::string& t
 }
 
 sqlite_log::table_statements* sqlite_log::statements_for(const std::string& table, const schema_t& schema) {
-  const auto [entry, made] = inserts_.try_emplace(table);
+  const auto [entry, made] = table_statements_.try_emplace(table);
   if (made && !entry->second.insert.prepare_table(db, quote_backticks(table), quoted_columns(schema), write_threshold)) {
-    inserts_.erase(entry);
+    table_statements_.erase(entry);
     return nullptr;
   }
   return &entry->second;

@@ -227,7 +227,7 @@ class sqlite_log : public sqlite3_adt {
   // A stamp for the next record: now, later than every stamp given before.
   u64 next_stamp();
   u64 last_stamp_ = 0;
-  std::map<std::string, table_statements> inserts_;
+  std::map<std::string, table_statements> table_statements_;
   bool run_journal_ = false;  // the database was found in the write-ahead log
   sql_batch_series series_;   // the batches not yet committed
   bool lost_batches_ = false;  // a commit failed since the last flush
