@@ -115,54 +115,31 @@ bool format_time_text(std::string& date, std::string& time_text, const qz::time&
   const char packed_separator = char(spec.flags & time_format_separator_mask);
   const char separator = packed_separator ? packed_separator : '/';
   // The fields are appended in place: this runs once per time of every row written.
-  const auto append_day = [&] { append_zero_padded(date, t.day(), 2); };
-  const auto append_month = [&] {
-    if (spec.flags & time_format_month_number) {
-      append_zero_padded(date, t.month(), 2);
-    } else {
-      date += month_short_name(i64(t.month()));
-    }
-  };
-  const auto append_year = [&] {
-    if (spec.flags & time_format_year_four) {
+  const auto append_field = [&](char field) {
+    if (field == 'd') {
+      append_zero_padded(date, t.day(), 2);
+    } else if (field == 'm') {
+      if (spec.flags & time_format_month_number) {
+        append_zero_padded(date, t.month(), 2);
+      } else {
+        date += month_short_name(i64(t.month()));
+      }
+    } else if (spec.flags & time_format_year_four) {
       append_zero_padded(date, t.year(), 4);
     } else {
       append_zero_padded(date, t.year() % 100, 2);
     }
   };
   const u32 order_bits = spec.flags & (time_format_order_dmy | time_format_order_mdy | time_format_order_ymd);
-  // Only one order bit is ever packed; of several, the month-first one wins, then DMY.
-  u32 order = 0;
-  for (u32 bit : {u32(time_format_order_mdy), u32(time_format_order_dmy), u32(time_format_order_ymd)}) {
-    if (order_bits & bit) {
-      order = bit;
-      break;
-    }
-  }
-  switch (order) {
-    case time_format_order_dmy:
-      append_day();
-      date += separator;
-      append_month();
-      date += separator;
-      append_year();
-      break;
-    case time_format_order_mdy:
-      append_month();
-      date += separator;
-      append_day();
-      date += separator;
-      append_year();
-      break;
-    case time_format_order_ymd:
-      append_year();
-      date += separator;
-      append_month();
-      date += separator;
-      append_day();
-      break;
-    default:
-      break;
+  // Only one order bit is ever packed; of several, the month-first one wins, then DMY. No
+  // order bit gives an empty date.
+  const char* fields = (order_bits & time_format_order_mdy)   ? "mdy"
+                       : (order_bits & time_format_order_dmy) ? "dmy"
+                       : (order_bits & time_format_order_ymd) ? "ymd"
+                                                              : "";
+  for (const char* field = fields; *field != 0; ++field) {
+    if (field != fields) date += separator;
+    append_field(*field);
   }
   append_clock_time(time_text, t);
   append_fraction(time_text, t, time_format_fraction_digits(spec));
