@@ -6,6 +6,7 @@
 #include "framework/io/qz_file_info.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_search.h"
+#include "framework/text/uni_unicode.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ bool tail_holds(uni::fileio& file, const search_criterion& criterion, std::vecto
   return file.read_next(buffer.data(), length) && length > 0 && holds(buffer, length, criterion.tail_pattern);
 }
 
-bool meets(const std::string& path, const file_info_utf16& record, const search_criterion& criterion,
-           std::vector<u8>& buffer) {
-  if (!criterion.ext.empty() && criterion.ext != record.ext) return false;
+bool meets(const std::string& path, const file_info& record, const std::wstring& ext,
+           const search_criterion& criterion, std::vector<u8>& buffer) {
+  if (!criterion.ext.empty() && criterion.ext != ext) return false;
   if (record.size < criterion.size_min || record.size > criterion.size_max) return false;
   if (criterion.time_min > record.created && criterion.time_min > record.altered) return false;
   if (criterion.range_pattern.empty() && criterion.block_pattern.empty() && criterion.tail_pattern.empty())
@@ -73,11 +74,14 @@ bool search_files_by_criteria(std::vector<std::string>& paths, const std::vector
     return false;
   }
   std::vector<std::string> matches;
-  file_info_utf16 record;
+  // The narrow record: the wide one holds folders of at most 511 characters, and a longer
+  // folder must not hide a file.
+  file_info record;
   for (const std::string& path : paths) {
-    if (!fill_file_info_utf16(path.c_str(), &record)) continue;
+    if (!fill_file_info(path.c_str(), &record)) continue;
+    const std::wstring ext = utf8_to_wstring(record.ext);
     const bool all = std::all_of(criteria.begin(), criteria.end(), [&](const search_criterion& criterion) {
-      return meets(path, record, criterion, buffer);
+      return meets(path, record, ext, criterion, buffer);
     });
     if (all) matches.push_back(path);
   }

@@ -22,24 +22,24 @@ void open_path(Stream& stream, bool converted, const std::string& path, std::ios
 
 }  // namespace
 
-bool stream_path_utf8(std::string& out, const std::string& name) {
+bool stream_path_string(std::string& out, const std::string& name) {
   out.clear();
-  // The round trip accepts exactly the valid UTF-8 names without NUL.
-  std::wstring wide;
-  if (!path_utf8_to_wide(wide, name)) return false;
+  // The standard stream reads the name up to its first NUL: a name holding one would open
+  // another, shorter name.
+  if (name.empty() || name.find('\0') != std::string::npos) return false;
   out = name;
   return true;
 }
 
 bool stream_path_bytes(std::string& out, const std::vector<u8>& name) {
-  return stream_path_utf8(out, bytes_to_string(name));
+  return stream_path_string(out, bytes_to_string(name));
 }
 
 bool stream_path_wide(std::string& out, const std::wstring& name) { return path_wide_to_utf8(out, name); }
 
 bool stream_path_utf16(std::string& out, const std::vector<u16>& name) {
-  // Empty at an unpaired high surrogate, which the checks below then refuse.
-  return stream_path_utf8(out, utf16_units_to_utf8_string(name));
+  // Empty at an unpaired high surrogate, which the check then refuses.
+  return stream_path_string(out, utf16_units_to_utf8_string(name));
 }
 
 ofstream::ofstream(const std::string& name, std::ios::openmode mode) { open(name, mode); }
@@ -57,7 +57,7 @@ ofstream::ofstream(const std::vector<u16>& name, std::ios::openmode mode) {
 
 void ofstream::open(const std::string& name, std::ios::openmode mode) {
   std::string path;
-  const bool converted = stream_path_utf8(path, name);
+  const bool converted = stream_path_string(path, name);
   open_path<std::ofstream>(*this, converted, path, mode);
 }
 
@@ -89,7 +89,7 @@ ifstream::ifstream(const std::vector<u16>& name, std::ios::openmode mode) { open
 
 void ifstream::open(const std::string& name, std::ios::openmode mode) {
   std::string path;
-  const bool converted = stream_path_utf8(path, name);
+  const bool converted = stream_path_string(path, name);
   open_path<std::ifstream>(*this, converted, path, mode);
 }
 

@@ -1,9 +1,10 @@
-// File streams that take a file name in every form the system carries names in: a UTF-8
-// std::string, a byte vector, a wide string or a vector of UTF-16 units. Every form is
-// turned into its UTF-8 path and opened by the standard stream. A name that has no exact
-// UTF-8 path (empty, holding a NUL, bytes that are not valid UTF-8, a wide character beyond
-// U+10FFFF, an unpaired high UTF-16 surrogate) opens nothing: the stream is left in its fail state,
-// so no other, shortened name is ever opened in its place.
+// File streams that take a file name in every form the system carries names in: a
+// std::string, a byte vector, a wide string or a vector of UTF-16 units. A name is bytes: a
+// std::string or byte vector is handed to the standard stream unchanged, whether or not it is
+// UTF-8, and the wide and UTF-16 forms are turned into their UTF-8 bytes. A name that has no
+// exact path (empty, holding a NUL, a wide character beyond U+10FFFF, an unpaired high UTF-16
+// surrogate) opens nothing: the stream is left in its fail state, so no other, shortened name
+// is ever opened in its place.
 #pragma once
 
 #include <fstream>
@@ -14,8 +15,8 @@
 
 namespace uni {
 
-// The UTF-8 path of each name form; false (out empty) when the name has no exact one.
-bool stream_path_utf8(std::string& out, const std::string& name);
+// The path bytes of each name form; false (out empty) when the name has no exact path.
+bool stream_path_string(std::string& out, const std::string& name);
 bool stream_path_bytes(std::string& out, const std::vector<u8>& name);
 bool stream_path_wide(std::string& out, const std::wstring& name);
 bool stream_path_utf16(std::string& out, const std::vector<u16>& name);

@@ -81,6 +81,37 @@ TEST_F(FileSearchTest, AgreesWithFindAndGrep) {
   }));
 }
 
+// Files whose folder part is 511, 512, 513 and 700 characters long (and a file name near the
+// system's limit) are found as find finds them.
+TEST_F(FileSearchTest, LongPathsAgreeWithFind) {
+  if (run_command("command -v find").empty()) GTEST_SKIP() << "find not found";
+  const std::string long_name = std::string(240, 'n') + ".log";
+  for (const std::size_t folder_chars : {511, 512, 513, 700}) {
+    // Components of at most 200 characters until the folder part has the length wanted.
+    std::string relative = "L" + std::to_string(folder_chars);
+    while (folder_.path().size() + 1 + relative.size() < folder_chars) {
+      const std::size_t missing = folder_chars - folder_.path().size() - 1 - relative.size();
+      std::size_t component = std::min<std::size_t>(200, missing - 1);
+      if (missing - component - 1 == 1) --component;  // never leave one character to fill
+      relative += "/" + std::string(component, 'd');
+    }
+    ASSERT_EQ(folder_.file(relative).size(), folder_chars);
+    put(relative + "/hit.log", "a NEEDLE here");
+    put(relative + "/miss.txt", "a NEEDLE here");
+    put(relative + "/" + long_name, "NEEDLE");
+  }
+  search_criterion criterion;
+  criterion.ext = L"log";
+  criterion.size_max = ~0ull;
+  criterion.range_end = 100;
+  criterion.range_pattern = bytes("NEEDLE");
+  paths_t found = search({criterion}, all_);
+  std::sort(found.begin(), found.end());
+  const paths_t expected = sorted_lines(run_command("find '" + folder_.path() + "' -type f -name '*.log'"));
+  EXPECT_EQ(expected.size(), 8u);
+  EXPECT_EQ(found, expected);
+}
+
 TEST_F(FileSearchTest, PatternWindows) {
   std::string sectors(2048, '.');
   sectors.replace(1024 + 3, 4, "SIGN");  // near the start of the third 512-byte block
