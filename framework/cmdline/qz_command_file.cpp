@@ -67,15 +67,14 @@ bool parse_command_file(std::vector<command_record>& records, const std::string&
   if (!keep_line_feeds) std::replace(text.begin(), text.end(), '\n', ' ');
   remove_chars(text, "\r\t");
 
-  std::size_t open = text.find(cmd_open);
-  while (open != std::string::npos) {
+  // A block runs from "<!cmd>" to the next "</!cmd>". One left open (the file ends, or another
+  // "<!cmd>" begins, before its "</!cmd>") may be a truncated command and gives no record.
+  for (std::size_t open = text.find(cmd_open); open != std::string::npos;) {
     const std::size_t content = open + cmd_open.size();
-    const std::size_t next_open = text.find(cmd_open, content);
     const std::size_t close = text.find(cmd_close, content);
-    // A block left open ends where the next one begins, or at the end of the file.
-    const bool closed = close != std::string::npos && close < next_open;
-    const std::size_t end = closed ? close : std::min(next_open, text.size());
-    records.push_back(parse_block(text.substr(content, end - content)));
+    if (close == std::string::npos) break;
+    const std::size_t next_open = text.find(cmd_open, content);
+    if (next_open > close) records.push_back(parse_block(text.substr(content, close - content)));
     open = next_open;
   }
   return !records.empty();

@@ -15,9 +15,9 @@ using command_record = std::vector<std::string>;
 // separates nothing). Record: the block's text; per argument element its name (double quotes
 // and apostrophes removed) and its value as written; then the rest of the block cut at blanks,
 // a group of words in double quotes staying one word, with every double quote removed. A block
-// with no argument and no word gives an empty record. An element left open ends with what was
-// read: "<!cmd>" without "</!cmd>" runs to the next "<!cmd>" or the end of the file, "<!arg="
-// without "</!arg>" to the end of its block, and a name without its own ">" is the text up to
-// "</!arg>" with an empty value. False, records empty, for an empty path, a file that cannot be
-// read whole (4 GiB at most) or one without any "<!cmd>".
+// with no argument and no word gives an empty record. A block left open ("<!cmd>" followed by
+// the end of the file or by another "<!cmd>" before its "</!cmd>") gives no record at all;
+// within a block, "<!arg=" without "</!arg>" runs to the end of the block, and a name without
+// its own ">" is the text up to "</!arg>" with an empty value. False, records empty, for an
+// empty path, a file that cannot be read whole (4 GiB at most) or one without a closed block.
 bool parse_command_file(std::vector<command_record>& records, const std::string& path, bool keep_line_feeds);

@@ -62,15 +62,13 @@ void cut_to_next_code(std::string& text, std::size_t from, std::size_t search_fr
 }
 
 // The "name:value)" that starts at from: both parts and the element's end (the ")"). When the
-// ":" or the ")" is missing the element is cut to the next code, open is set and the result
-// is false.
+// ":" or the ")" is missing the element is cut to the next code and the result is false.
 bool take_name_and_value(std::string& text, std::size_t pos, std::size_t from, std::string& name,
-                         std::string& value, bool& open) {
+                         std::string& value) {
   const std::size_t colon = text.find(':', from);
   const std::size_t close = colon == std::string::npos ? std::string::npos : text.find(')', colon + 1);
   if (close == std::string::npos) {
     cut_to_next_code(text, pos, from);
-    open = true;
     return false;
   }
   name = text.substr(from, colon - from);
@@ -80,16 +78,15 @@ bool take_name_and_value(std::string& text, std::size_t pos, std::size_t from, s
 }
 
 // The bracket code's first occurrence from start: its text up to ")" into value, the code
-// through ")" removed. Without ")" the code is cut to the next code and open is set.
+// through ")" removed. Without ")" the code is cut to the next code.
 // Returns whether a value was read; pos gets where the code stood (npos when absent).
-bool take_bracket(std::string& text, const std::string& code, std::string& value, bool& open, std::size_t& pos) {
+bool take_bracket(std::string& text, const std::string& code, std::string& value, std::size_t& pos) {
   pos = text.find(code);
   if (pos == std::string::npos) return false;
   const std::size_t inner = pos + code.size();
   const std::size_t close = text.find(')', inner);
   if (close == std::string::npos) {
     cut_to_next_code(text, pos, inner);
-    open = true;
     return false;
   }
   value = text.substr(inner, close - inner);
@@ -165,34 +162,34 @@ void take_sp_code(keyname_filter& result, std::string& text) {
   result.flags |= bit(47);
 }
 
-void take_bracket_codes(keyname_filter& result, std::string& text, bool& open) {
+void take_bracket_codes(keyname_filter& result, std::string& text) {
   std::size_t pos = 0;
   std::string value;
-  if (take_bracket(text, "!SC(", value, open, pos)) {
+  if (take_bracket(text, "!SC(", value, pos)) {
     result.sub_text = value;
     result.flags |= bit(48);
   }
   while (true) {
-    if (take_bracket(text, "!SR(", value, open, pos)) {
+    if (take_bracket(text, "!SR(", value, pos)) {
       result.sub_list.push_back(value);
       result.flags |= bit(46);
     } else if (pos == std::string::npos) {
       break;
     }
   }
-  if (take_bracket(text, "!AFN(", value, open, pos)) {
+  if (take_bracket(text, "!AFN(", value, pos)) {
     result.value_name = value;
     result.flags |= bit(32);
   }
-  if (take_bracket(text, "!CFN(", value, open, pos)) {
+  if (take_bracket(text, "!CFN(", value, pos)) {
     result.value_name = value;
     result.flags |= bit(50);
   }
 }
 
 // "!CT", its digit count, then an optional "(name:text)". "!CT" without a name part sets its
-// bit; a "(" that is never completed leaves the record open.
-void take_ct_code(keyname_filter& result, std::string& text, bool& open) {
+// bit; a "(" that is never completed sets none.
+void take_ct_code(keyname_filter& result, std::string& text) {
   const std::size_t pos = text.find("!CT");
   if (pos == std::string::npos) return;
   u32 value = 0;
@@ -204,14 +201,14 @@ void take_ct_code(keyname_filter& result, std::string& text, bool& open) {
     result.flags |= bit(51);
     return;
   }
-  if (take_name_and_value(text, pos, pos + 1, result.value_name, result.sub_text, open)) result.flags |= bit(51);
+  if (take_name_and_value(text, pos, pos + 1, result.value_name, result.sub_text)) result.flags |= bit(51);
 }
 
-void take_map_codes(keyname_filter& result, std::string& text, bool& open) {
+void take_map_codes(keyname_filter& result, std::string& text) {
   for (std::size_t pos = text.find("!S("); pos != std::string::npos; pos = text.find("!S(")) {
     std::string key;
     std::string value;
-    if (take_name_and_value(text, pos, pos + 3, key, value, open)) {
+    if (take_name_and_value(text, pos, pos + 3, key, value)) {
       result.sub_map.emplace(key, value);
       result.flags |= bit(34);
     }
@@ -222,7 +219,6 @@ void take_map_codes(keyname_filter& result, std::string& text, bool& open) {
 
 bool parse_keyname_spec(keyname_filter& result, std::string& spec) {
   result.clear();
-  bool open = false;
   if (!take_exclusive_form(result, spec)) {
     if (spec.rfind("(unnamed)", 0) == 0) result.flags |= bit(35);
     if (spec == "(all dates)") result.flags |= bit(20);
@@ -233,15 +229,15 @@ bool parse_keyname_spec(keyname_filter& result, std::string& spec) {
       take_plain_codes(result, spec, plain_codes_after_sk, std::size(plain_codes_after_sk));
       take_digit_count_codes(result, spec);
       take_sp_code(result, spec);
-      take_bracket_codes(result, spec, open);
-      take_ct_code(result, spec, open);
-      take_map_codes(result, spec, open);
+      take_bracket_codes(result, spec);
+      take_ct_code(result, spec);
+      take_map_codes(result, spec);
     }
   }
   trim_whitespace_ex(spec, false);
   std::string line_break = "\\n";
   erase_first(spec, line_break, false);
   result.key_path = spec;
-  result.valid = open ? 0 : 1;
-  return !open;
+  result.valid = 1;
+  return true;
 }

@@ -22,6 +22,6 @@
 // every "!S(key:value)" into sub_map (a repeated key keeps its first value), 34. Then the
 // text is trimmed of blanks, tabs, CR and LF and loses its first backslash-n pair.
 // An element left open (a bracket code without ")", "!S(" without ":" and ")", "!CT(" without
-// them) is cut up to the next '!' (or the end), stores nothing, sets no bit and leaves the
-// record invalid: the result is false with valid 0; otherwise true with valid 1.
+// them) is cut up to the next '!' (or the end), stores nothing and sets no bit. The parse never
+// fails: the result is always true with valid 1.
 bool parse_keyname_spec(keyname_filter& result, std::string& spec);

@@ -51,9 +51,11 @@ TEST_F(CommandFile, RecordsOfBlocks) {
        {{"x", "x"}, {"y", "y"}}},
       {"tags are case-sensitive", "<!CMD>x</!CMD><!cmd><!ARG=a>b</!ARG></!cmd>", false,
        {{"<!ARG=a>b</!ARG>", "<!ARG=a>b</!ARG>"}}},
-      // Elements left open end with what was read.
-      {"final block left open", "<!cmd>a</!cmd><!cmd>b c", false, {{"a", "a"}, {"b c", "b", "c"}}},
-      {"block left open before the next", "<!cmd>a <!cmd>b</!cmd>", false, {{"a ", "a"}, {"b", "b"}}},
+      // A block left open may be a truncated command: it gives no record.
+      {"final block left open", "<!cmd>a</!cmd><!cmd>b c", false, {{"a", "a"}}},
+      {"block left open before the next", "<!cmd>a <!cmd>b</!cmd>", false, {{"b", "b"}}},
+      {"closed block between open ones", "<!cmd>x <!cmd>a</!cmd> <!cmd>-delete", false, {{"a", "a"}}},
+      // Arguments left open end with what was read.
       {"argument left open", "<!cmd>w <!arg=p>1</!arg> <!arg=q>2 3</!cmd>", false,
        {{"w <!arg=p>1</!arg> <!arg=q>2 3", "p", "1", "q", "2 3", "w"}}},
       {"argument without value", "<!cmd><!arg=x</!arg> y</!cmd>", false, {{"<!arg=x</!arg> y", "x", "", "y"}}},
@@ -76,7 +78,7 @@ TEST_F(CommandFile, Failures) {
   EXPECT_FALSE(parse_command_file(out, dir_.file("missing.txt"), false));
   EXPECT_TRUE(out.empty());
 
-  for (const char* content : {"", "no blocks here", "</!cmd> x"}) {
+  for (const char* content : {"", "no blocks here", "</!cmd> x", "<!cmd>convert -src a.csv", "<!cmd>a <!cmd>b"}) {
     SCOPED_TRACE(content);
     out = {{"stale"}};
     EXPECT_FALSE(parse(content, out));
