@@ -105,17 +105,16 @@ u32 read_counted_string_list(std::vector<std::string>& out, const u8* data, u32 
     return field_length;
   }
   u32 used = field_length;
-  u32 read = 0;
-  for (; read < count && used < size; ++read) {
+  for (u32 read = 0; read < count && used < size; ++read) {
     u32 length = 0;
     u32 string_field = 0;
-    // A string cut by the end of the data ends the list: its bytes are not the next string.
-    if (!read_length_field(data + used, size - used, length, string_field) ||
-        length > size - used - string_field)
-      break;
+    const bool whole = read_length_field(data + used, size - used, length, string_field) &&
+                       length <= size - used - string_field;
     used += read_counted_string(out[read], data + used, size - used);
+    // A string cut by the end of the data takes the rest of it: its bytes are not the next
+    // strings. It stays empty, as do the entries after it.
+    if (!whole) break;
   }
-  out.resize(read);
   return used;
 }
 

@@ -29,10 +29,10 @@ bool append_counted_string_list(std::vector<u8>& out, const std::vector<std::str
 // text would run past size.
 u32 read_counted_string(std::string& out, const u8* data, u32 size);
 u32 read_counted_string(std::string& out, const std::vector<u8>& data);
-// out = the strings of the counted list at data, in order; returns the bytes used. 0 for no
-// data or a cut count field; the count field's length, out empty, when the count exceeds the
-// bytes after it. Reading stops at a string that would run past size: out then holds only
-// the strings before it, fewer than the count.
+// out = the strings of the counted list at data, one entry per counted string; returns the
+// bytes used. 0 for no data or a cut count field; the count field's length, out empty, when
+// the count exceeds the bytes after it. A string that would run past size ends the reading:
+// it counts its length field alone, and it and every entry after it stay empty.
 u32 read_counted_string_list(std::vector<std::string>& out, const u8* data, u32 size);
 
 // ---- Filling and sizing ----

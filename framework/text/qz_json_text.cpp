@@ -54,9 +54,9 @@ size_t value_end(const std::string& text, size_t start) {
   if (comma != npos) {
     const size_t open_quote = text.find('"', start);
     if (open_quote == npos || open_quote > comma) return comma;
+    // A quote that never closes holds nothing: the value ends at the comma.
     const size_t close_quote = text.find('"', open_quote + 1);
-    if (close_quote == npos) return text.size();
-    return close_quote > comma ? close_quote + 1 : comma;
+    return close_quote != npos && close_quote > comma ? close_quote + 1 : comma;
   }
   const size_t brace = text.find('}', start);
   return brace != npos ? brace : text.size();
@@ -72,7 +72,6 @@ void json_object::clear() {
 
 bool split_json_objects(std::vector<std::string>& objects, const std::string& text) {
   objects.clear();
-  if (text.empty()) return false;
   const size_t first_bracket = text.find('[');
   const size_t first_brace = text.find('{');
   if (first_bracket == npos || (first_brace != npos && first_brace < first_bracket)) {

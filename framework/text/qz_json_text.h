@@ -24,14 +24,14 @@ struct json_object {
 };
 
 // objects = the top-level object texts of an array text, found by pairing braces (counted
-// inside strings too; a "}" with no "{" open is passed over). A text without "[", or whose
-// first "{" comes before its first "[", is one object whole. False for an empty text or an
+// inside strings too; a "}" with no "{" open is passed over). A text without "[" (an empty
+// one too), or whose first "{" comes before its first "[", is one object whole. False for an
 // array without "{"; otherwise whether objects is non-empty.
 bool split_json_objects(std::vector<std::string>& objects, const std::string& text);
 // values = one entry per name: the value of the member "name" in object_text, trimmed and
 // without one leading and one trailing quote; a value ends before ",\"" (and before a "}"
-// just ahead of it), else at a "," outside a quoted string, else before "}", else at the end
-// of the text. False for an empty text or no names.
+// just ahead of it), else at a "," that no closed quoted string holds, else before "}", else
+// at the end of the text. False for an empty text or no names.
 bool json_values_for_names(std::vector<std::string>& values, const std::vector<std::string>& names,
                            const std::string& object_text);
 // One json_object per object of the array text, its values read for names (a record stays

@@ -168,10 +168,10 @@ bool parse_hex_dump_text(std::vector<u8>& out, const std::string& text) {
   if (column_end == std::string::npos) return false;
   const std::size_t width = column_end - column_start;
   for (const std::string& line : lines) {
-    if (line.size() <= column_start) break;
+    // Only a line with nothing at the column ends the dump; a blank column reads no bytes.
+    if (line.size() <= column_start || width == 0) break;
     std::vector<std::string> pieces;
     split_string(line.substr(column_start, width), ' ', pieces, false, false, false);
-    if (pieces.empty()) break;
     for (const std::string& piece : pieces)
       if (piece.size() == 2 && is_hex_digit(piece[0]) && is_hex_digit(piece[1]))
         out.push_back(low_byte(std::strtoul(piece.c_str(), nullptr, 16)));

@@ -49,7 +49,8 @@ std::vector<u8>& hex_pairs_to_bytes(std::vector<u8>& out, const std::string& tex
 // out = the bytes of the hex column of a hex dump ("address  hex bytes  characters" lines):
 // the column stands where the first line's first two-blank gap opens and ends at its next
 // one; every piece of exactly two hex digits in that column of each line is a byte, until a
-// line has nothing there. False when the first line has no such column or out stays empty.
+// line ends before the column (a line of blanks there reads none and the walk goes on).
+// False when the first line has no such column or out stays empty.
 bool parse_hex_dump_text(std::vector<u8>& out, const std::string& text);
 
 // ---- Addresses ----

@@ -105,10 +105,13 @@ bool layout_columns(std::ostream& out, std::vector<u32>& offsets,
             return to_lower(name);
           }))
     return false;
-  stream_back_up(line, static_cast<int>(separator.size()), false);
-  line << last_separator_blanks;
-  if (newline) line << '\n';
-  out << line.str();
+  // The last separator's first three characters become blanks (three blanks in all for a
+  // shorter one); a longer one keeps the rest, and the line end comes after it.
+  std::string text = std::move(line).str();
+  text.replace(text.size() - separator.size(), std::min<size_t>(separator.size(), 3),
+               last_separator_blanks);
+  if (newline) text += '\n';
+  out << text;
   return true;
 }
 
@@ -138,11 +141,7 @@ bool expand_tabs(const char* buffer, u32 length, u32 tab_width, std::string& out
     static constexpr u8 utf16_tab[] = {0x09, 0x00};
     u64 found = 0;
     if (find_bytes_first_ptr(bytes, length, utf16_tab, 2, &found, false)) {
-      // out is replaced here as on the narrow path; only expand_tabs_utf16 itself appends.
-      std::string expanded;
-      if (!expand_tabs_utf16(buffer, length, tab_width, expanded)) return false;
-      out.swap(expanded);
-      return true;
+      return expand_tabs_utf16(buffer, length, tab_width, out);
     }
   }
   tab_layout layout;

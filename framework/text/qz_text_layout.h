@@ -37,7 +37,8 @@ bool layout_columns_wide(std::ostream& out, std::vector<u32>& offsets,
 // out = the buffer with every TAB replaced by blanks up to the next multiple of tab_width
 // (0 means 4), columns counted from the start of each line; lines end at CR LF when the
 // buffer holds one, else at LF, else at CR. False, out untouched, when there is no TAB. With
-// check_utf16 a buffer holding the bytes 09 00 is taken as UTF-16LE: expand_tabs_utf16.
+// check_utf16 a buffer holding the bytes 09 00 is taken as UTF-16LE and goes to
+// expand_tabs_utf16, which appends to out instead of replacing it.
 bool expand_tabs(const char* buffer, u32 length, u32 tab_width, std::string& out, bool check_utf16);
 // expand_tabs over the 16-bit little-endian units of length bytes (an odd last byte is kept
 // as it is); each blank is the bytes 20 00. Appends to out; false, out untouched, without TAB.

@@ -80,7 +80,7 @@ TEST(CountedStringList, WritesAndReadsBack) {
   EXPECT_EQ(out, (bytes{7, 0x03, 0x01, 'a'}));  // the strings before the long one stay
 }
 
-TEST(CountedStringList, CutInputGivesTheStringsReadWhole) {
+TEST(CountedStringList, CutInputGivesOneEntryPerCountedString) {
   struct row {
     const char* name;
     bytes data;
@@ -90,8 +90,11 @@ TEST(CountedStringList, CutInputGivesTheStringsReadWhole) {
       {"count above the bytes left", {0x05, 0x01, 'a'}, 1, {}},
       {"nothing after the count", {0x01}, 1, {}},
       {"two-byte count cut", {0x80}, 0, {}},
-      {"second string runs past the end", {0x02, 0x01, 'a', 0x05, 'b', 'c'}, 3, {"a"}},
-      {"data ends before the count", {0x03, 0x01, 'a', 0x00}, 4, {"a", ""}},
+      // A string that runs past the end counts its length field and stays empty; the bytes
+      // after that field belong to it, so they are not read as further strings.
+      {"second string runs past the end", {0x02, 0x01, 'a', 0x05, 'b', 'c'}, 4, {"a", ""}},
+      {"cut string's bytes are not strings", {0x03, 0x01, 'a', 0x05, 0x01, 'c'}, 4, {"a", "", ""}},
+      {"data ends before the count", {0x03, 0x01, 'a', 0x00}, 4, {"a", "", ""}},
       {"empty strings", {0x02, 0x00, 0x00}, 3, {"", ""}},
   };
   for (const row& r : rows) {

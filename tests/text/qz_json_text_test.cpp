@@ -28,7 +28,7 @@ TEST(SplitJsonObjects, TopLevelObjectsOfAnArray) {
        {R"({"a":"{"}})", R"({"b":2})"}},
       {"unclosed last object dropped", R"([{"a":1},{"b":2)", true, {R"({"a":1})"}},
       {"stray closing brace passed over", R"([}{"a":1}])", true, {R"({"a":1})"}},
-      {"empty", "", false, {}},
+      {"empty: one empty object", "", true, {""}},
   };
   for (const auto& c : cases) {
     texts objects = {"stale"};
@@ -53,7 +53,9 @@ TEST(JsonValuesForNames, ValuesByCaseInsensitiveName) {
       {"blanks trimmed", R"({"a" :  7 , "b": 8})", {"a", "b"}, {"7", "8"}},
       // A value cut short by the end of the text is what stands up to that end.
       {"truncated value", R"({"a":1,"b":12)", {"a", "b"}, {"1", "12"}},
-      {"unterminated string", R"({"a":"abc,d)", {"a"}, {"abc,d"}},
+      // A quote that never closes does not hold the comma after it.
+      {"unterminated string", R"({"a":"abc,d)", {"a"}, {"abc"}},
+      {"unterminated string before a brace", R"({"a":"x,y})", {"a"}, {"x"}},
       {"name without colon", R"({"a")", {"a"}, {""}},
   };
   for (const auto& c : cases) {

@@ -130,6 +130,9 @@ TEST(ByteLists, HexColumnOfADump) {
       {"second line cut at the first line's column", "0000  41 42  AB\n0002  43  C", {0x41, 0x42, 0x43}},
       {"blank and short lines", "\n0000  41 42  AB\n\n  0002  43 44  CD  \n00", {0x41, 0x42, 0x43, 0x44}},
       {"pieces other than two hex digits", "0000  41 zz 4  B\n", {0x41}},
+      {"blank column does not end the walk", "0000  41 42  AB\n0002         ..\n0004  43  C",
+       {0x41, 0x42, 0x43}},
+      {"line ending before the column does", "0000  41 42  AB\n0002\n0004  43  C", {0x41, 0x42}},
       {"no column", "0000 41 42 AB", {}},
       {"empty", "", {}},
   };

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/text/uni_unicode.h"
+#include "tests/text/reference_tool.h"
+
 namespace {
 
 TEST(WritePadding, BlanksAndFill) {
@@ -52,6 +55,15 @@ TEST(LayoutColumns, LineOffsetsWidthsAndNames) {
        "a<-->b   >",
        {0, 5, 10},
        {1, 1}},
+      {"line end after a long separator's tail",
+       {"a", "bbb"},
+       "12345",
+       {},
+       true,
+       "a12345bbb   45\n",
+       {0, 6, 14},
+       {1, 3}},
+      {"empty separator", {"a", "b"}, "", {}, true, "ab   \n", {0, 1, 2}, {1, 1}},
   };
   for (const auto& c : cases) {
     std::ostringstream out;
@@ -134,7 +146,9 @@ std::string utf16(const std::u16string& text) {
 }
 
 TEST(ExpandTabs, Utf16UnitsAndDetection) {
-  EXPECT_EQ(expand(utf16(u"a\tb\r\n\t\u00e9"), 4, true), utf16(u"a   b\r\n    \u00e9"));
+  // The UTF-16 path appends to what out held.
+  EXPECT_EQ(expand(utf16(u"a\tb\r\n\t\u00e9"), 4, true),
+            "untouched" + utf16(u"a   b\r\n    \u00e9"));
   EXPECT_EQ(expand(utf16(u"no tab"), 4, true), "false:untouched");
   // Without the check the bytes are narrow text: 09 is a TAB, the 00 after it counts a column.
   EXPECT_EQ(expand(utf16(u"\tb"), 4, false), std::string("    \0b\0", 7));
@@ -146,6 +160,46 @@ TEST(ExpandTabs, Utf16UnitsAndDetection) {
   const std::string no_tab = utf16(u"\u0900\u4100");
   EXPECT_FALSE(expand_tabs_utf16(no_tab.data(), u32(no_tab.size()), 4, out));
   EXPECT_FALSE(expand_tabs_utf16(nullptr, 4, 4, out));
+}
+
+// Python's expandtabs resets the column at CR and at LF alike, which agrees with ours on texts
+// that use one kind of line end; the first byte of each input is the tab width.
+TEST(ExpandTabs, AgreesWithPythonExpandtabs) {
+  if (!reference_tool_present("python3")) GTEST_SKIP() << "python3 not found";
+  const std::wstring texts[] = {
+      L"a\tb",
+      L"\t\tx",
+      L"abcd\te\n\tf\n",
+      L"x\ty\r\n12345\tz\r\n\t",
+      L"r\tq\rs\tt",
+      L"\u00e9\t\u4e2d\t.",
+      L"no line end\twith\ttabs\t",
+  };
+  const u8 widths[] = {1, 3, 4, 8};
+  std::vector<std::string> narrow_inputs, wide_inputs;
+  for (const auto& text : texts) {
+    for (u8 width : widths) {
+      narrow_inputs.push_back(char(width) + wstring_to_utf8(text));
+      wide_inputs.push_back(char(width) + utf16(std::u16string(text.begin(), text.end())));
+    }
+  }
+  std::vector<std::string> narrow_expected, wide_expected;
+  ASSERT_TRUE(run_python_per_input("", "data[1:].expandtabs(data[0])", narrow_inputs,
+                                   narrow_expected));
+  ASSERT_TRUE(run_python_per_input(
+      "", "data[1:].decode(\"utf-16-le\").expandtabs(data[0]).encode(\"utf-16-le\")",
+      wide_inputs, wide_expected));
+  for (size_t i = 0; i < narrow_inputs.size(); ++i) {
+    const std::string narrow = narrow_inputs[i].substr(1), wide = wide_inputs[i].substr(1);
+    const u32 width = u8(narrow_inputs[i][0]);
+    SCOPED_TRACE(narrow + " width " + std::to_string(width));
+    std::string out = "old";
+    EXPECT_TRUE(expand_tabs(narrow.data(), u32(narrow.size()), width, out, true));
+    EXPECT_EQ(out, narrow_expected[i]);
+    out = "old";
+    EXPECT_TRUE(expand_tabs(wide.data(), u32(wide.size()), width, out, true));
+    EXPECT_EQ(out, "old" + wide_expected[i]);
+  }
 }
 
 }  // namespace
