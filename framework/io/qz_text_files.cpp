@@ -1,10 +1,5 @@
 #include "framework/io/qz_text_files.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +9,7 @@
 
 #include "framework/text/uni_bom.h"
 #include "framework/io/uni_file_utils.h"
+#include "framework/io/qz_platform.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/text/qz_html_tokens.h"
 #include "framework/text/qz_replace.h"
@@ -51,41 +47,21 @@ bool write_standard_output(const void* data, u64 length) {
   return std::fflush(stdout) == 0;
 }
 
-// Writes all length bytes to the descriptor; false on any error.
-bool write_all(int descriptor, const u8* data, u64 length) {
-  while (length > 0) {
-    const ssize_t done = ::write(descriptor, data, length);
-    if (done <= 0) return false;
-    data += done;
-    length -= static_cast<u64>(done);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool replace_file_contents(const std::string& path, const void* data, u64 length) {
-  if (path.empty() || (data == nullptr && length > 0)) return false;
-  // Through a link the file it names is replaced, not the link.
-  char resolved[PATH_MAX];
-  const std::string target = realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-  struct stat status {};
-  const bool had_file = ::stat(target.c_str(), &status) == 0;
-  std::string temporary = target + ".XXXXXX";
-  const int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) return false;
-  bool done = write_all(descriptor, static_cast<const u8*>(data), length);
-  if (!had_file) {
-    // A new file gets the bits an ordinary create would give it, not mkstemp's 0600.
-    const mode_t mask = umask(0);
-    umask(mask);
-    status.st_mode = 0666 & ~mask;
-  }
-  if (done) done = fchmod(descriptor, status.st_mode & 07777) == 0;
-  done = (::close(descriptor) == 0) && done;
-  if (done) done = ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!done) ::unlink(temporary.c_str());
-  return done;
+  if (path.empty() || (data == nullptr && length > 0) || length > largest_buffer) return false;
+  // The file itself is opened (through a link, the file it names), so that it keeps its
+  // owner, mode and other links, and the system decides whether the caller may write it.
+  uni::fileio file;
+  if (!file.open_utf8(path, true, false, false)) return false;
+  qz_platform::file_status status;
+  if (!file.stat(status) || !status.is_regular()) return false;
+  // The new content goes over the old before the file is cut to its length, so that a
+  // failure before the first write leaves the old content whole.
+  const bool written = (length == 0 || file.write_at(data, static_cast<u32>(length), 0)) &&
+                       file.truncate(length);
+  return file.close() && written;
 }
 
 int html_to_wiki_text(const char* source_path, const char* target_path) {

@@ -1,16 +1,18 @@
 // Whole-file text operations: a file is read into memory, converted or cut by the text
 // functions, and written back in byte mode (no line-end translation). Paths are UTF-8.
-// Nothing prints; every failure is a false result. Operations that rewrite their source do so
-// through a temporary file in the same folder, so a failure leaves the original as it was.
+// Nothing prints; every failure is a false result. Operations that rewrite their source
+// write into that same file (replace_file_contents), only after the new content is complete.
 #pragma once
 
 #include <string>
 
 #include "framework/text/qz_types.h"
 
-// Replaces the content of path by the length bytes at data: they are written to a new file
-// in the same folder, which then takes the place of path (its permission bits are kept).
-// False, path untouched, when the temporary file cannot be made, written or renamed.
+// Replaces the content of the existing regular file at path (through a link, the file it
+// names) by the length bytes at data, written over the old from the start before the file is
+// cut to length: the file keeps its owner, mode and hard links. False, path untouched, when
+// it is missing, not a regular file or not writable by the caller; false also when a write
+// fails, which may leave the new content partly over the old.
 bool replace_file_contents(const std::string& path, const void* data, u64 length);
 
 // Converts the HTML file source_path into target_path: its wiki text (write_wiki_text of the

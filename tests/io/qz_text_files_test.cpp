@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "tests/text/temp_folder.h"
 
@@ -18,7 +22,7 @@ mode_t mode_of(const std::string& path) {
   return status.st_mode & 07777;
 }
 
-TEST(ReplaceFileContents, ReplacesWholeFileKeepingModeAndLeavesNoTemporary) {
+TEST(ReplaceFileContents, ReplacesWholeContentThroughLinksAndLeavesNoOtherFile) {
   temp_folder folder("telvar_text_files");
   folder.put("a.txt", "old content that is longer");
   ::chmod(folder.file("a.txt").c_str(), 0640);
@@ -37,6 +41,9 @@ TEST(ReplaceFileContents, ReplacesWholeFileKeepingModeAndLeavesNoTemporary) {
     ++entries;
   EXPECT_EQ(entries, 2u);
   EXPECT_FALSE(replace_file_contents(folder.file("no/such/folder/x"), "x", 1));
+  // Only an existing file is rewritten; nothing is created in its place.
+  EXPECT_FALSE(replace_file_contents(folder.file("missing"), "x", 1));
+  EXPECT_FALSE(std::filesystem::exists(folder.file("missing")));
 }
 
 TEST(HtmlToWikiText, WikiTextThenNormalisedHtml) {
@@ -218,24 +225,100 @@ TEST(CutTagBlocksInFile, BytesUtf16AndInPlace) {
   EXPECT_EQ(folder.get("in.html"), "acdef");
 }
 
-// When the new content cannot be put in place, the in-place forms fail and the file keeps its
-// old content. A name of 252 characters leaves no room for the temporary name beside it.
-TEST(InPlaceRewrites, FailureLeavesTheOriginal) {
+// The three operations that rewrite their source, each turning the page below into "<p>a</p>".
+struct in_place_rewrite {
+  const char* name;
+  bool (*run)(const char* path);
+};
+const in_place_rewrite in_place_rewrites[] = {
+    {"cut tag blocks", [](const char* path) { return cut_tag_blocks_in_file(path, nullptr, "script"); }},
+    {"remove string",
+     [](const char* path) { return remove_string_from_file(path, "<script>x()</script>", false); }},
+    {"copy without scripts",
+     [](const char* path) { return copy_html_without_scripts(path, nullptr, true); }},
+};
+const std::string script_page = "<p>a</p><script>x()</script>";
+constexpr uid_t nobody = 65534;
+
+// What makes a file the same file: where it lives, its owner, its permissions and its links.
+std::tuple<dev_t, ino_t, uid_t, gid_t, mode_t, nlink_t> identity_of(const std::string& path) {
+  struct stat status {};
+  ::stat(path.c_str(), &status);
+  return {status.st_dev, status.st_ino, status.st_uid, status.st_gid, status.st_mode,
+          status.st_nlink};
+}
+
+// A rewrite changes the content of the file itself: the other name of a hard link sees it,
+// and the owner (another user's, when the test can give it one), mode and links stay.
+TEST(InPlaceRewrites, TheFileKeepsItsIdentity) {
+  for (const auto& rewrite : in_place_rewrites) {
+    SCOPED_TRACE(rewrite.name);
+    temp_folder folder("telvar_text_files");
+    folder.put("page.html", script_page);
+    ASSERT_EQ(::link(folder.file("page.html").c_str(), folder.file("other name").c_str()), 0);
+    ::chmod(folder.file("page.html").c_str(), 0604);
+    if (geteuid() == 0) {
+      ASSERT_EQ(::chown(folder.file("page.html").c_str(), nobody, nobody), 0);
+    }
+    const auto before = identity_of(folder.file("page.html"));
+    captured_stdout(folder, [&] { EXPECT_TRUE(rewrite.run(folder.file("page.html").c_str())); });
+    EXPECT_EQ(folder.get("page.html"), "<p>a</p>");
+    EXPECT_EQ(folder.get("other name"), "<p>a</p>");
+    EXPECT_EQ(identity_of(folder.file("page.html")), before);
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+      names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"page.html", "other name", "stdout"}));
+  }
+}
+
+// Whether a file may be rewritten is the file's own permission: a read-only file is left
+// alone (the call fails), a writable file in a read-only folder is rewritten. Run as an
+// ordinary user (root drops to "nobody" in a child), so that the permissions hold.
+TEST(InPlaceRewrites, TheFilesPermissionDecides) {
   temp_folder folder("telvar_text_files");
-  const std::string name(252, 'n');
-  const std::string page = "<p>a</p><script>x()</script>";
-  folder.put(name, page);
-  ASSERT_EQ(folder.get(name), page);
-  const std::string path = folder.file(name);
-  EXPECT_FALSE(cut_tag_blocks_in_file(path.c_str(), nullptr, "script"));
-  EXPECT_EQ(folder.get(name), page);
-  EXPECT_FALSE(remove_string_from_file(path.c_str(), "<p>", false));
-  EXPECT_EQ(folder.get(name), page);
-  captured_stdout(folder,
-                  [&] { EXPECT_FALSE(copy_html_without_scripts(path.c_str(), nullptr, true)); });
-  EXPECT_EQ(folder.get(name), page);
-  EXPECT_FALSE(replace_file_contents(path, "x", 1));
-  EXPECT_EQ(folder.get(name), page);
+  std::filesystem::create_directory(folder.file("open"));
+  std::filesystem::create_directory(folder.file("shut"));
+  for (size_t i = 0; i < std::size(in_place_rewrites); ++i) {
+    const std::string name = std::to_string(i) + ".html";
+    folder.put("open/" + name, script_page);
+    folder.put("shut/" + name, script_page);
+    ::chmod(folder.file("open/" + name).c_str(), 0444);
+    ::chmod(folder.file("shut/" + name).c_str(), 0666);
+  }
+  ::chmod(folder.path().c_str(), 0755);
+  ::chmod(folder.file("open").c_str(), 0777);
+  ::chmod(folder.file("shut").c_str(), 0555);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(90);
+    // copy_html_without_scripts shows what it could not write on standard output.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(91);
+    int failures = 0;
+    for (size_t i = 0; i < std::size(in_place_rewrites); ++i) {
+      const std::string name = std::to_string(i) + ".html";
+      if (in_place_rewrites[i].run(folder.file("open/" + name).c_str())) failures |= 1 << i;
+      if (!in_place_rewrites[i].run(folder.file("shut/" + name).c_str())) failures |= 8 << i;
+    }
+    _exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "bits 0-2: a read-only file was rewritten; "
+                                       "bits 3-5: a writable file in a read-only folder was not";
+  for (size_t i = 0; i < std::size(in_place_rewrites); ++i) {
+    SCOPED_TRACE(in_place_rewrites[i].name);
+    const std::string name = std::to_string(i) + ".html";
+    EXPECT_EQ(folder.get("open/" + name), script_page);
+    EXPECT_EQ(mode_of(folder.file("open/" + name)), 0444u);
+    EXPECT_EQ(folder.get("shut/" + name), "<p>a</p>");
+  }
+  ::chmod(folder.file("shut").c_str(), 0755);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.file("open")), {}), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.file("shut")), {}), 3);
 }
 
 }  // namespace
