@@ -34,10 +34,17 @@ bool contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
 
+// One line of the banner: trimmed, and as the rows of a TAB-separated source are cut (only
+// its line end and a UTF-8 mark taken off), where a leading TAB opens an empty first field.
+struct banner_line {
+  std::string text;
+  std::string tab_text;
+};
+
 // The trimmed, non-empty lines of the bytes up to the last LF, at most banner_max_lines of
 // them. Rule lines are not kept but reported through rule_seen. A UTF-8 mark that opens a
 // line is dropped first (only the whole mark: a line may begin with another EF sequence).
-void collect_banner_lines(const std::vector<u8>& bytes, std::vector<std::string>& lines,
+void collect_banner_lines(const std::vector<u8>& bytes, std::vector<banner_line>& lines,
                           bool& rule_seen) {
   const char* data = reinterpret_cast<const char*>(bytes.data());
   const std::size_t size = bytes.size();
@@ -48,6 +55,7 @@ void collect_banner_lines(const std::vector<u8>& bytes, std::vector<std::string>
     const std::size_t line_end = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
     std::string line(data + line_start, line_end - line_start);
     line_start = line_end + 1;
+    std::string tab_text = line;
     trim_whitespace(line);
     if (begins_with(line, utf8_mark)) {
       line.erase(0, 3);
@@ -58,7 +66,11 @@ void collect_banner_lines(const std::vector<u8>& bytes, std::vector<std::string>
       rule_seen = true;
       continue;
     }
-    lines.push_back(std::move(line));
+    // The line reader takes a line's leading CRs and the CR before its LF off, nothing more.
+    if (!tab_text.empty() && tab_text.back() == '\r') tab_text.pop_back();
+    tab_text.erase(0, tab_text.find_first_not_of('\r'));
+    if (begins_with(tab_text, utf8_mark)) tab_text.erase(0, 3);
+    lines.push_back({std::move(line), std::move(tab_text)});
   }
 }
 
@@ -179,12 +191,14 @@ std::size_t split_header(const std::string& line, char delimiter,
 
 // The header test: the separator that splits the line into the most names ("," wins a tie
 // with "|", both win a tie with TAB). Empty names between separators keep their places, so
-// the columns match the fields of the rows; a trailing empty name is dropped.
-bool read_header_line(quazel_tool_metadata& ctx, const std::string& line) {
+// the columns match the fields of the rows; a trailing empty name is dropped. TAB names are
+// cut from the line untrimmed, so that a leading TAB keeps its empty first name as a leading
+// comma does.
+bool read_header_line(quazel_tool_metadata& ctx, const banner_line& line) {
   std::vector<std::string> comma_names, bar_names, tab_names;
-  const std::size_t comma = split_header(line, ',', comma_names);
-  const std::size_t bar = split_header(line, '|', bar_names);
-  const std::size_t tab = split_header(line, '\t', tab_names);
+  const std::size_t comma = split_header(line.text, ',', comma_names);
+  const std::size_t bar = split_header(line.text, '|', bar_names);
+  const std::size_t tab = split_header(line.tab_text, '\t', tab_names);
   std::vector<std::string>* chosen = nullptr;
   if (comma > 1) {
     chosen = &comma_names;
@@ -305,7 +319,7 @@ void apply_source_kind(quazel_tool_metadata& ctx) {
 
 bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes) {
   if (bytes.empty()) return false;
-  std::vector<std::string> lines;
+  std::vector<banner_line> lines;
   bool rule_seen = false;
   collect_banner_lines(bytes, lines, rule_seen);
   if (lines.empty()) return false;
@@ -316,14 +330,14 @@ bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes)
 
   bool result = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
+    const std::string& line = lines[i].text;
     if (!ctx.no_header_info && !ctx.banner_found && contains(line, title_mark)) {
       if (!read_title_line(ctx, line)) {
         result = false;
         continue;
       }
       if (lines.size() - i - 1 < 3 ||
-          !read_banner_block(ctx, lines[i + 1], lines[i + 2], lines[i + 3])) {
+          !read_banner_block(ctx, lines[i + 1].text, lines[i + 2].text, lines[i + 3].text)) {
         result = false;
         break;
       }
@@ -331,7 +345,7 @@ bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes)
       i += 3;
       continue;
     }
-    if (ctx.separator.empty() && read_header_line(ctx, line)) result = true;
+    if (ctx.separator.empty() && read_header_line(ctx, lines[i])) result = true;
   }
 
   if (ctx.separator.empty() || ctx.columns.size() < 2 || !result) return false;

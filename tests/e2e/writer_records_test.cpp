@@ -18,7 +18,8 @@ using rows = std::vector<std::string>;
 // Prints the records of each writer's output named by its arguments (pairs of kind and path),
 // a line "==" before each output's, one JSON array of texts a line. html, json, flat
 // and sqlite: the data rows alone; split, cleanup and source: every row of the CSV (a split
-// folder's files in name order), so that the caller can see where the header stands.
+// folder's files in name order), so that the caller can see where the header stands; a kind
+// ending in ":tab" reads TAB-separated CSV.
 const char* const read_records_script = R"PY(
 import csv, glob, html.parser, json, os, sqlite3, sys
 def unquoted(cell):
@@ -26,6 +27,8 @@ def unquoted(cell):
         return cell[1:-1].replace('""', '"')
     return cell
 def records(kind, path):
+    kind, _, separator = kind.partition(":")
+    delimiter = "\t" if separator == "tab" else ","
     found = []
     if kind == "html":
         class table_rows(html.parser.HTMLParser):
@@ -67,7 +70,7 @@ def records(kind, path):
     else:
         files = sorted(glob.glob(os.path.join(path, "*.csv"))) if kind == "split" else [path]
         for name in files:
-            found += list(csv.reader(open(name, encoding="utf-8", newline="")))
+            found += list(csv.reader(open(name, encoding="utf-8", newline=""), delimiter=delimiter))
     return found
 for kind, path in zip(sys.argv[1::2], sys.argv[2::2]):
     print("==")
@@ -127,6 +130,7 @@ struct source_case {
   // Where the split writer differs: it writes a separator inside a cell as a blank.
   std::string split_header = {};
   rows split_records = {};
+  bool tab_separated = false;  // the CSV writers keep the source's TAB
 };
 
 class writer_records : public testing::Test {
@@ -155,7 +159,9 @@ class writer_records : public testing::Test {
         const e2e::run_result run = e2e::run_telvar(args, options);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
-        outputs.emplace_back(w.kind, (run_dir / w.output).string());
+        const std::string kind = w.kind;
+        const bool csv_output = kind == "split" || kind == "cleanup";
+        outputs.emplace_back(kind + (csv_output && c.tab_separated ? ":tab" : ""), (run_dir / w.output).string());
       }
     }
     const std::vector<rows> found_all = read_records(dir_.file("read_records.py"), outputs);
@@ -191,6 +197,9 @@ TEST_F(writer_records, unusual_header_rows_give_the_data_rows) {
        {R"(["1","WS1","ok"])", R"(["2","WS2","fail"])"}},
       {"header with an empty first name", "records_empty_first_name.csv", R"(["","host","user","result"])",
        {R"(["0","WS1","jmarsh","ok"])", R"(["1","WS2","abc","fail"])"}},
+      {"TAB-separated header with an empty first name", "records_tab_empty_first_name.csv",
+       R"(["","host","user","result"])", {R"(["0","WS1","jmarsh","ok"])", R"(["1","WS2","abc","fail"])"}, {}, {}, {},
+       true},
       {"source opening with two UTF-8 marks", "records_two_marks.csv", R"(["host","user","result"])",
        {R"(["WS1","jmarsh","ok"])", R"(["WS2","abc","fail"])"}},
       // A row whose first cell begins with the first column's name is a row.

@@ -153,6 +153,10 @@ TEST(parse_banner_lines, separator_is_the_one_giving_most_names) {
       {"unnamed column in the middle", "name,,size", ",", {"name", "", "size"}},
       {"separator after the last name", "name,size,", ",", {"name", "size"}},
       {"leading separator", ",name,size", ",", {"", "name", "size"}},
+      // A leading TAB opens an empty first name as a leading comma does, blanks around it or not.
+      {"leading tab", "\tname\tsize", "\t", {"", "name", "size"}},
+      {"leading tabs and blanks", " \t \tname\tsize\r", "\t", {"", "", "name", "size"}},
+      {"blanks before the first tab name", "  name\tsize", "\t", {"name", "size"}},
   };
   for (const separator_case& c : cases) {
     SCOPED_TRACE(c.name);
