@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
-#include <set>
 #include <string_view>
 
 #include "framework/text/qz_bytes.h"
@@ -284,8 +283,8 @@ std::vector<std::string>& group_member_starts() {
 
 // The member names of the group's columns, each unique in a record ("-2", "-3" after a name
 // the header repeats).
-std::set<std::string>& group_member_names() {
-  static thread_local std::set<std::string> names;
+unique_names& group_member_names() {
+  static thread_local unique_names names;
   return names;
 }
 
@@ -299,11 +298,11 @@ class record_names {
       names_ = group_member_names();
       ready_ = true;
     }
-    return unique_name(names_, name);
+    return names_.take(name);
   }
 
  private:
-  std::set<std::string> names_;
+  unique_names names_;
   bool ready_ = false;
 };
 
@@ -485,7 +484,7 @@ int json_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   if (!ctx.extra_info.empty()) put_stat(text, "extra info", {ctx.extra_info}, true);
   put_stat(text, "user input", {ctx.command_line}, true);
   // A group titled as a run-stats member gets a name of its own.
-  ctx.doc_member_names.insert({"tool", "license", "runtime", "user input"});
+  for (const char* name : {"tool", "license", "runtime", "user input"}) ctx.doc_member_names.insert(name);
   if (!ctx.extra_info.empty()) ctx.doc_member_names.insert("extra info");
   write_text(head, text);
   return 1;
@@ -534,9 +533,9 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   std::vector<std::string>& starts = group_member_starts();
   if (!ctx.group_has_rows || starts.size() != columns) {
     starts.clear();
-    std::set<std::string>& names = group_member_names();
+    unique_names& names = group_member_names();
     names.clear();
-    for (const std::string& name : ctx.columns) starts.push_back(member_start(unique_name(names, name), flat));
+    for (const std::string& name : ctx.columns) starts.push_back(member_start(names.take(name), flat));
   }
 
   if (flat) {
@@ -547,7 +546,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
     mark_nested_columns(ctx, cells, nested_column_bit);
     std::string name = group_title(ctx, cells, title_column_bit, heading_title_style, "Group-");
     // Groups of one title are members of their own: a reader keeps only one of a name.
-    name = unique_name(ctx.doc_member_names, name);
+    name = ctx.doc_member_names.take(name);
     char* dst = text.room(escaped_room(name.size()) + opening_markup_room);
     dst = open_document_member(dst, ctx);
     dst = put(dst, "   \"");

@@ -16,7 +16,6 @@
 #include <new>
 #include <optional>
 #include <ostream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -194,20 +193,20 @@ const char* output_extension(const quazel_tool_metadata& ctx) {
 // the extension, so that sources of one base name from different folders do not replace
 // each other's output.
 std::string loop_output_path(const quazel_tool_metadata& ctx, const std::string& name,
-                             std::set<std::string>& used) {
+                             unique_names& used) {
   std::string dir;
   std::string base;
   std::string ext;
   split_path(name.c_str(), dir, base, ext);
   const char* extension = output_extension(ctx);
-  return unique_name(used, ctx.dst + "/" + base, std::string(".") + extension);
+  return used.take(ctx.dst + "/" + base, std::string(".") + extension);
 }
 
 enum class source_outcome { skipped, converted, failed, interrupted };
 
 // The state a file loop keeps from one name to the next.
 struct file_loop_state {
-  std::set<std::string> used_outputs;
+  unique_names used_outputs;
   file_stats stats;
 };
 

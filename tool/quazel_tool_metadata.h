@@ -16,6 +16,7 @@
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "tool/csv_split_state.h"
+#include "tool/unique_names.h"
 
 // Both flag words of a tag hold four roles of five bits, one bit per writer inside a role.
 // Bit 0 of the banner-line word stands alone (a banner line no writer stores), so that word
@@ -178,5 +179,5 @@ class quazel_tool_metadata : public cmd_params {
   std::map<std::string, std::string> extra_columns;
   std::string group_title;
   u8 doc_has_members = 0;  // the JSON document has a member: the next one follows a comma
-  std::set<std::string> doc_member_names;  // the names of the JSON document's members so far
+  unique_names doc_member_names;  // the names of the JSON document's members so far
 };
