@@ -8,6 +8,7 @@
 #include "framework/text/qz_string.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "sqlite_store/sqlite_generic_data.h"
+#include "timeline/variant_row.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ std::string clean(const std::string& text, const l2t_output_context& ctx) {
   std::string shown = text;
   replace_separator(shown, ctx);
   mark_line_endings(shown);
-  const bool holds_separator = !ctx.separator_text.empty() && shown.find(ctx.separator_text) != std::string::npos;
-  if (!holds_separator && (shown.empty() || shown.front() != '"')) return shown;
-  return csv_quoted(shown);
+  return csv_field_text(shown, ctx.separator_text);
 }
 
 bool database_open(const l2t_output_context& ctx) { return ctx.store != nullptr && ctx.store->db_open; }

@@ -98,6 +98,23 @@ void render_integer(std::ostream& text, qz_variant_lite& cell, u64 w, u64 e, con
   if (settings.sqlite_on) values.set_field(cell.flags, cell.number, cell.text);
 }
 
+// A text cell's text as the row shows it, cut to the cell's text limit under 0x1000000 (cut
+// tells whether it was). In the line layout it stays one field that reads back as the cell's
+// value: a text the setters quoted is cut inside its quotes, any other text is quoted when it
+// would break the row (csv_field_text).
+std::string text_as_written(const qz_variant_lite& cell, const cmd_params& settings, bool& cut) {
+  const bool cut_to_limit = (cell.flags & cell_flag_cut_text) != 0;
+  if ((cell.flags & cell_flag_quoted) != 0 && is_quoted_field(cell.text)) {
+    if (!cut_to_limit) return cell.text;
+    const std::string value = quoted_field_value(cell.text);
+    cut = value.size() > cell.text_limit;
+    return cut ? csv_quoted(value.substr(0, cell.text_limit)) : cell.text;
+  }
+  cut = cut_to_limit && cell.text.size() > cell.text_limit;
+  const std::string shown = cut ? cell.text.substr(0, cell.text_limit) : cell.text;
+  return settings.kind_multiline ? shown : csv_field_text(shown, settings.separator_text);
+}
+
 void render_text(std::ostream& text, qz_variant_lite& cell, u64 w, u64 e, const cmd_params& settings,
                  generic_hdr& values) {
   const bool right = (cell.flags & cell_flag_right_aligned) != 0;
@@ -108,14 +125,14 @@ void render_text(std::ostream& text, qz_variant_lite& cell, u64 w, u64 e, const 
     mark_line_endings(cell.text);
   }
   const u64 room = w >= e ? w - e : 0;
-  if ((cell.flags & cell_flag_cut_text) != 0 && cell.text.size() > cell.text_limit) {
-    put_padded(text, cell.text.substr(0, cell.text_limit), room, right);
-  } else if ((cell.flags & cell_flag_centred) != 0 && !settings.trim_fields && w > e + cell.text.size()) {
-    const u64 p = (w - e - cell.text.size()) / 2;
+  bool cut = false;
+  const std::string shown = text_as_written(cell, settings, cut);
+  if (!cut && (cell.flags & cell_flag_centred) != 0 && !settings.trim_fields && w > e + shown.size()) {
+    const u64 p = (w - e - shown.size()) / 2;
     write_padding(text, static_cast<u32>(p));
-    put_padded(text, cell.text, w - p - e, right);
+    put_padded(text, shown, w - p - e, right);
   } else {
-    put_padded(text, cell.text, room, right);
+    put_padded(text, shown, room, right);
   }
   if (settings.sqlite_on) values.set_field(cell.flags, cell.number, cell.text);
 }

@@ -6,7 +6,9 @@
 // (kind_multiline) and the date and time format (time_spec). A template cell the row reaches
 // past the template's end counts as width 0; nothing is ever read past the template or the row.
 // Missing values (an invalid time, a short GUID, no bytes, a zero shown blank) render as one
-// blank in the padded layout and as nothing in the CSV layout.
+// blank in the padded layout and as nothing in the CSV layout. In the line layout every text
+// cell stays one field that a CSV reader gets back whole: one that would break the row (it
+// holds the separator text or a line end, or begins with a double quote) is written quoted.
 #pragma once
 
 #include <ostream>

@@ -67,6 +67,32 @@ std::string quote_cell_text(const std::string& text, u32 flags) {
   return csv_quoted(text);
 }
 
+bool is_quoted_field(const std::string& text) {
+  if (text.size() < 2 || text.front() != '"' || text.back() != '"') return false;
+  for (size_t k = 1; k + 1 < text.size(); ++k) {
+    if (text[k] != '"') continue;
+    if (k + 2 >= text.size() || text[k + 1] != '"') return false;
+    ++k;
+  }
+  return true;
+}
+
+std::string quoted_field_value(const std::string& text) {
+  std::string value;
+  value.reserve(text.size());
+  for (size_t k = 1; k + 1 < text.size(); ++k) {
+    value += text[k];
+    if (text[k] == '"') ++k;
+  }
+  return value;
+}
+
+std::string csv_field_text(const std::string& text, const std::string& separator) {
+  const bool needs_quotes = (!text.empty() && text.front() == '"') || text.find_first_of("\r\n") != std::string::npos ||
+                            (!separator.empty() && text.find(separator) != std::string::npos);
+  return needs_quotes ? csv_quoted(text) : text;
+}
+
 variant_row::variant_row(i32 count_wanted, bool clear) { init(count_wanted, clear); }
 
 variant_row::variant_row(i32 count_wanted, bool clear, u32 flags) {

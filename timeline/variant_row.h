@@ -117,3 +117,11 @@ class variant_row {
 // double quotes, those inside doubled), unless it is at least 3 characters and begins with an
 // opening brace and a double quote.
 std::string quote_cell_text(const std::string& text, u32 flags);
+// Whether text is one whole quoted CSV field: wrapped in double quotes, every quote inside doubled.
+bool is_quoted_field(const std::string& text);
+// The value of a whole quoted field (is_quoted_field): the outer quotes dropped, inner pairs made one.
+std::string quoted_field_value(const std::string& text);
+// text as a CSV writer puts it between separators: unchanged when a reader gets it back as it
+// is, else quoted (csv_quoted). It needs the quotes when it holds the separator, a CR or an LF,
+// or begins with a double quote.
+std::string csv_field_text(const std::string& text, const std::string& separator);

@@ -48,6 +48,9 @@ TEST(timeline_aligned_row_writer, a_capped_column_cuts_its_texts) {
   cmd_params tool(0, false);
   const rows_t rows = {{"a long file name", "x"}};
   EXPECT_EQ(print({"name", "b"}, rows, tool, 6, true), "name   | b\na long | x\n");
+  // A quoted text is cut inside its quotes and stays one field.
+  tool.quoted_fields = 1;
+  EXPECT_EQ(print({"name", "b"}, {{"a \"long\" name", "x"}}, tool, 6, true), "name   | b\n\"a \"\"lon\" | \"x\"\n");
 }
 
 // Quoted CSV cells read back by Python's csv reader as the very values, quotes and separators
@@ -64,6 +67,30 @@ TEST(timeline_aligned_row_writer, quoted_csv_reads_back_whole) {
   folder.put("rows.csv", text);
   EXPECT_EQ(csv_check::column_count_failures(folder.file("rows.csv"), ','), "") << text;
   EXPECT_EQ(text, "one,two\n\"plain\",\"a, b\"\n\"say \"\"hi\"\"\",\"\"\"\"\"\"\n\"{\"\"\",\"end\"\"\"\n");
+}
+
+// Each separator mode: every cell reads back through Python's csv module as the value that went
+// in, one row per row printed.
+TEST(timeline_aligned_row_writer, python_csv_reads_every_cell_back) {
+  if (!csv_check::have_python()) GTEST_SKIP() << "python3 not found: skipped";
+  rows_t rows;
+  for (const std::string& text : csv_check::hostile_cells) rows.push_back({text, "x" + text});
+  for (const csv_check::separator_mode& mode : csv_check::separator_modes) {
+    SCOPED_TRACE(mode.name);
+    cmd_params tool = csv_check::mode_params(mode);
+    const std::string text = print({"one", "two"}, rows, tool, 0, false);
+    temp_folder folder("aligned_modes");
+    folder.put("rows.csv", text);
+    rows_t read;
+    const std::string failure = csv_check::read_rows(folder.file("rows.csv"), csv_check::delimiter_of(tool), read);
+    EXPECT_EQ(failure, "") << text;
+    if (!failure.empty()) continue;
+    rows_t expected = {{"one", "two"}};
+    for (const std::vector<std::string>& row : rows) {
+      expected.push_back({csv_check::expected_cell(row[0], tool), csv_check::expected_cell(row[1], tool)});
+    }
+    EXPECT_EQ(read, expected) << text;
+  }
 }
 
 }  // namespace
