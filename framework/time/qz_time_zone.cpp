@@ -68,11 +68,11 @@ bool period_of(i64& start, i64& end, const std::vector<u16>& start_rule, const s
 
 u64 now_if_zero(u64 filetime) { return filetime != 0 ? filetime : current_time().filetime; }
 
-// Whether t lies in [start, end); a period whose end comes before its start runs over the
-// year's end, and one whose start equals its end is empty.
-bool in_period(i64 t, i64 start, i64 end) {
-  if (start < end) return start <= t && t < end;
-  if (start > end) return t >= start || t < end;
+// Whether t lies in the period from start up to end, shaped as the UTC period from utc_start
+// to utc_end: over the year's end when utc_end comes before utc_start, empty when they are equal.
+bool in_period(i64 t, i64 start, i64 end, i64 utc_start, i64 utc_end) {
+  if (utc_start < utc_end) return start <= t && t < end;
+  if (utc_start > utc_end) return t >= start || t < end;
   return false;
 }
 
@@ -113,7 +113,7 @@ i64 utc_to_local_by_rule(i64 filetime, const time_zone_rule& rule) {
   i64 start = 0;
   i64 end = 0;
   if (filetime < 0 || !period_of(start, end, rule.start_rule, rule.end_rule, u64(filetime))) return 0;
-  const i64 extra = in_period(filetime, start, end) ? rule.daylight_bias : rule.standard_bias;
+  const i64 extra = in_period(filetime, start, end, start, end) ? rule.daylight_bias : rule.standard_bias;
   return shifted(filetime, rule.bias + extra);
 }
 
@@ -122,11 +122,13 @@ i64 local_to_utc_by_rule(i64 filetime, const time_zone_rule& rule) {
   i64 end = 0;
   if (filetime < 0 || !period_of(start, end, rule.start_rule, rule.end_rule, u64(filetime))) return 0;
   // The bounds as the local clock shows them: the start already on daylight time, the end
-  // back on standard time.
+  // back on standard time. The two biases move them apart, so the period keeps the shape of
+  // its UTC bounds: an empty one (start equal to end, no daylight time) stays empty.
   const i64 local_start = shifted(start, rule.bias + rule.daylight_bias);
   const i64 local_end = shifted(end, rule.bias + rule.standard_bias);
   if (local_start == 0 || local_end == 0) return 0;
-  const i64 extra = in_period(filetime, local_start, local_end) ? rule.daylight_bias : rule.standard_bias;
+  const i64 extra =
+      in_period(filetime, local_start, local_end, start, end) ? rule.daylight_bias : rule.standard_bias;
   return shifted(filetime, -(rule.bias + extra));
 }
 

@@ -17,7 +17,8 @@
 // day). The transition falls on the n-th Sunday of the month at that clock time, read as UTC.
 // Local time = UTC + bias, plus daylight_bias inside the period and standard_bias outside it
 // (all in seconds). The period runs from start up to end; when end comes earlier in the year
-// than start (southern hemisphere), it runs from start over the year's end up to end.
+// than start (southern hemisphere), it runs from start over the year's end up to end; when
+// start equals end it is empty (no daylight time).
 struct time_zone_rule {
   std::vector<u16> start_rule;
   std::vector<u16> end_rule;
@@ -36,8 +37,9 @@ bool dst_period(i64* start, i64* end, const std::vector<u16>& start_rule, const 
 // FILETIME.
 i64 utc_to_local_by_rule(i64 filetime, const time_zone_rule& rule);
 // The UTC FILETIME of a local FILETIME by rule, the period's bounds taken in local time
-// (start with the daylight bias, end with the standard one); the repeated hour after the end
-// reads as standard time. 0 on failure.
+// (start with the daylight bias, end with the standard one) and the period shaped as in UTC
+// (an empty one applies no daylight bias); the repeated hour after the end reads as standard
+// time. The inverse of utc_to_local_by_rule outside that hour. 0 on failure.
 i64 local_to_utc_by_rule(i64 filetime, const time_zone_rule& rule);
 
 // The start or the end of the period in the year of filetime (0 = now); 0 on failure.

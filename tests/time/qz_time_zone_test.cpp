@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ const time_zone_rule us_eastern{transition(3, 2, 7), transition(11, 1, 6), -5 * 
 // Southern hemisphere: the daylight period runs over the year's end.
 const time_zone_rule paraguay{transition(10, 1, 4), transition(3, 4, 3), -4 * 3600, 3600, 0};
 const time_zone_rule uruguay{transition(10, 1, 5), transition(3, 2, 4), -3 * 3600, 3600, 0};
+// No daylight time: a period that starts where it ends, with a daylight bias that never applies.
+const time_zone_rule brazil_since_2019{transition(11, 1, 3), transition(11, 1, 3), -3 * 3600, 3600, 0};
 
 // The day of the n-th (or, lacking it, last) Sunday, counted by the C library.
 int nth_sunday_reference(int year, int month, int week) {
@@ -256,23 +259,49 @@ void check_against_zdump(const zone_case& c) {
     const bool is_transition = i > 0 && lines[i - 1].utc == l.utc - second && lines[i - 1].isdst != l.isdst;
     if (is_transition) (l.isdst ? starts : ends)[year].push_back(l.utc);
   }
+  // The database's offset at utc, and the UTC instant a local clock time reads back as: the
+  // same instant, but standard time in the repeated hour before a transition back.
+  auto offset_at = [&lines](i64 utc) {
+    long gmtoff = 0;
+    for (const zdump_line& l : lines) {
+      if (l.utc <= utc) gmtoff = l.gmtoff;
+    }
+    return i64(gmtoff) * second;
+  };
+  auto read_back = [&lines](i64 utc) {
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      const i64 back = i64(lines[i - 1].gmtoff - lines[i].gmtoff) * second;
+      if (lines[i - 1].utc == lines[i].utc - second && back > 0 && utc >= lines[i].utc - back && utc < lines[i].utc) {
+        return utc + back;
+      }
+    }
+    return utc;
+  };
+  std::mt19937_64 random(20260101);
+  const bool no_daylight_time = c.rule.start_rule == c.rule.end_rule;
   for (int year = c.first_year; year <= c.last_year; ++year) {
     SCOPED_TRACE(year);
     const u64 mid_year = u64(utc_filetime(year, 6, 30));
-    ASSERT_EQ(starts[year].size(), 1u);
-    ASSERT_EQ(ends[year].size(), 1u);
-    EXPECT_EQ(dst_start(c.rule, mid_year), starts[year][0]);
-    EXPECT_EQ(dst_end(c.rule, mid_year), ends[year][0]);
-    // The middle of every month, with the offset of the database's last transition before it.
-    for (int month = 1; month <= 12; ++month) {
-      const i64 utc = utc_filetime(year, month, 15, 12);
-      long gmtoff = 0;
-      for (const zdump_line& l : lines) {
-        if (l.utc <= utc) gmtoff = l.gmtoff;
-      }
-      const i64 local = utc + i64(gmtoff) * second;
-      EXPECT_EQ(utc_to_local_by_rule(utc, c.rule), local) << "month " << month;
-      EXPECT_EQ(local_to_utc_by_rule(local, c.rule), utc) << "month " << month;
+    if (no_daylight_time) {
+      EXPECT_TRUE(starts[year].empty() && ends[year].empty());
+      EXPECT_EQ(dst_start(c.rule, mid_year), dst_end(c.rule, mid_year));
+    } else {
+      ASSERT_EQ(starts[year].size(), 1u);
+      ASSERT_EQ(ends[year].size(), 1u);
+      EXPECT_EQ(dst_start(c.rule, mid_year), starts[year][0]);
+      EXPECT_EQ(dst_end(c.rule, mid_year), ends[year][0]);
+    }
+    // The middle of every month and instants at random across the year, with the offset of the
+    // database's last transition before each, both ways.
+    std::vector<i64> instants;
+    for (int month = 1; month <= 12; ++month) instants.push_back(utc_filetime(year, month, 15, 12));
+    const i64 year_start = utc_filetime(year, 1, 1);
+    const i64 year_length = utc_filetime(year + 1, 1, 1) - year_start;
+    for (int k = 0; k < 150; ++k) instants.push_back(year_start + i64(random() % u64(year_length)));
+    for (const i64 utc : instants) {
+      const i64 local = utc + offset_at(utc);
+      EXPECT_EQ(utc_to_local_by_rule(utc, c.rule), local) << "UTC " << utc;
+      EXPECT_EQ(local_to_utc_by_rule(local, c.rule), read_back(utc)) << "UTC " << utc;
     }
   }
 }
@@ -284,6 +313,7 @@ TEST(TimeZoneRule, MatchesTheTzDatabase) {
       {"America/New_York", us_eastern, 2007, 2037},
       {"America/Asuncion", paraguay, 2013, 2023},
       {"America/Montevideo", uruguay, 2007, 2014},
+      {"America/Sao_Paulo", brazil_since_2019, 2020, 2039},
   };
   for (const zone_case& c : cases) check_against_zdump(c);
 }
