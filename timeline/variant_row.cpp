@@ -1,6 +1,7 @@
 #include "timeline/variant_row.h"
 
 #include <bit>
+#include <cmath>
 #include <new>
 
 #include "framework/text/uni_unicode.h"
@@ -28,6 +29,20 @@ void empty_cell(qz_variant_lite& cell) {
   cell.flags = 0;
   cell.number = 0;
   cell.times.clear();
+}
+
+// value truncated toward zero as a u64; a negative value gives the two's-complement pattern of
+// its truncated value. What no 64-bit integer holds gets a defined result instead of an
+// undefined conversion: NaN 0, above the u64 range the largest u64, below the i64 range the
+// pattern of the smallest i64.
+u64 truncated_number(double value) {
+  constexpr double two_to_64 = 18446744073709551616.0;
+  constexpr double minus_two_to_63 = -9223372036854775808.0;
+  if (std::isnan(value)) return 0;
+  if (value >= two_to_64) return ~u64{0};
+  if (value >= 0) return static_cast<u64>(value);
+  if (value <= minus_two_to_63) return u64{1} << 63;
+  return static_cast<u64>(static_cast<i64>(value));
 }
 
 bool is_one_column_time_type(u16 type) {
@@ -101,24 +116,26 @@ variant_row::variant_row(i32 count_wanted, bool clear, u32 flags) {
 }
 
 bool variant_row::init(i32 count_wanted, bool clear) {
+  valid = 0;
+  count = 0;
+  default_flags = 0;
+  cells.clear();
   if (count_wanted < 1 || count_wanted > max_cells) return false;
-  std::vector<qz_variant_lite> fresh;
   try {
-    fresh.resize(static_cast<size_t>(count_wanted));
+    cells.resize(static_cast<size_t>(count_wanted));
   } catch (const std::bad_alloc&) {
+    cells.clear();
     return false;
   }
   if (clear) {
-    for (qz_variant_lite& cell : fresh) {
+    for (qz_variant_lite& cell : cells) {
       cell.text.clear();
       cell.type = variant_text;
       cell.flags = 0;
     }
   }
-  cells = std::move(fresh);
   valid = 1;
   count = count_wanted;
-  default_flags = 0;
   return true;
 }
 
@@ -207,9 +224,7 @@ int variant_row::set_time_double(i32 index, u16 type, u32 flags, double value) {
     const qz::time t(value, time_kind_cocoa);
     return set_number(index, t.filetime, type == variant_safari_time ? u16{12} : u16{13}, flags);
   }
-  // Truncation toward zero; a negative value keeps the two's-complement pattern.
-  const u64 number = value < 0 ? static_cast<u64>(static_cast<i64>(value)) : static_cast<u64>(value);
-  return set_number(index, number, type, flags);
+  return set_number(index, truncated_number(value), type, flags);
 }
 
 int variant_row::set_time_list(i32 index, const std::set<u64>& times, u16 type, u32 flags) {

@@ -61,7 +61,8 @@ class variant_row {
   variant_row(i32 count, bool clear, u32 flags);
 
   // Rebuilds the row for count cells (default cells; with clear each an empty type-11 text),
-  // valid 1, default_flags 0. A count outside 1..255 is refused: false, the row unchanged.
+  // valid 1, default_flags 0. A count outside 1..255, or cells that cannot be allocated: false,
+  // the row invalid and empty (count 0, no cells, default_flags 0).
   bool init(i32 count, bool clear);
   // A valid row: every cell cleared, count and default_flags kept. An invalid row: emptied,
   // default_flags 0.
@@ -80,8 +81,9 @@ class variant_row {
   // The text (quoted under 0x8000, line ends marked when flags are exactly 0x10000) with the
   // given type, whatever that type is. 1.
   int set_text(i32 index, const std::string& text, u16 type, u32 flags);
-  // set_number of the double truncated toward zero; types 21 and 22 take it as safari seconds
-  // with fraction and store its FILETIME as type 12 or 13.
+  // set_number of the double truncated toward zero (negative: its two's-complement pattern; NaN
+  // 0; beyond the 64-bit range the largest u64 or the smallest i64's pattern); types 21 and 22
+  // take it as safari seconds with fraction and store its FILETIME as type 12 or 13.
   int set_time_double(i32 index, u16 type, u32 flags, double value);
   // The times ascending into the number list ({0} for none), number = the first (the last when
   // flags are exactly 0x2000); always empties the next cell. 2 for a two-cell type that had one.
