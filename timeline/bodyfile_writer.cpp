@@ -3,9 +3,27 @@
 #include <iomanip>
 #include <sstream>
 
-#include "framework/text/qz_replace.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "sqlite_store/bodyfile_columns.h"
+
+namespace {
+
+// A text as one column of a bodyfile line: "|" becomes ";" so that it cannot split the
+// columns, and every control character (line ends, TAB, ESC ...) "^" so that it cannot split
+// the line or garble a terminal, as fls writes names.
+std::string column_text(const std::string& text) {
+  std::string column = text;
+  for (char& ch : column) {
+    if (ch == '|') {
+      ch = ';';
+    } else if (static_cast<unsigned char>(ch) < 0x20) {
+      ch = '^';
+    }
+  }
+  return column;
+}
+
+}  // namespace
 
 void bodyfile_record::clear() {
   md5.clear();
@@ -43,11 +61,10 @@ int write_bodyfile_record(bool* first, std::ostream* out, const bodyfile_record&
     if (rec.params != nullptr) rec.params->non_xml_output = 0;
   }
   line.str(std::string());
-  std::string name = rec.name;
-  replace_char(name, '|', ';', false);
+  const std::string name = column_text(rec.name);
   const macb_input& t = rec.times;
-  line << (rec.md5.empty() ? std::string("0") : rec.md5) << '|' << name << '|' << rec.inode << '|' << rec.mode << '|'
-       << rec.uid << '|' << rec.gid << '|' << rec.size << '|' << t.a_time << '|' << t.m_time << '|' << t.c_time
+  line << (rec.md5.empty() ? std::string("0") : column_text(rec.md5)) << '|' << name << '|' << rec.inode << '|'
+       << column_text(rec.mode) << '|' << rec.uid << '|' << rec.gid << '|' << rec.size << '|' << t.a_time << '|' << t.m_time << '|' << t.c_time
        << '|' << t.b_time;
   if (rec.params == nullptr || rec.params->sqlite_off != 0) line << '\n';
   if (to_database) {

@@ -1,9 +1,10 @@
 // The bodyfile writer: one file-system entry per line, eleven columns joined by "|" (md5 or
 // "0", name, inode, mode text, uid, gid, size, then the access, modify, metadata-change and
 // creation times in unix seconds), to a stream or, with a database open, as a generic_data
-// row of the store. A "|" inside the name is written as ";" so that it cannot split the line;
-// the caller's record keeps its name. The first call of an output writes (or registers) the
-// column line; the caller keeps the flag.
+// row of the store. An entry is always one line of eleven columns: in the name, the mode and
+// the md5 text a "|" is written as ";" and a control character (below 0x20: line ends, TAB,
+// ESC ...) as "^", as fls writes names; the caller's record keeps its texts. The first call of
+// an output writes (or registers) the column line; the caller keeps the flag.
 #pragma once
 
 #include <ostream>

@@ -33,10 +33,17 @@ TEST(write_bodyfile_record, column_line_once_then_one_line_per_entry) {
   absent.md5 = "d41d8cd98f00b204e9800998ecf8427e";
   absent.name = "x";
   EXPECT_EQ(write_bodyfile_record(&first, &out, absent), 1);
+  // Every text column stays one column of one line.
+  bodyfile_record hostile;
+  hostile.md5 = "a|\n";
+  hostile.name = "n\r\n|\t\x1b\x7f";
+  hostile.mode = "r/r|\n";
+  EXPECT_EQ(write_bodyfile_record(&first, &out, hostile), 1);
   EXPECT_EQ(out.str(),
             "md5|name|inode|mode as string|uid|gid|size|access time|modify time|mft time|create time\n"
             "0|a;b|5|r/rrwxrwxrwx|0|0|10|2|1|3|4\n"
-            "d41d8cd98f00b204e9800998ecf8427e|x|0||0|0|0|0|0|0|0\n");
+            "d41d8cd98f00b204e9800998ecf8427e|x|0||0|0|0|0|0|0|0\n"
+            "a;^|n^^;^^\x7f|0|r/r;^|0|0|0|0|0|0|0\n");
   EXPECT_EQ(rec.name, "a|b");  // the caller's record keeps its name
 }
 
@@ -82,8 +89,9 @@ TEST(write_bodyfile_record, database_route_writes_runs_into_generic_data) {
             (std::vector<std::string>{"1,3", "4,6"}));
 }
 
-// Lines listed by fls come back byte for byte through a bodyfile_record, and mactime reads
-// the written file without a warning into the same timeline.
+// Lines listed by fls come back byte for byte through a bodyfile_record, names with control
+// characters given as they are on disk included, and mactime reads the written file without a
+// warning into the same timeline.
 TEST(write_bodyfile_record, round_trips_a_real_bodyfile_through_mactime) {
   using namespace sleuthkit_reference;
   const std::string missing = missing_tools();
@@ -98,6 +106,7 @@ TEST(write_bodyfile_record, round_trips_a_real_bodyfile_through_mactime) {
   std::ostringstream header;
   write_bodyfile_record(&first, &header, bodyfile_record());  // the column line, kept apart
   size_t renamed = 0;
+  size_t raw_names = 0;
   for (const std::string& line : lines_of(body)) {
     std::vector<std::string> columns;
     ASSERT_TRUE(bodyfile_columns_of(line, columns)) << line;
@@ -111,6 +120,11 @@ TEST(write_bodyfile_record, round_trips_a_real_bodyfile_through_mactime) {
     rec.size = std::stoull(columns[6]);
     rec.times.set_times(std::stoull(columns[8]), std::stoull(columns[7]), std::stoull(columns[9]),
                         std::stoull(columns[10]), 8);
+    // fls lists these names with "^" for each control character; ours gets them raw.
+    if (rec.size >= first_control_size && rec.size < first_control_size + control_names.size()) {
+      rec.name = "/" + control_names[rec.size - first_control_size];
+      ++raw_names;
+    }
     std::ostringstream one;
     ASSERT_EQ(write_bodyfile_record(&first, &one, rec), 1);
     std::string expected = line;
@@ -125,6 +139,7 @@ TEST(write_bodyfile_record, round_trips_a_real_bodyfile_through_mactime) {
     written << one.str();
   }
   EXPECT_EQ(renamed, 1u);
+  EXPECT_EQ(raw_names, control_names.size());
   folder.put("fls.body", body);
   folder.put("ours.body", written.str());
   std::set<mactime_row> theirs;

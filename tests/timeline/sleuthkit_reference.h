@@ -50,6 +50,16 @@ constexpr long t2 = 1620284889;  // 2021-05-06 07:08:09
 constexpr long t3 = 1551571200;  // 2019-03-03 00:00:00
 constexpr long t4 = 1600000000;  // 2020-09-13 12:26:40, also the image's own time
 
+// Names that hold control characters (and DEL and UTF-8, which stay as they are), each a
+// file of its own size (first_control_size + its position): fls lists them with "^" for each
+// control character, and the size tells which listed line is which file. Their times are the
+// image's.
+inline const std::vector<std::string> control_names = {
+    "lf\nname", "cr\rname", "crlf\r\nname", "tab\tname", "soh\x01name", "esc\x1bname", "us\x1fname",
+    "del\x7fname", "utf8 \xc3\xa9", "\n",
+};
+constexpr unsigned long first_control_size = 101;
+
 // Builds the image in folder and sets body to fls's listing of it. False, with error set,
 // when a step fails.
 inline bool make_bodyfile(const temp_folder& folder, std::string& body, std::string& error) {
@@ -75,6 +85,9 @@ inline bool make_bodyfile(const temp_folder& folder, std::string& body, std::str
     commands += "set_inode_field " + quoted + " atime @" + std::to_string(e.a) + "\n";
     commands += "set_inode_field " + quoted + " ctime @" + std::to_string(e.c) + "\n";
     commands += "set_inode_field " + quoted + " crtime @" + std::to_string(e.b) + "\n";
+  }
+  for (size_t k = 0; k < control_names.size(); ++k) {
+    folder.put("source/" + control_names[k], std::string(first_control_size + k, 'x'));
   }
   folder.put("debugfs.cmds", commands);
   const std::string image = folder.file("image.ext4");
