@@ -10,6 +10,7 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_bom.h"
 #include "framework/text/uni_unicode.h"
 #include "framework/time/qz_variant.h"
 #include "sqlite_store/bodyfile_columns.h"
@@ -398,6 +399,12 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
     ctx.source_bytes_path = ctx.csv_source;
   }
 
+  // Wide text other than marked UTF-16LE would be read as bytes: every character with NULs.
+  if (const char* encoding = wide_text_encoding(bytes.data(), bytes.size())) {
+    report(ctx, "prob reading %s: its text is %s; only UTF-8 and UTF-16LE with its byte-order mark are read\n",
+           ctx.csv_source.c_str(), encoding);
+    return false;
+  }
   if (bytes[0] == 0xFF && bytes[1] == 0xFE) {
     ctx.utf16_bom = 1;
     bytes.erase(bytes.begin(), bytes.begin() + 2);

@@ -80,3 +80,42 @@ bool is_bom_bocu1(const void* data) { return begins_with_mark(data, mark_bocu1);
 bool is_bom_bocu1(const void* data, std::size_t length) {
   return begins_with_mark(data, length, mark_bocu1);
 }
+
+namespace {
+
+// Unmarked UTF-16 of byte order little (or big): the first LF byte is the low (high) half of
+// its unit, whose other byte is NUL, and at least a third of the units before it hold one NUL byte
+// on the same side. A text without an LF in length counts by its units alone.
+bool is_unmarked_utf16(const u8* bytes, std::size_t length, bool little) {
+  const void* lf = std::memchr(bytes, '\n', length);
+  const std::size_t line_end = lf ? static_cast<std::size_t>(static_cast<const u8*>(lf) - bytes) : length;
+  if (lf != nullptr) {
+    const bool low_half = line_end % 2 == 0;
+    if (little != low_half) return false;
+    const std::size_t partner = little ? line_end + 1 : line_end - 1;
+    if (partner < length && bytes[partner] != 0) return false;
+  }
+  const std::size_t units = line_end / 2;
+  if (units == 0) return lf != nullptr && line_end + 1 < length;
+  std::size_t half_nul = 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    const u8 low = bytes[2 * i + (little ? 0 : 1)];
+    const u8 high = bytes[2 * i + (little ? 1 : 0)];
+    if (low != 0 && high == 0) ++half_nul;
+  }
+  return half_nul * 3 >= units;
+}
+
+}  // namespace
+
+const char* wide_text_encoding(const void* data, std::size_t length) {
+  if (data == nullptr) return nullptr;
+  if (is_bom_utf32le(data, length)) return "UTF-32LE";
+  if (is_bom_utf32be(data, length)) return "UTF-32BE";
+  if (is_bom_utf16be(data, length)) return "UTF-16BE";
+  if (is_bom_utf16le(data, length) || is_bom_utf8(data, length)) return nullptr;
+  const u8* bytes = static_cast<const u8*>(data);
+  if (is_unmarked_utf16(bytes, length, true)) return "UTF-16LE without a byte-order mark";
+  if (is_unmarked_utf16(bytes, length, false)) return "UTF-16BE without a byte-order mark";
+  return nullptr;
+}

@@ -1,6 +1,7 @@
 // Byte-order marks (signatures) that can open a text file: one writer and one detector per mark.
 // Writers append the mark to the end of a byte vector. Detectors are independent of each other:
-// FF FE 00 00 is both a UTF-16LE and a UTF-32LE mark, so test the longer mark first.
+// FF FE 00 00 is both a UTF-16LE and a UTF-32LE mark, so test the longer mark first. Text read
+// as lines is UTF-8 or UTF-16LE with its mark; wide_text_encoding names the others.
 #pragma once
 
 #include <cstddef>
@@ -40,3 +41,11 @@ bool is_bom_scsu(const void* data);
 bool is_bom_scsu(const void* data, std::size_t length);
 bool is_bom_bocu1(const void* data);
 bool is_bom_bocu1(const void* data, std::size_t length);
+
+// The name of the wide encoding the first length bytes of a text are written in, when it is
+// not UTF-8 or UTF-16LE with its mark: "UTF-32LE", "UTF-32BE" and "UTF-16BE" by their marks;
+// "UTF-16LE without a byte-order mark" (or BE) when the first line's LF is half of a 16-bit unit
+// whose other byte is NUL and at least a third of the units before it are one byte of text and one
+// NUL (so UTF-32 without a mark counts as UTF-16). Null otherwise: NUL bytes further on, in
+// the cells of a UTF-8 text, do not count.
+const char* wide_text_encoding(const void* data, std::size_t length);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/telvar_process.h"
+#include "tests/text/wide_text.h"
 
 namespace {
 
@@ -179,6 +180,59 @@ TEST(Failures, ABrokenPipeEndsTheRunQuietly) {
     const e2e::run_result run = run_telvar({"-src", source, "-csv_to_html", "-quiet"}, options);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
+  }
+}
+
+// A source in a wide encoding other than UTF-16LE with its mark would be read byte by byte,
+// every character with NULs: every writer refuses it, saying why, and writes nothing. NUL
+// bytes in the cells of a UTF-8 source are text and converted.
+TEST(Failures, AWideSourceIsRefusedByEveryWriter) {
+  temp_folder dir("telvar_fail_wide");
+  const std::string text = "host,user,result\r\nWS1,jmarsh,ok\r\nWS2,abc,fail\r\n";
+  auto wide = [&text](const std::string& mark, std::size_t unit, bool little) {
+    return wide_text(mark, text, unit, little);
+  };
+  struct source {
+    const char* name;
+    std::string bytes;
+    const char* encoding;  // null: converted
+  };
+  const source sources[] = {
+      {"be.csv", wide("\xFE\xFF", 2, false), "UTF-16BE"},
+      {"le32.csv", wide(std::string("\xFF\xFE\0\0", 4), 4, true), "UTF-32LE"},
+      {"be32.csv", wide(std::string("\0\0\xFE\xFF", 4), 4, false), "UTF-32BE"},
+      {"le_unmarked.csv", wide("", 2, true), "UTF-16LE without a byte-order mark"},
+      {"be_unmarked.csv", wide("", 2, false), "UTF-16BE without a byte-order mark"},
+      {"nul_cells.csv", text + std::string("WS3,a\0b,\0\0\r\n", 13), nullptr},
+  };
+  const std::vector<std::vector<std::string>> writers = {
+      {"-csv_to_html"}, {"-csv_to_json"}, {"-csv_to_json", "-flat"}, {"-csv_to_sqlite"}, {"-split_into_files"},
+      {"-no_whitespace"}};
+  for (const source& s : sources) {
+    e2e::write_file(dir.file(s.name), s.bytes);
+    for (const std::vector<std::string>& writer : writers) {
+      SCOPED_TRACE(std::string(s.name) + " " + writer[0] + (writer.size() > 1 ? " -flat" : ""));
+      std::filesystem::remove_all(dir.file("out"));
+      std::vector<std::string> args = {"-src", s.name, "-dst", "out", "-quiet"};
+      args.insert(args.end(), writer.begin(), writer.end());
+      e2e::run_options options;
+      options.cwd = dir.path();
+      const e2e::run_result run = run_telvar(args, options);
+      if (s.encoding == nullptr) {
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        continue;
+      }
+      EXPECT_EQ(run.status, 255);
+      EXPECT_EQ(run.err, "prob reading " + std::string(s.name) + ": its text is " + s.encoding +
+                             "; only UTF-8 and UTF-16LE with its byte-order mark are read\nprob analyzing " +
+                             s.name + "\n");
+      // The database is opened before any source is read, as for a source that is missing.
+      if (writer[0] != "-csv_to_sqlite") {
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+      }
+      EXPECT_EQ(e2e::read_file(dir.file(s.name)), s.bytes);
+    }
   }
 }
 

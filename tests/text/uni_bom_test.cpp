@@ -4,7 +4,10 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "tests/text/wide_text.h"
 
 namespace {
 
@@ -85,6 +88,61 @@ TEST(ByteOrderMarks, BoundedDetectorsStopAtTheBufferEnd) {
     EXPECT_FALSE(m.detect(nullptr));
     EXPECT_FALSE(m.detect_bounded(nullptr, 4));
   }
+}
+
+
+// The bytes of text (ASCII) in units of unit bytes, little- or big-endian.
+std::vector<u8> wide(const std::string& text, std::size_t unit, bool little) {
+  const std::string bytes = wide_text("", text, unit, little);
+  return std::vector<u8>(bytes.begin(), bytes.end());
+}
+
+std::vector<u8> marked(std::vector<u8>& (*write)(std::vector<u8>&), const std::vector<u8>& text) {
+  std::vector<u8> bytes;
+  write(bytes);
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  return bytes;
+}
+
+TEST(WideTextEncoding, NamesTheWideEncodingsTextIsNotReadIn) {
+  const std::string csv = "id,host\r\n1,WS1\r\n";
+  auto bytes_of = [](const std::string& text) { return std::vector<u8>(text.begin(), text.end()); };
+  std::string nul_cells = "id,host\n1,";
+  nul_cells += std::string("W\0S\0\0\0\0", 8) + "\n" + std::string(64, '\0') + "\n";
+  const char* le_unmarked = "UTF-16LE without a byte-order mark";
+  const char* be_unmarked = "UTF-16BE without a byte-order mark";
+  struct encoding_case {
+    const char* name;
+    std::vector<u8> bytes;
+    const char* expected;  // null: read as it is
+  };
+  const encoding_case cases[] = {
+      {"UTF-8", bytes_of(csv), nullptr},
+      {"UTF-8 with its mark", marked(write_bom_utf8, bytes_of(csv)), nullptr},
+      {"UTF-16LE with its mark", marked(write_bom_utf16le, wide(csv, 2, true)), nullptr},
+      {"UTF-16BE with its mark", marked(write_bom_utf16be, wide(csv, 2, false)), "UTF-16BE"},
+      {"UTF-32LE with its mark", marked(write_bom_utf32le, wide(csv, 4, true)), "UTF-32LE"},
+      {"UTF-32BE with its mark", marked(write_bom_utf32be, wide(csv, 4, false)), "UTF-32BE"},
+      {"UTF-16LE without a mark", wide(csv, 2, true), le_unmarked},
+      {"UTF-16BE without a mark", wide(csv, 2, false), be_unmarked},
+      {"UTF-16LE without a mark or LF", wide("id,host", 2, true), le_unmarked},
+      {"UTF-16LE opening with an empty line", wide("\nid,host\n", 2, true), le_unmarked},
+      {"UTF-32LE without a mark", wide(csv, 4, true), le_unmarked},
+      {"UTF-32BE without a mark", wide(csv, 4, false), be_unmarked},
+      // NUL bytes in the cells of UTF-8 rows, even a line opening with them, do not count.
+      {"UTF-8 with NUL bytes in its cells", bytes_of(nul_cells), nullptr},
+      {"UTF-8 with a line opening with NUL", bytes_of(std::string("id,host\n\0\0,x\n", 14)), nullptr},
+      {"UTF-8 with NUL before the first LF", bytes_of(std::string("id,host,\0\n", 10)), nullptr},
+      {"a lone LF", bytes_of("\n"), nullptr},
+      {"nothing", {}, nullptr},
+  };
+  for (const encoding_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const char* found = wide_text_encoding(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(found == nullptr ? std::string("(none)") : std::string(found),
+              c.expected == nullptr ? std::string("(none)") : std::string(c.expected));
+  }
+  EXPECT_EQ(wide_text_encoding(nullptr, 4), nullptr);
 }
 
 }  // namespace

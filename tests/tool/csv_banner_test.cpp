@@ -8,6 +8,7 @@
 
 #include "framework/text/uni_unicode.h"
 #include "tests/text/temp_folder.h"
+#include "tests/text/wide_text.h"
 #include "tool/quazel_tool_metadata.h"
 
 namespace {
@@ -425,11 +426,19 @@ TEST_F(read_csv_banner_test, reads_a_banner_and_sets_the_source_columns) {
 }
 
 TEST_F(read_csv_banner_test, refuses_what_it_cannot_read) {
+  const std::string rows = "name,size,kind\r\na.txt,10,file\r\n";
+  const char* const wide_message =
+      "prob reading %s: its text is %s; only UTF-8 and UTF-16LE with its byte-order mark are read\n";
+  auto wide_refusal = [&](const char* encoding) {
+    std::string text = wide_message;
+    text.replace(text.find("%s", text.find("%s") + 2), 2, encoding);
+    return text;
+  };
   struct refusal_case {
     const char* name;
     std::string content;  // empty: no file at all
     bool expected;
-    const char* message;
+    std::string message;
   };
   const refusal_case cases[] = {
       {"missing file", "", false, "prob reading %s, aborting\n"},
@@ -446,6 +455,17 @@ TEST_F(read_csv_banner_test, refuses_what_it_cannot_read) {
        std::string(6000, 'a') + "\n" + std::string(6000, 'b') + "\n" + std::string(6000, 'c') +
            "\nname,size\n",
        false, ""},
+      // Wide text other than marked UTF-16LE; NUL bytes in the cells of UTF-8 rows are text.
+      {"UTF-16BE with its mark", wide_text("\xFE\xFF", rows, 2, false), false, wide_refusal("UTF-16BE")},
+      {"UTF-32LE with its mark", wide_text(std::string("\xFF\xFE\0\0", 4), rows, 4, true), false,
+       wide_refusal("UTF-32LE")},
+      {"UTF-32BE with its mark", wide_text(std::string("\0\0\xFE\xFF", 4), rows, 4, false), false,
+       wide_refusal("UTF-32BE")},
+      {"UTF-16LE without a mark", wide_text("", rows, 2, true), false,
+       wide_refusal("UTF-16LE without a byte-order mark")},
+      {"UTF-16BE without a mark", wide_text("", rows, 2, false), false,
+       wide_refusal("UTF-16BE without a byte-order mark")},
+      {"NUL bytes in cells", rows + std::string("b\0\0\0,\0\0,\0\r\n", 12), true, ""},
   };
   for (const refusal_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -455,7 +475,7 @@ TEST_F(read_csv_banner_test, refuses_what_it_cannot_read) {
     EXPECT_EQ(read_csv_banner(ctx, path), c.expected);
     const std::string printed = testing::internal::GetCapturedStderr();
     char expected_message[512] = "";
-    std::snprintf(expected_message, sizeof expected_message, c.message, path.c_str());
+    std::snprintf(expected_message, sizeof expected_message, c.message.c_str(), path.c_str());
     EXPECT_EQ(printed, expected_message);
     EXPECT_EQ(ctx.csv_source, path);
   }
