@@ -1,11 +1,12 @@
 #include "framework/cmdline/qz_secure_delete.h"
 
-#include <unistd.h>
-
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/cmdline/qz_filename_filter.h"
 #include "framework/cmdline/qz_filtered_walk.h"
+#include "framework/io/qz_file_stats.h"
 #include "framework/io/qz_io_report.h"
 #include "framework/io/qz_platform.h"
 #include "framework/io/uni_file_utils.h"
@@ -16,6 +17,8 @@
 #include "framework/text/uni_unicode.h"
 
 namespace {
+
+using qz_platform::dir_handle;
 
 constexpr u8 cut_byte = 0x61;
 constexpr int random_name_chars = 4;
@@ -32,12 +35,6 @@ void message(io_report* report, const std::string& text) {
   if (report != nullptr && report->messages_wanted()) report->message(text);
 }
 
-// The entry's own status (links not followed); false when it cannot be read.
-bool entry_status(const std::wstring& path, qz_platform::file_status& status) {
-  std::string utf8;
-  return path_wide_to_utf8(utf8, path) && qz_platform::link_status(utf8, status);
-}
-
 // Whether the entry's content belongs to this name alone: a regular file without other names.
 bool owns_its_content(const qz_platform::file_status& status) {
   return status.is_regular() && status.link_count == 1;
@@ -45,8 +42,8 @@ bool owns_its_content(const qz_platform::file_status& status) {
 
 // Opens the file for overwriting, twice as the wipe always has; the open never follows a link,
 // and a file that gained another name meanwhile is refused.
-bool open_for_destruction(uni::fileio& file, const std::wstring& path) {
-  if (!file.open_regular_no_follow(path) && !file.open_regular_no_follow(path)) return false;
+bool open_for_destruction(uni::fileio& file, const dir_handle& folder, const std::string& name) {
+  if (!file.open_regular_at(folder, name) && !file.open_regular_at(folder, name)) return false;
   qz_platform::file_status status;
   if (file.stat(status) && owns_its_content(status)) return true;
   file.close();
@@ -54,105 +51,237 @@ bool open_for_destruction(uni::fileio& file, const std::wstring& path) {
 }
 
 // Overwrites the file with zeros; `empty` tells a file with nothing to overwrite.
-bool wipe_no_follow(const std::wstring& path, bool& empty) {
+bool wipe_in(const dir_handle& folder, const std::string& name, bool& empty) {
   empty = false;
   uni::fileio file;
-  if (!open_for_destruction(file, path)) return false;
+  if (!open_for_destruction(file, folder, name)) return false;
   empty = file.get_size() == 0;
   const bool wiped = wipe_open_file(file);
   return file.close() && wiped;
 }
 
 // Cuts the file down to the one byte 'a'.
-bool cut_to_one_byte(const std::wstring& path) {
+bool cut_to_one_byte(const dir_handle& folder, const std::string& name) {
   uni::fileio file;
-  if (!open_for_destruction(file, path)) return false;
+  if (!open_for_destruction(file, folder, name)) return false;
   const bool cut = file.truncate(0) && file.write_fill(cut_byte, 1);
   return file.close() && cut;
 }
 
-// Renames path to folder + "/" + a random name (+ suffix), never over an existing entry;
-// path and name take the new ones on success.
-bool rename_randomly(std::wstring& path, std::wstring& name, const std::wstring& folder, const std::string& suffix,
-                     bool printable) {
-  std::string from;
-  if (!path_wide_to_utf8(from, path)) return false;
+// Overwrites the entry `name` of folder with zeros when it is a regular file with one name
+// and returns its status; messages as wipe_entry describes.
+u64 wipe_named(const dir_handle& folder, const std::string& name, const std::string& shown, io_report* report) {
+  qz_platform::file_status status;
+  u64 result = secure_status_not_wiped | secure_flag_kept;
+  if (folder.entry_status(name, status)) {
+    if (!owns_its_content(status)) {
+      // Writing through a link, a device or another name would destroy data outside the tree.
+      result = secure_status_not_wiped | secure_flag_name_only;
+    } else {
+      bool empty = false;
+      if (wipe_in(folder, name, empty)) {
+        diag(report, "wipe: " + shown);
+        message(report, "wiped: " + shown + "\n");
+        return secure_status_wiped;
+      }
+      // An empty file has nothing to overwrite and may go; any other failure keeps the file.
+      result = secure_status_not_wiped | (empty ? 0 : secure_flag_kept);
+    }
+  }
+  diag(report, "not wiped: " + shown);
+  message(report, "not wiped: " + shown + "\n");
+  return result;
+}
+
+// Renames the entry `name` of folder to a random name (+ suffix), never over an existing entry;
+// name takes the new one on success.
+bool rename_randomly(const dir_handle& folder, std::string& name, const std::string& suffix, bool printable) {
   for (int attempt = 0; attempt < rename_attempts; ++attempt) {
     const std::string random =
         (printable ? random_printable_string(random_name_chars) : random_alnum_string(random_name_chars)) + suffix;
-    // A printable name may hold '/' or '\': such a draw would name another folder.
-    if (random.find_first_of("/\\") != std::string::npos) continue;
-    const std::wstring candidate = folder + L"/" + utf8_to_wstring(random);
-    std::string to;
-    if (!path_wide_to_utf8(to, candidate)) continue;
-    if (qz_platform::rename_no_replace(from, to)) {
-      path = candidate;
-      name = utf8_to_wstring(random);
+    // A printable name may hold '/': such a draw would name another folder.
+    if (!qz_platform::is_single_name(random) || random.find('\\') != std::string::npos) continue;
+    if (folder.rename_no_replace(name, folder, random)) {
+      name = random;
       return true;
     }
     qz_platform::file_status existing;
-    if (!qz_platform::link_status(to, existing)) return false;  // failed for another reason
+    if (!folder.entry_status(random, existing)) return false;  // failed for another reason
   }
   return false;
 }
 
+// The temporary folder ("%TEMP%"), held open for the moves into it; closed when there is none.
+struct temp_folder_handle {
+  temp_folder_handle() {
+    std::wstring expanded = L"%TEMP%";
+    expand_env_vars_wide(expanded, false);
+    std::string utf8;
+    if (expanded != L"%TEMP%" && path_wide_to_utf8(utf8, expanded) && folder.open_path(utf8, true)) path = expanded;
+  }
+  dir_handle folder;
+  std::wstring path;
+};
+
+// Where a file of the deletion stands now: its folder and its name there.
+struct file_place {
+  const dir_handle* folder;
+  std::string name;
+};
+
 // Moves the file into the temporary folder under its name; false (nothing moved) when there is
 // no such folder, it lies on another file system or the name is taken there.
-bool move_to_temp(std::wstring& path, const std::wstring& name) {
-  std::wstring temp = L"%TEMP%";
-  expand_env_vars_wide(temp, false);
-  if (temp == L"%TEMP%" || temp.empty()) return false;
-  const std::wstring target = temp + L"/" + name;
-  std::string from;
-  std::string to;
-  if (!path_wide_to_utf8(from, path) || !path_wide_to_utf8(to, target)) return false;
-  if (!qz_platform::rename_no_replace(from, to)) return false;
-  path = target;
+bool move_to_temp(file_place& place, const temp_folder_handle& temp) {
+  if (!temp.folder.is_open() || !place.folder->rename_no_replace(place.name, temp.folder, place.name)) return false;
+  place.folder = &temp.folder;
   return true;
 }
 
-// Removes the entry itself, which must not be a folder; links are removed, never followed.
-bool remove_entry(const std::wstring& path) {
-  qz_platform::file_status status;
-  std::string utf8;
-  if (!entry_status(path, status) || status.is_directory() || !path_wide_to_utf8(utf8, path)) return false;
-  return ::unlink(utf8.c_str()) == 0;
+// The names of the folders from the root down to an entry, and for a file its own name last;
+// with its status, what the deletion passes need to reach the entry again from the root.
+struct tree_entry {
+  u64 status = 0;
+  std::vector<std::string> names;
+};
+using tree_map = std::map<std::wstring, tree_entry>;
+
+// Opens the folders below the root by their names, one at a time and never through a link;
+// keeps the last folder opened, since the files of one folder come one after the other.
+class folder_opener {
+ public:
+  explicit folder_opener(const dir_handle& root) : root_(root) {}
+
+  // The folder reached by the first `count` names; null when one of them is no folder now.
+  const dir_handle* open(const std::vector<std::string>& names, std::size_t count) {
+    if (count == 0) return &root_;
+    const std::vector<std::string> wanted(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count));
+    if (last_.is_open() && wanted == last_names_) return &last_;
+    last_.close();
+    last_names_.clear();
+    dir_handle current;
+    const dir_handle* parent = &root_;
+    for (const std::string& name : wanted) {
+      dir_handle next;
+      if (!next.open_at(*parent, name)) return nullptr;
+      current = std::move(next);
+      parent = &current;
+    }
+    last_ = std::move(current);
+    last_names_ = wanted;
+    return &last_;
+  }
+
+ private:
+  const dir_handle& root_;
+  dir_handle last_;
+  std::vector<std::string> last_names_;
+};
+
+// A folder waiting to be listed: its names from the root and its path as reported.
+struct pending_folder {
+  std::vector<std::string> names;
+  std::wstring path;
+};
+
+// Walks the tree held open at root level by level (the folder found last listed first), as
+// the filtered folder walk does, recording every folder that passes the filters and wiping
+// every file that does. The path of a folder below the root ends with '/'.
+void walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const std::vector<filename_filter>* filters,
+                   cmd_params* params, int levels, tree_map& entries, io_report* report) {
+  const std::vector<filename_filter> no_filters;
+  const std::vector<filename_filter>& list = filters != nullptr ? *filters : no_filters;
+  folder_opener opener(root);
+  file_stats stats;
+  std::vector<pending_folder> current{{{}, root_path}};
+  std::vector<pending_folder> next;
+  std::vector<std::string> names;
+  for (int level = 0; level < levels && !current.empty(); ++level) {
+    while (!current.empty()) {
+      const pending_folder folder = std::move(current.back());
+      current.pop_back();
+      if (folder.path != L"." && folder.path != L".." &&
+          qzportdir::passes_walk_filters(params, folder.path, list, stats))
+        entries.emplace(folder.path, tree_entry{secure_status_folder, folder.names});
+      const dir_handle* handle = opener.open(folder.names, folder.names.size());
+      if (handle == nullptr) continue;
+      handle->list(names);
+      const bool ends_with_separator = !folder.path.empty() && folder.path.back() == L'/';
+      const std::wstring prefix = ends_with_separator ? folder.path : folder.path + L"/";
+      for (const std::string& name : names) {
+        std::wstring wide_name;
+        if (!path_utf8_to_wide(wide_name, name)) continue;  // a name without a wide form is left alone
+        std::vector<std::string> entry_names = folder.names;
+        entry_names.push_back(name);
+        qz_platform::file_status status;
+        if (handle->entry_status(name, status) && status.is_directory()) {
+          next.push_back({std::move(entry_names), prefix + wide_name + L"/"});
+          continue;
+        }
+        const std::wstring path = prefix + wide_name;
+        if (entries.count(path) || !qzportdir::passes_walk_filters(params, path, list, stats)) continue;
+        entries.emplace(path, tree_entry{wipe_named(*handle, name, utf8_of(path), report), std::move(entry_names)});
+      }
+    }
+    current.swap(next);
+    next.clear();
+  }
 }
 
-// The first pass's work on one file of the tree.
-void destroy_file(std::wstring path, u64& status, u64 counter, io_report* report) {
+// The first pass's work on one file of the tree: cut, random name, temporary folder, removal.
+void destroy_file(const std::wstring& path, tree_entry& entry, const dir_handle* folder, u64 counter,
+                  const temp_folder_handle& temp, io_report* report) {
   const std::string first_path = utf8_of(path);
   diag(report, "-----------");
-  if (status & secure_flag_kept) {
+  if (!(entry.status & secure_flag_kept) && !(entry.status & secure_flag_name_only)) {
+    diag(report, "resize: " + first_path);
+    if (folder == nullptr || !cut_to_one_byte(*folder, entry.names.back())) entry.status |= secure_flag_kept;
+  }
+  if (entry.status & secure_flag_kept) {
     message(report, "can't access: " + first_path + "\n");
     return;
   }
-  if (!(status & secure_flag_name_only)) {
-    diag(report, "resize: " + first_path);
-    if (!cut_to_one_byte(path)) {
-      status |= secure_flag_kept;
-      message(report, "can't access: " + first_path + "\n");
-      return;
+  file_place place{folder, entry.names.back()};
+  std::string shown = first_path;  // where the file stands now
+  if (!(entry.status & secure_flag_name_only)) {
+    entry.status |= secure_flag_cut;
+    const std::string folder_path = utf8_of(path.substr(0, path.size() - utf8_to_wstring(place.name).size()));
+    if (rename_randomly(*place.folder, place.name, std::to_string(counter), false)) {
+      shown = folder_path + place.name;
+      diag(report, "rename: " + first_path + " => " + shown);
+      entry.status |= secure_flag_renamed;
     }
-    status |= secure_flag_cut;
-    std::wstring folder;
-    std::wstring name;
-    split_dir_file_wide(path, folder, name);
-    const std::wstring old_path = path;
-    if (rename_randomly(path, name, folder, std::to_string(counter), false)) {
-      diag(report, "rename: " + utf8_of(old_path) + " => " + utf8_of(path));
-      status |= secure_flag_renamed;
-    }
-    const std::wstring before_move = path;
-    if (move_to_temp(path, name)) {
-      diag(report, "move: " + utf8_of(before_move) + " => " + utf8_of(path));
-      status |= secure_flag_moved;
+    if (move_to_temp(place, temp)) {
+      const std::string target = utf8_of(temp.path) + "/" + place.name;
+      diag(report, "move: " + shown + " => " + target);
+      shown = target;
+      entry.status |= secure_flag_moved;
     }
   }
-  diag(report, "delete: " + utf8_of(path));
-  const bool removed = remove_entry(path);
-  status |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
+  diag(report, "delete: " + shown);
+  const bool removed = place.folder != nullptr && place.folder->remove_entry(place.name);
+  entry.status |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
   message(report, "deleted: " + first_path + " - " + (removed ? "success\n" : "failed\n"));
+}
+
+// Splits a path at its last '/' into the folder (".", or "/" for a name at the top) and name.
+void split_at_last_slash(const std::string& path, std::string& folder, std::string& name) {
+  const std::size_t slash = path.rfind('/');
+  folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Removes the root folder itself through its parent, and only while the name there still
+// stands for the folder that was deleted.
+bool remove_root(const dir_handle& root, const std::string& root_path) {
+  std::string parent_path;
+  std::string name;
+  split_at_last_slash(root_path, parent_path, name);
+  dir_handle parent;
+  qz_platform::file_status standing;
+  qz_platform::file_status deleted;
+  if (!parent.open_path(parent_path, true) || !parent.entry_status(name, standing) || !root.status(deleted))
+    return false;
+  return standing.device == deleted.device && standing.inode == deleted.inode && parent.remove_folder(name);
 }
 
 // Whether the filters select everything, so that the folders themselves are asked for.
@@ -173,29 +302,13 @@ int wipe_entry(std::wstring& path, bool is_dir, void* context, cmd_params*) {
     return 0;
   }
   if (state.statuses.count(path)) return 0;
-  const std::string utf8 = utf8_of(path);
-  qz_platform::file_status status;
-  if (!entry_status(path, status)) {
-    state.statuses.emplace(path, secure_status_not_wiped | secure_flag_kept);
-  } else if (!owns_its_content(status)) {
-    // Writing through a link, a device or another name would destroy data outside the tree.
-    state.statuses.emplace(path, secure_status_not_wiped | secure_flag_name_only);
-    diag(state.report, "not wiped: " + utf8);
-    message(state.report, "not wiped: " + utf8 + "\n");
-    return 0;
-  } else {
-    bool empty = false;
-    if (wipe_no_follow(path, empty)) {
-      state.statuses.emplace(path, secure_status_wiped);
-      diag(state.report, "wipe: " + utf8);
-      message(state.report, "wiped: " + utf8 + "\n");
-      return 0;
-    }
-    // An empty file has nothing to overwrite and may go; any other failure keeps the file.
-    state.statuses.emplace(path, secure_status_not_wiped | (empty ? 0 : secure_flag_kept));
-  }
-  diag(state.report, "not wiped: " + utf8);
-  message(state.report, "not wiped: " + utf8 + "\n");
+  std::string utf8;
+  std::string folder_path;
+  std::string name;
+  dir_handle folder;
+  if (path_wide_to_utf8(utf8, path)) split_at_last_slash(utf8, folder_path, name);
+  if (!folder_path.empty()) folder.open_path(folder_path, true);
+  state.statuses.emplace(path, wipe_named(folder, name, utf8_of(path), state.report));
   return 0;
 }
 
@@ -203,59 +316,72 @@ bool secure_delete_tree(const std::wstring& root, const std::vector<filename_fil
                         cmd_params* params, io_report* report, secure_delete_map* statuses) {
   if (statuses != nullptr) statuses->clear();
   if (root.empty()) return false;
+  // The root is taken as it is written (its environment names expanded): a '*' in it is a
+  // name, never a wildcard.
   std::wstring expanded_root = root;
-  expand_env_vars_wide(expanded_root, true);
+  expand_env_vars_wide(expanded_root, false);
   std::wstring bare_root = expanded_root;
-  strip_trailing_slashes_wide(bare_root);
-  qz_platform::file_status root_status;
+  if (!strip_trailing_slashes_wide(bare_root)) bare_root = expanded_root;
+  std::string root_utf8;
+  dir_handle root_folder;
   // Deleting through a link would destroy the tree it points at, which was not asked for.
-  if (!entry_status(bare_root.empty() ? expanded_root : bare_root, root_status) || !root_status.is_directory())
-    return false;
+  if (!path_wide_to_utf8(root_utf8, bare_root) || !root_folder.open_path(root_utf8, false)) return false;
 
-  secure_delete_state state;
-  state.report = report;
+  tree_map entries;
   const int walk_levels = levels > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(levels);
-  walk_levels_expanded(root, filters, wipe_entry, &state, params, walk_levels);
-  bool all_done = !state.statuses.empty();
+  walk_and_wipe(root_folder, expanded_root, filters, params, walk_levels, entries, report);
+  bool all_done = !entries.empty();
 
+  const temp_folder_handle temp;
+  folder_opener opener(root_folder);
   u64 counter = 0;
-  for (auto entry = state.statuses.rbegin(); entry != state.statuses.rend(); ++entry, ++counter) {
-    if (entry->second == secure_status_folder) continue;
-    destroy_file(entry->first, entry->second, counter, report);
-    if (!(entry->second & secure_flag_removed)) all_done = false;
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry, ++counter) {
+    if (entry->second.status == secure_status_folder) continue;
+    const std::vector<std::string>& names = entry->second.names;
+    destroy_file(entry->first, entry->second, opener.open(names, names.size() - 1), counter, temp, report);
+    if (!(entry->second.status & secure_flag_removed)) all_done = false;
   }
 
   if (filters_take_all(filters)) {
-    for (auto entry = state.statuses.rbegin(); entry != state.statuses.rend(); ++entry) {
-      if (entry->second != secure_status_folder) continue;
-      std::wstring folder = entry->first;
-      if (folder.size() > 1 && (folder.back() == L'/' || folder.back() == L'\\')) folder.pop_back();
-      qz_platform::file_status status;
-      std::string utf8;
-      const bool removed = entry_status(folder, status) && status.is_directory() &&
-                           path_wide_to_utf8(utf8, folder) && ::rmdir(utf8.c_str()) == 0;
-      entry->second |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+      if (entry->second.status != secure_status_folder) continue;
+      const std::vector<std::string>& names = entry->second.names;
+      bool removed = false;
+      if (names.empty()) {
+        removed = remove_root(root_folder, root_utf8);
+      } else {
+        const dir_handle* parent = opener.open(names, names.size() - 1);
+        removed = parent != nullptr && parent->remove_folder(names.back());
+      }
+      entry->second.status |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
       if (!removed) all_done = false;
-      message(report, "deleted: " + utf8_of(folder) + " - " + (removed ? "success\n" : "failed\n"));
+      std::wstring shown = entry->first;
+      if (shown.size() > 1 && shown.back() == L'/') shown.pop_back();
+      message(report, "deleted: " + utf8_of(shown) + " - " + (removed ? "success\n" : "failed\n"));
     }
   }
-  if (statuses != nullptr) *statuses = std::move(state.statuses);
+  if (statuses != nullptr)
+    for (const auto& [path, entry] : entries) statuses->emplace(path, entry.status);
   return all_done;
 }
 
 bool secure_delete_file(const std::wstring& path) {
-  if (path.empty()) return false;
+  std::string utf8;
+  if (path.empty() || !path_wide_to_utf8(utf8, path)) return false;
+  std::string folder_path;
+  std::string name;
+  split_at_last_slash(utf8, folder_path, name);
+  dir_handle folder;
   qz_platform::file_status status;
-  if (!entry_status(path, status) || status.is_directory()) return false;
-  if (!owns_its_content(status)) return remove_entry(path);
+  if (!folder.open_path(folder_path, true) || !folder.entry_status(name, status) || status.is_directory())
+    return false;
+  if (!owns_its_content(status)) return folder.remove_entry(name);
   bool empty = false;
-  if (!wipe_no_follow(path, empty) && !empty) return false;
-  if (!cut_to_one_byte(path)) return false;
-  std::wstring current = path;
-  std::wstring folder;
-  std::wstring name;
-  split_dir_file_wide(current, folder, name);
-  rename_randomly(current, name, folder, std::string(), true);
-  move_to_temp(current, name);
-  return remove_entry(current);
+  if (!wipe_in(folder, name, empty) && !empty) return false;
+  if (!cut_to_one_byte(folder, name)) return false;
+  rename_randomly(folder, name, std::string(), true);
+  const temp_folder_handle temp;
+  file_place place{&folder, name};
+  move_to_temp(place, temp);
+  return place.folder->remove_entry(place.name);
 }

@@ -1,10 +1,12 @@
 // Secure deletion: a file is overwritten with zeros, cut down to one byte, given a random
 // name, moved into the temporary folder ("%TEMP%") and removed; a tree's folders are then
-// removed, deepest first. Nothing outside what was asked is ever touched: entries are
-// examined without following links, a symbolic link, a special file or a file that has
-// other names (hard links) loses only its own name, files are opened without following a
-// link, and names change only by rename within one file system, never over an existing
-// file. A file that cannot be overwritten stays where it is, whole.
+// removed, deepest first. Nothing outside what was asked is ever touched: the root is taken as
+// written (a '*' in it is a name), and the tree is walked and changed through folders held
+// open, one entry name at a time, never following a link, so that a folder swapped for a link
+// while the deletion runs leads nowhere outside. A symbolic link, a special file or a file that
+// has other names (hard links) loses only its own name, and names change only by rename within
+// one file system, never over an existing entry. A file that cannot be overwritten stays where
+// it is, whole.
 #pragma once
 
 #include <map>
@@ -38,10 +40,12 @@ struct secure_delete_state {
   io_report* report = nullptr;  // null: nothing shown
 };
 
-// The folder walk's callback: `context` is a secure_delete_state. A folder other than "." and
-// ".." is recorded; a regular file with one name is overwritten with zeros ("wipe: ..." to the
-// log and "wiped: ...\n" as a message, or "not wiped: ..." when it was empty or could not be
-// overwritten, the latter kept); anything else is recorded as name only. Returns 0.
+// The path walk's callback (qz_filtered_walk.h): `context` is a secure_delete_state. A folder
+// other than "." and ".." is recorded; a file, reached through its folder's path and then by its
+// name without following a link, is overwritten with zeros when it is a regular file with one
+// name ("wipe: ..." to the log and "wiped: ...\n" as a message, or "not wiped: ..." when it was
+// empty or could not be overwritten, the latter kept); anything else is recorded as name only.
+// Returns 0.
 int wipe_entry(std::wstring& path, bool is_dir, void* context, cmd_params* params);
 
 // Destroys the files of the tree at root that pass the filters (null: all), `levels` folder
@@ -55,8 +59,8 @@ bool secure_delete_tree(const std::wstring& root, const std::vector<filename_fil
                         unsigned levels, cmd_params* params, io_report* report = nullptr,
                         secure_delete_map* statuses = nullptr);
 
-// Destroys one file as a tree deletion does (its random name drawn from the characters 33 to
-// 126), silently; a symbolic link or special file loses
-// only its name. False for an empty path, a path that does not exist, a folder, a file that
+// Destroys one file as a tree deletion does, through its folder held open (its random name
+// drawn from the characters 33 to 126), silently; a symbolic link or special file loses only
+// its name. False for an empty path, a path that does not exist, a folder, a file that
 // cannot be opened for writing (left whole), or a removal that fails.
 bool secure_delete_file(const std::wstring& path);

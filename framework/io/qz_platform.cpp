@@ -113,17 +113,26 @@ u64 block_device_size(int fd) {
   return bytes;
 }
 
-bool rename_no_replace(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty() || from.find('\0') != std::string::npos ||
-      to.find('\0') != std::string::npos)
-    return false;
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+namespace {
+
+bool holds_nul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// rename_no_replace relative to two folder descriptors (AT_FDCWD: the working folder).
+bool rename_at_no_replace(int from_dir, const std::string& from, int to_dir, const std::string& to) {
+  if (from.empty() || to.empty() || holds_nul(from) || holds_nul(to)) return false;
+  if (renameat2(from_dir, from.c_str(), to_dir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the flag: test first; the window between test and rename
   // is the best such a system allows.
   struct stat existing {};
-  if (lstat(to.c_str(), &existing) == 0 || errno != ENOENT) return false;
-  return rename(from.c_str(), to.c_str()) == 0;
+  if (fstatat(to_dir, to.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) return false;
+  return renameat(from_dir, from.c_str(), to_dir, to.c_str()) == 0;
+}
+
+}  // namespace
+
+bool rename_no_replace(const std::string& from, const std::string& to) {
+  return rename_at_no_replace(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 std::string executable_path(std::size_t max_bytes) {
@@ -137,6 +146,119 @@ std::string executable_path(std::size_t max_bytes) {
   ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (length <= 0 || static_cast<std::size_t>(length) > max_bytes) return std::string();
   return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace qz_platform
+
+// ---- Folders held open
+
+#include <dirent.h>
+
+namespace qz_platform {
+
+namespace {
+
+constexpr int folder_open_flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+}  // namespace
+
+bool is_single_name(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos && !holds_nul(name);
+}
+
+dir_handle::dir_handle(dir_handle&& other) noexcept : descriptor_(other.descriptor_) { other.descriptor_ = -1; }
+
+dir_handle& dir_handle::operator=(dir_handle&& other) noexcept {
+  if (this != &other) {
+    close();
+    descriptor_ = other.descriptor_;
+    other.descriptor_ = -1;
+  }
+  return *this;
+}
+
+dir_handle::~dir_handle() { close(); }
+
+void dir_handle::close() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
+}
+
+bool dir_handle::open_path(const std::string& path, bool follow_last) {
+  close();
+  if (path.empty() || holds_nul(path)) return false;
+  descriptor_ = ::open(path.c_str(), folder_open_flags | (follow_last ? 0 : O_NOFOLLOW));
+  return descriptor_ >= 0;
+}
+
+bool dir_handle::open_at(const dir_handle& parent, const std::string& name) {
+  // Opening into itself would close the parent's descriptor first.
+  if (&parent == this || !parent.is_open() || !is_single_name(name)) return false;
+  close();
+  descriptor_ = ::openat(parent.descriptor_, name.c_str(), folder_open_flags | O_NOFOLLOW);
+  return descriptor_ >= 0;
+}
+
+bool dir_handle::status(file_status& out) const { return descriptor_status(descriptor_, out); }
+
+bool dir_handle::list(std::vector<std::string>& names) const {
+  names.clear();
+  if (!is_open()) return false;
+  // A descriptor of its own, so the listing starts at the first entry and the handle's own
+  // descriptor stays open after closedir.
+  const int listing = ::openat(descriptor_, ".", folder_open_flags);
+  if (listing < 0) return false;
+  DIR* folder = ::fdopendir(listing);
+  if (folder == nullptr) {
+    ::close(listing);
+    return false;
+  }
+  bool complete = true;
+  try {
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    complete = errno == 0;
+  } catch (const std::exception&) {
+    complete = false;
+  }
+  ::closedir(folder);
+  return complete;
+}
+
+bool dir_handle::entry_status(const std::string& name, file_status& out) const {
+  if (!is_open() || !is_single_name(name)) {
+    clear_status(out);
+    return false;
+  }
+  return query_status(descriptor_, name.c_str(), AT_SYMLINK_NOFOLLOW, out);
+}
+
+int dir_handle::open_regular(const std::string& name, file_status& status) const {
+  clear_status(status);
+  if (!is_open() || !is_single_name(name)) return -1;
+  // O_NONBLOCK: a FIFO put in the file's place must not hold the open.
+  const int fd = ::openat(descriptor_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (descriptor_status(fd, status) && status.is_regular()) return fd;
+  ::close(fd);
+  clear_status(status);
+  return -1;
+}
+
+bool dir_handle::rename_no_replace(const std::string& from, const dir_handle& target, const std::string& to) const {
+  if (!is_open() || !target.is_open() || !is_single_name(from) || !is_single_name(to)) return false;
+  return rename_at_no_replace(descriptor_, from, target.descriptor_, to);
+}
+
+bool dir_handle::remove_entry(const std::string& name) const {
+  return is_open() && is_single_name(name) && ::unlinkat(descriptor_, name.c_str(), 0) == 0;
+}
+
+bool dir_handle::remove_folder(const std::string& name) const {
+  return is_open() && is_single_name(name) && ::unlinkat(descriptor_, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 }  // namespace qz_platform

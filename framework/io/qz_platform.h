@@ -1,10 +1,12 @@
 // The few operating-system queries the file services need beyond plain POSIX:
-// a file's status with its birth time, the byte size of a block device and the
-// running program's own path. Nothing here prints; failure is reported by the result.
+// a file's status with its birth time, the byte size of a block device, the running
+// program's own path, and folders held open so that work inside them never follows a link.
+// Nothing here prints; failure is reported by the result.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "framework/text/qz_types.h"
 
@@ -73,6 +75,59 @@ bool rename_no_replace(const std::string& from, const std::string& to);
 // Path of the running program's own executable; empty when it cannot be read or
 // when it is longer than `max_bytes` bytes.
 std::string executable_path(std::size_t max_bytes);
+
+}  // namespace qz_platform
+
+// ---- Folders held open: work relative to an open folder, one entry name at a time.
+
+namespace qz_platform {
+
+// Whether name names one entry of a folder: not empty, not "." or "..", no '/' and no NUL.
+bool is_single_name(const std::string& name);
+
+// A folder held open by its descriptor. Every operation names an entry of this folder by a
+// single name (is_single_name; any other is refused) and never follows a symbolic link at that
+// name, so that a folder or file swapped for a link while work goes on cannot lead anywhere
+// outside the folder that was opened. Failure is a false result or -1; nothing prints.
+class dir_handle {
+ public:
+  dir_handle() = default;
+  dir_handle(dir_handle&& other) noexcept;
+  dir_handle& operator=(dir_handle&& other) noexcept;
+  dir_handle(const dir_handle&) = delete;
+  dir_handle& operator=(const dir_handle&) = delete;
+  ~dir_handle();
+
+  // Opens the folder at path (what was held is closed first). Links in its leading components
+  // are followed; one at its last component only with follow_last. False when it is no folder.
+  bool open_path(const std::string& path, bool follow_last);
+  // Opens the subfolder `name` of parent; false for a link, a file or a missing entry.
+  bool open_at(const dir_handle& parent, const std::string& name);
+  // Closes the folder; a closed handle refuses every operation.
+  void close();
+  bool is_open() const { return descriptor_ >= 0; }
+
+  // The status of the folder itself.
+  bool status(file_status& out) const;
+  // names = the folder's entries, "." and ".." left out, in the order the system lists them;
+  // false when it cannot be read (names then holds what was read).
+  bool list(std::vector<std::string>& names) const;
+  // The status of the entry itself, a link not followed.
+  bool entry_status(const std::string& name, file_status& out) const;
+  // Opens the regular file `name` for reading and writing in place (no create, no truncate),
+  // status = the opened file's; the caller owns the descriptor. -1 for anything else there.
+  int open_regular(const std::string& name, file_status& status) const;
+  // Renames the entry `from` to `to` in the folder `target` (this one or another on the same
+  // file system) unless something already stands there; false (nothing moved) otherwise.
+  bool rename_no_replace(const std::string& from, const dir_handle& target, const std::string& to) const;
+  // Removes the entry `name`, which must not be a folder (a link loses only itself).
+  bool remove_entry(const std::string& name) const;
+  // Removes the empty subfolder `name` (never a link to one).
+  bool remove_folder(const std::string& name) const;
+
+ private:
+  int descriptor_ = -1;
+};
 
 }  // namespace qz_platform
 

@@ -129,16 +129,21 @@ bool fileio::open_with_flags(std::wstring name_, bool write_access_, bool text_m
   text_mode = text_mode_;
   name = std::move(name_);
   qz_platform::file_status status;
-  descriptor = open_checked(name, flags, create_mode, status);
-  if (descriptor == -1) {
+  const int fd = open_checked(name, flags, create_mode, status);
+  if (fd == -1) {
     opened = 0;
     return false;
   }
+  take_descriptor(fd, status);
+  return true;
+}
+
+void fileio::take_descriptor(int fd, const qz_platform::file_status& status) {
+  descriptor = fd;
   opened = 1;
   // A regular file's size is the one just read; devices are asked.
   size = status.is_regular() && status.size >= 0 ? static_cast<u64>(status.size) : query_size();
   offset_at_end = status.is_regular() && size == 0;
-  return true;
 }
 
 bool fileio::open_utf8(const std::string& name_, bool write_access_, bool text_mode_,
@@ -166,6 +171,19 @@ bool fileio::open_regular_no_follow(std::wstring name_) {
   if (qz_platform::descriptor_status(descriptor, status) && status.is_regular()) return true;
   close();
   return false;
+}
+
+bool fileio::open_regular_at(const qz_platform::dir_handle& folder, const std::string& entry_name) {
+  if (in_memory) return false;
+  if (descriptor != -1) close();
+  qz_platform::file_status status;
+  const int fd = folder.open_regular(entry_name, status);
+  if (fd == -1) return false;
+  write_access = 1;
+  text_mode = 0;
+  name = utf8_to_wstring(entry_name);
+  take_descriptor(fd, status);
+  return true;
 }
 
 bool fileio::create_new_utf8(const std::string& name_, bool text_mode_) {

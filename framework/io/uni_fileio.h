@@ -80,6 +80,8 @@ class fileio {
   // Opens an existing regular file for writing in place (no create, no truncate) without
   // following a symbolic link at the name; anything but a regular file is refused.
   bool open_regular_no_follow(std::wstring name);
+  // The same for the entry `entry_name` of an open folder (qz_platform::dir_handle::open_regular).
+  bool open_regular_at(const qz_platform::dir_handle& folder, const std::string& entry_name);
   // Creates the file for writing (mode 0666 under the umask) only when nothing, not even a
   // dangling link, stands at the name; false when something does or it cannot be created.
   bool create_new_utf8(const std::string& name, bool text_mode);
@@ -248,6 +250,8 @@ class fileio {
   bool append(const void* data, u32 length, u32& written);
   bool write_long(const void* data, u64 length);
   bool open_with_flags(std::wstring name, bool write_access, bool text_mode, int flags);
+  // Takes the descriptor just opened, whose status is given.
+  void take_descriptor(int fd, const qz_platform::file_status& status);
   void enter_memory_mode(u64 at, bool write_access, bool text_mode);
   void reset_fields();
 };

@@ -6,9 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/cmdline/qz_filename_filter.h"
@@ -164,6 +168,79 @@ TEST_F(SecureDeleteTest, FiltersSelectFilesAndKeepFolders) {
   EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{
                                {"sub", "<dir>"}, {"sub/deeper", "<dir>"}, {"sub/deeper/d.txt", "d"}}));
   EXPECT_EQ(statuses[wide(at("R"))], secure_status_folder | secure_flag_remove_tried);
+}
+
+// The root is taken literally: a real folder named "*" is deleted alone, never read as a
+// wildcard for its siblings.
+TEST_F(SecureDeleteTest, RootIsTakenLiterally) {
+  put("R/*/star.txt", "star");
+  put("R/a/keep.txt", "a content");
+  put("R/b/keep.txt", "b content");
+  const auto siblings = snapshot("R/a");
+  secure_delete_map statuses;
+  EXPECT_TRUE(secure_delete_tree(wide(at("R/*")), nullptr, 4, nullptr, nullptr, &statuses));
+  EXPECT_EQ(statuses, (secure_delete_map{{wide(at("R/*")), removed_folder},
+                                         {wide(at("R/*/star.txt")), destroyed_file}}));
+  EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{
+                               {"a", "<dir>"}, {"a/keep.txt", "a content"}, {"b", "<dir>"}, {"b/keep.txt", "b content"}}));
+}
+
+// While the deletion runs, another thread keeps swapping the tree's folders for links to a
+// decoy folder outside that holds files of the same names. Whatever the deletion manages, it
+// never reaches the decoys: every one survives byte for byte, round after round.
+TEST_F(SecureDeleteTest, FoldersSwappedForLinksNeverLeadOutside) {
+  constexpr int rounds = 8;
+  constexpr int files_per_folder = 20;
+  const std::vector<std::string> swapped = {"R/d0", "R/d1", "R/d1/e", "R/d2/e"};
+  for (int i = 0; i < files_per_folder; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    put("outside/decoy/" + name, "decoy " + name + std::string(700, 'D'));
+    put("outside/decoy/e/" + name, "decoy e/" + name + std::string(300, 'E'));
+  }
+  const auto decoys = snapshot("outside");
+  ASSERT_EQ(std::count_if(decoys.begin(), decoys.end(), [](const auto& entry) { return entry.second != "<dir>"; }),
+            2 * files_per_folder);
+  int damaged_rounds = 0;
+  std::atomic<int> swaps{0};
+  for (int round = 0; round < rounds; ++round) {
+    for (const char* folder : {"R/d0", "R/d1", "R/d2"})
+      for (int i = 0; i < files_per_folder; ++i) {
+        const std::string name = "/f" + std::to_string(i);
+        put(std::string(folder) + name, "tree" + std::string(900, 'T'));
+        put(std::string(folder) + "/e" + name, "tree" + std::string(400, 't'));
+      }
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+      for (std::size_t turn = 0; !stop.load(); ++turn) {
+        const std::string folder = at(swapped[turn % swapped.size()]);
+        const std::string aside = folder + ".aside";
+        if (::rename(folder.c_str(), aside.c_str()) != 0) continue;
+        if (::symlink(at("outside/decoy").c_str(), folder.c_str()) == 0) {
+          ++swaps;
+          std::this_thread::yield();
+          ::unlink(folder.c_str());
+        }
+        ::rename(aside.c_str(), folder.c_str());
+      }
+    });
+    secure_delete_tree(wide(at("R")), nullptr, 8, nullptr, nullptr, nullptr);
+    stop = true;
+    swapper.join();
+    if (snapshot("outside") != decoys) ++damaged_rounds;
+    std::error_code ignored;
+    fs::remove_all(at("R"), ignored);  // what the race left; links are removed, not followed
+    fs::remove_all(at("tmp"), ignored);
+    fs::create_directories(at("tmp"));
+    fs::remove_all(at("outside"), ignored);  // the next round starts with every decoy whole
+    for (const auto& [name, content] : decoys) {
+      if (content == "<dir>")
+        fs::create_directories(at("outside/" + name));
+      else
+        put("outside/" + name, content);
+    }
+  }
+  EXPECT_EQ(damaged_rounds, 0);
+  EXPECT_GT(swaps.load(), rounds);  // the race did take place
 }
 
 TEST_F(SecureDeleteTest, EmptyFileIsStillRemoved) {

@@ -8,9 +8,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/text/temp_folder.h"
 
@@ -116,6 +118,54 @@ TEST_F(PlatformTest, DescriptorStatusOfAnOpenFile) {
   EXPECT_EQ(by_fd.size, 10);
   EXPECT_EQ(qz_platform::block_device_size(fd), 0u);  // a regular file is no device
   close(fd);
+}
+
+// A folder held open stays the folder that was opened when its path is swapped for a link,
+// and no operation on it follows a link or a name with more than one component.
+TEST_F(PlatformTest, FolderHandleNeverLeavesTheFolder) {
+  for (const char* folder : {"sub", "out"}) ASSERT_EQ(mkdir(folder_.file(folder).c_str(), 0700), 0);
+  folder_.put("sub/f", "tree");
+  folder_.put("out/f", "keep");
+  ASSERT_EQ(symlink(folder_.file("out").c_str(), folder_.file("sub/link_dir").c_str()), 0);
+  ASSERT_EQ(symlink(folder_.file("out/f").c_str(), folder_.file("sub/link_file").c_str()), 0);
+  qz_platform::dir_handle sub;
+  ASSERT_TRUE(sub.open_path(folder_.file("sub"), false));
+  // The folder's path now leads outside; the handle does not.
+  ASSERT_EQ(rename(folder_.file("sub").c_str(), folder_.file("sub.aside").c_str()), 0);
+  ASSERT_EQ(symlink(folder_.file("out").c_str(), folder_.file("sub").c_str()), 0);
+
+  qz_platform::dir_handle opened;
+  qz_platform::file_status status;
+  const struct {
+    const char* name;
+    bool refused;
+  } cases[] = {
+      {"subfolder that is a link", !opened.open_at(sub, "link_dir")},
+      {"file that is a link", sub.open_regular("link_file", status) == -1},
+      {"file through a link", sub.open_regular("link_dir/f", status) == -1},
+      {"status of the parent", !sub.entry_status("..", status)},
+      {"removing a link as a folder", !sub.remove_folder("link_dir")},
+      {"removing through a link", !sub.remove_entry("link_dir/f")},
+      {"renaming over an entry", !sub.rename_no_replace("f", sub, "link_file")},
+      {"renaming into a link", !sub.rename_no_replace("f", sub, "link_dir/g")},
+      {"path opened without following its last link", !opened.open_path(folder_.file("sub"), false)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(c.refused);
+  }
+  std::vector<std::string> names;
+  EXPECT_TRUE(sub.list(names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"f", "link_dir", "link_file"}));
+  EXPECT_TRUE(sub.entry_status("link_dir", status));
+  EXPECT_EQ(status.mode & qz_platform::mode_type_mask, qz_platform::mode_link);
+  EXPECT_TRUE(sub.rename_no_replace("f", sub, "g"));
+  EXPECT_TRUE(sub.remove_entry("g"));
+  EXPECT_TRUE(sub.remove_entry("link_dir"));
+  EXPECT_EQ(folder_.get("out/f"), "keep");
+  EXPECT_EQ(folder_.get("sub.aside/g"), "");
+  EXPECT_TRUE(opened.open_path(folder_.file("sub"), true));  // following it is the caller's choice
 }
 
 TEST(PlatformDevice, BlockDeviceSizeMatchesTheKernelsCount) {
