@@ -429,12 +429,12 @@ void sql_statement::finalize() {
 
 sql_write_transaction::~sql_write_transaction() { rollback(); }
 
-bool sql_write_transaction::begin(sqlite3* db) {
+bool sql_write_transaction::begin(sqlite3* db, bool immediate) {
   if (db_ != nullptr) {
     error_ = "a transaction is already open";
     return false;
   }
-  if (!sql_exec(db, "BEGIN TRANSACTION", &error_)) return false;
+  if (!sql_exec(db, immediate ? "BEGIN IMMEDIATE TRANSACTION" : "BEGIN TRANSACTION", &error_)) return false;
   db_ = db;
   return true;
 }

@@ -173,7 +173,10 @@ class sql_write_transaction {
   sql_write_transaction(const sql_write_transaction&) = delete;
   sql_write_transaction& operator=(const sql_write_transaction&) = delete;
 
-  bool begin(sqlite3* db);
+  // immediate ("BEGIN IMMEDIATE TRANSACTION") takes the write lock at once, waiting for other
+  // connections as the busy timeout allows, so a writer never meets another one half-way
+  // through its batch, where the library would refuse it without waiting.
+  bool begin(sqlite3* db, bool immediate = false);
   // False (and rolled back) when the commit fails.
   bool commit();
   void rollback();

@@ -1,15 +1,16 @@
 // The file-listing log: listings of files written into an SQLite database in batches. A
 // file-listing table holds one row per file with the columns its bit mask chooses; a custom
 // table holds rows of texts under names the caller gives. Records may be added from any thread;
-// they wait in memory per table and are written, each table's batch whole together with its
-// `ref` row and run record, when more than 256 wait, at a flush and at destruction. A batch that
-// cannot be written is rolled back and stays waiting. Batches are savepoints of one transaction
-// that commits about once a second (sql_batch_series) and always at a flush, a new open and
-// destruction: the log's own connection sees a batch at once, another connection after the next
-// commit (once the open transaction outgrows the page cache, other connections cannot read
-// until that commit). The database stays in the rollback journal: a crash
-// keeps every batch whole or drops it whole, and keeps every batch committed, by a flush or
-// before. Nothing here prints; member operations return false and the dispatch functions -1.
+// they wait in memory per table and are written when more than 256 wait, at a flush and at
+// destruction: each table's batch is one transaction together with its `ref` row and run
+// record, committed before the call that wrote it returns, so another connection (or a process
+// killed after it) sees every written batch and the log never holds the database between calls.
+// A batch that cannot be written or committed (a full disk, a database another connection
+// holds past busy_wait_ms) is rolled back and its records stay waiting for the next write.
+// While the log is open the database goes through the write-ahead log, whose commits do not
+// wait for the disk (only a crash of the whole system can take the last batches); at the end it
+// is written through and put back in the rollback journal. Nothing here prints; member
+// operations return false and the dispatch functions -1.
 #pragma once
 
 #include <map>
@@ -67,7 +68,9 @@ class schema_t {
   u64 runtime;  // the runtime of the table's `metadata` row; 0 while it has none
 };
 
-// One waiting file-listing record.
+// One waiting file-listing record. Its path is split into folder and file name at the last "/"
+// ("\" is part of a name here); the path of a record read from a raw NTFS volume (ntfs_raw) is
+// split at its last "\" when it has one.
 class sqlite_log_record : public log_record {
  public:
   sqlite_log_record() = default;
@@ -121,6 +124,8 @@ class sqlite_log : public sqlite3_adt {
  public:
   // A waiting table is written once it holds this many records.
   static constexpr size_t write_threshold = 257;
+  // How long a batch waits for another connection that holds the database.
+  static constexpr int busy_wait_ms = 5000;
   // Room kept in each table's waiting list.
   static constexpr size_t pending_room = 288;
   // table_masks value of a custom table made from a column list and from a name set.
@@ -157,6 +162,9 @@ class sqlite_log : public sqlite3_adt {
   static bool schema_from_columns(schema_t& schema, const std::vector<std::string>& names, u32 first, bool append);
   static bool schema_from_names(schema_t& schema, const std::set<std::string>& names, u32 first, bool append);
 
+  // The adds write every waiting table once the table added to holds write_threshold records;
+  // after a write that failed, not before write_threshold more records have come.
+
   // Adds the record of the file at file_path (or of given, which is then cleared) to table. False
   // when the log is not ready or table takes no records.
   bool add_log_record(const std::string& table, std::string& file_path, u64 copied, log_record* given);
@@ -166,11 +174,11 @@ class sqlite_log : public sqlite3_adt {
   // add_custom_row of each row in order; false for no rows or when a row is refused (the rows
   // before it stay added).
   bool add_custom_rows(const std::string& table, const std::vector<std::vector<std::string>>& rows);
-  // Writes every waiting table and commits; true when nothing is left waiting and every commit
-  // since the last flush succeeded (error_text tells a failed commit).
+  // Writes every waiting table; true when nothing is left waiting (error_text tells why a batch
+  // failed).
   bool flush();
-  // Each writes one table's waiting records as one batch (committed when the series is due or
-  // at the next flush); false (records kept) when there is nothing to write or the batch fails.
+  // Each writes and commits one table's waiting records as one batch; false (records kept) when
+  // there is nothing to write or the batch fails.
   bool write_log_records(const std::string& table);
   bool write_custom_records(const std::string& table);
 
@@ -181,14 +189,14 @@ class sqlite_log : public sqlite3_adt {
   std::map<std::string, std::vector<sqlite_log_record_custom>> pending_custom;
   time_format_spec time_spec;
   LightweightLock lock;
-  std::string error_text;  // why the last open or table creation failed
+  std::string error_text;  // why the last open, table creation or batch failed
 
  private:
   // Writes what waits, records each table's final rowid in its run record and ends the run's
   // journal.
   void finish();
-  // Notes a database left in the write-ahead log by a run that never closed, to be put back in
-  // the rollback journal at the end of this one.
+  // Writes the run through the write-ahead log, its commits not waiting for the disk (also a
+  // database a run that never closed left there).
   void begin_run_journal();
   // Checkpoints the write-ahead log onto the disk and puts the database back in the rollback
   // journal; false (error_text set) when another connection keeps it in the write-ahead log.
@@ -203,9 +211,9 @@ class sqlite_log : public sqlite3_adt {
   // The table's statements, the inserts prepared at its first batch (the updates at their first
   // run) and kept until the log ends; null when the inserts cannot be prepared.
   table_statements* statements_for(const std::string& table, const schema_t& schema);
-  // One table's batch of rows as one batch of the series: bind(statement, row, slot, first)
-  // binds each row (as sql_grouped_insert::insert_all, with binds_every_parameter), then
-  // commit_batch; the series commits when it is due. False, the batch rolled back, on any
+  // One table's batch of rows as one transaction: bind(statement, row, slot, first) binds each
+  // row (as sql_grouped_insert::insert_all, with binds_every_parameter), then
+  // record_batch_end, then the commit. False, the batch rolled back and error_text set, on any
   // failure.
   template <class row_binder>
   bool write_batch(const std::string& table, const schema_t& schema, size_t rows, row_binder&& bind,
@@ -218,19 +226,19 @@ class sqlite_log : public sqlite3_adt {
   // on a failure other than "already exists".
   bool make_table(bool* already, const std::string& table);
   // Completes a batch of rows: the table's `ref` row and its run record's end.
-  bool commit_batch(table_statements& statements, const std::string& table, size_t rows);
-  // Writes every waiting table; the series commits only when it is due. True when nothing is
-  // left waiting.
+  bool record_batch_end(table_statements& statements, const std::string& table, size_t rows);
+  // Writes every waiting table; true when nothing is left waiting.
   bool write_waiting();
-  // Commits the batches of the series; false, error_text set, when that fails.
-  bool commit_series();
+  // After added records came in and a table holds waiting of them: write_waiting when that
+  // reaches write_threshold, unless a failed write less than write_threshold records ago holds
+  // the next try back.
+  void write_if_due(size_t waiting, size_t added);
   // A stamp for the next record: now, later than every stamp given before.
   u64 next_stamp();
   u64 last_stamp_ = 0;
   std::map<std::string, table_statements> table_statements_;
-  bool run_journal_ = false;  // the database was found in the write-ahead log
-  sql_batch_series series_;   // the batches not yet committed
-  bool lost_batches_ = false;  // a commit failed since the last flush
+  bool run_journal_ = false;  // the database is in the write-ahead log for this run
+  size_t held_back_ = 0;      // records still to come before a failed write is tried again
 };
 
 // Adds the rows (a std::vector<std::vector<std::string>>*) to the custom table; 0, or -1 on

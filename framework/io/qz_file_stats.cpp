@@ -10,6 +10,10 @@ namespace {
 // Status fields are signed; the record keeps their bit patterns as u64.
 u64 raw(i64 value) { return static_cast<u64>(value); }
 
+// Unix seconds as the record keeps them: a time before 1970 is left out (0, as a time the file
+// system does not keep), since its bit pattern would read as a time far in the future.
+u64 seconds(i64 value) { return value > 0 ? static_cast<u64>(value) : 0; }
+
 }  // namespace
 
 // Every member has its empty value as initializer, so an empty record is a fresh one.
@@ -25,14 +29,15 @@ bool get_file_stats(file_stats& out, const std::wstring& path) {
   if (path.empty() || !stat_file_w(&status, path)) return false;
   out.inode = status.inode;
   out.size = raw(status.size);
-  out.modified = raw(status.modify_seconds);
-  out.created = raw(status.birth_seconds);
-  out.changed = raw(status.change_seconds);
-  out.accessed = raw(status.access_seconds);
+  out.modified = seconds(status.modify_seconds);
+  out.created = seconds(status.birth_seconds);
+  out.changed = seconds(status.change_seconds);
+  out.accessed = seconds(status.access_seconds);
   out.mode = status.mode;
   // The whole file-type field decides: sockets and block devices share bit 0x4000.
   out.is_dir = status.is_directory() ? 1 : 0;
-  out.time_kind = out.modified > 0xFFFFFFFFull ? time_kind_unix_ms : time_kind_unix;
+  // The status gives seconds whatever their size: a time after 2106 is still seconds.
+  out.time_kind = time_kind_unix;
   return true;
 }
 
@@ -93,9 +98,10 @@ bool fill_log_record_from_status(log_record& record, const std::wstring& path,
   if (!path_wide_to_utf8(record.path, path)) return false;
   record.inode = status->inode;
   record.size = raw(status->size);
-  record.modified = raw(status->modify_seconds);
-  record.changed = raw(status->change_seconds);
-  record.accessed = raw(status->access_seconds);
+  record.modified = seconds(status->modify_seconds);
+  record.changed = seconds(status->change_seconds);
+  record.accessed = seconds(status->access_seconds);
+  record.time_kind = time_kind_unix;
   record.mode = status->mode;
   record.attributes += log_attr_unix_times;
   if (status->is_directory()) {

@@ -46,10 +46,9 @@ class file_stats {
   std::string text;     // a caller's text stored with the record
 };
 
-// Clears out, then fills inode, size, the four times (whole unix seconds), mode,
-// is_dir and time_kind (16 when the modified value exceeds 0xFFFFFFFF, else 8) from
-// the status of path, following links; false for an empty path or a failed query.
-// The record's path is not set.
+// Clears out, then fills inode, size, the four times (whole unix seconds; 0 for a time
+// before 1970), mode, is_dir and time_kind 8 from the status of path, following links;
+// false for an empty path or a failed query. The record's path is not set.
 bool get_file_stats(file_stats& out, const std::wstring& path);
 
 // Attribute bits of a log_record.
@@ -93,8 +92,9 @@ bool fill_log_record(log_record& record, const std::wstring& path, const std::st
 bool fill_log_record_utf8(log_record& record, const std::string& path, const std::string& text);
 // Clears the record; false for an empty path; without a status record the result of
 // fill_log_record; with one, the record takes path, inode, size, modified, changed,
-// accessed and mode from it (created and time_kind stay 0), 2 is added to the
-// attributes and 8 more for a folder, and text is stored even when empty.
+// accessed (unix seconds as get_file_stats keeps them, time_kind 8) and mode from it
+// (created stays 0), 2 is added to the attributes and 8 more for a folder, and text is
+// stored even when empty.
 bool fill_log_record_from_status(log_record& record, const std::wstring& path,
                                  const qz_platform::file_status* status, const std::string& text);
 // fill_log_record_from_status with a UTF-8 path; false for a path that is not valid UTF-8.

@@ -48,23 +48,27 @@ TEST_F(FileStatsTest, GetFileStatsOfARegularFile) {
   EXPECT_LE(stats.created, stats.changed);
 }
 
-TEST_F(FileStatsTest, TimeKindFollowsTheModifiedValue) {
+// The times are seconds whatever their size; one before 1970 is left out (0) and leaves the
+// others as they are.
+TEST_F(FileStatsTest, TimesStayUnixSeconds) {
   const struct {
     const char* name;
     i64 modified;
-    u64 kind;
+    u64 expected;
   } cases[] = {
-      {"2020", static_cast<i64>(seconds_2020), 8},
-      {"largest 32-bit value", 0xFFFFFFFF, 8},
-      {"beyond 32 bits", 0x100000000, 16},
+      {"2020", static_cast<i64>(seconds_2020), seconds_2020},
+      {"largest 32-bit value", 0xFFFFFFFF, 0xFFFFFFFF},
+      {"after 2106", 7258118400, 7258118400},  // 2200-01-01
+      {"before 1970", -315619200, 0},          // 1960-01-01
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    make_file("t", "x", c.modified, c.modified);
+    make_file("t", "x", static_cast<i64>(seconds_2020), c.modified);
     file_stats stats;
     ASSERT_TRUE(get_file_stats(stats, wide_at("t")));
-    EXPECT_EQ(stats.modified, static_cast<u64>(c.modified));
-    EXPECT_EQ(stats.time_kind, c.kind);
+    EXPECT_EQ(stats.modified, c.expected);
+    EXPECT_EQ(stats.accessed, seconds_2020);
+    EXPECT_EQ(stats.time_kind, 8u);
   }
 }
 
@@ -239,9 +243,15 @@ TEST_F(FileStatsTest, FillLogRecordFromStatus) {
   EXPECT_EQ(record.changed, 33u);
   EXPECT_EQ(record.accessed, 44u);
   EXPECT_EQ(record.created, 0u);
-  EXPECT_EQ(record.time_kind, 0u);
+  EXPECT_EQ(record.time_kind, 8u);
   EXPECT_EQ(record.attributes, 10u);  // cleared first, then 2 + 8
   EXPECT_EQ(record.is_dir, 1);
+
+  // A time before 1970 is left out; the other times keep their kind.
+  status.modify_seconds = -315619200;
+  ASSERT_TRUE(fill_log_record_from_status_utf8(record, "/some/old", &status, ""));
+  EXPECT_EQ(record.modified, 0u);
+  EXPECT_EQ(record.changed, 33u);
   log_record copy;
   copy.copy(record);
   EXPECT_EQ(copy.time_kind, 8u);

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -32,19 +35,6 @@ std::string count_of(const std::string& db, const std::string& table) {
   return rows.empty() ? "" : rows[0];
 }
 
-// Every row of sql read through the log's own connection, values joined by ",".
-lines own_rows(const sqlite_log& log, const std::string& sql) {
-  std::vector<std::vector<std::string>> rows;
-  if (!sql_select_rows(rows, log.db, sql)) return {"error"};
-  lines out;
-  for (const std::vector<std::string>& row : rows) {
-    std::string line;
-    for (size_t i = 0; i < row.size(); ++i) line += (i ? "," : "") + row[i];
-    out.push_back(line);
-  }
-  return out;
-}
-
 // A record that needs no file: what a caller that read the entry elsewhere hands over.
 log_record given_record(const std::string& path, u64 size) {
   log_record record;
@@ -53,6 +43,31 @@ log_record given_record(const std::string& path, u64 size) {
   record.modified = 1706708707;  // 2024-01-31 13:45:07 UTC
   record.time_kind = 8;
   return record;
+}
+
+// Runs body(ready) in a child process, which writes a byte to the descriptor ready when it is to
+// be killed; then waits wait_us, kills the child with SIGKILL and reaps it. True when the child
+// got ready and died of the signal.
+template <class child_body>
+bool kill_child_when_ready(child_body&& body, useconds_t wait_us) {
+  int ready[2];
+  if (pipe(ready) != 0) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    close(ready[0]);
+    body(ready[1]);
+    _exit(1);
+  }
+  close(ready[1]);
+  char signal_byte = 0;
+  const bool got_ready = read(ready[0], &signal_byte, 1) == 1;
+  close(ready[0]);
+  usleep(wait_us);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return got_ready && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 // A log opened on a fresh database with the given file-listing tables.
@@ -135,6 +150,10 @@ TEST(SqliteLogRecords, PathsSplitIntoFolderNameAndExtension) {
   run.add("files", given_record("/x/y/noext", 1));
   run.add("files", given_record("/x/y/trailing.", 2));
   run.add("files", given_record("/top", 3));
+  run.add("files", given_record("/x/back\\slash.txt", 5));
+  log_record from_ntfs = given_record("C:\\Users\\a.txt", 6);
+  from_ntfs.ntfs_raw = 1;
+  run.add("files", from_ntfs);
   log_record folder = given_record("/x/y", 4096);
   folder.is_dir = 1;
   folder.log_dir = 1;
@@ -145,7 +164,8 @@ TEST(SqliteLogRecords, PathsSplitIntoFolderNameAndExtension) {
   ASSERT_TRUE(run.log->flush());
   EXPECT_EQ(db_rows(run.db, "select path, name, extension, is_dir, size from files order by rowid;"),
             lines({"/x/y/,a.b.txt,txt,NULL,7", "/x/y/,noext,NULL,NULL,1", "/x/y/,trailing.,NULL,NULL,2",
-                   "/,top,NULL,NULL,3", "/x/y,,NULL,1,0"}));
+                   "/,top,NULL,NULL,3", "/x/,back\\slash.txt,txt,NULL,5", "C:\\Users/,a.txt,txt,NULL,6",
+                   "/x/y,,NULL,1,0"}));
 }
 
 // Rows go in many to a statement, and a statement's values are bound anew for each group: a
@@ -230,24 +250,49 @@ TEST(SqliteLogRecords, TimesAreWrittenByTheLogsFormat) {
             lines({"2024-01-31 13:45:07,1,1970-01-01 00:00:01"}));
 }
 
-// The 257th record of a table writes every waiting table as batches that the log's own
-// connection sees at once; another connection sees them once they are committed, at the latest
-// by the next flush.
-TEST(SqliteLogBatches, The257thRecordWritesEveryTable) {
+// A file's times are read as seconds however far from 1970 they lie: a time before 1970 is left
+// blank, and none of them turns the other times of the row wrong.
+TEST(SqliteLogRecords, FileTimesFarFrom1970LeaveTheOtherTimesRight) {
+  open_log run({{"files", 0x1A3}});
+  ASSERT_TRUE(run.opened);
+  const struct {
+    const char* name;
+    i64 modified;
+    const char* modified_text;
+  } cases[] = {
+      {"in 1960", -315619200, " "},
+      {"in 2200", 7258118400, "2200-01-01 00:00:00"},
+      {"in 2020", 1600000000, "2020-09-13 12:26:40"},
+  };
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    run.folder.put(c.name, "x");
+    std::string path = run.folder.file(c.name);
+    const timespec times[2] = {{1600000007, 0}, {static_cast<time_t>(c.modified), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << c.name;
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    char changed[32];
+    std::strftime(changed, sizeof changed, "%Y-%m-%d %H:%M:%S", std::gmtime(&status.st_ctim.tv_sec));
+    ASSERT_TRUE(run.log->add_log_record("files", path, 0, nullptr));
+    expected.push_back(std::string(c.name) + "," + c.modified_text + "," + changed + ",2020-09-13 12:26:47");
+  }
+  ASSERT_TRUE(run.log->flush());
+  EXPECT_EQ(db_rows(run.db, "select name, modified, metachanged, accessed from files order by rowid;"), expected);
+}
+
+// The 257th record of a table writes and commits every waiting table before the add returns:
+// another connection sees the batches at once, with no further call to the log.
+TEST(SqliteLogBatches, The257thRecordCommitsEveryTable) {
   open_log run({{"a", 0x3}, {"b", 0x3}});
   ASSERT_TRUE(run.opened);
-  const sqlite_log& log = *run.log;
+  const std::string counts = "select (select count(*) from a), (select count(*) from b), "
+                             "(select last_rowid from ref where table_name='a');";
   run.add("b", given_record("/b/1", 1));
   for (int i = 0; i < 256; ++i) run.add("a", given_record("/a/" + std::to_string(i), 1));
-  EXPECT_EQ(own_rows(log, "select (select count(*) from a), (select count(*) from b);"), lines({"0,0"}));
+  EXPECT_EQ(db_rows(run.db, counts), lines({"0,0,0"}));
   run.add("a", given_record("/a/last", 1));
-  EXPECT_EQ(own_rows(log, "select (select count(*) from a), (select count(*) from b);"), lines({"257,1"}));
-  EXPECT_EQ(own_rows(log, "select last_rowid from ref where table_name='a';"), lines({"257"}));
-  EXPECT_EQ(count_of(run.db, "a"), "0") << "committed long before a second had passed";
-  ASSERT_TRUE(run.log->flush());
-  EXPECT_EQ(count_of(run.db, "a"), "257");
-  EXPECT_EQ(count_of(run.db, "b"), "1");
-  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='a';"), lines({"257"}));
+  EXPECT_EQ(db_rows(run.db, counts), lines({"257,1,257"}));
   // Stamps are distinct and rise in the order the records came.
   EXPECT_EQ(db_rows(run.db, "select count(distinct metaref) from a;"), lines({"257"}));
   EXPECT_EQ(db_rows(run.db, "select count(*) from a x join a y on y.rowid = x.rowid + 1 where y.metaref <= x.metaref;"),
@@ -255,9 +300,7 @@ TEST(SqliteLogBatches, The257thRecordWritesEveryTable) {
   expect_whole(run.db);
 }
 
-// What a flush returns true for is committed: a second connection sees every record added before
-// it, in file-listing and custom tables, batches written earlier and records still waiting
-// alike. Without a flush, batches commit once the series has lasted its interval.
+// A flush commits every record added before it, in file-listing and custom tables alike.
 TEST(SqliteLogBatches, AFlushCommitsEverythingForASecondConnection) {
   open_log run({{"files", 0x3}});
   ASSERT_TRUE(run.opened);
@@ -273,18 +316,73 @@ TEST(SqliteLogBatches, AFlushCommitsEverythingForASecondConnection) {
                              "(select last_rowid from ref where table_name='files'), "
                              "(select last_rowid from ref where table_name='notes');";
   // Each batch of files also wrote the notes waiting then.
-  EXPECT_EQ(own_rows(*run.log, counts), lines({"514,257,514,257"}));
-  EXPECT_EQ(db_rows(run.db, counts), lines({"0,0,0,0"}));
+  EXPECT_EQ(db_rows(run.db, counts), lines({"514,257,514,257"}));
   ASSERT_TRUE(run.log->flush());
   EXPECT_EQ(db_rows(run.db, counts), lines({"600,300,600,300"}));
   expect_whole(run.db);
+}
 
-  // A batch written once the series has lasted the interval commits it.
-  for (int i = 0; i < 257; ++i) run.add("files", given_record("/g/" + std::to_string(i), 1));
-  EXPECT_EQ(count_of(run.db, "files"), "600");
-  usleep(static_cast<useconds_t>(sql_batch_series::commit_interval_ms * 1000 + 100000));
-  for (int i = 0; i < 257; ++i) run.add("files", given_record("/h/" + std::to_string(i), 1));
-  EXPECT_EQ(count_of(run.db, "files"), "1114");
+// Another connection that holds the database while a batch commits is waited for: the batch
+// is in once the add returns.
+TEST(SqliteLogBatches, AConnectionHoldingTheDatabaseIsWaitedFor) {
+  const struct {
+    const char* name;
+    const char* hold;
+  } holders[] = {
+      {"reader", "BEGIN; SELECT count(*) FROM files;"},
+      {"writer", "BEGIN IMMEDIATE;"},
+  };
+  for (const auto& holder : holders) {
+    SCOPED_TRACE(holder.name);
+    open_log run({{"files", 0x3}});
+    ASSERT_TRUE(run.opened);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(run.db.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, holder.hold, nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release([other] {
+      usleep(300000);
+      sqlite3_exec(other, "COMMIT;", nullptr, nullptr, nullptr);
+    });
+    for (int i = 0; i < 257; ++i) run.add("files", given_record("/f/" + std::to_string(i), 1));
+    release.join();
+    sqlite3_close(other);
+    EXPECT_EQ(count_of(run.db, "files"), "257");
+    EXPECT_TRUE(run.log->flush());
+    expect_whole(run.db);
+  }
+}
+
+// Two logs, as two processes would, write one database by turns: neither keeps it from the
+// other between its calls.
+TEST(SqliteLogBatches, TwoLogsOnOneDatabaseTakeTurns) {
+  temp_folder folder("sqlite_log");
+  const std::string db = folder.file("shared.db");
+  const std::map<std::string, u64> tables = {{"files", 0x3}};
+  {
+    sqlite_log first;
+    sqlite_log second;
+    ASSERT_TRUE(first.open(db, nullptr, &tables, 0)) << first.error_text;
+    ASSERT_TRUE(second.open(db, nullptr, &tables, 0)) << second.error_text;
+    int turns = 0;
+    for (int round = 0; round < 3; ++round) {
+      for (sqlite_log* log : {&first, &second}) {
+        for (size_t i = 0; i < sqlite_log::write_threshold; ++i) {
+          std::string path;
+          log_record record = given_record("/turn" + std::to_string(turns) + "/" + std::to_string(i), 1);
+          ASSERT_TRUE(log->add_log_record("files", path, 0, &record));
+        }
+        ++turns;
+        EXPECT_EQ(count_of(db, "files"), std::to_string(turns * 257)) << "turn " << turns;
+      }
+    }
+    EXPECT_TRUE(first.flush()) << first.error_text;
+    EXPECT_TRUE(second.flush()) << second.error_text;
+  }
+  EXPECT_EQ(db_rows(db, "select count(*), count(distinct path || name) from files;"), lines({"1542,1542"}));
+  EXPECT_EQ(db_rows(db, "select last_rowid from ref where table_name='files';"), lines({"1542"}));
+  // The last log to close puts the database back in the rollback journal.
+  EXPECT_EQ(db_rows(db, "pragma journal_mode;"), lines({"delete"}));
+  expect_whole(db);
 }
 
 TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
@@ -306,10 +404,9 @@ TEST(SqliteLogBatches, AFailedBatchLeavesNothingAndStaysWaiting) {
   expect_whole(run.db);
 }
 
-// A commit that fails loses the batches since the last commit: the next flush says so even when
-// its own commit has nothing left to fail, and the database keeps every table whole with its
-// `ref` row.
-TEST(SqliteLogBatches, AFailedCommitIsReportedByTheFlush) {
+// A batch whose commit fails is rolled back and its records wait for the next write; the flush
+// says so. Once the cause is gone nothing of them is missing.
+TEST(SqliteLogBatches, AFailedCommitKeepsItsRecordsWaiting) {
   open_log run({{"files", 0x3}});
   ASSERT_TRUE(run.opened);
   // A deferred foreign key is checked only at the commit: every row of files breaks it there.
@@ -318,19 +415,41 @@ TEST(SqliteLogBatches, AFailedCommitIsReportedByTheFlush) {
                                  "create table child (id integer references parent(id) deferrable initially deferred);"
                                  "create trigger orphan after insert on files begin insert into child values (1); end;"),
             "");
-  // The second batch comes once the series is due: its commit fails between two flushes.
-  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/" + std::to_string(i), 1));
-  usleep(static_cast<useconds_t>(sql_batch_series::commit_interval_ms * 1000 + 100000));
-  for (int i = 0; i < 257; ++i) run.add("files", given_record("/lost/again " + std::to_string(i), 1));
+  for (int i = 0; i < 600; ++i) run.add("files", given_record("/kept/" + std::to_string(i), 1));
   EXPECT_FALSE(run.log->flush());
   EXPECT_NE(run.log->error_text.find("prob committing records"), std::string::npos) << run.log->error_text;
+  EXPECT_EQ(db_rows(run.db, "select count(*), (select count(*) from child), "
+                            "(select last_rowid from ref where table_name='files') from files;"),
+            lines({"0,0,0"}));
 
   ASSERT_EQ(exec_outside(run.db, "drop trigger orphan;"), "");
-  run.add("files", given_record("/kept/1", 1));
-  EXPECT_TRUE(run.log->flush());
-  EXPECT_EQ(db_rows(run.db, "select path || name from files;"), lines({"/kept/1"}));
-  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"1"}));
+  EXPECT_TRUE(run.log->flush()) << run.log->error_text;
+  EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct name), min(cast(name as integer)), "
+                            "max(cast(name as integer)) from files;"),
+            lines({"600,600,0,599"}));
+  EXPECT_EQ(db_rows(run.db, "select last_rowid from ref where table_name='files';"), lines({"600"}));
   expect_whole(run.db);
+}
+
+// A database another connection holds past the wait: the batch fails and keeps its records;
+// the adds after it do not wait again for every record; once the database is free, a flush
+// writes them all.
+TEST(SqliteLogBatches, ADatabaseHeldPastTheWaitKeepsTheRecordsWaiting) {
+  open_log run({{"files", 0x3}});
+  ASSERT_TRUE(run.opened);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(run.db.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 400; ++i) run.add("files", given_record("/f/" + std::to_string(i), 1));
+  const auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_GE(waited, std::chrono::milliseconds(sqlite_log::busy_wait_ms));
+  EXPECT_LT(waited, std::chrono::milliseconds(2 * sqlite_log::busy_wait_ms)) << "a try for every add";
+  sqlite3_exec(other, "COMMIT;", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(count_of(run.db, "files"), "0");
+  EXPECT_TRUE(run.log->flush()) << run.log->error_text;
+  EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct name) from files;"), lines({"400,400"}));
 }
 
 TEST(SqliteLogCustom, RowsOfTextUnderTheCallersColumns) {
@@ -453,18 +572,13 @@ TEST(SqliteLogThreads, EightThreadsLoseNoRecord) {
 
 // Killed in the middle of a large listing, the database holds whole batches only: every table
 // has exactly the rows its `ref` row and run record name, and at least every record flushed
-// before the kill. A database an earlier run left in the write-ahead log is put back in the
-// rollback journal by the next log opened on it.
+// before the kill. The write-ahead log the killed run left is put back in the rollback journal
+// by the next log opened on it.
 TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
   temp_folder folder("sqlite_log_crash");
   const std::string db = folder.file("crash.db");
-  // The child says through a pipe when a good number of records is in, and goes on writing.
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(ready[0]);
+  // The child says when a good number of records is in, and goes on writing.
+  const bool killed = kill_child_when_ready([&db](int ready) {
     cmd_params tool{0, false};
     tool.program_name = "lister";
     sqlite_log log;
@@ -478,22 +592,11 @@ TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
       if (!log.add_log_record(i % 3 == 0 ? "files-b" : "files-a", path, 0, &record)) _exit(4);
       if (i % 5 == 0 && !log.add_custom_row("notes", {std::to_string(i)})) _exit(5);
       // What the flush committed must survive the kill.
-      if (i == 30000 && (!log.flush() || write(ready[1], "r", 1) != 1)) _exit(6);
+      if (i == 30000 && (!log.flush() || write(ready, "r", 1) != 1)) _exit(6);
     }
-  }
-  close(ready[1]);
-  char signal_byte = 0;
-  const bool enough = read(ready[0], &signal_byte, 1) == 1;
-  close(ready[0]);
-  usleep(20000);
-  kill(child, SIGKILL);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(enough) << "the listing did not get going";
-  ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_FALSE(std::filesystem::exists(db + "-wal")) << "the run wrote through the rollback journal";
-  // The first ordinary (read-write) opener rolls back the transaction the run left open;
-  // read-only ones cannot until then.
+  }, 20000);
+  ASSERT_TRUE(killed) << "the listing did not get going";
+  // The first ordinary (read-write) opener recovers the write-ahead log the run left behind.
   ASSERT_EQ(exec_outside(db, "select count(*) from ref;"), "");
   expect_whole(db);
   // Records 0 to 30000 were flushed: every third went to files-b, every fifth made a note.
@@ -510,7 +613,6 @@ TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
       EXPECT_EQ(db_rows(db, "select row_data_end from metadata where data_tbl_name='" + table + "';"), lines({count}));
     }
   }
-  ASSERT_EQ(exec_outside(db, "pragma journal_mode = wal;"), "");
   {
     sqlite_log log;
     const std::map<std::string, u64> tables = {{"files-a", 0x33}};
@@ -521,6 +623,31 @@ TEST(SqliteLogCrash, AKilledListingLeavesWholeBatches) {
   }
   EXPECT_EQ(db_rows(db, "pragma journal_mode;"), lines({"delete"}));
   EXPECT_FALSE(std::filesystem::exists(db + "-wal"));
+  expect_whole(db);
+}
+
+// A log that wrote three batches and then waits for its next record keeps all three when its
+// process is killed.
+TEST(SqliteLogCrash, AKilledIdleLogKeepsEveryWrittenBatch) {
+  temp_folder folder("sqlite_log_idle");
+  const std::string db = folder.file("idle.db");
+  const bool killed = kill_child_when_ready([&db](int ready) {
+    sqlite_log log;
+    const std::map<std::string, u64> tables = {{"files", 0x3}};
+    if (!log.open(db, nullptr, &tables, 0)) _exit(2);
+    for (u64 i = 0; i < 3 * sqlite_log::write_threshold + 5; ++i) {
+      std::string path;
+      log_record record = given_record("/idle/f" + std::to_string(i), i);
+      if (!log.add_log_record("files", path, 0, &record)) _exit(3);
+    }
+    if (write(ready, "r", 1) != 1) _exit(4);
+    for (;;) pause();
+  }, 200000);
+  ASSERT_TRUE(killed) << "the child did not get to its pause";
+  ASSERT_EQ(exec_outside(db, "select count(*) from ref;"), "");
+  EXPECT_EQ(db_rows(db, "select count(*), count(distinct name), (select last_rowid from ref where "
+                        "table_name='files') from files;"),
+            lines({"771,771,771"}));
   expect_whole(db);
 }
 
