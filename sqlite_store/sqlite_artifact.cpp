@@ -418,7 +418,18 @@ bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const 
     row.gen_hdrs = generic_headers;
   } else {
     if (open_db_readonly(tool.sqlite_path)) return true;
-    std::fputs("Issue opening db for read, aborting\n", stderr);
+    const char* name = tool.sqlite_path.c_str();
+    if (read_fault == read_open_fault::hot_journal) {
+      std::fprintf(stderr,
+                   "prob reading %s: %s-journal holds an interrupted write; one read-write open of the database "
+                   "rolls it back (open a copy of both files to keep them as they are), aborting\n",
+                   name, name);
+    } else if (read_fault == read_open_fault::private_copy) {
+      std::fprintf(stderr, "prob copying %s and its %s-wal into a private temporary folder to read them, aborting\n",
+                   name, name);
+    } else {
+      std::fputs("Issue opening db for read, aborting\n", stderr);
+    }
     return false;
   }
   if (open_for_write(nullptr, tool.sqlite_path, row, std::string(), generic)) return true;

@@ -139,8 +139,9 @@ class sqlite3_artifact : public sqlite3_adt {
   // "-bodyfile", "-csvl2t" or "-csv": the separator becomes "|" and the database is opened for
   // writing ("Issue with initializing SQLite, aborting\n" and false when there is no path, the
   // database cannot be opened, or its `ref` and `metadata` tables can be neither made nor
-  // found). Otherwise the database is opened read-only ("Issue opening db for read,
-  // aborting\n" and false on failure). args is not read.
+  // found). Otherwise the database is opened read-only (false on failure, with a message that
+  // names a hot journal or a failed private copy, else "Issue opening db for read,
+  // aborting\n"). args is not read.
   bool init_from_cmdline(const std::vector<std::string>& args, const std::string& generic_headers, cmd_params& tool);
   // Opens db_file for writing (closing an open connection first), meta_row = row, makes `ref`,
   // `metadata` and row's table when it can be made (generic_data with generic set; "data" names

@@ -9,7 +9,6 @@
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_console.h"
-#include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_output.h"
@@ -21,6 +20,7 @@
 #include "framework/text/qz_number_parse.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_artifact.h"
+#include "sqlite_store/sqlite_wrapper.h"
 
 namespace {
 
@@ -334,7 +334,7 @@ bool sqlite3_artifact::export_table(const std::string& dst, const std::string& t
   // A table that is missing or empty leaves the destination as it was.
   std::string stored;
   if (!find_table(*this, table, stored) || !table_has_rows(*this, stored)) return false;
-  if (qz_platform::same_file(dst, db_path)) {
+  if (is_database_file(dst, db_path)) {
     report("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
     return false;
   }
@@ -373,7 +373,7 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
     if (table == metadata_table) continue;
     if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
     const std::string export_file = export_path(dst, table, used_names);
-    if (qz_platform::same_file(export_file, db_path)) {
+    if (is_database_file(export_file, db_path)) {
       report("prob opening %s for output, it is the database being read, skipping this data table\n",
              export_file.c_str());
       ++failed_exports;

@@ -1,7 +1,11 @@
 #include "sqlite_store/sqlite_wrapper.h"
 
-#include <cstdio>
+#include <stdlib.h>
 
+#include <cstdio>
+#include <filesystem>
+
+#include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/text/qz_md5.h"
 #include "framework/text/qz_path.h"
@@ -55,7 +59,68 @@ std::string reader_uri(const std::string& db_file) {
   return uri + "?immutable=1";
 }
 
+// Whether a regular file stands at path (links followed).
+bool regular_file_at(const std::string& path) {
+  qz_platform::file_status status;
+  return qz_platform::path_status(path, status) && status.is_regular();
+}
+
+// The page size a write-ahead log's header gives (big-endian at byte 8); 0 when the file
+// cannot be read or the size is none the library would take.
+u32 log_page_size(const std::string& log_file) {
+  std::FILE* file = std::fopen(log_file.c_str(), "rb");
+  if (file == nullptr) return 0;
+  unsigned char header[12] = {};
+  const size_t read = std::fread(header, 1, sizeof header, file);
+  std::fclose(file);
+  if (read != sizeof header) return 0;
+  const u32 size = static_cast<u32>(header[8]) << 24 | static_cast<u32>(header[9]) << 16 |
+                   static_cast<u32>(header[10]) << 8 | header[11];
+  return size >= 512 && size <= 65536 && (size & (size - 1)) == 0 ? size : 0;
+}
+
+// Copies db_file with its log (and a journal, so that the copy is in the same state) into a
+// new folder of its own; folder and copy name them. Read-only, the library would make or
+// rewrite the log's index beside the database, and beside an empty database file it deletes
+// the log, whose pages are then lost: a live database copied before its first checkpoint holds
+// all of its content there. Such an empty file gets one page of zeros in the copy, so that the
+// library reads every page, the first included, from the log. False (and nothing left behind)
+// when the folder cannot be made or a file cannot be copied.
+bool make_private_copy(const std::string& db_file, std::string& folder, std::string& copy) {
+  namespace fs = std::filesystem;
+  std::error_code failed;
+  const fs::path temporary = fs::temp_directory_path(failed);
+  if (failed) return false;
+  std::string pattern = (temporary / "telvar-read-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) return false;
+  folder = pattern;
+  copy = folder + "/db";
+  bool copied = fs::copy_file(db_file, copy, failed) && !failed;
+  for (const char* suffix : database_companion_suffixes) {
+    if (copied && std::string(suffix) != "-shm" && regular_file_at(db_file + suffix))
+      copied = fs::copy_file(db_file + suffix, copy + suffix, failed) && !failed;
+  }
+  if (copied && fs::file_size(copy, failed) == 0 && !failed) {
+    if (const u32 page = log_page_size(copy + "-wal"); page != 0) fs::resize_file(copy, page, failed);
+    copied = !failed;
+  }
+  if (copied) return true;
+  fs::remove_all(folder, failed);
+  folder.clear();
+  copy.clear();
+  return false;
+}
+
 }  // namespace
+
+bool is_database_file(const std::string& path, const std::string& db_file) {
+  if (path.empty() || db_file.empty()) return false;
+  if (qz_platform::same_place(path, db_file)) return true;
+  for (const char* suffix : database_companion_suffixes) {
+    if (qz_platform::same_place(path, db_file + suffix)) return true;
+  }
+  return false;
+}
 
 sqlite_wrapper::sqlite_wrapper() : db_open(0), read_only(0), db(nullptr), runtime(0) {}
 
@@ -112,6 +177,7 @@ void sqlite_wrapper::reset_fields() {
   db = nullptr;
   db_path.clear();
   runtime = 0;
+  read_fault = read_open_fault::none;
 }
 
 bool sqlite_wrapper::open_db(u64*, const std::string& db_file, const std::string&) {
@@ -134,12 +200,17 @@ bool sqlite_wrapper::open_db(u64*, const std::string& db_file, const std::string
 bool sqlite_wrapper::open_db_readonly(const std::string& db_file, const std::string&) {
   if (db_open && db != nullptr) close_db();
   reset_fields();
-  if (!db_file.empty()) {
-    db_path = db_file;
-    // The library would create a missing file; a reader must never do that.
-    if (file_exists(db_file) && load_functions(nullptr) && sqlite_open(&db, db_path, true)) mark_open();
+  // The library would create a missing file; a reader must never do that.
+  if (!db_file.empty() && file_exists(db_file) && load_functions(nullptr)) {
+    std::string read_path = db_file;
+    if (regular_file_at(db_file + "-wal") && !make_private_copy(db_file, private_folder_, read_path))
+      read_fault = read_open_fault::private_copy;
+    else if (sqlite_open(&db, read_path, true))
+      mark_open();
   }
+  if (!db_file.empty()) db_path = db_file;
   if (db_open) return true;
+  remove_private_copy();
   close_db();
   unload();
   unload_functions();
@@ -161,7 +232,11 @@ bool sqlite_wrapper::sqlite_open(sqlite3** out, const std::string& db_file, bool
   } else {
     rc = sqlite_functions.open_v2(db_file.c_str(), out, SQLITE_OPEN_READONLY, nullptr);
   }
-  if (rc == SQLITE_OK && !database_readable(*out)) rc = SQLITE_NOTADB;
+  if (rc == SQLITE_OK && !database_readable(*out)) {
+    // A read-only connection cannot roll an interrupted write back, and refuses to read past it.
+    if (sqlite3_extended_errcode(*out) == SQLITE_READONLY_ROLLBACK) read_fault = read_open_fault::hot_journal;
+    rc = SQLITE_NOTADB;
+  }
   // The library quietly opens a write-protected file read-only; every later write would fail.
   if (rc == SQLITE_OK && !read_only_open && sqlite3_db_readonly(*out, "main") == 1) rc = SQLITE_READONLY;
   if (rc == SQLITE_OK) return true;
@@ -177,7 +252,15 @@ void sqlite_wrapper::close_db() {
   if (sqlite_functions.close(db) != SQLITE_OK) sqlite3_close_v2(db);
   if (counted_open_) --open_connections;
   counted_open_ = false;
+  remove_private_copy();
   reset_fields();
+}
+
+void sqlite_wrapper::remove_private_copy() {
+  if (private_folder_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(private_folder_, ignored);
+  private_folder_.clear();
 }
 
 void sqlite_wrapper::close() {

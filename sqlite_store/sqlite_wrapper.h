@@ -45,6 +45,21 @@ struct sqlite_function_table {
 // The one table of the process; all entries null until the first open.
 extern sqlite_function_table sqlite_functions;
 
+// The files the library keeps beside a database, named by these suffixes to its name: the
+// rollback journal, the write-ahead log and the log's index.
+inline constexpr const char* database_companion_suffixes[] = {"-journal", "-wal", "-shm"};
+
+// Whether writing path would write db_file or one of the files the library keeps beside it
+// (qz_platform::same_place: one file where both exist, one name in one folder where neither does).
+bool is_database_file(const std::string& path, const std::string& db_file);
+
+// Why the last read-only open failed, beyond a missing file or one that is not a database.
+enum class read_open_fault {
+  none,
+  hot_journal,   // the rollback journal of an interrupted write must be rolled back first
+  private_copy,  // the database and its log could not be copied into a private folder
+};
+
 // One connection: at most one open database, read-write (file and folders created) or
 // read-only (an existing database only). The object owns its handle and closes it when it is
 // closed again, reopened or destroyed.
@@ -68,14 +83,19 @@ class sqlite_wrapper : public qz_libload_base {
   virtual bool open_db(u64* runtime_unused, const std::string& db_file,
                        const std::string& options = std::string());
   // Opens an existing database read-only; a missing file gives false and is never created,
-  // as does a file that is not a database. options is not read.
+  // as does a file that is not a database. No file beside db_file is added, changed or removed,
+  // in any journal state: a database with a write-ahead log beside it is read from a copy of
+  // both in a private folder under the temporary folder, removed again when it closes (a log
+  // beside an empty database file still counts). A hot rollback journal is refused, with
+  // read_fault saying so. options is not read.
   virtual bool open_db_readonly(const std::string& db_file, const std::string& options = std::string());
 
   // The one place that opens through the library: *out = the new handle, verified readable
   // (and, without read_only_open, writable). On failure *out is closed and set null, false.
   bool sqlite_open(sqlite3** out, const std::string& db_file, bool read_only_open);
-  // Closes the handle and resets db_open, read_only, db, db_path and runtime; the table keeps
-  // its entries. Does nothing when no handle is held or the table is cleared.
+  // Closes the handle, removes a private copy, and resets db_open, read_only, db, db_path and
+  // runtime; the table keeps its entries. Does nothing when no handle is held or the table is
+  // cleared.
   void close_db();
   // close_db, then unload_functions; does nothing on an object that is not open.
   void close();
@@ -86,9 +106,13 @@ class sqlite_wrapper : public qz_libload_base {
   std::string db_path;
   // Run identifier (a FILETIME) under which the next batch of rows is written.
   u64 runtime;
+  // Set by a failed open_db_readonly; none after any other open.
+  read_open_fault read_fault = read_open_fault::none;
 
  private:
   void mark_open();
   void reset_fields();
+  void remove_private_copy();
   bool counted_open_ = false;  // this object is one of the open connections the table serves
+  std::string private_folder_;  // the folder of the copy being read; empty when none
 };

@@ -89,6 +89,32 @@ bool same_file(const std::string& first, const std::string& second) {
   return path_status(first, a) && path_status(second, b) && a.device == b.device && a.inode == b.inode;
 }
 
+namespace {
+
+// The folder holding path ("." for a bare name) and its last component.
+void split_last_component(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.rfind('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool same_place(const std::string& first, const std::string& second) {
+  file_status a;
+  file_status b;
+  const bool first_exists = path_status(first, a);
+  const bool second_exists = path_status(second, b);
+  if (first_exists || second_exists) return first_exists && second_exists && a.device == b.device && a.inode == b.inode;
+  std::string first_folder;
+  std::string first_name;
+  std::string second_folder;
+  std::string second_name;
+  split_last_component(first, first_folder, first_name);
+  split_last_component(second, second_folder, second_name);
+  return !first_name.empty() && first_name == second_name && same_file(first_folder, second_folder);
+}
+
 bool link_status(const std::string& path, file_status& out) {
   if (path.empty()) {
     clear_status(out);

@@ -57,6 +57,10 @@ void clear_status(file_status& out);
 bool path_status(const std::string& path, file_status& out);
 // Whether both paths name one existing file (same device and inode), links followed.
 bool same_file(const std::string& first, const std::string& second);
+// Whether writing one path would write the file the other names: same_file where both exist;
+// where neither does, the same last component in one existing folder (a file still to be
+// made there, however the folder is spelled). False when only one exists.
+bool same_place(const std::string& first, const std::string& second);
 
 // The same for a symbolic link itself rather than what it points at.
 bool link_status(const std::string& path, file_status& out);

@@ -1,10 +1,12 @@
 // The database readers end to end: a database written by the built telvar from two sources is
 // read back by "-artifact_tables", "-sqlite_to_csv", "-metadata_records" and "-ref_records",
-// and their files and listings are compared with the expected ones byte for byte.
+// and their files and listings are compared with the expected ones byte for byte; in every
+// journal state the database can be found in, the folder around it stays as it was.
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -53,6 +55,132 @@ class sqlite_readers : public ::testing::Test {
 
   temp_folder folder{"e2e_sqlite_readers"};
 };
+
+// Every file of a folder (not below it) with its whole content.
+std::map<std::string, std::string> files_in(const std::string& path) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    files[entry.path().filename().string()] = e2e::read_file(entry.path().string());
+  return files;
+}
+
+// A connection of the test's own, kept open while copies of the files are taken.
+struct open_connection {
+  explicit open_connection(const std::string& path) { sqlite3_open(path.c_str(), &db); }
+  ~open_connection() { sqlite3_close(db); }
+  open_connection(const open_connection&) = delete;
+  open_connection& operator=(const open_connection&) = delete;
+  std::string exec(const std::string& sql) const {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    std::string text = rc == SQLITE_OK ? "" : (error != nullptr ? error : "failed");
+    sqlite3_free(error);
+    return text;
+  }
+  sqlite3* db = nullptr;
+};
+
+// The files of a database as a reader may meet them: copied (the main file emptied when asked)
+// into a folder of their own, named case.db and so on.
+void take_state(const std::string& from, const std::string& folder, const std::vector<std::string>& suffixes,
+                bool empty_main = false) {
+  std::filesystem::create_directories(folder);
+  e2e::write_file(folder + "/case.db", empty_main ? std::string() : e2e::read_file(from));
+  for (const std::string& suffix : suffixes) e2e::write_file(folder + "/case.db" + suffix, e2e::read_file(from + suffix));
+}
+
+// A reader adds, changes and removes no file beside the database, whatever its journal state,
+// and reads every committed row, also those still in a write-ahead log beside an empty main
+// file (a live database copied before its first checkpoint). An interrupted write's journal
+// is refused with what to do about it. The private copy a log is read from is gone at the end.
+TEST_F(sqlite_readers, every_journal_state_is_read_and_left_as_it_was) {
+  e2e::write_file(folder.file("registry.csv"), e2e::fixture("sqlite_registry.csv"));
+  e2e::write_file(folder.file("later.csv"), e2e::fixture("sqlite_registry_later.csv"));
+  const std::string states = folder.file("states");
+  {
+    // The first run in the ordinary journal mode, the second in a log a reader keeps open.
+    ASSERT_EQ(telvar({"-src", "registry.csv", "-dst", "wal.db", "-csv_to_sqlite"}).status, 0);
+    // A read transaction left open keeps the library from folding the log into the main file
+    // when the writer's connection closes.
+    const std::string keep_log = "pragma journal_mode=wal; begin; select count(*) from sqlite_master;";
+    const open_connection keeper(folder.file("wal.db"));
+    ASSERT_EQ(keeper.exec(keep_log), "");
+    ASSERT_EQ(telvar({"-src", "later.csv", "-dst", "wal.db", "-csv_to_sqlite"}).status, 0);
+    take_state(folder.file("wal.db"), states + "/log", {"-wal"});
+    take_state(folder.file("wal.db"), states + "/log and index", {"-wal", "-shm"});
+
+    // Both runs in the log: the main file holds nothing a reader needs.
+    const open_connection fresh(folder.file("fresh.db"));
+    ASSERT_EQ(fresh.exec(keep_log), "");
+    for (const char* source : {"registry.csv", "later.csv"})
+      ASSERT_EQ(telvar({"-src", source, "-dst", "fresh.db", "-csv_to_sqlite"}).status, 0);
+    take_state(folder.file("fresh.db"), states + "/log beside an empty file", {"-wal"}, true);
+    for (const char* log : {"wal.db-wal", "fresh.db-wal"}) ASSERT_GT(std::filesystem::file_size(folder.file(log)), 0u);
+  }
+  // The last connection closed: everything is in the main file, still in write-ahead mode.
+  take_state(folder.file("wal.db"), states + "/write-ahead, no log", {});
+  take_state(folder.file("wal.db"), states + "/clean", {});
+  ASSERT_EQ(open_connection(states + "/clean/case.db").exec("pragma journal_mode=delete;"), "");
+  take_state(states + "/clean/case.db", states + "/empty journal", {});
+  e2e::write_file(states + "/empty journal/case.db-journal", "");
+  {
+    // A writer stopped inside its transaction, its changes partly in the main file.
+    const open_connection writer(states + "/clean/case.db");
+    ASSERT_EQ(writer.exec("pragma cache_size=1; begin; create table filler (x); "
+                          "insert into filler select zeroblob(3000) from metadata, metadata, metadata;"
+                          "delete from metadata;"),
+              "");
+    take_state(states + "/clean/case.db", states + "/hot journal", {"-journal"});
+    ASSERT_EQ(writer.exec("rollback;"), "");
+  }
+
+  const std::string private_copies = folder.file("tmp");
+  std::filesystem::create_directories(private_copies);
+  struct reader_case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* listing;  // the expected listing, or the table whose export is compared
+  } readers[] = {
+      {"metadata records", {"-metadata_records"}, "sqlite_metadata_records.txt"},
+      {"ref records", {"-ref_records"}, "sqlite_ref_records.txt"},
+      {"artifact tables", {"-artifact_tables", "-dst", "out"}, nullptr},
+      {"one table", {"-sqlite_to_csv", run_keys, "-dst", "table.csv"}, nullptr},
+  };
+  for (const auto& entry : std::filesystem::directory_iterator(states)) {
+    const std::string state = entry.path().filename().string();
+    const bool hot = state == "hot journal";
+    const std::map<std::string, std::string> before = files_in(entry.path().string());
+    for (const reader_case& reader : readers) {
+      SCOPED_TRACE(state + ", " + reader.name);
+      std::filesystem::remove_all(folder.file("out"));
+      std::filesystem::remove(folder.file("table.csv"));
+      std::vector<std::string> args = {"-src", "states/" + state + "/case.db", "-quiet"};
+      args.insert(args.end(), reader.args.begin(), reader.args.end());
+      e2e::run_options options;
+      options.cwd = folder.path();
+      options.environment = {"TMPDIR=" + private_copies};
+      const e2e::run_result run = e2e::run_telvar(args, options);
+      EXPECT_EQ(files_in(entry.path().string()), before);
+      EXPECT_TRUE(std::filesystem::is_empty(private_copies));
+      if (hot) {
+        EXPECT_EQ(run.status, 255);
+        EXPECT_EQ(run.err, "prob reading states/hot journal/case.db: states/hot journal/case.db-journal holds an "
+                           "interrupted write; one read-write open of the database rolls it back (open a copy of "
+                           "both files to keep them as they are), aborting\n");
+        continue;
+      }
+      ASSERT_EQ(run.status, 0) << run.err;
+      if (reader.listing != nullptr) {
+        e2e::expect_matches_file(run.out, reader.listing);
+      } else if (reader.args[0] == "-artifact_tables") {
+        e2e::expect_matches_file(file("out/" + run_keys + ".csv"), "sqlite_artifact_run_keys.csv");
+        e2e::expect_matches_file(file("out/" + services + ".csv"), "sqlite_artifact_services.csv");
+      } else {
+        e2e::expect_matches_file(mask_runtimes(file("table.csv")), "sqlite_to_csv_run_keys.csv");
+      }
+    }
+  }
+}
 
 TEST_F(sqlite_readers, artifact_tables_write_each_table_with_its_run_records) {
   write_database();

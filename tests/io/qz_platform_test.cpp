@@ -108,6 +108,39 @@ TEST_F(PlatformTest, SameFileFollowsLinksAndNeedsBothFilesToExist) {
   }
 }
 
+// The guard of the files a run writes: a file still to be made matches by its folder and name.
+TEST_F(PlatformTest, SamePlaceMatchesExistingFilesByIdentityAndMissingOnesByFolderAndName) {
+  ASSERT_EQ(symlink(file_.c_str(), (dir_ + "/soft").c_str()), 0);
+  ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0777), 0);
+  ASSERT_EQ(symlink((dir_ + "/sub").c_str(), (dir_ + "/sub_link").c_str()), 0);
+  struct {
+    const char* name;
+    std::string first, second;
+    bool same;
+  } const cases[] = {
+      {"existing file through a link", dir_ + "/soft", file_, true},
+      {"existing and missing", file_, dir_ + "/data.bin-wal", false},
+      {"missing, folder spelled two ways", dir_ + "/sub/x.db-wal", dir_ + "/sub_link/../sub/./x.db-wal", true},
+      {"missing, folder through a link", dir_ + "/sub/x.db-wal", dir_ + "/sub_link/x.db-wal", true},
+      {"missing, other names", dir_ + "/sub/x.db-wal", dir_ + "/sub/x.db-shm", false},
+      {"missing, other folders", dir_ + "/sub/x.db-wal", dir_ + "/x.db-wal", false},
+      {"missing folder", dir_ + "/none/x", dir_ + "/none/x", false},
+      {"empty paths", "", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(qz_platform::same_place(c.first, c.second), c.same);
+    EXPECT_EQ(qz_platform::same_place(c.second, c.first), c.same);
+  }
+  // A bare name lies in the current folder.
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  EXPECT_TRUE(qz_platform::same_place("new.txt", dir_ + "/new.txt"));
+  EXPECT_TRUE(qz_platform::same_place("new.txt", "./new.txt"));
+  ASSERT_EQ(chdir(saved), 0);
+}
+
 TEST_F(PlatformTest, DescriptorStatusOfAnOpenFile) {
   int fd = open(file_.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
