@@ -12,12 +12,17 @@ counts) is written last, so a run cut short leaves nothing that looks finished.
 
   gen_csv.py file KIND SIZE OUT [--plain PLAIN] [--seed N]
   gen_csv.py pipe COUNT DIR [--seed N]
+  gen_csv.py names COUNT OUT
+  gen_csv.py groups COUNT OUT [--one-title]
 
 KIND is registry, etl, evt_utf16, lnk, bodyfile or long_cells; SIZE is bytes with an optional K, M or G
 suffix (1M .. 2G and beyond). --plain also writes the data rows under the first group's header
 row, without banner, tags or later header rows (the input of plain-CSV tools; every kind keeps
 one column count across its groups). `pipe` writes COUNT small sources of every
-kind (1 to 16 KiB) into DIR with a names.txt listing them.
+kind (1 to 16 KiB) into DIR with a names.txt listing them. `names` writes a registry source
+whose second group's header row repeats one empty name COUNT times (every name the JSON writer
+makes unique), `groups` one of COUNT groups of one row each, titled each its own way or, with
+--one-title, all alike (one database table).
 """
 
 import argparse
@@ -444,6 +449,38 @@ def write_source_small(kind_name, size, path, rng):
     return len(data)
 
 
+def write_with_meta(out_path, data, meta):
+    """Writes data to out_path, then its .meta.json (meta with the byte count); returns meta."""
+    with open(out_path + ".part", "wb") as f:
+        f.write(data)
+    os.replace(out_path + ".part", out_path)
+    meta["bytes"] = len(data)
+    with open(out_path + ".meta.json", "w") as f:
+        json.dump(meta, f, indent=1)
+    return meta
+
+
+def write_repeated_names(count, out_path):
+    """A registry source whose second group has count columns without a name, three rows."""
+    kind = KINDS["registry"]
+    lines = kind.banner() + ["Artifact: Run keys", "date,time,value name", "2024-05-20,09:41:17,one", RULE,
+                             "Artifact: Wide", "date,time" + "," * (count - 2)]
+    lines += [",".join([f"r{row}"] * count) for row in range(3)]
+    return write_with_meta(out_path, kind.encode(lines), {"names": count, "data_rows": 4})
+
+
+def write_many_groups(count, out_path, one_title):
+    """A registry source of count groups of one row each."""
+    kind = KINDS["registry"]
+    lines = kind.banner()
+    for i in range(count):
+        if i:
+            lines.append(RULE)
+        lines += [f"Artifact: {'Run keys' if one_title else f'Group {i}'}", "date,time,value name,value data",
+                  f"2024-05-20,09:41:17,name {i},data {i}"]
+    return write_with_meta(out_path, kind.encode(lines), {"groups": count, "one_title": one_title, "data_rows": count})
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -457,9 +494,20 @@ def main(argv):
     many.add_argument("count", type=int)
     many.add_argument("dir")
     many.add_argument("--seed", type=int, default=1)
+    wide = sub.add_parser("names")
+    wide.add_argument("count", type=int)
+    wide.add_argument("out")
+    grouped = sub.add_parser("groups")
+    grouped.add_argument("count", type=int)
+    grouped.add_argument("out")
+    grouped.add_argument("--one-title", action="store_true")
     args = parser.parse_args(argv)
     if args.command == "file":
         meta = write_source(args.kind, parse_size(args.size), args.out, args.plain, args.seed)
+    elif args.command == "names":
+        meta = write_repeated_names(args.count, args.out)
+    elif args.command == "groups":
+        meta = write_many_groups(args.count, args.out, args.one_title)
     else:
         meta = write_pipe_set(args.count, args.dir, args.seed)
     print(json.dumps(meta))

@@ -33,6 +33,9 @@ TARGET_SQLITE_VS_IMPORT = 2.0
 TARGET_PEAK_MIB = 64.0
 TARGET_PIPE_FILES_PER_S = 10000.0
 TARGET_JSON_VS_DUCKDB = 2.0
+TARGET_REPEATED_NAMES_S = 1.0
+# Time per group of the largest many-groups source against the smallest, into one table.
+TARGET_GROUP_COST_GROWTH = 1.5
 
 
 class Row:
@@ -105,8 +108,8 @@ class Runner:
         head = next((line for line in lines if line and not line.startswith("percent done")), "")
         return seconds, peak, status, head.replace(self.args.data.rstrip("/") + "/", "")
 
-    def measure(self, row, cmd, stdin=None, prepare=None, check=None, out_file=None, timeout=600):
-        """Warm-up run with the output kept and checked, then the timed runs."""
+    def measure(self, row, cmd, stdin=None, prepare=None, check=None, out_file=None, timeout=600, runs=None):
+        """Warm-up run with the output kept and checked, then the timed runs (runs, or RUNS)."""
         if not self.wanted(row.name):
             row.na = "skipped (BENCH_ONLY)"
             return row
@@ -129,7 +132,7 @@ class Runner:
             if verdict:
                 row.na = verdict
                 return row
-        for _ in range(self.runs):
+        for _ in range(self.runs if runs is None else runs):
             if prepare:
                 prepare()
             seconds, peak, status, err = self.timed(cmd, stdin, None, timeout)
@@ -455,7 +458,52 @@ def scaling_table(runner, sources, measured):
     return table(headers, lines)
 
 
-def verdicts(source, telvar_rows, peers, pipe, pipe_count):
+def many_table(runner, names_source, group_sources):
+    """Sources that are large in names or groups rather than bytes: a header of many equal
+    names, and many groups of one row, each group a table of its own or all in one. The time
+    per group must not grow with their number where telvar's own work is concerned."""
+    telvar = runner.telvar or "telvar"
+    stream_out = os.path.join(runner.out_dir, "stream.out")
+    db = os.path.join(runner.out_dir, "groups.db")
+    lines = []
+    names_row = None
+    if names_source:
+        names_row = runner.measure(Row(f"-csv_to_json -flat, {names_source['names']} repeated names"),
+                                   [telvar, "-src", names_source["path"], "-csv_to_json", "-flat"],
+                                   out_file=stream_out, timeout=600)
+        if names_row.na:
+            lines.append([names_row.name, "n/a", "", "", names_row.na])
+        else:
+            lines.append([names_row.name, f"{names_row.median:.3f}", "", f"{names_row.peak_kib / 1024:.1f}", ""])
+    one_table = []
+    for source in sorted(group_sources, key=lambda s: (s["one_title"], s["groups"])):
+        count = source["groups"]
+        kind = "one table" if source["one_title"] else "a table each"
+
+        def sqlite_check(row, count=count):
+            got = stored_rows(db)
+            return None if got is not None and got[0] == count else f"stored {got} rows of {count}"
+
+        # One timed run: the largest takes a minute at the most, and the warm-up checks the result.
+        rows = [runner.measure(Row(f"-csv_to_sqlite, {count} groups, {kind}"),
+                               [telvar, "-src", source["path"], "-csv_to_sqlite", "-dst", db],
+                               prepare=lambda: remove(db), check=sqlite_check, timeout=1800, runs=1)]
+        if source["one_title"]:
+            one_table.append((count, rows[0]))
+            rows.append(runner.measure(Row(f"-csv_to_json, {count} groups of one title"),
+                                       [telvar, "-src", source["path"], "-csv_to_json"], out_file=stream_out,
+                                       timeout=1800, runs=1))
+        for row in rows:
+            if row.na:
+                lines.append([row.name, "n/a", "", "", row.na])
+            else:
+                lines.append([row.name, f"{row.median:.3f}", f"{row.median * 1000 / count:.3f}",
+                              f"{row.peak_kib / 1024:.1f}", "; ".join(row.notes)])
+    text = table(["command", "median s", "ms per group", "peak MiB", "notes"], lines)
+    return text, names_row, one_table
+
+
+def verdicts(source, telvar_rows, peers, pipe, pipe_count, names_row=None, one_table=()):
     """One line per target: met, missed (with the figure) or not measured."""
     size = source["bytes"]
     out = []
@@ -506,6 +554,16 @@ def verdicts(source, telvar_rows, peers, pipe, pipe_count):
         pipe.na = "not run: BENCH_PIPE_FILES=0"
     line(f"-pipe -csv_to_html >= {TARGET_PIPE_FILES_PER_S:.0f} files/s", pipe, rate >= TARGET_PIPE_FILES_PER_S,
          f"{rate:.0f} files/s")
+    if names_row is not None:
+        line(f"repeated names in < {TARGET_REPEATED_NAMES_S:.0f} s", names_row,
+             names_row.median is not None and names_row.median < TARGET_REPEATED_NAMES_S,
+             f"{names_row.median or 0:.3f} s")
+    measured = [(count, row) for count, row in one_table if row.median]
+    if len(measured) >= 2:
+        (low, low_row), (high, high_row) = measured[0], measured[-1]
+        growth = (high_row.median / high) / (low_row.median / low)
+        line(f"-csv_to_sqlite into one table: time per group at {high} groups <= {TARGET_GROUP_COST_GROWTH}x "
+             f"that at {low}", high_row, growth <= TARGET_GROUP_COST_GROWTH, f"{growth:.2f}x")
     return "\n".join(out)
 
 
@@ -521,6 +579,9 @@ def main(argv):
     parser.add_argument("--duckdb", help="the DuckDB peer's script (node SCRIPT PLAIN OUT)")
     parser.add_argument("--scale", action="append", default=[],
                         help="a registry source of another size for the scaling table (repeatable)")
+    parser.add_argument("--names", help="a source whose header repeats one name many times")
+    parser.add_argument("--groups", action="append", default=[],
+                        help="a source of many one-row groups (repeatable)")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", help="measure only rows whose name matches this regular expression")
     parser.add_argument("--report", help="also write the report to this file")
@@ -555,7 +616,12 @@ def main(argv):
         long_source = load_source(args.long_cells)
         emit(f"== long cells: {os.path.basename(long_source['path'])}: {long_source['bytes'] / MB:.1f} MB, "
              f"{long_source['data_rows']} data rows, cells of 1 KiB to 1 MiB\n" + long_cells_table(runner, long_source))
-    emit("== targets\n" + verdicts(source, telvar_rows, peers, pipe_row, pipe_count))
+    names_row, one_table = None, []
+    if args.names or args.groups:
+        many_text, names_row, one_table = many_table(runner, load_source(args.names) if args.names else None,
+                                                     [load_source(p) for p in args.groups])
+        emit("== many names and groups\n" + many_text)
+    emit("== targets\n" + verdicts(source, telvar_rows, peers, pipe_row, pipe_count, names_row, one_table))
     if args.report:
         with open(args.report, "w") as f:
             f.write("\n".join(report))

@@ -15,7 +15,9 @@
 # BENCH_DATA (inputs and scratch, default bench/data), BENCH_BUILD (build folder, default
 # build), TELVAR (an executable to measure instead of building one), BENCH_SCALE_SIZES (sizes
 # of the scaling table, default "1M 16M 128M 1G", the large source's size added; "0" leaves it
-# out), BENCH_DUCKDB (0: no DuckDB peer).
+# out), BENCH_DUCKDB (0: no DuckDB peer), BENCH_NAMES (equal names in one header row, default
+# 64000; 0 leaves the row out), BENCH_GROUPS (group counts of the many-groups rows, default
+# "5000 20000"; 0 leaves them out).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,6 +33,8 @@ build=${BENCH_BUILD:-$root/build}
 jobs=$(nproc 2>/dev/null || echo 2)
 mode=${1:-table}
 scale_sizes=${BENCH_SCALE_SIZES:-1M 16M 128M 1G}
+names=${BENCH_NAMES:-64000}
+group_counts=${BENCH_GROUPS:-5000 20000}
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -173,6 +177,27 @@ fi
 if [ "$long_size" != 0 ]; then
   make_source long_cells "$long_size" "long_cells_$long_size"
   measure_args+=(--long-cells "$data/long_cells_$long_size.csv")
+fi
+if [ "$names" != 0 ]; then
+  if [ ! -f "$data/names_$names.csv.meta.json" ]; then
+    python3 bench/gen_csv.py names "$names" "$data/names_$names.csv" >/dev/null
+  fi
+  measure_args+=(--names "$data/names_$names.csv")
+fi
+if [ "$group_counts" != 0 ]; then
+  for count in $group_counts; do
+    for layout in own one; do
+      path=$data/groups_${layout}_$count.csv
+      if [ ! -f "$path.meta.json" ]; then
+        if [ "$layout" = one ]; then
+          python3 bench/gen_csv.py groups "$count" "$path" --one-title >/dev/null
+        else
+          python3 bench/gen_csv.py groups "$count" "$path" >/dev/null
+        fi
+      fi
+      measure_args+=(--groups "$path")
+    done
+  done
 fi
 python3 bench/measure.py "${measure_args[@]}"
 say "bench: report written to $data/last-report.txt"

@@ -80,6 +80,15 @@ u64 first_u64(sql_statement& statement, bool& found) {
 
 bool is_constraint_failure(int rc) { return (rc & 0xff) == SQLITE_CONSTRAINT; }
 
+// ASCII letters folded to lower case, as the library's NOCASE compares names.
+std::string ascii_folded(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 // The one query of both ref listings.
 std::string ref_listing_query(const std::string& ref_table) {
   return "select `table_name`, `last_rowid` from " + quote_backticks(ref_table) + ";";
@@ -209,6 +218,86 @@ void sqlite3_adt::init() {
   ref_table = "ref";
   ref_ready = 0;
   metadata_ready = 0;
+  index_ = record_index{};
+}
+
+bool sqlite3_adt::open_db(u64* runtime_unused, const std::string& db_file, const std::string& options) {
+  index_ = record_index{};
+  return sqlite_wrapper::open_db(runtime_unused, db_file, options);
+}
+
+bool sqlite3_adt::open_db_readonly(const std::string& db_file, const std::string& options) {
+  index_ = record_index{};
+  return sqlite_wrapper::open_db_readonly(db_file, options);
+}
+
+i64 sqlite3_adt::known_record(u64 run) {
+  if (!db_open || index_.record_rowid == 0 || index_.record_runtime != run) return 0;
+  sql_statement select;
+  bool found = false;
+  // A rolled-back batch takes its record with it, and the rowid may be given again.
+  if (select.prepare(db, "select `runtime` from " + quote_backticks(metadata_table) + " where rowid=?;") &&
+      select.bind_int64(1, index_.record_rowid) && first_u64(select, found) == run && found) {
+    return index_.record_rowid;
+  }
+  index_.record_rowid = 0;
+  return 0;
+}
+
+bool sqlite3_adt::later_than_every_record(u64 run) {
+  if (!index_.ceiling_known) {
+    sql_statement select;
+    if (!select.prepare(db, "select max(`runtime`), min(`runtime`) from " + quote_backticks(metadata_table) + ";") ||
+        select.step() != SQLITE_ROW || sqlite_functions.column_text == nullptr) {
+      return false;
+    }
+    const unsigned char* latest = sqlite_functions.column_text(select.handle(), 0);
+    const unsigned char* earliest = sqlite_functions.column_text(select.handle(), 1);
+    u64 ceiling = 0;
+    // A runtime stored as a negative number or as text is beyond what the ceiling can say.
+    if (latest != nullptr &&
+        (!parse_u64(reinterpret_cast<const char*>(latest), ceiling) || earliest == nullptr || *earliest == '-')) {
+      ceiling = ~u64{0};
+    }
+    index_.runtime_ceiling = ceiling;
+    index_.ceiling_known = true;
+  }
+  return run > index_.runtime_ceiling;
+}
+
+void sqlite3_adt::note_runtime(u64 run) {
+  if (index_.ceiling_known && run > index_.runtime_ceiling) index_.runtime_ceiling = run;
+}
+
+bool sqlite3_adt::ref_may_hold_folded(const std::string& table) {
+  if (!index_.ref_names_known) {
+    sql_statement select;
+    if (!select.prepare(db, "select `table_name` from " + quote_backticks(ref_table) + ";") ||
+        sqlite_functions.column_text == nullptr) {
+      return true;
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW) {
+      const unsigned char* name = sqlite_functions.column_text(select.handle(), 0);
+      if (name != nullptr) index_.ref_folded_names.insert(ascii_folded(reinterpret_cast<const char*>(name)));
+    }
+    if (rc != SQLITE_DONE) {
+      index_.ref_folded_names.clear();
+      return true;
+    }
+    index_.ref_names_known = true;
+  }
+  return index_.ref_folded_names.count(ascii_folded(table)) != 0;
+}
+
+bool sqlite3_adt::update_record_column(u64 run, const char* column, u64 value) {
+  if (!db_open) return false;
+  const i64 rowid = known_record(run);
+  sql_statement update;
+  return update.prepare(db, "update " + quote_backticks(metadata_table) + " set " + quote_backticks(column) +
+                                "=? where " + (rowid != 0 ? "rowid" : "runtime") + "=?;") &&
+         update.bind_int64(1, static_cast<i64>(value)) &&
+         update.bind_int64(2, rowid != 0 ? rowid : static_cast<i64>(run)) && update.run();
 }
 
 bool sqlite3_adt::create_ref_table() {
@@ -238,6 +327,7 @@ bool sqlite3_adt::insert_ref_row(sqlite_ref_row& row) {
   insert.finalize();
   // A name already registered keeps its row: the register is whole either way.
   if (rc != SQLITE_DONE && !is_constraint_failure(rc)) return false;
+  if (index_.ref_names_known) index_.ref_folded_names.insert(ascii_folded(row.table_name));
   return !own_transaction || transaction.commit();
 }
 
@@ -278,7 +368,9 @@ bool sqlite3_adt::find_last_rowid(u64* out, const std::string& table) {
 bool sqlite3_adt::table_in_ref(const std::string& table) { return find_last_rowid(nullptr, table); }
 
 std::string sqlite3_adt::stored_table_name(const std::string& table) {
-  if (!db_open) return table;
+  // The name itself, through the index of `ref`; a search ignoring case reads every row, and
+  // runs only where a name of another case may be there.
+  if (!db_open || table_in_ref(table) || !ref_may_hold_folded(table)) return table;
   sql_statement select;
   if (!select.prepare(db, "select `table_name` from " + quote_backticks(ref_table) +
                               " where table_name=? collate nocase order by table_name<>? limit 1;") ||
@@ -360,6 +452,11 @@ bool sqlite3_adt::insert_metadata_row(sqlite_metadata_row& row) {
     return false;
   }
   insert.finalize();
+  if (sqlite_functions.last_insert_rowid != nullptr) {
+    index_.record_rowid = sqlite_functions.last_insert_rowid(db);
+    index_.record_runtime = row.runtime;
+  }
+  note_runtime(row.runtime);
   if (own_transaction && !transaction.commit()) return false;
   return update_ref_row(metadata_table, 0);
 }
@@ -374,24 +471,29 @@ bool sqlite3_adt::update_metadata_row(u64 old_runtime, u64 new_runtime, sqlite_m
     sql += quote_backticks(metadata_columns[column]);
     sql += "=?";
   }
-  sql += " where runtime=?;";
+  const i64 rowid = known_record(old_runtime);
+  sql += rowid != 0 ? " where rowid=?;" : " where runtime=?;";
   sql_statement update;
-  return update.prepare(db, sql) && update.bind_int64(1, static_cast<i64>(new_runtime)) &&
-         bind_metadata_columns(update, 2, row, 1, updated_columns) &&
-         update.bind_int64(updated_columns + 1, static_cast<i64>(old_runtime)) && update.run();
+  if (!update.prepare(db, sql) || !update.bind_int64(1, static_cast<i64>(new_runtime)) ||
+      !bind_metadata_columns(update, 2, row, 1, updated_columns) ||
+      !update.bind_int64(updated_columns + 1, rowid != 0 ? rowid : static_cast<i64>(old_runtime)) || !update.run()) {
+    return false;
+  }
+  if (rowid != 0) index_.record_runtime = new_runtime;
+  note_runtime(new_runtime);
+  return true;
 }
 
 bool sqlite3_adt::update_row_data_start(u64 run, u64 value) {
-  if (!db_open) return false;
-  sql_statement update;
-  return update.prepare(db, "update " + quote_backticks(metadata_table) + " set `row_data_start`=? where runtime=?;") &&
-         update.bind_int64(1, static_cast<i64>(value)) && update.bind_int64(2, static_cast<i64>(run)) &&
-         update.run();
+  return update_record_column(run, "row_data_start", value);
 }
 
 bool sqlite3_adt::update_row_data_end(u64 run, u64 value, bool keep_zero) {
-  sql_statement update;
-  return update_row_data_end(update, run, value, keep_zero);
+  if (!db_open) return false;
+  if (value == 0 && !keep_zero && sqlite_functions.last_insert_rowid != nullptr) {
+    value = static_cast<u64>(sqlite_functions.last_insert_rowid(db));
+  }
+  return update_record_column(run, "row_data_end", value);
 }
 
 bool sqlite3_adt::update_row_data_end(sql_statement& update, u64 run, u64 value, bool keep_zero) {
@@ -409,6 +511,8 @@ bool sqlite3_adt::update_row_data_end(sql_statement& update, u64 run, u64 value,
 
 bool sqlite3_adt::runtime_exists(u64 run) {
   if (!db_open) return false;
+  if (known_record(run) != 0) return true;
+  if (later_than_every_record(run)) return false;
   sql_statement select;
   if (!select.prepare(db, "select `runtime` from " + quote_backticks(metadata_table) + " where runtime=?;") ||
       !select.bind_int64(1, static_cast<i64>(run))) {
@@ -421,9 +525,11 @@ bool sqlite3_adt::runtime_exists(u64 run) {
 
 u64 sqlite3_adt::get_row_data_end(u64 run) {
   if (!db_open) return 0;
+  const i64 rowid = known_record(run);
   sql_statement select;
-  if (!select.prepare(db, "select `row_data_end` from " + quote_backticks(metadata_table) + " where runtime=?;") ||
-      !select.bind_int64(1, static_cast<i64>(run))) {
+  if (!select.prepare(db, "select `row_data_end` from " + quote_backticks(metadata_table) + " where " +
+                              (rowid != 0 ? "rowid" : "runtime") + "=?;") ||
+      !select.bind_int64(1, rowid != 0 ? rowid : static_cast<i64>(run))) {
     return 0;
   }
   bool found = false;

@@ -3,12 +3,16 @@
 // with the highest rowid written to it). Every operation of sqlite3_adt needs an open
 // connection and otherwise returns false or 0 and runs nothing; values are always bound, never
 // spliced into SQL text. Nothing here prints, except generic_sql_select into the "-diags" log.
+// `metadata` has no index: a look-up by runtime reads the whole table, so the connection keeps
+// the rowid of the record it wrote last and what it knows of the runtimes and `ref` names, and
+// a batch's look-ups cost the same however many records and tables the database holds.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -99,6 +103,10 @@ class sqlite3_adt : public sqlite_wrapper {
   sqlite3_adt();
   ~sqlite3_adt() override;
 
+  // sqlite_wrapper's opens; what the connection knew of the previous database is forgotten.
+  bool open_db(u64* runtime_unused, const std::string& db_file, const std::string& options = std::string()) override;
+  bool open_db_readonly(const std::string& db_file, const std::string& options = std::string()) override;
+
   // Connection fields and both ready flags back to their start; the table names "metadata" and
   // "ref". A connection still open is closed first rather than leaked.
   void init();
@@ -132,7 +140,8 @@ class sqlite3_adt : public sqlite_wrapper {
   // Inserts the row in its own transaction, then sets `ref`'s last_rowid of `metadata` to it.
   bool insert_metadata_row(sqlite_metadata_row& row);
   // Rewrites the record(s) with runtime old_runtime: runtime = new_runtime, the other columns
-  // from row except row_data_end.
+  // from row except row_data_end. The record this connection wrote or renamed last is found by
+  // its rowid (it alone is rewritten, should another record share its runtime).
   bool update_metadata_row(u64 old_runtime, u64 new_runtime, sqlite_metadata_row& row);
   bool update_row_data_start(u64 runtime, u64 value);
   // Sets row_data_end; a value of 0 stores the connection's last inserted rowid unless
@@ -140,7 +149,8 @@ class sqlite3_adt : public sqlite_wrapper {
   bool update_row_data_end(u64 runtime, u64 value, bool keep_zero);
   // The same through kept, as update_ref_row.
   bool update_row_data_end(sql_statement& kept, u64 runtime, u64 value, bool keep_zero);
-  // A `metadata` row with this runtime exists.
+  // A `metadata` row with this runtime exists. A runtime later than every record's is answered
+  // without reading the table once its latest runtime is known.
   bool runtime_exists(u64 runtime);
   // That row's row_data_end; 0 when there is none.
   u64 get_row_data_end(u64 runtime);
@@ -165,6 +175,31 @@ class sqlite3_adt : public sqlite_wrapper {
   std::string ref_table;
   u8 ref_ready;       // create_ref_table succeeded through this object
   u8 metadata_ready;  // create_metadata_table succeeded through this object
+
+ private:
+  // What the connection knows of its database. Every claim stays true when a transaction is
+  // rolled back, which only takes rows away; each is checked before it is relied on or claims
+  // an absence, and is forgotten when another database is opened.
+  struct record_index {
+    i64 record_rowid = 0;     // rowid of the run record written or renamed last; 0: none
+    u64 record_runtime = 0;   // the runtime it was given
+    bool ceiling_known = false;
+    u64 runtime_ceiling = 0;  // no record has a later runtime
+    bool ref_names_known = false;
+    std::unordered_set<std::string> ref_folded_names;  // every name `ref` may hold, ASCII lower case
+  };
+  // The rowid of the record with this runtime when it is the one written or renamed last (one
+  // look-up by rowid); 0 otherwise.
+  i64 known_record(u64 runtime);
+  // No record has a runtime as late as this one (its latest runtime read once).
+  bool later_than_every_record(u64 runtime);
+  // Notes that a record now has this runtime.
+  void note_runtime(u64 runtime);
+  // `ref` may hold a name equal to table when ASCII case is ignored (its names read once).
+  bool ref_may_hold_folded(const std::string& table);
+  // Sets one integer column of the record with this runtime.
+  bool update_record_column(u64 runtime, const char* column, u64 value);
+  record_index index_;
 };
 
 // The current time as a FILETIME (microsecond resolution); the "now" of every run record.

@@ -581,26 +581,34 @@ bool sqlite3_artifact::write_batch(u64 run, sqlite_metadata_row& record, std::ve
   // library: their rows go into the table made first, and the run record names it.
   record.data_tbl_name = stored_table_name(record.data_tbl_name);
   const std::string table = record.data_tbl_name;
-  if (!runtime_exists(run)) {
-    sqlite_metadata_row first = record;
-    first.runtime = run;
-    first.row_data_start = get_last_rowid(table) + 1;
-    first.row_data_end = 0;
-    if (!insert_metadata_row(first)) return false;
-  }
-  if (!table_in_ref(table)) {
-    sqlite_metadata_row table_row = record;
-    table_row.runtime = run;
-    if (!create_table_of(table_row, record)) return false;
-    record.runtime = run;
-    if (!update_metadata_row(run, run, record)) return false;
-  }
   u64 batch = run;
-  if (batch == 0) {
+  if (run == 0) {
+    // A record of the batch's own, stamped once its table is there.
+    if (!table_in_ref(table)) {
+      sqlite_metadata_row table_row = record;
+      if (!create_table_of(table_row, record)) return false;
+    }
     batch = next_batch_runtime();
     record.runtime = batch;
     record.row_data_start = get_last_rowid(table) + 1;
-    if (!update_metadata_row(run, batch, record)) return false;
+    sqlite_metadata_row first = record;
+    first.row_data_end = 0;
+    if (!insert_metadata_row(first)) return false;
+  } else {
+    if (!runtime_exists(run)) {
+      sqlite_metadata_row first = record;
+      first.runtime = run;
+      first.row_data_start = get_last_rowid(table) + 1;
+      first.row_data_end = 0;
+      if (!insert_metadata_row(first)) return false;
+    }
+    if (!table_in_ref(table)) {
+      sqlite_metadata_row table_row = record;
+      table_row.runtime = run;
+      if (!create_table_of(table_row, record)) return false;
+      record.runtime = run;
+      if (!update_metadata_row(run, run, record)) return false;
+    }
   }
 
   const bool generic = table == generic_data_table_name();

@@ -452,6 +452,59 @@ TEST_F(sqlite_artifact_test, every_row_lies_in_the_range_of_its_batch_record) {
             lines{"30"});
 }
 
+// Steps through whole tables by the statements of one connection, counted as they finish.
+struct full_scan_counter {
+  explicit full_scan_counter(sqlite3* db) : db_(db) {
+    sqlite3_trace_v2(
+        db, SQLITE_TRACE_PROFILE,
+        [](unsigned, void* context, void* statement, void*) {
+          *static_cast<long*>(context) +=
+              sqlite3_stmt_status(static_cast<sqlite3_stmt*>(statement), SQLITE_STMTSTATUS_FULLSCAN_STEP, 1);
+          return 0;
+        },
+        &steps);
+  }
+  ~full_scan_counter() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
+  sqlite3* db_;
+  long steps = 0;
+};
+
+// A batch's run record and register look-ups find their rows without passing over `metadata`
+// or `ref`, however many records and tables there are: thousands of groups would otherwise cost
+// time in the square of their number. The records stay those of a batch each.
+TEST_F(sqlite_artifact_test, batches_never_pass_over_the_run_records) {
+  store_run run(path);
+  ASSERT_TRUE(run.init());
+  ASSERT_TRUE(run.state.begin_bulk_writes());
+  constexpr int batches = 600;
+  long steps_before_last_third = 0;
+  {
+    full_scan_counter counter(run.state.db);
+    for (int i = 0; i < batches; ++i) {
+      if (i == batches * 2 / 3) steps_before_last_third = counter.steps;
+      // Every other batch makes a table of its own; the others share one.
+      run.start_source(i % 2 ? "g" + std::to_string(i) : "shared", "a", "s" + std::to_string(i) + ".csv");
+      run.add({std::to_string(i)});
+      ASSERT_TRUE(run.state.flush());
+    }
+    // With 400 records and 200 tables there, the last 200 batches do not read one of them.
+    EXPECT_LT(counter.steps - steps_before_last_third, batches / 3) << "before: " << steps_before_last_third;
+  }
+  ASSERT_TRUE(run.state.finish_bulk_writes());
+  EXPECT_EQ(db_rows(path, "select count(distinct runtime), count(*), min(row_data_end - row_data_start) "
+                          "from metadata;"),
+            lines{"600,600,0"});
+  EXPECT_EQ(db_rows(path, "select file_other, data_tbl_name, row_data_start from metadata order by rowid "
+                          "limit 2 offset 598;"),
+            (lines{"s598.csv,shared,300", "s599.csv,g599,1"}));
+  EXPECT_EQ(db_rows(path, "select count(*) from metadata m where (select count(*) from ref "
+                          "where table_name = m.data_tbl_name) = 1;"),
+            lines{"600"});
+  EXPECT_EQ(db_rows(path, "select last_rowid from ref where table_name in ('shared', 'metadata') "
+                          "order by table_name;"),
+            (lines{"600", "300"}));
+}
+
 struct timeline_header {
   u64 val1 = 11, val2 = 12, val3 = 13, val4 = 14, val5 = 15;
   std::string str1 = "MACB", str2 = "ETL";
