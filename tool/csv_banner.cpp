@@ -426,9 +426,6 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
     return false;
   }
   if (whole_file && !bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
-  // A quoted cell that holds line ends keeps them as the source writes them.
-  const void* first_lf = std::memchr(bytes.data(), '\n', bytes.size());
-  ctx.crlf_lines = first_lf != nullptr && first_lf != bytes.data() && static_cast<const u8*>(first_lf)[-1] == '\r';
 
   if (!parse_banner_lines(ctx, bytes)) return false;
 

@@ -38,7 +38,7 @@ constexpr u32 nested_column = tag_column_bit(tag_column_nested, tag_writer_json)
 class quazel_tool_metadata;
 
 // Resets the per-source fields of ctx, reads the banner of the file at path (UTF-8, or
-// UTF-16LE with its mark, a surrogate without its partner read as U+FFFD) and sets csv_source, the mark flags, crlf_lines and source_columns. True when a
+// UTF-16LE with its mark, a surrogate without its partner read as U+FFFD) and sets csv_source, the mark flags and source_columns. True when a
 // header row was found and a title line, if any, was followed by a complete banner. Prints
 // "prob reading %s, aborting\n" on standard error only when the file cannot be opened, and
 // "prob reading %s: name is not valid UTF-8\n" (its bytes escaped) for a path the file layer

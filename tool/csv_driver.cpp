@@ -9,6 +9,7 @@
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
 #include "tool/csv_quoted_rows.h"
+#include "tool/tool_report.h"
 
 namespace {
 
@@ -103,7 +104,10 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
   ctx.group_has_rows = 0;
 }
 
-void take_row(csv_dispatch& dispatch, const std::string& line, char separator, bool split_trim) {
+// With keep_row a row that lacks fields is still written (padded), unless the writer copies
+// such lines as they are.
+void take_row(csv_dispatch& dispatch, const std::string& line, char separator, bool split_trim,
+              bool keep_row) {
   quazel_tool_metadata& ctx = dispatch.ctx;
   const csv_writer_hooks* writer = dispatch.writer;
   // Once a header row of min_columns names is accepted its group takes rows: a row needs as
@@ -128,9 +132,9 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   split_quoted(line, separator, cells, split_trim, true);
   // A row of a group that lacks its last fields is still a row: a writer that pads gets it
   // with empty ones rather than leaving it out; the others get it through short_row.
-  const bool pads = writer && writer->pads_short_rows;
+  const bool pads = writer && (writer->pads_short_rows || (keep_row && !writer->copies_lines));
   const bool overflow = writer && writer->overflow_cell;
-  if (pads && cells.size() >= 2 && !ctx.first_header_pending) {
+  if (pads && (cells.size() >= 2 || keep_row) && !ctx.first_header_pending) {
     size_t trailing = ctx.extra_columns.size();
     if (overflow && !ctx.is_bodyfile) ++trailing;  // the overflow cell
     if (ctx.columns.size() > trailing && cells.size() < ctx.columns.size() - trailing) {
@@ -161,6 +165,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
 // What every line of a chunk is taken with.
 struct line_rules {
   bool cleanup;
+  bool trim_lines;
   bool split_trim;
   char separator;
   std::array<bool, 256> tag_starts;
@@ -168,9 +173,33 @@ struct line_rules {
 
 line_rules rules_of(const csv_dispatch& dispatch) {
   const quazel_tool_metadata& ctx = dispatch.ctx;
-  const bool cleanup = dispatch.writer && dispatch.writer->copies_lines;
-  return {cleanup, !(cleanup && ctx.trim_fields == 0), ctx.separator.empty() ? '\0' : ctx.separator[0],
-          banner_tag_starts(ctx.tags)};
+  const csv_writer_hooks* writer = dispatch.writer;
+  const bool cleanup = writer && writer->copies_lines;
+  // Trimming a TAB-separated line would cut its empty first and last fields. Without a writer
+  // lines are only sorted: blanks count for nothing.
+  const bool trim_lines = (writer == nullptr || writer->trims_lines) && ctx.separator != "\t";
+  return {cleanup, trim_lines, !(cleanup && ctx.trim_fields == 0),
+          ctx.separator.empty() ? '\0' : ctx.separator[0], banner_tag_starts(ctx.tags)};
+}
+
+bool is_around_text(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Takes off line what is none of its text: its LF and one CR before it (or at the end of a
+// last line without LF), the CRs that open it, and with trim the blanks, TABs, CRs and LFs
+// around it. tail gets what stood after the text.
+void cut_line(std::string& line, bool trim, std::string& tail) {
+  size_t end = line.size();
+  if (end > 0 && line[end - 1] == '\n') --end;
+  if (end > 0 && line[end - 1] == '\r') --end;
+  size_t begin = 0;
+  while (begin < end && line[begin] == '\r') ++begin;
+  if (trim) {
+    while (begin < end && is_around_text(line[begin])) ++begin;
+    while (end > begin && is_around_text(line[end - 1])) --end;
+  }
+  tail.assign(line, end);
+  line.resize(end);
+  if (begin > 0) line.erase(0, begin);
 }
 
 // The fields a row of the current group comes with from the source: its columns less the
@@ -189,13 +218,16 @@ bool group_takes_rows(const quazel_tool_metadata& ctx, char separator) {
          ctx.columns.size() >= static_cast<size_t>(std::max(ctx.min_columns, 1));
 }
 
-// Sorts one line and hands it to the writer. With may_join a data row whose last field opens
-// a quote it does not close is held for the lines that follow. False when the source's first
+// Sorts one line, as it stands in the source, and hands it to the writer. With may_join a data
+// row whose last field opens a quote it does not close is held for the lines that follow; with
+// keep_row a data row is written even when it lacks fields. False when the source's first
 // header row is given up on: nothing more of it is taken.
-bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rules, bool may_join) {
+bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rules, bool may_join,
+               bool keep_row) {
   quazel_tool_metadata& ctx = dispatch.ctx;
   const csv_writer_hooks* writer = dispatch.writer;
   const char separator = rules.separator;
+  cut_line(line, rules.trim_lines, dispatch.line_tail);
   // A second byte-order mark (a file saved twice) is no more part of a name than the first.
   if (ctx.first_header_pending && is_bom_utf8(line.data(), line.size())) line.erase(0, 3);
   if (line.empty()) {
@@ -223,34 +255,53 @@ bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rule
   if (is_header_row(dispatch, line, dispatch.after_banner, separator)) {
     take_header_row(dispatch, line, separator, rules.split_trim);
   } else if (may_join && group_takes_rows(ctx, separator) &&
-             dispatch.joiner.start(line, separator, ctx.crlf_lines ? "\r\n" : "\n")) {
+             dispatch.joiner.start(line, dispatch.line_tail, separator)) {
+    dispatch.quote_line = dispatch.line_number;
     return true;
   } else {
-    take_row(dispatch, line, separator, rules.split_trim);
+    take_row(dispatch, line, separator, rules.split_trim, keep_row);
   }
   dispatch.after_banner = false;
   return true;
 }
 
-// The lines the joiner held, each taken as it came, none of them joined again.
+// The lines the joiner held, each taken as it came and kept as a row, none of them joined
+// again.
 void replay_held_lines(csv_dispatch& dispatch, const line_rules& rules) {
   for (std::string& held : dispatch.joiner.lines()) {
-    if (!take_line(dispatch, held, rules, false)) break;
+    if (!take_line(dispatch, held, rules, false, true)) break;
   }
   dispatch.joiner.clear();
+}
+
+// A quote that did not close (within the joiner's bounds, or before the end): the user learns
+// where, and every line held is a row of its own.
+void give_up_quote(csv_dispatch& dispatch, const line_rules& rules, bool at_end) {
+  const quazel_tool_metadata& ctx = dispatch.ctx;
+  const unsigned long long line = dispatch.quote_line;
+  if (at_end) {
+    report(ctx, "%s: the quote opened on line %llu does not close before the end of the source; "
+           "its lines are kept as rows of their own\n", ctx.csv_source.c_str(), line);
+  } else {
+    report(ctx, "%s: the quote opened on line %llu does not close within %zu lines or %zu MiB; "
+           "its lines are kept as rows of their own\n", ctx.csv_source.c_str(), line,
+           quoted_row_joiner::max_lines, quoted_row_joiner::max_bytes >> 20);
+  }
+  replay_held_lines(dispatch, rules);
 }
 
 // A row joined over several lines is a row of the group when it has the group's fields;
 // otherwise its lines are taken one by one.
 void take_joined_row(csv_dispatch& dispatch, const line_rules& rules) {
   static thread_local std::vector<std::string> fields;
-  const std::string& row = dispatch.joiner.row();
+  std::string& row = dispatch.joiner.row();
+  cut_line(row, rules.trim_lines, dispatch.line_tail);
   split_quoted(row, rules.separator, fields, rules.split_trim, true);
   if (fields.size() < source_fields_of_group(dispatch)) {
     replay_held_lines(dispatch, rules);
     return;
   }
-  take_row(dispatch, row, rules.separator, rules.split_trim);
+  take_row(dispatch, row, rules.separator, rules.split_trim, false);
   dispatch.after_banner = false;
   dispatch.joiner.clear();
 }
@@ -282,14 +333,12 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   ctx.out = &out;
   ctx.out_buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out.rdbuf());
   if (writer && writer->begin_source) note(dispatch, writer->begin_source(out, ctx));
-  // Trimming a TAB-separated line would cut its empty first and last fields. Without a writer
-  // lines are only sorted: blanks and empty lines count for nothing.
-  const bool trim = (writer == nullptr || writer->trims_lines) && ctx.separator != "\t";
-  const bool skip_empty = writer == nullptr;
+  // Lines come whole: a quoted cell over several lines keeps each line's own line end, and the
+  // dispatcher cuts the rest.
   const bool detect_bom = ctx.utf8_bom || ctx.utf16_bom;
-  int read = source.for_each_line(process_csv_lines, reinterpret_cast<u64>(&dispatch), trim,
-                                  skip_empty, ctx.status_display != 0, uni::fileio::all_lines,
-                                  detect_bom, chunk_bytes);
+  int read = source.for_each_line(process_csv_lines, reinterpret_cast<u64>(&dispatch), false,
+                                  false, ctx.status_display != 0, uni::fileio::all_lines,
+                                  detect_bom, chunk_bytes, true);
   if (interrupt_signal() == 0) finish_csv_lines(dispatch);
   // After an interruption the rows taken are still stored, but a document gets no closing
   // text: it must not pass for whole.
@@ -325,6 +374,8 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
     std::string& line = lines[i];
     // An interruption or a failed output stops the source at this row boundary.
     if (!ctx.out->good() || dispatch.output_failed || interrupt_signal() != 0) return 0;
+    ++dispatch.line_number;
+    bool keep_row = false;
     if (joiner.active()) {
       const quoted_row_joiner::step step = joiner.add(line);
       if (step == quoted_row_joiner::step::held) continue;
@@ -333,10 +384,11 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
         continue;
       }
       // The quote did not close within the bounds: the lines held are rows of their own,
-      // and this line is taken afresh.
-      replay_held_lines(dispatch, rules);
+      // and this line, which may be the last of the cell, is taken afresh and kept too.
+      give_up_quote(dispatch, rules, false);
+      keep_row = true;
     }
-    if (!take_line(dispatch, line, rules, true)) return 0;
+    if (!take_line(dispatch, line, rules, true, keep_row)) return 0;
   }
   return dispatch.output_failed ? 0 : count;
 }
@@ -345,7 +397,7 @@ void finish_csv_lines(csv_dispatch& dispatch) {
   quazel_tool_metadata& ctx = dispatch.ctx;
   if (!dispatch.joiner.active() || ctx.out == nullptr || !ctx.out->good() || dispatch.output_failed) return;
   // A quote still open at the end of the source closes nothing.
-  replay_held_lines(dispatch, rules_of(dispatch));
+  give_up_quote(dispatch, rules_of(dispatch), true);
 }
 
 u64 process_csv_lines(uni::fileio&, u64 context, std::vector<std::string>& lines, u32 count,

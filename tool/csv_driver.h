@@ -2,7 +2,7 @@
 // dispatcher sorts every line into banner line, header row, data row or short row and calls
 // the active writer's hooks, and the helpers here hold the rules the writers share (banner
 // values, group columns and titles, surplus fields, nested cells). Everything reports by its
-// result and prints nothing.
+// result; the one message printed is the dispatcher's note of a quote that does not close.
 #pragma once
 
 #include <ostream>
@@ -84,6 +84,9 @@ struct csv_dispatch {
   size_t fields_cut = 0;  // fields the last data row was cut into
   size_t first_name_index = 0;  // the place of the first named column in the source's header
   quoted_row_joiner joiner;     // the lines of a row whose quoted field holds line ends
+  std::string line_tail;        // what followed the text of the line last taken (its line end)
+  u64 line_number = 0;          // of the line last handed over, from 1
+  u64 quote_line = 0;           // where the row the joiner holds begins
   u64 lines_taken = 0;      // lines looked at for the first header row (not blank, dropped or banner)
   bool after_banner = false;
   bool header_given_up = false;  // no header row came within the first lines of the source
@@ -109,22 +112,29 @@ struct csv_dispatch {
 bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx,
                       u32 chunk_bytes = uni::fileio::default_chunk_bytes);
 
-// Takes `count` lines of one chunk, in order, for the conversion `dispatch`. A header row is a
+// Takes `count` lines of one chunk, in order, for the conversion `dispatch`. Each line is as it
+// stands in the source, with its line end (the reader's keep_line_ends): the dispatcher takes
+// the line end off, and the blanks around the line where the writer trims lines (not in TAB
+// sources). A header row is a
 // line whose cell at the first named column's place equals its name (blanks and enclosing
 // quotes aside) with only empty cells before it, or, right after a banner line, a line of
 // enough separators without the name; before the source's first header row no line is a
 // record, and a UTF-8 mark that opens a line is dropped. A data row whose last field opens a
-// quote that it does not close is held and joined with the next lines (their line ends kept)
-// until the quote closes, at most quoted_row_joiner's bounds; a row that does not close within
-// them, or that has fewer fields than the group, is taken line by line. Returns count when
+// quote that it does not close is held and joined with the next lines (their line ends kept
+// byte for byte) until the quote closes, at most quoted_row_joiner's bounds; a row that does
+// not close within them, or that has fewer fields than the group, is taken line by line, and
+// each of its lines (with the line that ended the bounds) is a row of its own even when it
+// lacks fields: none of them is dropped. A quote that does not close within the bounds is
+// reported on standard error with the source and the line it opened on. Returns count when
 // the chunk was handled; 0 at once, touching nothing, when there is nothing to take, ctx.out is
 // null or not good, a hook's output failed, or the source's first header row was given up on;
 // 0 at the first line met after an interruption (interrupt_signal), after ctx.out went bad or
 // after a hook returned hook_output_failed.
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count);
 // After the source's last chunk: the lines of a row whose quoted field never closed are taken
-// one by one, as rows of their own. Nothing when no row is held, ctx.out is null or not good,
-// or a hook's output failed.
+// one by one, each a row of its own, and standard error names the source and the line the
+// quote opened on. Nothing when no row is held, ctx.out is null or not good, or a hook's
+// output failed.
 void finish_csv_lines(csv_dispatch& dispatch);
 // The line reader's callback: `context` is a csv_dispatch*; dispatch_csv_lines on the chunk.
 // Its 0 ends the reading of the source.

@@ -85,24 +85,23 @@ std::string_view bare_cell(std::string_view row, char separator, std::size_t ind
   }
 }
 
-bool quoted_row_joiner::start(const std::string& line, char separator, std::string_view line_end) {
+bool quoted_row_joiner::start(const std::string& line, std::string_view line_end, char separator) {
   state_ = scan_quotes(line, separator);
   if (!state_.in_quotes) return false;
   active_ = true;
   separator_ = separator;
-  line_end_.assign(line_end);
   row_ = line;
+  row_ += line_end;
   lines_.clear();
-  lines_.push_back(line);
+  lines_.push_back(row_);
   return true;
 }
 
 quoted_row_joiner::step quoted_row_joiner::add(const std::string& line) {
-  if (lines_.size() >= max_lines || row_.size() + line_end_.size() + line.size() > max_bytes) {
+  if (lines_.size() >= max_lines || row_.size() + line.size() > max_bytes) {
     active_ = false;
     return step::given_up;
   }
-  row_ += line_end_;
   row_ += line;
   lines_.push_back(line);
   state_ = scan_quotes(line, separator_, state_);

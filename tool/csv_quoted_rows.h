@@ -26,9 +26,10 @@ std::string_view bare_cell(std::string_view row, char separator, std::size_t ind
 std::string_view bare_text(std::string_view text);
 
 // Joins the lines of one row whose last field opens a quote that a later line closes. The row
-// keeps the line ends inside its cell. At most max_lines lines and max_bytes bytes are held:
-// a row that does not close within them, or that the caller finds too short, is handed back
-// as the lines it came as.
+// is the source's text from the first line's fields to the end of the line that closes the
+// quote: every line end inside it (LF, CR LF, blanks before it) stays as the source has it.
+// At most max_lines lines and max_bytes bytes are held: a row that does not close within
+// them, or that the caller finds too short, is handed back as the lines it came as.
 class quoted_row_joiner {
  public:
   static constexpr std::size_t max_lines = 64;
@@ -36,14 +37,18 @@ class quoted_row_joiner {
 
   enum class step { held, joined, given_up };
 
-  // True, holding line, when its last field opens a quote it does not close.
-  bool start(const std::string& line, char separator, std::string_view line_end);
-  // Adds the next line of the row held. joined: the quote closed and row() is the whole row;
-  // given_up: the bounds were reached without it, and lines() are the lines held before this
-  // one (which is not held). Call only while active().
+  // True, holding the line, when line (its text) opens in its last field a quote it does not
+  // close; line_end is what followed that text in the source, its line end included.
+  bool start(const std::string& line, std::string_view line_end, char separator);
+  // Adds the next line of the row held, as it stands in the source with its line end. joined:
+  // the quote closed and row() is the whole row; given_up: the bounds were reached without
+  // it, and lines() are the lines held before this one (which is not held). Call only while
+  // active().
   step add(const std::string& line);
   bool active() const { return active_; }
-  const std::string& row() const { return row_; }
+  // The text held; the caller may cut its line end off.
+  std::string& row() { return row_; }
+  // The lines held, each as it stands in the source with its line end.
   std::vector<std::string>& lines() { return lines_; }
   // Holds nothing any more.
   void clear();
@@ -51,7 +56,6 @@ class quoted_row_joiner {
  private:
   bool active_ = false;
   char separator_ = 0;
-  std::string line_end_;
   quote_scan state_;
   std::string row_;
   std::vector<std::string> lines_;

@@ -96,7 +96,6 @@ void quazel_tool_metadata::clear_find_signature_vars() {
   // previous source's mark flags or column names.
   utf16_bom = 0;
   utf8_bom = 0;
-  crlf_lines = 0;
   source_columns.clear();
   // Cleared, not released: the next small source reuses the room.
   source_bytes.clear();

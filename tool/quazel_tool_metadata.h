@@ -131,7 +131,6 @@ class quazel_tool_metadata : public cmd_params {
   std::string csv_source;
   u8 utf16_bom = 0;
   u8 utf8_bom = 0;
-  u8 crlf_lines = 0;  // the source's lines end with CR LF (its first line does)
   // The whole of a small source as its banner was read from it (at most the banner's prefix,
   // raw: its mark and line ends kept), so that its conversion need not read it again; empty
   // when the source is longer. source_bytes_path is the csv_source the bytes came from.

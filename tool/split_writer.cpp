@@ -13,6 +13,7 @@
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_string.h"
 #include "framework/time/qz_clock.h"
+#include "tool/csv_quoted_rows.h"
 #include "tool/output_separator.h"
 
 namespace {
@@ -100,7 +101,23 @@ void append_value(std::string& out, std::string_view value, const char_swap* swa
   }
 }
 
+// A cell whose quote never closed in the source (it was kept as the text it is) would run on
+// into the following lines for any CSV reader: it is written quoted, its quotes doubled.
+[[gnu::noinline]] void append_unclosed_cell(std::string& out, std::string_view cell, const output_rules& rules) {
+  std::string quoted = "\"";
+  for (const char c : cell) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  quoted += '"';
+  append_value(out, quoted, rules.cells, 2);
+}
+
 void append_cell(std::string& out, std::string_view cell, const output_rules& rules) {
+  if (!cell.empty() && cell[0] == '"' && scan_quotes(cell, 0).in_quotes) {
+    append_unclosed_cell(out, cell, rules);
+    return;
+  }
   append_value(out, cell, rules.cells, 2);
 }
 

@@ -160,7 +160,8 @@ class fileio {
   // The chunked line reader: calls `callback` once per chunk that completes at least one
   // line. Lines are cut at LF exactly as if the whole file were one chunk, whatever
   // `chunk_bytes`: leading CRs and one CR before the LF are removed, then `trim` cuts
-  // " \t\r\n" at both ends and `skip_empty` drops empty lines; a last line without LF is
+  // " \t\r\n" at both ends and `skip_empty` drops empty lines (with `keep_line_ends` every
+  // line is delivered as it stands, its LF and CRs included, and neither applies); a last line without LF is
   // delivered at the end. With `detect_bom` a UTF-8 mark is dropped and a UTF-16LE mark
   // makes the text UTF-16 (unpaired surrogates become U+FFFD); the offset handed to
   // `callback` is where the chunk's bytes lie in the file, so the first chunk after a mark
@@ -171,7 +172,7 @@ class fileio {
   // otherwise (also when the callback ended the reading).
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                     bool show_progress, u64 max_lines, bool detect_bom,
-                    u32 chunk_bytes = default_chunk_bytes);
+                    u32 chunk_bytes = default_chunk_bytes, bool keep_line_ends = false);
 
   // Bulk operations (uni_fileio_bulk.cpp). Progress goes to the given reporter's status
   // display (null: none) as "percent done" of the bytes already copied.

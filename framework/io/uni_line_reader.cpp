@@ -92,7 +92,8 @@ class utf16_decoder {
 void fileio::set_status_line(status_line target) { progress_line = target; }
 
 int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
-                          bool show_progress, u64 max_lines, bool detect_bom, u32 chunk_bytes) {
+                          bool show_progress, u64 max_lines, bool detect_bom, u32 chunk_bytes,
+                          bool keep_line_ends) {
   if (!is_open() || !text_mode || callback == nullptr) return 0;
   if (chunk_bytes == 0) chunk_bytes = default_chunk_bytes;
   // Reads are bounded by the cached size, which must be the size the loop walks to.
@@ -157,15 +158,22 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
       std::memcpy(work.data() + carry, text.data(), text.size());
       length = carry + text.size();
     }
-    // The end of the file ends the last line as an LF would.
-    if (at_end && length > 0 && work[length - 1] != '\n') work[length++] = '\n';
+    // The end of the file ends the last line as an LF would; a line kept whole does not get
+    // that LF.
+    const bool lf_added = at_end && length > 0 && work[length - 1] != '\n';
+    if (lf_added) work[length++] = '\n';
 
     // Only the fresh bytes can hold the LF that completes a line.
     u32 consumed = 0;
     u64 count = 0;
     if (length > carry && std::memchr(work.data() + carry, '\n', length - carry) != nullptr) {
-      split_buffer_lines(consumed, lines, work.data(), static_cast<u32>(length), trim,
-                         skip_empty);
+      if (keep_line_ends) {
+        split_buffer_whole_lines(consumed, lines, work.data(), static_cast<u32>(length));
+        if (lf_added) lines.back().pop_back();
+      } else {
+        split_buffer_lines(consumed, lines, work.data(), static_cast<u32>(length), trim,
+                           skip_empty);
+      }
       count = lines.size();
     }
     bool stop = false;

@@ -467,6 +467,27 @@ bool split_buffer_lines(u32& consumed, std::vector<std::string>& lines, const u8
   return sink.stored() > 0;
 }
 
+bool split_buffer_whole_lines(u32& consumed, std::vector<std::string>& lines, const u8* buffer,
+                              u32 length) {
+  if (length == 0) return false;
+  consumed = 0;
+  piece_sink sink(lines, false);
+  if (buffer) {
+    const char* text = reinterpret_cast<const char*>(buffer);
+    size_t pos = 0;
+    while (pos < length) {
+      const void* lf_at = std::memchr(text + pos, lf, length - pos);
+      if (lf_at == nullptr) break;
+      const size_t end = static_cast<size_t>(static_cast<const char*>(lf_at) - text) + 1;
+      sink.put(text + pos, end - pos, false, true);
+      pos = end;
+    }
+    consumed = static_cast<u32>(pos);
+  }
+  sink.finish();
+  return sink.stored() > 0;
+}
+
 bool split_byte_vector_lines(const std::vector<u8>& data, std::vector<std::string>& lines) {
   piece_sink sink(lines, false);
   const char* text = reinterpret_cast<const char*>(data.data());

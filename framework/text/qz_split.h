@@ -73,6 +73,10 @@ int split_buffer_by_pair(const u8* buffer, int length, u16 delimiter_pair,
 // otherwise true when at least one line was stored.
 bool split_buffer_lines(u32& consumed, std::vector<std::string>& lines, const u8* buffer,
                         u32 length, bool trim, bool skip_empty);
+// The complete lines of one chunk into lines (replaced), each as it stands with its LF, nothing
+// taken off; consumed, the result and an empty buffer as for split_buffer_lines.
+bool split_buffer_whole_lines(u32& consumed, std::vector<std::string>& lines, const u8* buffer,
+                              u32 length);
 // Every line of data, trimmed, empty ones included, into lines (replaced); text after the
 // last LF is one more line unless it is only CRs. False for empty data.
 bool split_byte_vector_lines(const std::vector<u8>& data, std::vector<std::string>& lines);

@@ -131,6 +131,9 @@ struct source_case {
   std::string split_header = {};
   rows split_records = {};
   bool tab_separated = false;  // the CSV writers keep the source's TAB
+  std::string err = {};        // what every run prints on standard error
+  // Where the cleanup writer differs: it copies a line it cannot take apart as it stands.
+  rows cleanup_records = {};
 };
 
 class writer_records : public testing::Test {
@@ -158,7 +161,7 @@ class writer_records : public testing::Test {
         options.cwd = run_dir.string();
         const e2e::run_result run = e2e::run_telvar(args, options);
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.err, c.err);
         const std::string kind = w.kind;
         const bool csv_output = kind == "split" || kind == "cleanup";
         outputs.emplace_back(kind + (csv_output && c.tab_separated ? ":tab" : ""), (run_dir / w.output).string());
@@ -182,7 +185,10 @@ class writer_records : public testing::Test {
           EXPECT_EQ(found.front(), kind == "split" && !c.split_header.empty() ? c.split_header : c.header);
           found.erase(found.begin());
         }
-        EXPECT_EQ(found, kind == "split" && !c.split_records.empty() ? c.split_records : c.records);
+        const rows* expected = &c.records;
+        if (kind == "split" && !c.split_records.empty()) expected = &c.split_records;
+        if (kind == "cleanup" && !c.cleanup_records.empty()) expected = &c.cleanup_records;
+        EXPECT_EQ(found, *expected);
       }
     }
   }
@@ -237,6 +243,43 @@ TEST_F(writer_records, quoted_fields_over_several_lines_are_one_record) {
                    {}, {},
                    {R"(["1","line one\r\nline two","3"])", R"(["2","5\" disk","6"])",
                     R"(["3 \"q\"","y","multi\r\n\r\nz"])", R"(["4","a  b","5"])"}}});
+}
+
+// A cell's line ends are each the source's own, byte for byte: a bare LF in a CR LF source, a
+// CR LF in an LF source, and the blanks around a line inside the cell.
+TEST_F(writer_records, line_ends_inside_cells_stay_as_the_source_has_them) {
+  expect_records({{"CR LF source with LF and CR LF in its cells", "records_mixed_line_ends.csv",
+                   R"(["id","note","size"])",
+                   {R"(["1","bare LF\nhere","3"])", R"(["2","CR LF\r\n  indented line  \r\nend","4"])",
+                    R"(["3","plain","5"])"}},
+                  {"LF source with CR LF in its cells", "records_crlf_in_lf_source.csv", R"(["id","note","size"])",
+                   {R"(["1","spreadsheet\r\nline","3"])", R"(["2","two\n\nLF","4"])"}}});
+}
+
+// A quote that does not close before the end of the source, or within 64 lines: every line it
+// held is a row of its own in every writer (the cleanup writer copies the lines it cannot take
+// apart), the split files stay CSV that reads back the same, and standard error says where the
+// quote opened.
+TEST_F(writer_records, a_quote_that_does_not_close_loses_no_line) {
+  const char* const kept = "; its lines are kept as rows of their own\n";
+  rows long_cell = {R"(["1","\"line 1",""])"};
+  for (int k = 2; k <= 64; ++k) long_cell.push_back(R"([")" "line " + std::to_string(k) + R"(","",""])");
+  long_cell.insert(long_cell.end(), {R"(["line 65\"","3",""])", R"(["4","five","6"])"});
+  // The cleanup writer's copy is the source's text, the one cell of 65 lines again.
+  std::string long_text = "line 1";
+  for (int k = 2; k <= 65; ++k) long_text += "\\nline " + std::to_string(k);
+  const rows long_cell_copied = {R"(["1",")" + long_text + R"(","3"])", R"(["4","five","6"])"};
+  source_case at_end{"open at the end of the source", "records_unclosed_quote.csv", R"(["id","note","size"])",
+                     {R"(["1","a","3"])", R"(["2","\"never closed",""])", R"(["alpha","",""])", R"(["beta","",""])"}};
+  at_end.err = std::string("records_unclosed_quote.csv: the quote opened on line 3 does not close before the end of "
+                           "the source") + kept;
+  // The cleanup writer's copy is the source's text, which a CSV reader runs on to its end.
+  at_end.cleanup_records = {R"(["1","a","3"])", R"(["2","never closed\nalpha\nbeta\n"])"};
+  source_case over_bounds{"a cell of 65 lines", "records_long_quoted_cell.csv", R"(["id","note","size"])", long_cell};
+  over_bounds.err = std::string("records_long_quoted_cell.csv: the quote opened on line 2 does not close within 64 "
+                                "lines or 1 MiB") + kept;
+  over_bounds.cleanup_records = long_cell_copied;
+  expect_records({at_end, over_bounds});
 }
 
 // Spreadsheet-style rows as Python's csv module reads them: quoted line ends (LF and CR LF),

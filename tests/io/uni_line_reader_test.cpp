@@ -72,6 +72,7 @@ TEST_F(LineReaderTest, EveryChunkSizeGivesTheLinesOfTheWholeFile) {
     bool skip_empty;
     bool detect_bom;
     std::vector<std::string> expected;
+    bool keep_line_ends = false;
   };
   const std::vector<Case> cases = {
       {"LF", "a\nbb\nccc\n", false, false, false, {"a", "bb", "ccc"}},
@@ -117,6 +118,16 @@ TEST_F(LineReaderTest, EveryChunkSizeGivesTheLinesOfTheWholeFile) {
        bom16 + utf16le(U"0123456789abcde\U0001F600fghijklm\xDC00nopqrstuvwxyz01\xD800" U"23456789\n"),
        false, false, true,
        {"0123456789abcde\xF0\x9F\x98\x80" "fghijklm\xEF\xBF\xBD" "nopqrstuvwxyz01\xEF\xBF\xBD" "23456789"}},
+      // Lines kept whole are the text byte for byte: each with its own LF (CR LF, lone CRs and
+      // blanks as they stand; trim and skip_empty do not apply), the last one without LF when
+      // the file has none; only a mark is left out, and UTF-16 becomes UTF-8.
+      {"whole lines, mixed line ends", "id,note\r\n1,\"a\nb\r\n\rc\"\r\n\n  \t\n", true, true, true,
+       {"id,note\r\n", "1,\"a\n", "b\r\n", "\rc\"\r\n", "\n", "  \t\n"}, true},
+      {"whole lines, last line without LF", "a\r\nlast\r", true, true, true, {"a\r\n", "last\r"}, true},
+      {"whole lines, no LF at all", "one line", true, true, true, {"one line"}, true},
+      {"whole lines, UTF-8 mark left out", bom8 + "h\r\nx\n", true, true, true, {"h\r\n", "x\n"}, true},
+      {"whole lines, UTF-16", bom16 + utf16le(U"a\r\n\u00E9\n\nz"), true, true, true,
+       {"a\r\n", "\xC3\xA9\n", "\n", "z"}, true},
   };
   for (const Case& c : cases) {
     put(c.content);
@@ -129,7 +140,7 @@ TEST_F(LineReaderTest, EveryChunkSizeGivesTheLinesOfTheWholeFile) {
       ASSERT_TRUE(file.is_open());
       Delivery delivery;
       EXPECT_EQ(file.for_each_line(collect, context_of(delivery), c.trim, c.skip_empty, false,
-                                   uni::fileio::all_lines, c.detect_bom, chunk),
+                                   uni::fileio::all_lines, c.detect_bom, chunk, c.keep_line_ends),
                 1);
       ASSERT_EQ(delivery.lines, c.expected);
       for (u32 count : delivery.counts) EXPECT_GT(count, 0u);

@@ -314,6 +314,35 @@ TEST(SplitBufferLines, CutsCompleteLines) {
   }
 }
 
+TEST(SplitBufferLines, WholeLinesKeepEveryByte) {
+  struct row {
+    const char* name;
+    std::string text;
+    strings expected;
+    u32 consumed;
+  };
+  const row rows[] = {
+      {"LF and CR LF ends kept", "a\r\nb\n", {"a\r\n", "b\n"}, 5},
+      {"CRs and blanks kept", "\r x \r\r\n\n", {"\r x \r\r\n", "\n"}, 8},
+      {"text after the last LF is not a line", "a\nb", {"a\n"}, 2},
+      {"no LF", "abc", {}, 0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<u8> exact(r.text.begin(), r.text.end());
+    strings lines = {"stale", "lines", "from", "the", "last", "chunk"};
+    u32 consumed = 12345;
+    EXPECT_EQ(split_buffer_whole_lines(consumed, lines, exact.data(), static_cast<u32>(exact.size())),
+              !r.expected.empty());
+    EXPECT_EQ(lines, r.expected);
+    EXPECT_EQ(consumed, r.consumed);
+  }
+  u32 consumed = 7;
+  strings lines = {"x"};
+  EXPECT_FALSE(split_buffer_whole_lines(consumed, lines, nullptr, 0));
+  EXPECT_EQ(consumed, 7u);
+}
+
 TEST(SplitBufferLines, EmptyBufferChangesNothing) {
   strings lines = {"x"};
   u32 consumed = 7;

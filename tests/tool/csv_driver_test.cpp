@@ -94,10 +94,13 @@ void set_classify_source(quazel_tool_metadata& ctx) {
   ctx.tags.emplace_back("Note:", 0, html_title_column);
 }
 
-// The journal of the lines handed over in chunks of chunk_lines lines.
+// The journal of the lines handed over in chunks of chunk_lines lines, each ending with LF as the
+// reader gives them (unless it ends with one already), and then what was printed on standard
+// error, as "stderr:" and the text.
 std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
   quazel_tool_metadata ctx;
   set_classify_source(ctx);
+  ctx.status_display = 0;
   if (c.setup) c.setup(ctx);
   std::ostringstream out;
   ctx.out = &out;
@@ -106,12 +109,18 @@ std::vector<std::string> classify(const classify_case& c, size_t chunk_lines) {
   dispatch.writer = &noting;
   std::vector<std::string> noted;
   journal = &noted;
+  testing::internal::CaptureStderr();
   for (size_t at = 0; at < c.lines.size(); at += chunk_lines) {
     size_t end = std::min(c.lines.size(), at + chunk_lines);
     std::vector<std::string> chunk(c.lines.begin() + at, c.lines.begin() + end);
+    for (std::string& line : chunk) {
+      if (!line.ends_with('\n')) line += '\n';
+    }
     dispatch_csv_lines(dispatch, chunk, static_cast<u32>(chunk.size()));
   }
   finish_csv_lines(dispatch);
+  const std::string printed = testing::internal::GetCapturedStderr();
+  if (!printed.empty()) noted.push_back("stderr:" + printed);
   journal = nullptr;
   return noted;
 }
@@ -135,6 +144,18 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
   std::vector<std::string> spaced_expected(14, "short:  \t ");
   spaced_expected.push_back("group:Date|Time|Name");
   spaced_expected.push_back("row:1|2|3");
+  // A cell of 65 lines: the first 64 are held, then each is a row, the 65th too.
+  std::vector<std::string> long_cell = {"Date,Time,Name", "1,\"start"};
+  std::vector<std::string> long_cell_rows = {"group:Date|Time|Name", "row:1|\"start|"};
+  for (int k = 1; k <= 63; ++k) {
+    long_cell.push_back("middle " + std::to_string(k));
+    long_cell_rows.push_back("row:middle " + std::to_string(k) + "||");
+  }
+  long_cell.insert(long_cell.end(), {"end\",3", "4,5,6"});
+  long_cell_rows.insert(long_cell_rows.end(),
+                        {"row:end\"|3|", "row:4|5|6",
+                         "stderr:unused.csv: the quote opened on line 2 does not close within 64 lines or 1 MiB; "
+                         "its lines are kept as rows of their own\n"});
   std::vector<std::string> cleanup_expected = junk_shorts;
   cleanup_expected.push_back("group:Date|Time|Name");
   cleanup_expected.push_back("row:1|2|3");
@@ -220,11 +241,26 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
        {"Date,Time,Name", "1,\"two", "", "lines, and more\",3", "4,5\" disk,6", "7,\"\"\"quoted\"\" ,", "\"\"\",9"},
        {"group:Date|Time|Name", "row:1|\"two\n\nlines, and more\"|3", "row:4|5\" disk|6",
         "row:7|\"\"\"quoted\"\" ,\n\"\"\"|9"}},
+      {"line ends and blanks inside a cell stay as the source has them",
+       {"Date,Time,Name\r\n", "1,\"a\n", "b\r\n", "  c \r\n", "d\"  ,3 \r\n"},
+       {"group:Date|Time|Name", "row:1|\"a\nb\r\n  c \r\nd\"|3"}},
+      // Each line of a row that is not taken whole is a row of its own, none dropped.
       {"a joined row short of fields is taken line by line",
        {"Date,Time,Name", "1,\"a", "b\"", "4,5,6"},
-       {"group:Date|Time|Name", "row:1|\"a|", "short:b\"", "row:4|5|6"}},
+       {"group:Date|Time|Name", "row:1|\"a|", "row:b\"||", "row:4|5|6"}},
       {"a quote open at the end of the source", {"Date,Time,Name", "1,2,3", "4,\"never", "closed"},
-       {"group:Date|Time|Name", "row:1|2|3", "row:4|\"never|", "short:closed"}},
+       {"group:Date|Time|Name", "row:1|2|3", "row:4|\"never|", "row:closed||",
+        "stderr:unused.csv: the quote opened on line 3 does not close before the end of the source; its "
+        "lines are kept as rows of their own\n"}},
+      {"a quote open at the end of the source, SQLite", {"Date,Time,Name", "4,\"never", "closed"},
+       {"group:Date|Time|Name", "row:4|\"never", "row:closed|", "stderr:unused.csv: the quote opened on line 2 "
+        "does not close before the end of the source; its lines are kept as rows of their own\n"},
+       csv_writer_kind::sqlite},
+      {"a quote open at the end of the source, cleanup", {"Date,Time,Name", "4,\"never", "closed"},
+       {"group:Date|Time|Name", "short:4,\"never", "short:closed", "stderr:unused.csv: the quote opened on line 2 "
+        "does not close before the end of the source; its lines are kept as rows of their own\n"},
+       csv_writer_kind::cleanup},
+      {"a quote that does not close within 64 lines", long_cell, long_cell_rows},
       {"no header within the first lines: the rest is passed over", junk_then_header,
        junk_shorts},
       {"the cleanup writer goes on looking", junk_then_header, cleanup_expected,
@@ -241,38 +277,63 @@ TEST(CsvDispatch, SortsEveryLineTheSameWhateverTheChunks) {
 }
 
 // Rows whose quoted fields hold line ends, through the JSON writer with the reader's chunks
-// cut at every size: the same records, their line ends (CR LF as the source has them) kept.
+// cut at every size: the same records, each line end inside a cell as the source has it (a bare
+// LF in a CR LF source, a CR LF in an LF source), and a quote that never closes reported.
 TEST(CsvDispatch, QuotedLineEndsJoinWhateverTheChunkSize) {
-  const std::string source =
-      "Date,Time,Name\r\n"
-      "1,\"line one\r\nline two\",3\r\n"
-      "4,5\" disk,6\r\n"
-      "7,\"a, \"\"b\"\"\r\n\r\nc\",9\r\n"
-      "8,\"never closed,9\r\n"
-      "10,11,12\r\n";
-  const std::string expected =
-      "{\"Date\": \"1\", \"Time\": \"\\\"line one\\r\\nline two\\\"\", \"Name\": \"3\"}\n"
-      "{\"Date\": \"4\", \"Time\": \"5\\\" disk\", \"Name\": \"6\"}\n"
-      "{\"Date\": \"7\", \"Time\": \"\\\"a, \\\"\\\"b\\\"\\\"\\r\\n\\r\\nc\\\"\", \"Name\": \"9\"}\n"
-      // the quote never closes: the lines are rows as they stand
-      "{\"Date\": \"8\", \"Time\": \"\\\"never closed\", \"Name\": \"9\"}\n"
-      "{\"Date\": \"10\", \"Time\": \"11\", \"Name\": \"12\"}\n";
+  struct source_case {
+    const char* name;
+    std::string source;
+    std::string expected;
+    int quote_line;  // where the quote that never closes opens, counted in the source's lines
+  };
+  const source_case cases[] = {
+      {"CR LF source",
+       "Date,Time,Name\r\n"
+       "1,\"line one\nline two\",3\r\n"
+       "4,5\" disk,6\r\n"
+       "7,\"a, \"\"b\"\"\r\n\r\nc\",9\r\n"
+       "8,\"never closed,9\r\n"
+       "10,11,12\r\n",
+       "{\"Date\": \"1\", \"Time\": \"\\\"line one\\nline two\\\"\", \"Name\": \"3\"}\n"
+       "{\"Date\": \"4\", \"Time\": \"5\\\" disk\", \"Name\": \"6\"}\n"
+       "{\"Date\": \"7\", \"Time\": \"\\\"a, \\\"\\\"b\\\"\\\"\\r\\n\\r\\nc\\\"\", \"Name\": \"9\"}\n"
+       // the quote never closes: the lines are rows as they stand
+       "{\"Date\": \"8\", \"Time\": \"\\\"never closed\", \"Name\": \"9\"}\n"
+       "{\"Date\": \"10\", \"Time\": \"11\", \"Name\": \"12\"}\n",
+       8},
+      {"LF source",
+       "Date,Time,Name\n"
+       "1,\"line one\r\nline two\n  indented \r\n\",3\n"
+       "8,\"never closed,9\n"
+       "10,11,12",
+       "{\"Date\": \"1\", \"Time\": \"\\\"line one\\r\\nline two\\n  indented \\r\\n\\\"\", \"Name\": \"3\"}\n"
+       "{\"Date\": \"8\", \"Time\": \"\\\"never closed\", \"Name\": \"9\"}\n"
+       "{\"Date\": \"10\", \"Time\": \"11\", \"Name\": \"12\"}\n",
+       6},
+  };
   temp_folder folder("csv_driver_quoted");
   ASSERT_FALSE(folder.path().empty());
   const std::string path = folder.file("quoted.csv");
-  folder.put("quoted.csv", source);
-  std::vector<u32> sizes = {uni::fileio::default_chunk_bytes};
-  for (u32 size = 1; size <= source.size() + 1; ++size) sizes.push_back(size);
-  for (u32 size : sizes) {
-    SCOPED_TRACE("chunks of " + std::to_string(size) + " bytes");
-    quazel_tool_metadata ctx;
-    set_source(ctx, path, ",", {"Date", "Time", "Name"}, nullptr);
-    ctx.crlf_lines = 1;
-    ctx.to_json = 1;
-    ctx.flat = 1;
-    const conversion result = convert(ctx, size);
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.text, expected);
+  for (const source_case& c : cases) {
+    folder.put("quoted.csv", c.source);
+    const std::string message = path + ": the quote opened on line " +
+                                std::to_string(c.quote_line) +
+                                " does not close before the end of the source; its lines are kept as rows of their own\n";
+    std::vector<u32> sizes = {uni::fileio::default_chunk_bytes};
+    for (u32 size = 1; size <= c.source.size() + 1; ++size) sizes.push_back(size);
+    for (u32 size : sizes) {
+      SCOPED_TRACE(std::string(c.name) + ", chunks of " + std::to_string(size) + " bytes");
+      quazel_tool_metadata ctx;
+      set_source(ctx, path, ",", {"Date", "Time", "Name"}, nullptr);
+      ctx.status_display = 0;
+      ctx.to_json = 1;
+      ctx.flat = 1;
+      testing::internal::CaptureStderr();
+      const conversion result = convert(ctx, size);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+      EXPECT_TRUE(result.ok);
+      EXPECT_EQ(result.text, c.expected);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,30 +62,32 @@ TEST(QuotedRows, BareCellsAreCutByTheQuoteRule) {
 
 TEST(QuotedRows, JoinerHoldsWithinItsBounds) {
   quoted_row_joiner joiner;
-  EXPECT_FALSE(joiner.start("1,2,3", ',', "\n"));
+  EXPECT_FALSE(joiner.start("1,2,3", "\n", ','));
   EXPECT_FALSE(joiner.active());
 
-  ASSERT_TRUE(joiner.start("1,\"a", ',', "\r\n"));
-  EXPECT_EQ(joiner.add(""), quoted_row_joiner::step::held);
-  EXPECT_EQ(joiner.add("b\",3"), quoted_row_joiner::step::joined);
-  EXPECT_EQ(joiner.row(), "1,\"a\r\n\r\nb\",3");
+  // The lines as they stand, each with its own line end.
+  ASSERT_TRUE(joiner.start("1,\"a", " \r\n", ','));
+  EXPECT_EQ(joiner.add("\n"), quoted_row_joiner::step::held);
+  EXPECT_EQ(joiner.add("b\",3\r\n"), quoted_row_joiner::step::joined);
+  EXPECT_EQ(joiner.row(), "1,\"a \r\n\nb\",3\r\n");
+  EXPECT_EQ(joiner.lines(), (std::vector<std::string>{"1,\"a \r\n", "\n", "b\",3\r\n"}));
   EXPECT_FALSE(joiner.active());
 
   // 64 lines at most: the 65th gives up, handing back the 64 held.
-  ASSERT_TRUE(joiner.start("1,\"a", ',', "\n"));
+  ASSERT_TRUE(joiner.start("1,\"a", "\n", ','));
   for (size_t i = 1; i < quoted_row_joiner::max_lines; ++i) {
-    ASSERT_EQ(joiner.add("x"), quoted_row_joiner::step::held) << i;
+    ASSERT_EQ(joiner.add("x\n"), quoted_row_joiner::step::held) << i;
   }
-  EXPECT_EQ(joiner.add("b\""), quoted_row_joiner::step::given_up);
+  EXPECT_EQ(joiner.add("b\"\n"), quoted_row_joiner::step::given_up);
   EXPECT_EQ(joiner.lines().size(), quoted_row_joiner::max_lines);
   EXPECT_FALSE(joiner.active());
 
   // 1 MiB at most, line ends included.
   const std::string half(quoted_row_joiner::max_bytes / 2, 'x');
-  ASSERT_TRUE(joiner.start("1,\"" + half, ',', "\n"));
+  ASSERT_TRUE(joiner.start("1,\"" + half, "\n", ','));
   EXPECT_EQ(joiner.add(half), quoted_row_joiner::step::given_up);
   EXPECT_EQ(joiner.lines().size(), 1u);
-  ASSERT_TRUE(joiner.start("1,\"" + half.substr(4), ',', "\n"));
+  ASSERT_TRUE(joiner.start("1,\"" + half.substr(4), "\n", ','));
   EXPECT_EQ(joiner.add(half), quoted_row_joiner::step::held);
   joiner.clear();
   EXPECT_FALSE(joiner.active());
