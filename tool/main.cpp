@@ -431,6 +431,9 @@ int run(std::vector<std::string>& args) {
   // The status line rewrites itself with terminal control sequences, which would only litter
   // a file or a pipe: it is shown on a terminal alone. Messages are written either way.
   if (!isatty(STDERR_FILENO)) ctx.status_display = 0;
+  // The options create outputs (the database, the "-pipe" folder) and the results file follows:
+  // a signal from the first of them on is noted and stops the conversion at its first row.
+  catch_interrupt_signals();
   bool banner_read = false;
   if (!parse_tool_options(ctx, args, tool_version_text, &banner_read)) {
     const std::string record = startup_record.str() + "\n";
@@ -447,6 +450,10 @@ int run(std::vector<std::string>& args) {
     return status_failed;
   }
 
+  // Readers and the usage text never look for a signal: it ends them as it would have.
+  const bool converts = ctx.pipe || ctx.enumdir_given || !ctx.csv_source.empty();
+  if (!converts) release_interrupt_signals();
+
   results_stream results;
   if (!open_results(ctx, args, results)) return status_failed;
 
@@ -456,10 +463,8 @@ int run(std::vector<std::string>& args) {
   if (ctx.to_sqlite) ctx.sqlite_state.begin_bulk_writes(true);
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
-    catch_interrupt_signals();
     status = run_file_loop(ctx, *results.stream);
   } else if (!ctx.csv_source.empty()) {
-    catch_interrupt_signals();
     status = run_single_conversion(ctx, results, banner_read);
   } else if (!ctx.sqlite_source.empty()) {
     status = run_database_reader(ctx, *results.stream);

@@ -3,11 +3,18 @@
 #include <signal.h>
 
 #include <csignal>
-#include <initializer_list>
+#include <cstddef>
 
 namespace {
 
 volatile std::sig_atomic_t caught_signal = 0;
+
+constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr size_t signal_count = sizeof interrupt_signals / sizeof interrupt_signals[0];
+
+// The handling each signal had before it was caught; set where caught is.
+struct sigaction handled_before[signal_count];
+bool caught[signal_count];
 
 // All a handler may safely do: note the first signal.
 void note_signal(int signal_number) {
@@ -23,16 +30,32 @@ bool catch_interrupt_signals() {
   // No SA_RESTART: a read waiting for input returns, and its caller looks at the flag.
   action.sa_flags = 0;
   bool all_set = true;
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (size_t i = 0; i < signal_count; ++i) {
+    if (caught[i]) continue;
     struct sigaction before {};
-    if (sigaction(signal_number, nullptr, &before) != 0) {
+    if (sigaction(interrupt_signals[i], nullptr, &before) != 0) {
       all_set = false;
       continue;
     }
     if (before.sa_handler == SIG_IGN) continue;
-    if (sigaction(signal_number, &action, nullptr) != 0) all_set = false;
+    if (sigaction(interrupt_signals[i], &action, nullptr) != 0) {
+      all_set = false;
+      continue;
+    }
+    handled_before[i] = before;
+    caught[i] = true;
   }
   return all_set;
+}
+
+void release_interrupt_signals() {
+  for (size_t i = 0; i < signal_count; ++i) {
+    if (caught[i]) sigaction(interrupt_signals[i], &handled_before[i], nullptr);
+    caught[i] = false;
+  }
+  const int noted = caught_signal;
+  caught_signal = 0;
+  if (noted != 0) raise(noted);
 }
 
 int interrupt_signal() { return caught_signal; }

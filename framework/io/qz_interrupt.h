@@ -7,5 +7,8 @@
 // Catches SIGINT, SIGTERM and SIGHUP from now on, each unless it was ignored when the process
 // started (as "nohup" leaves SIGHUP). True when every handler that was wanted is set.
 bool catch_interrupt_signals();
+// Gives each signal caught back the handling it had before catch_interrupt_signals; a signal
+// noted meanwhile is forgotten and raised again under it (by default it ends the process).
+void release_interrupt_signals();
 // The first signal caught since catch_interrupt_signals; 0 when none came.
 int interrupt_signal();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -243,6 +244,55 @@ TEST_F(interruption, APipeStopsWhileWaitingForNamesAndWhileConverting) {
     EXPECT_EQ(result.err, "analyzing big.csv\ninterrupted: out2/big.html is incomplete\n");
     expect_whole_rows_unclosed(get("out2/big.html"));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("out2/small.html")));
+  }
+}
+
+// A signal that comes the moment the first output appears (the database, the results file, the
+// "-pipe" folder: the test's preloaded library raises it there) is noted like any other: the
+// run ends itself with 128 + the signal and names the output it leaves incomplete.
+TEST_F(interruption, ASignalAsTheFirstOutputAppearsEndsTheRunInOrder) {
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* created;   // the output whose creation brings the signal
+    std::string expected;  // standard error
+  };
+  const std::string db = dir_.file("case.db");
+  const std::string results = dir_.file("results.json");
+  const std::string folder = dir_.file("out");
+  const row rows[] = {
+      {"database", {"-src", "small.csv", "-dst", db, "-csv_to_sqlite"}, "case.db",
+       "interrupted: " + db + " is incomplete\n"},
+      {"results file", {"-src", "small.csv", "-out", results, "-csv_to_json"}, "results.json",
+       "interrupted: " + results + " is incomplete\n"},
+      // No source was begun: none is incomplete.
+      {"-pipe database", {"-pipe", "-dst", db, "-csv_to_sqlite"}, "case.db", ""},
+      {"-pipe folder", {"-pipe", "-dst", folder, "-csv_to_html"}, "out", ""},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::filesystem::remove_all(db);
+    std::filesystem::remove_all(results);
+    std::filesystem::remove_all(folder);
+    std::vector<std::string> args = r.args;
+    args.push_back("-quiet");
+    e2e::run_options options;
+    options.cwd = dir_.path();
+    options.stdin_text = "small.csv\n";
+    options.stdin_given = true;
+    options.environment = {std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM, "TELVAR_FAULT_DIR=" + dir_.file(r.created),
+                           "TELVAR_FAULT_SIGNAL_ON_CREATE=" + std::to_string(SIGTERM)};
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+    const run_result result = e2e::run_telvar(args, options);
+    EXPECT_EQ(result.signal, 0) << "telvar ends itself";
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_EQ(result.err, r.expected);
+    EXPECT_TRUE(std::filesystem::exists(dir_.file(r.created)));
+    if (std::string(r.created) == "case.db") {
+      EXPECT_EQ(db_rows(db, "pragma integrity_check;"), std::vector<std::string>{"ok"});
+      EXPECT_EQ(db_rows(db, "select count(*) from metadata;"), std::vector<std::string>{"0"});
+    }
   }
 }
 

@@ -42,4 +42,32 @@ TEST(InterruptSignals, AnIgnoredSignalStaysIgnored) {
             0);
 }
 
+// Released, each signal has its handling from before again, and one noted meanwhile reaches it.
+TEST(InterruptSignals, ReleasedSignalsGoWhereTheyWentBefore) {
+  EXPECT_EQ(in_child([] {
+              static volatile sig_atomic_t reached = 0;
+              signal(SIGHUP, [](int) { reached = reached + 1; });
+              if (!catch_interrupt_signals()) return 1;
+              raise(SIGHUP);
+              if (reached != 0 || interrupt_signal() != SIGHUP) return 2;
+              release_interrupt_signals();
+              if (reached != 1 || interrupt_signal() != 0) return 3;
+              raise(SIGHUP);
+              return reached == 2 && interrupt_signal() == 0 ? 0 : 4;
+            }),
+            0);
+  // A signal whose handling was the default still ends the process, only later.
+  const pid_t child = fork();
+  if (child == 0) {
+    if (!catch_interrupt_signals()) _exit(1);
+    raise(SIGTERM);
+    if (interrupt_signal() != SIGTERM) _exit(2);
+    release_interrupt_signals();
+    _exit(3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+}
+
 }  // namespace

@@ -5,14 +5,20 @@
  *   TELVAR_FAULT_READ_BYTES=N    reads succeed for N bytes in all, then fail with EIO
  *   TELVAR_FAULT_READ_TALLY=path at the end of the process, the number of bytes read from those
  *                                descriptors is written to path (a decimal number)
+ *   TELVAR_FAULT_SIGNAL_ON_CREATE=N  the first open with O_CREAT or mkdir of a path under the
+ *                                folder raises signal N in the process once the call returns
+ *                                (named as given: an absolute path for an absolute folder)
  * Every other descriptor and every variable left unset behaves as the C library does. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -129,6 +135,45 @@ ssize_t pread64(int fd, void* data, size_t size, off64_t offset) {
   if (may < 0) return -1;
   const ssize_t done = NEXT(pread64)(fd, data, (size_t)may, offset);
   if (done > 0 && targeted(fd)) taken += done;
+  return done;
+}
+
+static int signalled;
+
+/* After a call that may have created path: the signal, once, when path is under the folder. */
+static void signal_on_create(const char* path) {
+  const char* dir = getenv("TELVAR_FAULT_DIR");
+  const char* signal_text = getenv("TELVAR_FAULT_SIGNAL_ON_CREATE");
+  if (signalled || dir == NULL || *dir == '\0' || signal_text == NULL || *signal_text == '\0' || path == NULL) return;
+  const size_t length = strlen(dir);
+  /* The folder itself, named without its closing slash, counts too. */
+  const int inside = strncmp(path, dir, length) == 0 ||
+                     (dir[length - 1] == '/' && strlen(path) == length - 1 && strncmp(path, dir, length - 1) == 0);
+  if (!inside) return;
+  signalled = 1;
+  raise(atoi(signal_text));
+}
+
+#define OPEN_WITH_MODE(name, ...)                          \
+  mode_t mode = 0;                                         \
+  if (flags & (O_CREAT | O_TMPFILE)) {                     \
+    va_list rest;                                          \
+    va_start(rest, flags);                                 \
+    mode = (mode_t)va_arg(rest, int);                      \
+    va_end(rest);                                          \
+  }                                                        \
+  const int fd = NEXT(name)(__VA_ARGS__, flags, mode);     \
+  if (fd >= 0 && (flags & O_CREAT)) signal_on_create(path); \
+  return fd;
+
+int open(const char* path, int flags, ...) { OPEN_WITH_MODE(open, path) }
+int open64(const char* path, int flags, ...) { OPEN_WITH_MODE(open64, path) }
+int openat(int dir_fd, const char* path, int flags, ...) { OPEN_WITH_MODE(openat, dir_fd, path) }
+int openat64(int dir_fd, const char* path, int flags, ...) { OPEN_WITH_MODE(openat64, dir_fd, path) }
+
+int mkdir(const char* path, mode_t mode) {
+  const int done = NEXT(mkdir)(path, mode);
+  if (done == 0) signal_on_create(path);
   return done;
 }
 
