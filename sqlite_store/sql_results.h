@@ -199,11 +199,19 @@ class sql_batch_series {
 
   // Runs write() (returning bool) as one batch of the series, beginning the series' transaction
   // when none is open. True when write succeeded and the batch was kept; otherwise the batch is
-  // rolled back (the batches before it stay in the series) and false.
+  // rolled back (the batches before it stay in the series) and false. An exception out of
+  // write() rolls the batch back too, then goes on.
   template <class batch_writer>
   bool write(sqlite3* db, batch_writer&& write) {
     if (!begin_batch(db)) return false;
-    if (write() && keep_batch()) return true;
+    bool written = false;
+    try {
+      written = write();
+    } catch (...) {
+      drop_batch();
+      throw;
+    }
+    if (written && keep_batch()) return true;
     drop_batch();
     return false;
   }

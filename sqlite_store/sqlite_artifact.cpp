@@ -7,14 +7,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <set>
-#include <system_error>
 #include <thread>
+#include <utility>
 
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_console.h"
+#include "framework/io/qz_interrupt.h"
 #include "framework/io/qz_writeback.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
@@ -159,11 +161,24 @@ bool cells_of_row(const sqlite_generic_data_row& row, const packed_cell_rows& pa
   return true;
 }
 
+size_t packed_cell_rows::take(std::vector<std::string>& cells) {
+  size_t bytes = 0;
+  for (const std::string& cell : cells) bytes += cell.size();
+  if (bytes <= own_row_bytes) return add(cells);
+  own_rows_.push_back({row_ends_.size(), std::move(cells)});
+  cells.clear();
+  own_bytes_ += bytes;
+  row_ends_.push_back(cell_ends_.size());
+  return first_row_ + row_ends_.size() - 1;
+}
+
 void packed_cell_rows::clear() {
   first_row_ += row_ends_.size();
   text_.clear();
   cell_ends_.clear();
   row_ends_.clear();
+  own_rows_.clear();
+  own_bytes_ = 0;
 }
 
 void packed_cell_rows::take_rows_of(packed_cell_rows& from) {
@@ -171,6 +186,8 @@ void packed_cell_rows::take_rows_of(packed_cell_rows& from) {
   text_.swap(from.text_);
   cell_ends_.swap(from.cell_ends_);
   row_ends_.swap(from.row_ends_);
+  own_rows_.swap(from.own_rows_);
+  std::swap(own_bytes_, from.own_bytes_);
   first_row_ = from.first_row_;
   from.first_row_ += row_ends_.size();
 }
@@ -190,8 +207,9 @@ bool sqlite_generic_data_row::set_from_strings(const std::vector<std::string>& v
 
 // The write-behind thread's queue of batches. A batch queued or being written belongs to the
 // thread, as does the connection while any is in flight; spare batches keep their storage for
-// the next ones, so that no more than max_batches_in_flight ever exist. The caller's thread
-// owns writeback. mutex guards everything else but thread.
+// the next ones, so that no more than max_batches_in_flight ever exist. A batch whose writing
+// ends in an exception (out of memory) hands it back to the caller's thread, whose next wait
+// throws it. The caller's thread owns writeback. mutex guards everything else but thread.
 struct sqlite3_artifact::write_behind_state {
   struct batch {
     u64 run = 0;
@@ -216,6 +234,7 @@ struct sqlite3_artifact::write_behind_state {
   size_t rows_in_flight = 0;   // rows of the queued batches and of the one being written
   size_t bytes_in_flight = 0;  // their cells' text
   u64 failed = 0;              // batches that failed and were not yet reported
+  std::exception_ptr failure;  // the exception a batch's writing ended in, not yet handed back
   bool stop = false;
   file_writeback writeback;  // the database file, for the early write-out of its pages
 };
@@ -223,9 +242,15 @@ struct sqlite3_artifact::write_behind_state {
 sqlite3_artifact::sqlite3_artifact() : failed_batches(0), failed_exports(0) { clear(); }
 
 sqlite3_artifact::~sqlite3_artifact() {
-  // Rows collected but not yet written are stored before the database closes.
-  if (!pending.empty()) flush();
-  finish_bulk_writes();
+  if (std::uncaught_exceptions() > 0) {
+    // An exception (out of memory) is ending the run: the rows still collected are let go,
+    // since writing them would allocate; the batches written are committed whole.
+    drop_pending();
+  } else if (!pending.empty()) {
+    // Rows collected but not yet written are stored before the database closes.
+    flush();
+  }
+  end_bulk_writes(false);
 }
 
 bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
@@ -233,12 +258,13 @@ bool sqlite3_artifact::begin_bulk_writes(bool write_behind) {
   bulk_ = 1;
   if (!write_behind || write_behind_) return true;
   auto state = std::make_unique<write_behind_state>();
-  try {
-    state->thread = std::thread(&sqlite3_artifact::write_behind_loop, this, std::ref(*state));
-  } catch (const std::system_error&) {
-    // Without a thread the batches are written in the caller's, as they would be anyway.
-    return true;
-  }
+  // The thread puts a batch written back among the spare ones without allocating: it has
+  // nowhere to throw to there.
+  state->spare.reserve(write_behind_state::max_batches_in_flight);
+  // Signals stay with the thread that reads the source. Without a thread the batches are
+  // written in the caller's, as they would be anyway.
+  write_behind_state& started = *state;
+  if (!start_thread_without_signals(state->thread, [this, &started] { write_behind_loop(started); })) return true;
   // Without it the commits only wait longer.
   state->writeback.open(db_path);
   write_behind_ = std::move(state);
@@ -254,7 +280,13 @@ void sqlite3_artifact::write_behind_loop(write_behind_state& state) {
     state.queue.pop_front();
     state.writing = true;
     lock.unlock();
-    const bool written = write_rows_of(next->run, next->record, next->rows, next->packed);
+    bool written = false;
+    std::exception_ptr failure;
+    try {
+      written = write_rows_of(next->run, next->record, next->rows, next->packed);
+    } catch (...) {
+      failure = std::current_exception();
+    }
     const size_t rows = next->rows.size();
     const size_t bytes = next->packed.text_bytes();
     // The rows are let go here, not in the thread that collects the next batch.
@@ -264,7 +296,12 @@ void sqlite3_artifact::write_behind_loop(write_behind_state& state) {
     state.spare.push_back(std::move(next));
     state.rows_in_flight -= rows;
     state.bytes_in_flight -= bytes;
-    if (!written) ++state.failed;
+    // The first exception is handed back; a batch that ends in another fails like any other.
+    if (failure && !state.failure) {
+      state.failure = failure;
+    } else if (!written) {
+      ++state.failed;
+    }
     state.writing = false;
     state.written.notify_one();
   }
@@ -280,24 +317,36 @@ bool sqlite3_artifact::report_write_behind_failures(u64 failed) {
   return failed == 0;
 }
 
-bool sqlite3_artifact::wait_for_write_behind() {
-  if (!write_behind_) return true;
+bool sqlite3_artifact::report_write_behind_failures(u64 failed, std::exception_ptr failure, bool hand_back) {
+  if (!failure) return report_write_behind_failures(failed);
+  if (!hand_back) return report_write_behind_failures(failed + 1);
+  report_write_behind_failures(failed);
+  std::rethrow_exception(failure);
+}
+
+u64 sqlite3_artifact::settle_write_behind(std::exception_ptr& failure) {
   write_behind_state& state = *write_behind_;
   std::unique_lock lock(state.mutex);
   state.written.wait(lock, [&state] { return state.queue.empty() && !state.writing; });
-  const u64 failed = state.failed;
-  state.failed = 0;
-  lock.unlock();
-  return report_write_behind_failures(failed);
+  failure = std::exchange(state.failure, nullptr);
+  return std::exchange(state.failed, 0);
+}
+
+bool sqlite3_artifact::wait_for_write_behind() {
+  if (!write_behind_) return true;
+  std::exception_ptr failure;
+  const u64 failed = settle_write_behind(failure);
+  return report_write_behind_failures(failed, failure, true);
 }
 
 bool sqlite3_artifact::hand_over_pending() {
   if (pending.empty()) return false;
   write_behind_state& state = *write_behind_;
   const size_t rows = pending.size();
-  const size_t bytes = packed_cells.text_bytes();
+  const size_t bytes = pending_bytes();
   std::unique_ptr<write_behind_state::batch> next;
   u64 failed = 0;
+  std::exception_ptr failure;
   {
     std::unique_lock lock(state.mutex);
     state.written.wait(lock, [&] {
@@ -308,11 +357,14 @@ bool sqlite3_artifact::hand_over_pending() {
     });
     failed = state.failed;
     state.failed = 0;
+    failure = std::exchange(state.failure, nullptr);
     if (!state.spare.empty()) {
       next = std::move(state.spare.back());
       state.spare.pop_back();
     }
   }
+  // A batch before ran out of memory: the rows stay where they are, and the run ends.
+  if (failure) std::rethrow_exception(failure);
   if (!next) next = std::make_unique<write_behind_state::batch>();
   // The batch is written as it stands now: later changes of meta_row belong to later batches.
   next->run = runtime;
@@ -337,9 +389,10 @@ bool sqlite3_artifact::hand_over_pending() {
   return report_write_behind_failures(failed);
 }
 
-bool sqlite3_artifact::stop_write_behind() {
+bool sqlite3_artifact::stop_write_behind(bool hand_back) {
   if (!write_behind_) return true;
-  const bool written = wait_for_write_behind();
+  std::exception_ptr failure;
+  const u64 failed = settle_write_behind(failure);
   {
     std::lock_guard lock(write_behind_->mutex);
     write_behind_->stop = true;
@@ -347,7 +400,7 @@ bool sqlite3_artifact::stop_write_behind() {
   write_behind_->handed.notify_one();
   write_behind_->thread.join();
   write_behind_.reset();
-  return written;
+  return report_write_behind_failures(failed, failure, hand_back);
 }
 
 bool sqlite3_artifact::commit_series() {
@@ -358,10 +411,12 @@ bool sqlite3_artifact::commit_series() {
   return false;
 }
 
-bool sqlite3_artifact::finish_bulk_writes() {
+bool sqlite3_artifact::finish_bulk_writes() { return end_bulk_writes(true); }
+
+bool sqlite3_artifact::end_bulk_writes(bool hand_back) {
   if (!bulk_) return true;
   if (!pending.empty()) flush();
-  const bool written = stop_write_behind();
+  const bool written = stop_write_behind(hand_back);
   bulk_ = 0;
   if (commit_series()) return written;
   ++failed_batches;
@@ -691,16 +746,32 @@ void sqlite3_artifact::drop_pending() {
   current.clear();
 }
 
-bool sqlite3_artifact::add_fields_row(u64 metaref, const std::vector<std::string>& cells, cmd_params* params) {
+namespace {
+
+// Appends a data-table row with metaref to the open store of params, its cells put into the
+// store's packed rows by pack (which returns the row's number there); false when there is no
+// open store.
+template <class pack_fn>
+bool append_fields_row(u64 metaref, cmd_params* params, pack_fn pack) {
   if (params == nullptr || !params->sqlite_on || params->sqlite_params == nullptr) return false;
   sqlite3_artifact& store = *params->sqlite_params;
   if (!store.db_open) return false;
   store.current.clear();
-  // The row's cells go into the packed text, not into strings of their own.
+  // The row's cells go into the packed rows, not into strings of the row.
   sqlite_generic_data_row& row = store.pending.emplace_back();
   row.metaref = metaref;
-  row.packed_row = 1 + store.packed_cells.add(cells);
+  row.packed_row = 1 + pack(store.packed_cells);
   return true;
+}
+
+}  // namespace
+
+bool sqlite3_artifact::add_fields_row(u64 metaref, const std::vector<std::string>& cells, cmd_params* params) {
+  return append_fields_row(metaref, params, [&cells](packed_cell_rows& packed) { return packed.add(cells); });
+}
+
+bool sqlite3_artifact::take_fields_row(u64 metaref, std::vector<std::string>& cells, cmd_params* params) {
+  return append_fields_row(metaref, params, [&cells](packed_cell_rows& packed) { return packed.take(cells); });
 }
 
 int sqlite3_artifact::add_generic_row(std::ostringstream& text, u64 val1, u64 val2, std::string str1,

@@ -5,6 +5,8 @@
 // that cannot be written is reported on standard error and counted in failed_batches.
 #pragma once
 
+#include <algorithm>
+#include <exception>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -64,25 +66,36 @@ class sqlite_generic_data_row {
 
 // The cells of many rows in one text, each row's cells back to back, with where every cell and
 // every row ends: rows added here cost no allocation per cell, and a batch reads its cells in
-// the order they lie in memory. Every row added gets a number never given before by this
-// object, so that a row emptied away can never be mistaken for a later one.
+// the order they lie in memory. A long row handed over keeps its own strings instead, so that
+// it is never copied. Every row added gets a number never given before by this object, so that
+// a row emptied away can never be mistaken for a later one.
 class packed_cell_rows {
  public:
-  // Adds a row of cells; returns its number.
+  // Rows of more cell bytes than this, handed over, keep their own strings.
+  static constexpr size_t own_row_bytes = size_t(1) << 20;
+
+  // Adds a row of cells (copied); returns its number.
   size_t add(const std::vector<std::string>& cells);
+  // add, but a row of more than own_row_bytes bytes of cells takes the strings of cells over,
+  // leaving cells empty; a shorter row is copied and cells left as they were.
+  size_t take(std::vector<std::string>& cells);
   // Whether the row numbered row is held (added and not yet emptied away).
   bool holds(size_t row) const { return row >= first_row_ && row - first_row_ < row_ends_.size(); }
   // For a held row: its number of cells, and its cell i (valid until the next add or clear).
-  size_t cell_count(size_t row) const { return row_ends_[row - first_row_] - first_cell(row - first_row_); }
+  size_t cell_count(size_t row) const {
+    if (const std::vector<std::string>* own = own_row(row - first_row_)) return own->size();
+    return row_ends_[row - first_row_] - first_cell(row - first_row_);
+  }
   std::string_view cell(size_t row, size_t i) const {
+    if (const std::vector<std::string>* own = own_row(row - first_row_)) return (*own)[i];
     const size_t index = first_cell(row - first_row_) + i;
     const size_t start = index == 0 ? 0 : cell_ends_[index - 1];
     return std::string_view(text_).substr(start, cell_ends_[index] - start);
   }
-  // No rows held; the storage is kept for the next ones.
+  // No rows held; the storage of the text is kept for the next ones.
   void clear();
   // Bytes of cell text held.
-  size_t text_bytes() const { return text_.size(); }
+  size_t text_bytes() const { return text_.size() + own_bytes_; }
   // Moves every row of from into this object, whose own rows are dropped: the rows keep their
   // numbers, and from holds none and goes on numbering after them. The storage is exchanged,
   // not copied.
@@ -90,9 +103,22 @@ class packed_cell_rows {
 
  private:
   size_t first_cell(size_t index) const { return index == 0 ? 0 : row_ends_[index - 1]; }
+  // The strings of the row at index when it keeps its own; null for a packed row.
+  const std::vector<std::string>* own_row(size_t index) const {
+    if (own_rows_.empty()) return nullptr;
+    const auto found = std::lower_bound(own_rows_.begin(), own_rows_.end(), index,
+                                        [](const own_strings& own, size_t at) { return own.index < at; });
+    return found != own_rows_.end() && found->index == index ? &found->cells : nullptr;
+  }
+  struct own_strings {
+    size_t index;  // in row_ends_, where the row has no cells of the text
+    std::vector<std::string> cells;
+  };
   std::string text_;
   std::vector<size_t> cell_ends_;  // end of each cell in text_
   std::vector<size_t> row_ends_;   // end of each held row's cells in cell_ends_
+  std::vector<own_strings> own_rows_;  // the rows that keep their strings, by index
+  size_t own_bytes_ = 0;               // their cells' bytes
   size_t first_row_ = 0;           // number of the first held row
 };
 
@@ -127,7 +153,10 @@ class sqlite3_artifact : public sqlite3_adt {
   static constexpr size_t flush_bytes = size_t(16) << 20;
 
   sqlite3_artifact();
-  // Writes the rows still waiting (flush), then closes the database.
+  // Writes the rows still waiting (flush), then closes the database. While an exception unwinds
+  // the rows still waiting are dropped instead (writing them would allocate) and the batches
+  // written are committed; an exception of the write-behind thread is never thrown from here
+  // (the batch counts as failed).
   ~sqlite3_artifact() override;
 
   // Connection fields, ready flags, meta_row, pending and current back to their start. A
@@ -176,7 +205,9 @@ class sqlite3_artifact : public sqlite3_adt {
   // and runtime, for that thread and returns; it waits only while two batches, or two full
   // batches' rows (or 64 MiB of cells), are still to be written. Batches are written in the
   // order they were flushed, each as write_rows would, and a batch that failed is reported and
-  // counted (as flush does) at the next flush or at finish_bulk_writes. Until
+  // counted (as flush does) at the next flush or at finish_bulk_writes; a batch whose writing
+  // ended in an exception (out of memory) is rolled back and the exception thrown there in the
+  // caller's thread instead. The thread takes no signals. Until
   // finish_bulk_writes the connection belongs to that thread between flushes: the caller may
   // only collect rows (add_*, meta_row, runtime) and flush. False when the connection is
   // closed or read-only; a thread that cannot be started leaves the series writing in the
@@ -200,6 +231,8 @@ class sqlite3_artifact : public sqlite3_adt {
   // Appends a data-table row (metaref, cells) to the artifact of params->sqlite_params; false
   // unless "-sqlite" is on and that artifact is open.
   static bool add_fields_row(u64 metaref, const std::vector<std::string>& cells, cmd_params* params);
+  // The same, but a long row's strings are taken over rather than copied (packed_cell_rows::take).
+  static bool take_fields_row(u64 metaref, std::vector<std::string>& cells, cmd_params* params);
   // Appends a generic_data row with the stream's text as desired_output; 0.
   int add_generic_row(std::ostringstream& text, u64 val1, u64 val2, std::string str1, std::string str2, u64 val3,
                       u64 val4, u64 val5);
@@ -316,12 +349,21 @@ class sqlite3_artifact : public sqlite3_adt {
   // leave no room for it; false when pending is empty or a batch before failed.
   bool hand_over_pending();
   // Waits until the write-behind thread has written every batch queued (at once without one);
-  // false when one of them failed.
+  // false when one of them failed. An exception a batch's writing ended in is thrown here.
   bool wait_for_write_behind();
+  // Waits until the write-behind thread has written every batch queued; the number that failed,
+  // and in failure the exception one ended in. Both are taken out. Only with a thread.
+  u64 settle_write_behind(std::exception_ptr& failure);
   // Reports and counts failed batches of the write-behind thread; true for none.
   bool report_write_behind_failures(u64 failed);
-  // wait_for_write_behind, then ends the thread; true without one.
-  bool stop_write_behind();
+  // The same, then with hand_back throws failure when there is one; without, a batch that
+  // ended in it counts as failed.
+  bool report_write_behind_failures(u64 failed, std::exception_ptr failure, bool hand_back);
+  // Waits for the write-behind thread as wait_for_write_behind does (handing an exception back
+  // only with hand_back), after ending the thread; true without one.
+  bool stop_write_behind(bool hand_back);
+  // finish_bulk_writes; an exception of the write-behind thread is thrown only with hand_back.
+  bool end_bulk_writes(bool hand_back);
   // Commits the batches of the open series; false (and they are gone) when that fails. Prints
   // nothing.
   bool commit_series();

@@ -18,6 +18,9 @@ constexpr char header_written[] = "done";
 // so this line is where its rebuilt header belongs.
 constexpr std::string_view bodyfile_header_start = "md5|name";
 constexpr char line_end = '\n';
+// A line goes out whenever this many of its bytes are ready, a longer text in pieces of this
+// size: a line of long cells never stands in memory a second time.
+constexpr size_t line_piece_bytes = size_t(1) << 20;
 
 // How the texts of one line are written: the separator between them and the character that
 // stands in for a separator character inside a text. Under the source's own separator a text
@@ -132,6 +135,26 @@ void pair_texts(std::vector<std::string>& texts, size_t bound,
   }
 }
 
+void write_text(std::ostream& out, const std::string& text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Appends text to line with the separator's stand-in swapped in; what is ready goes out a piece
+// at a time.
+void append_text(std::ostream& out, std::string& line, std::string_view text, const line_rules& rules) {
+  for (;;) {
+    const std::string_view piece = text.substr(0, line_piece_bytes);
+    const size_t start = line.size();
+    line += piece;
+    replace_in(line, start, rules);
+    text.remove_prefix(piece.size());
+    if (line.size() < line_piece_bytes) return;
+    write_text(out, line);
+    line.clear();
+    if (text.empty()) return;
+  }
+}
+
 // One output line: every text within bound that keeps its own column, the separator between
 // them, aligned texts padded with blanks to their width.
 void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t bound,
@@ -144,9 +167,7 @@ void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t
     if (receiver_of(formats, k, bound) >= 0) continue;
     if (!first) line.append(rules.text);
     first = false;
-    const size_t start = line.size();
-    line += texts[k];
-    replace_in(line, start, rules);
+    append_text(out, line, texts[k], rules);
     if (k < formats.size() && formats[k].aligned) {
       const size_t chars = char_count(std::string_view(texts[k]));
       const size_t width = static_cast<size_t>(std::max(formats[k].width, 0));
@@ -154,11 +175,11 @@ void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t
     }
   }
   line += line_end;
-  out.write(line.data(), static_cast<std::streamsize>(line.size()));
+  write_text(out, line);
 }
 
 void write_text_line(std::ostream& out, const std::string& text) {
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  write_text(out, text);
   out.put(line_end);
 }
 

@@ -19,6 +19,10 @@ constexpr size_t short_line_length = 30;
 // A source whose first header row has not been accepted within this many lines has none
 // worth waiting for: the rest of it is not looked at (the cleanup writer copies on instead).
 constexpr u64 header_search_lines = 14;
+// The cells of a row longer than this give their room back once the row is written: kept for
+// the next rows, the room of a long cell in one column and of another in a later row's other
+// column would add up.
+constexpr size_t long_row_bytes = size_t(1) << 20;
 
 // The first bytes of the tags that mark banner lines: a line starting otherwise (every data
 // row, as a rule) is no banner line, and is told so without comparing it with each tag.
@@ -160,6 +164,11 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     }
   }
   if (writer) note(dispatch, writer->write_row(*ctx.out, cells, ctx));
+  if (line.size() > long_row_bytes) {
+    for (std::string& cell : cells) {
+      if (cell.capacity() > long_row_bytes) std::string().swap(cell);
+    }
+  }
 }
 
 // What every line of a chunk is taken with.

@@ -6,7 +6,12 @@ namespace csv_split {
 
 split_metadata::split_metadata() { clear(); }
 
-split_metadata::~split_metadata() { close_output_files(); }
+split_metadata::~split_metadata() {
+  // A batch that failed in the writer thread is not thrown from here: the run ends on its
+  // own failure, or ended on another one already.
+  writer.settle();
+  close_output_files();
+}
 
 void split_metadata::clear() {
   tool_label.clear();

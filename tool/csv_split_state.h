@@ -21,13 +21,15 @@ class split_metadata {
   split_metadata();
   split_metadata(const split_metadata&) = delete;
   split_metadata& operator=(const split_metadata&) = delete;
-  // Closes the split files; rows still pending are dropped.
+  // Closes the split files; rows still pending, and a failure of the batch being written, are
+  // dropped.
   ~split_metadata();
 
   // Empties every text and list, closing the split files (a file map emptied under open files
   // would let a later batch open the same file twice); licence_number 0, run_stamp = now.
   void clear();
-  // Waits for the batch being written, then closes and releases every split file and empties
+  // Waits for the batch being written (an exception it ended in is thrown here, before any file
+  // closes), then closes and releases every split file and empties
   // files and file_index; false when some file could not be closed cleanly (its last writes
   // may not have reached the disk).
   bool close_output_files();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "framework/text/qz_bytes.h"
 #include "framework/text/qz_html_escape.h"
 #include "framework/text/qz_replace.h"
 #include "tool/record_text.h"
@@ -70,10 +71,21 @@ void put_nested_table(record_text& text, const std::vector<std::string>& header,
   text.append("</table>\n");
 }
 
-// One cell of a row: its element on a line of its own, every "\\" written as "/".
-void put_cell(record_text& text, const std::string& value) {
+// One cell of a row: its element on a line of its own, every "\\" written as "/". A long value
+// goes to out in slices.
+void put_cell(record_text& text, const std::string& value, std::ostream& out,
+              uni::streambuf_generic_output<char>* out_buffer) {
   static constexpr std::string_view open = "      <td>";
   static constexpr std::string_view close = "</td>\n";
+  if (value.size() > value_slice_bytes) {
+    text.append(open);
+    put_in_slices(text, out, out_buffer, value, readable_bytes(value), html_escaped_room,
+                  [](char* dst, const char* data, std::size_t length, std::size_t readable) {
+                    return html_escape_to(dst, data, length, readable, true);
+                  });
+    text.append(close);
+    return;
+  }
   char* dst = text.room(open.size() + html_escaped_room(value.size()) + close.size());
   dst = html_escape_to(put_text(dst, open), value, true);
   text.commit(put_text(dst, close));
@@ -217,7 +229,7 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
         continue;
       }
     }
-    put_cell(text, cell);
+    put_cell(text, cell, out, ctx.out_buffer);
   }
   text.append("   </tr>\n");
   finish_record(text, out, ctx.out_buffer);

@@ -1,9 +1,8 @@
 #include "tool/job_thread.h"
 
-#include <pthread.h>
-#include <signal.h>
+#include <utility>
 
-#include <system_error>
+#include "framework/io/qz_interrupt.h"
 
 job_thread::~job_thread() {
   {
@@ -15,35 +14,31 @@ job_thread::~job_thread() {
 }
 
 void job_thread::run(std::function<void()> job) {
-  if (!thread_.joinable() && !inline_) {
-    // Signals are the owner's: a thread started with every signal blocked never takes one.
-    sigset_t all;
-    sigset_t before;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &before);
-    try {
-      thread_ = std::thread([this] { loop(); });
-    } catch (const std::system_error&) {
-      inline_ = true;
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  }
+  if (!thread_.joinable() && !inline_) inline_ = !start_thread_without_signals(thread_, [this] { loop(); });
   if (inline_) {
     job();
     return;
   }
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !busy_; });
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   job_ = std::move(job);
   busy_ = true;
   lock.unlock();
   changed_.notify_all();
 }
 
-void job_thread::wait() {
+std::exception_ptr job_thread::finish() {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !busy_; });
+  return std::exchange(failure_, nullptr);
 }
+
+void job_thread::wait() {
+  if (std::exception_ptr failure = finish()) std::rethrow_exception(failure);
+}
+
+bool job_thread::settle() noexcept { return finish() == nullptr; }
 
 void job_thread::loop() {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -53,9 +48,15 @@ void job_thread::loop() {
     std::function<void()> job = std::move(job_);
     job_ = nullptr;
     lock.unlock();
-    job();
+    std::exception_ptr failure;
+    try {
+      job();
+    } catch (...) {
+      failure = std::current_exception();
+    }
     job = nullptr;
     lock.lock();
+    failure_ = failure;
     busy_ = false;
     changed_.notify_all();
   }

@@ -307,22 +307,36 @@ class record_names {
 };
 
 // A record's members as they are written: the commas between them and the line ends (or
-// blanks with "-flat") after them. Names are escaped as names, values as values.
+// blanks with "-flat") after them. Names are escaped as names, values as values; a long value
+// goes to the record's stream in slices.
 class record_members {
  public:
-  record_members(record_text& text, bool flat, bool slash_paths)
-      : text_(text), flat_(flat), slash_paths_(slash_paths) {}
+  record_members(record_text& text, std::ostream& out, uni::streambuf_generic_output<char>* out_buffer, bool flat,
+                 bool slash_paths)
+      : text_(text), out_(out), out_buffer_(out_buffer), flat_(flat), slash_paths_(slash_paths) {}
 
   void member(const std::string& name, const std::string& value) {
-    char* dst = text_.room(escaped_room(name.size()) + escaped_room(value.size()) + member_markup_room);
+    const bool long_value = value.size() > value_slice_bytes;
+    char* dst = text_.room(escaped_room(name.size()) + (long_value ? 0 : escaped_room(value.size())) +
+                           member_markup_room);
     dst = open(dst);
     dst = put_escaped(dst, name, false);
+    if (long_value) {
+      text_.commit(put(dst, member_name_end));
+      put_long_value(value, false);
+      return;
+    }
     text_.commit(close(dst, value, false));
   }
   // member with the text from its comma to its name's closing quote already made (member_start).
   void member_from_start(const std::string& start, const std::string& value) {
     const std::size_t skip = count_++ == 0 ? separator_size : 0;
     const std::size_t size = start.size() - skip;
+    if (value.size() > value_slice_bytes) {
+      text_.append(std::string_view(start).substr(skip));
+      put_long_value(value, false);
+      return;
+    }
     char* dst = text_.room(size + start_copy_bytes + escaped_room(value.size()) + value_close_room);
     // A copy of a fixed size is a few moves, where one of the start's own size is a call.
     if (size <= start_copy_bytes && readable_bytes(start) - skip >= start_copy_bytes) {
@@ -369,8 +383,20 @@ class record_members {
     last_nested_ = nested;
     return dst;
   }
+  // put_value of a value longer than a slice, straight into the text.
+  void put_long_value(const std::string& value, bool nested) {
+    const bool slash_paths = slash_paths_;
+    put_in_slices(text_, out_, out_buffer_, value, readable_bytes(value), escaped_room,
+                  [slash_paths](char* dst, const char* data, std::size_t length, std::size_t readable) {
+                    return escape_to(dst, data, length, readable, slash_paths);
+                  });
+    text_.append("\"");
+    last_nested_ = nested;
+  }
 
   record_text& text_;
+  std::ostream& out_;
+  uni::streambuf_generic_output<char>* out_buffer_;
   bool flat_;
   bool slash_paths_;
   std::size_t count_ = 0;
@@ -563,7 +589,7 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   }
   text.commit(flat ? put(dst, "{") : put(dst, record_open));
 
-  record_members members(text, flat, ctx.slash_paths != 0);
+  record_members members(text, out, ctx.out_buffer, flat, ctx.slash_paths != 0);
   record_names names;
   const std::size_t named = std::min(count, columns);
   for (std::size_t i = 0; i < named; ++i) {

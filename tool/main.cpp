@@ -505,6 +505,9 @@ bool is_root_user() { return getuid() == 0 || geteuid() == 0; }
 int main(int argc, char** argv) {
   // A reader that goes away must not kill the run before it can end in order.
   std::signal(SIGPIPE, SIG_IGN);
+  // Nor may a file grown to the size limit (ulimit -f): the write fails instead, and the run
+  // reports it.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The line reader shows its progress on the console's status line.
   uni::fileio::set_status_line({[](const char* text) { status_printf("%s", text); }, clear_status_line});
   std::vector<std::string> args;

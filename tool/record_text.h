@@ -1,7 +1,9 @@
 // The text of one output record, built through a raw pointer: room() makes space for a bound
 // once, and what is written into that space needs no further checks. The writers keep one
 // record_text from one record to the next, so that a record costs no allocation once the
-// storage has grown, and hand each finished record to their stream in one write.
+// storage has grown, and hand each finished record to their stream in one write. A long value
+// goes in slices instead, each handed to the stream as it is made (put_in_slices), so that the
+// record never holds a long value's escaped form whole.
 #pragma once
 
 #include <algorithm>
@@ -129,5 +131,45 @@ inline void finish_record(const record_text& text, std::ostream& out,
     out_buffer->commit(text.end());
   } else {
     text.write_to(out);
+  }
+}
+
+// Values longer than this are escaped a slice at a time.
+constexpr std::size_t value_slice_bytes = std::size_t(1) << 16;
+
+// The end of the slice of value that starts at from: value_slice_bytes on at most, and never
+// inside a UTF-8 sequence or between CR and LF, so that each slice is escaped as it would be
+// within the whole. A cut right before a byte that is no continuation byte splits no sequence;
+// four continuation bytes in a row belong to no valid one.
+inline std::size_t slice_end(std::string_view value, std::size_t from) {
+  const std::size_t end = std::min(value.size(), from + value_slice_bytes);
+  if (end == value.size()) return end;
+  std::size_t cut = end;
+  for (std::size_t back = 0; back <= 3; ++back) {
+    if ((static_cast<unsigned char>(value[end - back]) & 0xC0) != 0x80) {
+      cut = end - back;
+      break;
+    }
+  }
+  if (value[cut - 1] == '\r' && value[cut] == '\n') --cut;
+  return cut;
+}
+
+// Puts value into text slice by slice (slice_end): escape(dst, data, length, readable) writes
+// the escaped form of length bytes at data, of which readable may be read, into the room(length)
+// bytes at dst and returns its end. After each slice but the last, the record so far goes to
+// out (finish_record) and goes on in fresh text (start_record).
+template <class room_fn, class escape_fn>
+void put_in_slices(record_text& text, std::ostream& out, uni::streambuf_generic_output<char>* out_buffer,
+                   const std::string& value, std::size_t readable, room_fn room, escape_fn escape) {
+  for (std::size_t from = 0; from < value.size();) {
+    const std::size_t end = slice_end(value, from);
+    char* dst = text.room(room(end - from));
+    text.commit(escape(dst, value.data() + from, end - from, readable - from));
+    from = end;
+    if (from < value.size()) {
+      finish_record(text, out, out_buffer);
+      start_record(text, out, out_buffer);
+    }
   }
 }

@@ -35,8 +35,9 @@ constexpr u64 cell_overhead = sizeof(std::string);
 // A smaller batch (the rest of a source, a small source's rows) is written by the reading
 // thread itself: handing it to the writer thread and waiting for it costs more than it saves.
 constexpr u64 thread_batch_bytes = u64(1) << 20;
-// The most one write of a batch hands over (the file layer counts in 32 bits).
-constexpr size_t max_write_piece = size_t(1) << 30;
+// A batch's lines go to the file whenever this many bytes of them are ready, and a longer cell
+// in pieces of this size: a batch of long cells never stands in memory whole.
+constexpr size_t write_piece_bytes = size_t(4) << 20;
 
 // The longest file name the file systems take; a longer group name loses the end of its title,
 // never its digest ("-" and 32 hex digits), so that its columns still choose its file.
@@ -103,23 +104,82 @@ void append_value(std::string& out, std::string_view value, const char_swap* swa
 
 // A cell whose quote never closed in the source (it was kept as the text it is) would run on
 // into the following lines for any CSV reader: it is written quoted, its quotes doubled.
+bool is_unclosed_cell(std::string_view cell) { return !cell.empty() && cell[0] == '"' && scan_quotes(cell, 0).in_quotes; }
+
+void append_quotes_doubled(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+}
+
 [[gnu::noinline]] void append_unclosed_cell(std::string& out, std::string_view cell, const output_rules& rules) {
   std::string quoted = "\"";
-  for (const char c : cell) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
+  append_quotes_doubled(quoted, cell);
   quoted += '"';
   append_value(out, quoted, rules.cells, 2);
 }
 
 void append_cell(std::string& out, std::string_view cell, const output_rules& rules) {
-  if (!cell.empty() && cell[0] == '"' && scan_quotes(cell, 0).in_quotes) {
+  if (is_unclosed_cell(cell)) {
     append_unclosed_cell(out, cell, rules);
     return;
   }
   append_value(out, cell, rules.cells, 2);
 }
+
+// The lines of one batch on their way to its file: what is ready goes out each time it reaches
+// write_piece_bytes, a long value a piece at a time. The lines go to the file as they are,
+// after what the file's stream holds: copied through the stream's buffer they would cost a
+// second pass over every byte.
+class batch_lines {
+ public:
+  batch_lines(std::string& text, uni::fileio& file) : text_(text), file_(file) {
+    text_.clear();
+    uni::fileio_output* stream = file_.get_output_stream();
+    written_ = stream != nullptr && stream->drain();
+  }
+  std::string& text() { return text_; }
+  // Appends value with the swaps applied, written out a piece at a time.
+  void put(std::string_view value, const char_swap* swaps, size_t count) {
+    while (value.size() > write_piece_bytes) {
+      append_value(text_, value.substr(0, write_piece_bytes), swaps, count);
+      value.remove_prefix(write_piece_bytes);
+      write_out();
+    }
+    append_value(text_, value, swaps, count);
+    if (text_.size() >= write_piece_bytes) write_out();
+  }
+  // A cell as append_cell writes it, a piece at a time.
+  void put_cell(std::string_view cell, const output_rules& rules) {
+    if (!is_unclosed_cell(cell)) {
+      put(cell, rules.cells, 2);
+      return;
+    }
+    std::string quoted = "\"";
+    for (size_t at = 0; at < cell.size(); at += write_piece_bytes) {
+      append_quotes_doubled(quoted, cell.substr(at, write_piece_bytes));
+      put(quoted, rules.cells, 2);
+      quoted.clear();
+    }
+    put("\"", rules.cells, 2);
+  }
+  // Writes what is left; false when some write of the batch failed.
+  bool finish() {
+    write_out();
+    return written_;
+  }
+
+ private:
+  void write_out() {
+    if (written_ && !text_.empty()) written_ = file_.write(text_.data(), static_cast<u32>(text_.size()));
+    text_.clear();
+  }
+
+  std::string& text_;
+  uni::fileio& file_;
+  bool written_ = false;
+};
 
 void append_header(std::string& out, const std::vector<std::string>& names, const output_rules& rules,
                    bool raw) {
@@ -152,21 +212,21 @@ std::string provenance_tail(const csv_split::split_metadata& state, const output
 
 // A row's named cells, the provenance tail, then its surplus fields: every named column keeps
 // its value whatever the row carries beyond them.
-void append_row(std::string& out, const row_cells& fields, size_t named, const std::string* tail,
+void append_row(batch_lines& out, const row_cells& fields, size_t named, const std::string* tail,
                 const output_rules& rules) {
   for (size_t i = 0; i < named; ++i) {
-    if (i > 0) out += rules.separator;
-    if (i < fields.size()) append_cell(out, fields[i], rules);
+    if (i > 0) out.text() += rules.separator;
+    if (i < fields.size()) out.put_cell(fields[i], rules);
   }
   if (tail != nullptr) {
-    out += rules.separator;
-    out += *tail;
+    out.text() += rules.separator;
+    out.put(*tail, nullptr, 0);
   }
   for (size_t i = named; i < fields.size(); ++i) {
-    out += rules.separator;
-    append_cell(out, fields[i], rules);
+    out.text() += rules.separator;
+    out.put_cell(fields[i], rules);
   }
-  out += '\n';
+  out.text() += '\n';
 }
 
 std::string split_file_path(const quazel_tool_metadata& ctx, const std::string& group_file) {
@@ -261,34 +321,24 @@ struct batch_job {
   bool raw;
 };
 
-// On the writer thread: the batch's lines, then the file. The lines go to the file as they are,
-// after what the file's stream holds: copied through the stream's buffer they would cost a
-// second pass over every byte.
+// On the writer thread: the batch's lines into the file.
 void write_batch(const batch_job& job) {
   csv_split::split_metadata& state = *job.state;
-  std::string& batch = state.batch_text;
-  batch.clear();
-  batch.reserve(static_cast<size_t>(job.cell_bytes) + state.writing_rows.size() * 64);
-  if (job.is_new) append_header(batch, job.header, job.rules, job.raw);
+  batch_lines lines(state.batch_text, *job.file);
+  lines.text().reserve(std::min<size_t>(static_cast<size_t>(job.cell_bytes) + state.writing_rows.size() * 64,
+                                        2 * write_piece_bytes));
+  if (job.is_new) append_header(lines.text(), job.header, job.rules, job.raw);
   static const std::vector<std::string> no_cells;
   row_cells cells(no_cells);
   for (const sqlite_generic_data_row& row : state.writing_rows) {
     if (!cells_of_row(row, state.writing_cells, cells) || cells.size() == 0) continue;
-    append_row(batch, cells, job.named, job.raw ? nullptr : &job.tail, job.rules);
+    append_row(lines, cells, job.named, job.raw ? nullptr : &job.tail, job.rules);
   }
   state.writing_rows.clear();
   state.writing_cells.clear();
-
-  uni::fileio_output* stream = job.file->get_output_stream();
-  bool written = stream != nullptr && stream->drain();
-  for (size_t done = 0; written && done < batch.size();) {
-    const size_t piece = std::min(batch.size() - done, max_write_piece);
-    written = job.file->write(batch.data() + done, static_cast<u32>(piece));
-    done += piece;
-  }
   // The file's close reports it as well, as for bytes lost inside the stream.
-  if (!written) {
-    if (stream != nullptr) stream->setstate(std::ios::badbit);
+  if (!lines.finish()) {
+    if (uni::fileio_output* stream = job.file->get_output_stream()) stream->setstate(std::ios::badbit);
     state.unwritten_path = job.path;
   }
 }
@@ -514,16 +564,16 @@ int csv_split_write_row(std::ostream&, std::vector<std::string>& cells, quazel_t
   return started == hook_output_failed ? hook_output_failed : buffered;
 }
 
-int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   csv_split::split_metadata* state = csv_split_get_metadata(ctx);
   if (state == nullptr) return 0;
   u64 bytes = 0;
   for (const std::string& cell : cells) bytes += cell.size() + cell_overhead;
   // The cells are copied into the packed text, not into strings of their own; the caller's
-  // vector keeps its strings for the next row.
+  // vector keeps its strings for the next row. A long row's strings are taken over instead.
   sqlite_generic_data_row& row = state->pending.emplace_back();
   row.metaref = metaref;
-  row.packed_row = 1 + state->packed_cells.add(cells);
+  row.packed_row = 1 + state->packed_cells.take(cells);
   state->pending_bytes += bytes;
   if (state->pending.size() > flush_rows || state->pending_bytes > flush_bytes) {
     if (csv_split_flush_files(ctx) == hook_output_failed) return hook_output_failed;

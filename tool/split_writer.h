@@ -47,10 +47,11 @@ int csv_split_short_row(const std::string& line, quazel_tool_metadata& ctx);
 // rows written on the way failed.
 int csv_split_write_row(std::ostream& out, std::vector<std::string>& cells,
                         quazel_tool_metadata& ctx);
-// Appends a row of the cells with metaref to the pending rows; more than 20000 rows, or more
-// than 8 MiB of cell text, waiting are written at once. 1; hook_output_failed when that write
+// Appends a row of the cells with metaref to the pending rows (a row of more than 1 MiB of
+// cells takes their strings over, leaving cells empty); more than 20000 rows, or more than
+// 8 MiB of cell text, waiting are written at once. 1; hook_output_failed when that write
 // failed.
-int csv_split_buffer_row(u64 metaref, const std::vector<std::string>& cells, quazel_tool_metadata& ctx);
+int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx);
 // Writes the pending rows, then closes every split file. False when some file's rows did not
 // all reach it (that file is entered as failed); true without split state.
 bool csv_split_close(quazel_tool_metadata& ctx);

@@ -71,13 +71,14 @@ int name_group_table(const std::vector<std::string>& cells, quazel_tool_metadata
   return flush_rows(store);
 }
 
-// cells hold one value per name of ctx.columns (or fewer: the rest stay empty). 1, or
-// hook_output_failed when rows written on the way failed.
-int store_row(const std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
+// cells hold one value per name of ctx.columns (or fewer: the rest stay empty); a long row's
+// strings are taken over, leaving cells empty. 1, or hook_output_failed when rows written on
+// the way failed.
+int store_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   sqlite3_artifact& store = store_of(ctx);
   const int named = ctx.group_title.empty() ? name_group_table(cells, ctx) : 1;
   ctx.group_has_rows = 1;
-  sqlite3_artifact::add_fields_row(store.meta_row.runtime, cells, &ctx);
+  sqlite3_artifact::take_fields_row(store.meta_row.runtime, cells, &ctx);
   const bool full = store.pending_count() > sqlite3_artifact::flush_threshold ||
                     store.pending_bytes() > sqlite3_artifact::flush_bytes;
   const int flushed = full ? flush_rows(store) : 1;

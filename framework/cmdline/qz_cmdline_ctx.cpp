@@ -1,6 +1,7 @@
 #include "framework/cmdline/qz_cmdline_ctx.h"
 
 #include <cstdio>
+#include <exception>
 #include <sstream>
 
 #include "framework/cmdline/qz_cmd_params.h"
@@ -21,7 +22,8 @@ void cmdline_ctx::init_from_params(const cmd_params& params, exit_callback_fn ca
 
 cmdline_ctx::~cmdline_ctx() {
   if (clear_status_at_exit) clear_status_line();
-  if (start_stamp != 0) {
+  // While an exception (out of memory) unwinds, nothing is built that would allocate.
+  if (start_stamp != 0 && std::uncaught_exceptions() == 0) {
     std::ostringstream report;
     report << "->" << ntp_time_difference(start_stamp, current_ntp_time()) << " secs";
     const std::string text = report.str();

@@ -22,7 +22,7 @@ class cmdline_ctx {
   cmdline_ctx& operator=(const cmdline_ctx&) = delete;
   // Erases the status line when asked; when a stamp was taken writes "-><seconds> secs": with
   // a line end on standard error under "-profile", without one at the end of the log file;
-  // then calls the exit callback with exit_arg.
+  // then calls the exit callback with exit_arg. No time is written while an exception unwinds.
   virtual ~cmdline_ctx();
 
   // Takes what the end of the run needs from the parsed parameters: the erase unless

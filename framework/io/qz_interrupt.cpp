@@ -1,9 +1,12 @@
 #include "framework/io/qz_interrupt.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <csignal>
 #include <cstddef>
+#include <system_error>
+#include <utility>
 
 namespace {
 
@@ -59,3 +62,22 @@ void release_interrupt_signals() {
 }
 
 int interrupt_signal() { return caught_signal; }
+
+bool start_thread_without_signals(std::thread& thread, std::function<void()> body) {
+  // A thread starts with its creator's mask: blocked here for the moment of the start.
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &before);
+  bool started = true;
+  try {
+    thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    started = false;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    throw;
+  }
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return started;
+}

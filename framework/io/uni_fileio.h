@@ -168,8 +168,10 @@ class fileio {
   // reports the mark's length (2 or 3), not 0. Stops after `max_lines` lines (all_lines: no
   // limit), and after the first callback that returns 0. With `show_progress` "percent done N"
   // is shown per chunk on the status line (set_status_line), which is cleared at the end. Returns 0 when the
-  // object is not open, not in text mode, memory runs out or a read fails before the end; 1
-  // otherwise (also when the callback ended the reading).
+  // object is not open, not in text mode, a line is longer than 2 GiB or a read fails before the
+  // end; 1 otherwise (also when the callback ended the reading). Running out of memory throws
+  // std::bad_alloc, which the run's end reports. The buffer holds at most about twice the
+  // longest line, and gives its room back before that line is handed on.
   int for_each_line(line_callback callback, u64 context, bool trim, bool skip_empty,
                     bool show_progress, u64 max_lines, bool detect_bom,
                     u32 chunk_bytes = default_chunk_bytes, bool keep_line_ends = false);

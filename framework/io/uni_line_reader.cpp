@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -26,21 +25,21 @@ static_assert(std::endian::native == std::endian::little,
 
 // The line splitter walks a buffer with a signed 32-bit index.
 constexpr u64 max_buffer_bytes = INT32_MAX;
+// A buffer that a long line made grow beyond this many chunks goes back to the size of a chunk
+// once the line is cut out of it, before the line is handed on.
+constexpr u64 shrink_above_chunks = 4;
 
 fileio::status_line progress_line;
 
 bool is_high_surrogate(u16 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 // Grows `buffer` to at least `needed` bytes, doubling so that a long line read in small
-// chunks is not copied over and over.
+// chunks is not copied over and over. False for a line too long for the splitter; running out
+// of memory throws, as everywhere in a run.
 bool reserve_bytes(std::vector<u8>& buffer, u64 needed) {
   if (needed > max_buffer_bytes) return false;
   if (buffer.size() >= needed) return true;
-  try {
-    buffer.resize(std::max<u64>(needed, std::min<u64>(buffer.size() * 2, max_buffer_bytes)));
-  } catch (const std::exception&) {
-    return false;
-  }
+  buffer.resize(std::max<u64>(needed, std::min<u64>(buffer.size() * 2, max_buffer_bytes)));
   return true;
 }
 
@@ -49,14 +48,9 @@ bool reserve_bytes(std::vector<u8>& buffer, u64 needed) {
 // partner, U+FFFD stands in its place and the conversion goes on.
 class utf16_decoder {
  public:
-  bool reserve(u32 chunk) {
-    try {
-      units_.resize(chunk / 2 + 2);
-      text_.reserve(chunk / 2 * 3 + 256);
-    } catch (const std::exception&) {
-      return false;
-    }
-    return true;
+  void reserve(u32 chunk) {
+    units_.resize(chunk / 2 + 2);
+    text_.reserve(chunk / 2 * 3 + 256);
   }
   // Where the next `count` raw bytes go, behind what waits from the previous chunk.
   char* input(u32 count) {
@@ -120,7 +114,7 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
       offset = 3;
     }
   }
-  if (is_utf16 && !utf16.reserve(chunk)) return 0;
+  if (is_utf16) utf16.reserve(chunk);
 
   int result = 1;
   u64 carry = 0;
@@ -176,6 +170,17 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
       }
       count = lines.size();
     }
+    carry = length - consumed;
+    if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);
+    // The lines are copies: the room a long line took goes back before they are handed on,
+    // so that the line and what is made of it never stand beside it.
+    if (work.size() > shrink_above_chunks * (static_cast<u64>(chunk) + 1) &&
+        carry + chunk + 1 <= work.size() / 2) {
+      std::vector<u8> smaller(carry + chunk + 1);
+      std::memcpy(smaller.data(), work.data(), carry);
+      work.swap(smaller);
+    }
+
     bool stop = false;
     const u64 in_chunk = count;
     if (count > 0) {
@@ -185,9 +190,10 @@ int fileio::for_each_line(line_callback callback, u64 context, bool trim, bool s
       }
       // A callback that takes nothing more ends the loop: the rest of the file is not read.
       if (callback(*this, context, lines, static_cast<u32>(count), chunk_offset) == 0) stop = true;
+      // Only a chunk's first line can be longer than a chunk (it began in an earlier one): the
+      // room of a long one goes back rather than staying with the lines for the rest of the file.
+      if (lines[0].capacity() > shrink_above_chunks * static_cast<u64>(chunk)) std::string().swap(lines[0]);
     }
-    carry = length - consumed;
-    if (consumed > 0 && carry > 0) std::memmove(work.data(), work.data() + consumed, carry);
 
     if (show_progress && progress_line.print != nullptr) {
       float share = max_lines == all_lines

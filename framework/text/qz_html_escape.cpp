@@ -249,6 +249,10 @@ char* html_escape_to(char* dst, const std::string& text, bool slash_paths) {
   return escape_cell(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
 }
 
+char* html_escape_to(char* dst, const char* text, std::size_t length, std::size_t readable, bool slash_paths) {
+  return escape_cell(dst, text, length, readable, slash_paths);
+}
+
 std::string html_escape_ascii(const char* text) {
   std::string out;
   if (text)

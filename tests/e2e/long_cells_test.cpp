@@ -49,23 +49,18 @@ std::string column_name(const source_shape& shape, size_t column) {
   return "col" + std::to_string(column);
 }
 
-// The letters a to z over and over, long enough for the longest cell at any start below 26.
-const std::string& letters(size_t length) {
-  static std::string text;
-  if (text.size() < length + 26) {
-    text.resize(length + 26);
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
-  }
-  return text;
-}
-
-// A long cell starts with its row's number and its letters start at a row's own offset, so
-// that a piece of another row, a repeated or lost stretch shows in a comparison.
+// A long cell starts with its row's number and its letters a to z, over and over, start at a
+// row's own offset, so that a piece of another row, a repeated or lost stretch shows in a
+// comparison. Nothing of it is kept afterwards: a telvar started later begins as a copy of this
+// process, and its peak memory would count what this one holds.
 std::string cell(const source_shape& shape, size_t row, size_t column) {
   if (shape.long_cell_bytes == 0) return "r" + std::to_string(row) + "c" + std::to_string(column);
   if (column != 1) return std::to_string(row);
+  static const std::string twice = "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz";
+  const std::string_view letters = std::string_view(twice).substr(row % 26, 26);
   std::string text = "r" + std::to_string(row) + "-";
-  text.append(letters(shape.long_cell_bytes), row % 26, shape.long_cell_bytes - text.size());
+  text.reserve(shape.long_cell_bytes);
+  while (text.size() < shape.long_cell_bytes) text += letters.substr(0, shape.long_cell_bytes - text.size());
   return text;
 }
 
@@ -243,6 +238,104 @@ TEST(long_cells, a_database_conversion_holds_a_few_batches_not_the_source) {
             std::vector<std::string>{"319"});
   // In batches of a few MiB each, every one with its run record.
   EXPECT_GE(std::stoi(db_rows(db, "select count(*) from metadata;").front()), 10);
+}
+
+// The writers of the tests below, each into its own output in the run's folder.
+struct writer_case {
+  const char* name;
+  std::vector<std::string> options;
+};
+const writer_case every_writer[] = {
+    {"-csv_to_html", {"-csv_to_html"}},
+    {"-csv_to_json", {"-csv_to_json"}},
+    {"-csv_to_json -flat", {"-csv_to_json", "-flat"}},
+    {"-no_whitespace", {"-no_whitespace"}},
+    {"-split_into_files", {"-split_into_files", "-dst", "split"}},
+    {"-csv_to_sqlite", {"-csv_to_sqlite", "-dst", "case.db"}},
+};
+
+// Runs the writer on source in folder (its earlier outputs removed), under cap when it is not 0.
+e2e::run_result run_writer(const temp_folder& folder, const writer_case& writer, const std::string& source,
+                           rlim_t cap) {
+  std::filesystem::remove_all(folder.file("split"));
+  std::filesystem::remove(folder.file("case.db"));
+  std::vector<std::string> args = {"-src", source, "-quiet"};
+  args.insert(args.end(), writer.options.begin(), writer.options.end());
+  e2e::run_options options;
+  options.cwd = folder.path();
+  options.address_space_limit = cap;
+  return e2e::run_telvar(args, options);
+}
+
+// A long cell costs every writer a few copies of itself at most, never a copy per step on its
+// way (the line read, its cells, an escaped form six times its size, a batch's text): the
+// memory a run holds beyond that of a run on a short cell stays within three times the cell.
+TEST(long_cells, a_long_cell_costs_a_few_copies_of_itself_in_every_writer) {
+  if (sanitizer_build()) GTEST_SKIP() << "the sanitizers' shadow memory and quarantine hide a writer's own memory";
+  if (std::string(TELVAR_BINARY).empty()) GTEST_SKIP() << "telvar is not built";
+  temp_folder folder("e2e_long_cells");
+  ASSERT_FALSE(folder.path().empty());
+  const source_shape short_cell{1, 3, 1000};
+  const source_shape long_cell{1, 3, 32 << 20};
+  ASSERT_TRUE(write_source(folder.file("short.csv"), short_cell));
+  ASSERT_TRUE(write_source(folder.file("long.csv"), long_cell));
+  for (const writer_case& writer : every_writer) {
+    SCOPED_TRACE(writer.name);
+    const e2e::run_result base = run_writer(folder, writer, "short.csv", 0);
+    const e2e::run_result run = run_writer(folder, writer, "long.csv", 0);
+    ASSERT_EQ(base.status, 0) << base.err;
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_LE(run.peak_kib - base.peak_kib, long(3 * long_cell.long_cell_bytes / 1024))
+        << "peak " << run.peak_kib << " KiB against " << base.peak_kib << " KiB for a short cell";
+  }
+}
+
+// Memory that runs out is named as the cause, by every writer: never the source blamed for it
+// ("prob analyzing"), never an abort.
+TEST(long_cells, a_cell_too_long_for_the_memory_left_is_reported_as_out_of_memory) {
+  if (sanitizer_build()) GTEST_SKIP() << "the sanitizers' shadow memory leaves no room for an address-space limit";
+  if (std::string(TELVAR_BINARY).empty()) GTEST_SKIP() << "telvar is not built";
+  temp_folder folder("e2e_long_cells");
+  ASSERT_FALSE(folder.path().empty());
+  constexpr rlim_t cap = rlim_t{48} << 20;
+  ASSERT_TRUE(write_source(folder.file("short.csv"), {1, 3, 1000}));
+  ASSERT_TRUE(write_source(folder.file("long.csv"), {1, 3, 32 << 20}));
+  for (const writer_case& writer : every_writer) {
+    SCOPED_TRACE(writer.name);
+    // The cap leaves room for a run: only the long cell does not fit.
+    const e2e::run_result fits = run_writer(folder, writer, "short.csv", cap);
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    const e2e::run_result run = run_writer(folder, writer, "long.csv", cap);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, "prob out of memory\n");
+  }
+}
+
+// Under any cap a run ends in order: converted, or with status 255 and the message of what
+// failed. The threads that write split files and database batches run out of memory too; what
+// they throw ends the run as it does on the reading thread, never in an abort.
+TEST(long_cells, memory_running_out_in_any_writer_thread_ends_the_run_in_order) {
+  if (sanitizer_build()) GTEST_SKIP() << "the sanitizers' shadow memory leaves no room for an address-space limit";
+  if (std::string(TELVAR_BINARY).empty()) GTEST_SKIP() << "telvar is not built";
+  temp_folder folder("e2e_long_cells");
+  ASSERT_FALSE(folder.path().empty());
+  ASSERT_TRUE(write_source(folder.file("source.csv"), {300, 3, 100 << 10}));
+  for (const writer_case& writer : every_writer) {
+    for (const rlim_t cap_mib : {40, 56, 72}) {
+      SCOPED_TRACE(std::string(writer.name) + " under " + std::to_string(cap_mib) + " MiB");
+      const e2e::run_result run = run_writer(folder, writer, "source.csv", cap_mib << 20);
+      EXPECT_EQ(run.signal, 0) << run.err;
+      if (run.status == 0) {
+        EXPECT_EQ(run.err, "");
+        continue;
+      }
+      EXPECT_EQ(run.status, 255) << run.err;
+      EXPECT_TRUE(run.err.find("prob out of memory\n") != std::string::npos ||
+                  run.err.find("prob writing") != std::string::npos)
+          << run.err;
+      EXPECT_EQ(run.err.find("prob analyzing"), std::string::npos) << run.err;
+    }
+  }
 }
 
 TEST(long_cells, a_thousand_rows_of_64_kib_cells) { convert_through_every_writer({1000, 3, 64 << 10}); }

@@ -62,12 +62,14 @@ struct run_options {
                                     // from telvar_for_other_users()
   std::string stdout_file;          // for append_to_file, relative to cwd
   rlim_t address_space_limit = 0;   // bytes of address space the process may take; 0: no limit
+  rlim_t file_size_limit = 0;       // bytes a file the process writes may grow to; 0: no limit
   std::vector<std::string> environment;  // "NAME=value" entries added to the process's environment
 };
 
 struct run_result {
   int status = -1;  // the exit status; 128 + the signal when one ended the process
   int signal = 0;   // the signal that ended the process; 0 when it exited
+  long peak_kib = 0;  // the most memory the process held at once (resident KiB)
   std::string out;
   std::string err;
 };
@@ -168,6 +170,10 @@ inline started_telvar start_telvar(const std::vector<std::string>& args, const r
       const rlimit limit = {options.address_space_limit, options.address_space_limit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(124);
     }
+    if (options.file_size_limit != 0) {
+      const rlimit limit = {options.file_size_limit, options.file_size_limit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     execv(argv[0], argv.data());
     _exit(122);
   }
@@ -225,7 +231,9 @@ inline run_result wait_telvar(started_telvar& run) {
     }
   }
   int wait_status = 0;
-  if (run.pid < 0 || waitpid(run.pid, &wait_status, 0) != run.pid) return result;
+  rusage usage{};
+  if (run.pid < 0 || wait4(run.pid, &wait_status, 0, &usage) != run.pid) return result;
+  result.peak_kib = usage.ru_maxrss;
   if (WIFEXITED(wait_status)) {
     result.status = WEXITSTATUS(wait_status);
   } else {

@@ -42,22 +42,27 @@ class write_faults : public ::testing::Test {
 
   std::string disk() const { return folder.file("disk"); }
 
+  // telvar converting source into disk/<output>, with options (its folder set here).
+  e2e::run_result run_writer(const writer& w, const std::string& source, e2e::run_options options) const {
+    std::vector<std::string> args = {"-src", source, "-dst", disk() + "/" + w.output};
+    args.insert(args.end(), w.args.begin(), w.args.end());
+    args.push_back("-quiet");
+    options.cwd = folder.path();
+    return e2e::run_telvar(args, options);
+  }
+
   // telvar converting source into disk/<output> with the failing disk set by faults.
   // faults touch only files under fault_dir (the outputs' disk unless told otherwise).
   e2e::run_result convert(const writer& w, const std::string& source, std::vector<std::string> faults,
                           const std::string& fault_dir = "") const {
-    std::vector<std::string> args = {"-src", source, "-dst", disk() + "/" + w.output};
-    args.insert(args.end(), w.args.begin(), w.args.end());
-    args.push_back("-quiet");
     e2e::run_options options;
-    options.cwd = folder.path();
     options.environment = std::move(faults);
     options.environment.push_back(std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM);
     options.environment.push_back("TELVAR_FAULT_DIR=" + (fault_dir.empty() ? disk() : fault_dir) + "/");
     // A sanitizer build wants its runtime first among the libraries; the shim comes first here.
     const char* asan = std::getenv("ASAN_OPTIONS");
     options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
-    return e2e::run_telvar(args, options);
+    return run_writer(w, source, options);
   }
 
   temp_folder folder{"e2e_faults"};
@@ -81,6 +86,25 @@ TEST_F(write_faults, a_full_disk_fails_every_writer) {
         EXPECT_EQ(db_rows(disk() + "/out.db", "pragma integrity_check;"), std::vector<std::string>{"ok"});
       }
     }
+  }
+}
+
+// A file that reaches the size limit of the process (ulimit -f) is a failed write like any
+// other: the run reports it and ends with 255, rather than being killed mid-row by the signal
+// the limit raises.
+TEST_F(write_faults, a_file_size_limit_is_a_failed_write) {
+  const std::string source = folder.file("events.csv");
+  e2e::write_file(source, source_text);
+  for (const writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    std::filesystem::remove_all(disk() + "/" + w.output);
+    e2e::run_options options;
+    options.file_size_limit = 64 << 10;
+    const e2e::run_result run = run_writer(w, source, options);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_NE(run.err.find("prob writing"), std::string::npos) << run.err;
+    EXPECT_EQ(e2e::read_file(source), source_text);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "tests/text/temp_folder.h"
 #include "tests/sqlite_store/db_rows.h"
 #include "tests/sqlite_store/bound_functions.h"
+#include "tests/sqlite_store/store_run.h"
 
 namespace {
 
@@ -25,37 +26,6 @@ using lines = std::vector<std::string>;
 lines columns_of(const std::string& path, const std::string& table) {
   return db_rows(path, "select name from pragma_table_info('" + table + "');");
 }
-
-// A run of "-csv_to_sqlite" (or another kind) into one database, as the front end drives it.
-struct store_run {
-  explicit store_run(const std::string& db_path) {
-    tool.sqlite_on = 1;
-    tool.sqlite_path = db_path;
-    tool.csv_to_sqlite_on = 1;
-  }
-  bool init() { return state.init_from_cmdline({}, "", tool); }
-  // The per-source reset, then a group of columns for the table.
-  void start_source(const std::string& table, const std::string& col_hdrs, const std::string& source) {
-    state.meta_row.clear();
-    state.runtime = 0;
-    state.meta_row.data_tbl_name = table;
-    state.meta_row.col_hdrs = col_hdrs;
-    state.meta_row.file_other = source;
-  }
-  void add(const lines& cells) { ASSERT_TRUE(sqlite3_artifact::add_fields_row(state.meta_row.runtime, cells, &tool)); }
-  // n rows of two cells "<tag><i>" and "v<i>", flushed whenever more than the threshold wait.
-  void add_many(int n, const std::string& tag) {
-    for (int i = 1; i <= n; ++i) {
-      add({tag + std::to_string(i), "v" + std::to_string(i)});
-      if (state.pending_count() > sqlite3_artifact::flush_threshold) {
-        ASSERT_TRUE(state.flush());
-      }
-    }
-  }
-
-  cmd_params tool{0, false};
-  sqlite_cmd_params state;
-};
 
 // Makes table t refuse every row whose first cell is "boom"; "" or the error.
 std::string refuse_boom_rows(const std::string& path) {

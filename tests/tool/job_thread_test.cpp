@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <new>
 #include <vector>
 
 namespace {
@@ -58,6 +60,54 @@ TEST(JobThread, TakesNoSignals) {
   sigset_t after;
   pthread_sigmask(SIG_SETMASK, nullptr, &after);
   EXPECT_EQ(sigismember(&after, SIGINT), sigismember(&before, SIGINT));
+}
+
+// A job that runs out of memory hands the exception back to the owner, once, at whichever
+// wait comes next; no job is handed over in its place, the thread goes on taking jobs after it,
+// and a destructor lets an exception it was never asked for go without ending the process.
+TEST(JobThread, HandsAJobsExceptionBackToItsOwner) {
+  struct owner_step {
+    const char* name;
+    // Called after the failing job; returns whether the exception came back (true) or not.
+    std::function<bool(job_thread&, bool& next_ran)> take;
+  } steps[] = {
+      {"wait", [](job_thread& thread, bool&) {
+         try {
+           thread.wait();
+         } catch (const std::bad_alloc&) {
+           return true;
+         }
+         return false;
+       }},
+      {"run of the next job", [](job_thread& thread, bool& next_ran) {
+         try {
+           thread.run([&next_ran] { next_ran = true; });
+         } catch (const std::bad_alloc&) {
+           return true;
+         }
+         return false;
+       }},
+      {"settle", [](job_thread& thread, bool&) { return !thread.settle(); }},
+  };
+  for (const owner_step& step : steps) {
+    SCOPED_TRACE(step.name);
+    job_thread thread;
+    thread.run([] { throw std::bad_alloc(); });
+    bool next_ran = false;
+    EXPECT_TRUE(step.take(thread, next_ran));
+    EXPECT_FALSE(next_ran) << "a job was handed over in place of the failure";
+    // Handed back once: the next wait finds nothing, and the thread still works.
+    EXPECT_NO_THROW(thread.wait());
+    bool later_ran = false;
+    thread.run([&later_ran] { later_ran = true; });
+    EXPECT_NO_THROW(thread.wait());
+    EXPECT_TRUE(later_ran);
+  }
+  {
+    job_thread thread;
+    thread.run([] { throw std::bad_alloc(); });
+  }  // the destructor drops it
+  SUCCEED();
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
+#include "framework/text/qz_html_escape.h"
 #include "tests/text/temp_folder.h"
+#include "tool/json_writer.h"
 
 namespace {
 
@@ -116,6 +120,61 @@ TEST(record_text, StorageForRecordsThatOutgrowTheWindowIsReused) {
     EXPECT_LE(text.kept(), 2 * (record.size() + s.piece_bytes));
   }
   EXPECT_TRUE(file.close());
+}
+
+// A long value is escaped slice by slice, each slice handed to the output before the next is
+// made: a slice cut inside a UTF-8 sequence would show its bytes as escapes in JSON, one cut
+// between CR and LF would lose the HTML line break. Whatever stands at a slice's end, the output
+// is the escaped form of the whole value, and the record's text never holds more than a slice.
+TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
+  struct escaper {
+    const char* name;
+    std::string (*whole)(const std::string& value);
+    std::size_t (*room)(std::size_t length);
+    char* (*escape)(char* dst, const char* data, std::size_t length, std::size_t readable);
+  } escapers[] = {
+      {"html", [](const std::string& value) { return html_escape(value); }, html_escaped_room,
+       [](char* dst, const char* data, std::size_t length, std::size_t readable) {
+         return html_escape_to(dst, data, length, readable, false);
+       }},
+      {"json",
+       [](const std::string& value) {
+         std::string out;
+         json_escape_append(out, value, false);
+         return out;
+       },
+       [](std::size_t length) { return 6 * length + 16; },
+       [](char* dst, const char* data, std::size_t length, std::size_t) {
+         std::string out;
+         json_escape_append(out, data, length, false);
+         std::memcpy(dst, out.data(), out.size());
+         return dst + out.size();
+       }},
+  };
+  const char* const specials[] = {
+      "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",  // line break, 2-, 3- and 4-byte characters
+      "\xF0\x9F\x98", "\x80\x80\x80\x80\x80", "\"&<", "\r\r\n\n",    // a cut character, stray bytes, entities
+  };
+  for (const escaper& e : escapers) {
+    for (const char* special : specials) {
+      for (std::size_t boundary : {value_slice_bytes, 2 * value_slice_bytes}) {
+        for (std::size_t at = boundary - 5; at <= boundary + 1; ++at) {
+          SCOPED_TRACE(std::string(e.name) + " at " + std::to_string(at));
+          std::string value = pattern_text(3 * value_slice_bytes, at);
+          value.replace(at, std::strlen(special), special);
+          std::ostringstream out;
+          record_text text;
+          start_record(text, out, nullptr);
+          text.append("<");
+          put_in_slices(text, out, nullptr, value, value.size(), e.room, e.escape);
+          EXPECT_LE(text.size(), e.room(value_slice_bytes));
+          text.append(">");
+          finish_record(text, out, nullptr);
+          ASSERT_EQ(out.str(), "<" + e.whole(value) + ">");
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
