@@ -21,6 +21,7 @@
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_generic_data.h"
 
@@ -312,7 +313,7 @@ bool sqlite3_artifact::report_write_behind_failures(u64 failed) {
   failed_in_a_row = failed == 0 ? 0 : failed_in_a_row + failed;
   for (u64 i = 0; i < failed; ++i) {
     ++failed_batches;
-    report("prob writing rows into %s\n", db_path.c_str());
+    report("prob writing rows into %s\n", escape_invalid_utf8(db_path).c_str());
   }
   return failed == 0;
 }
@@ -420,7 +421,7 @@ bool sqlite3_artifact::end_bulk_writes(bool hand_back) {
   bulk_ = 0;
   if (commit_series()) return written;
   ++failed_batches;
-  report("prob writing rows into %s\n", db_path.c_str());
+  report("prob writing rows into %s\n", escape_invalid_utf8(db_path).c_str());
   return false;
 }
 
@@ -473,7 +474,8 @@ bool sqlite3_artifact::init_from_cmdline(const std::vector<std::string>&, const 
     row.gen_hdrs = generic_headers;
   } else {
     if (open_db_readonly(tool.sqlite_path)) return true;
-    const char* name = tool.sqlite_path.c_str();
+    const std::string shown = escape_invalid_utf8(tool.sqlite_path);
+    const char* name = shown.c_str();
     if (read_fault == read_open_fault::hot_journal) {
       std::fprintf(stderr,
                    "prob reading %s: %s-journal holds an interrupted write; one read-write open of the database "
@@ -719,7 +721,7 @@ bool sqlite3_artifact::flush() {
   if (!written) {
     ++failed_batches;
     // Batches fail mid-conversion, while the progress line may be showing.
-    report("prob writing rows into %s\n", db_path.c_str());
+    report("prob writing rows into %s\n", escape_invalid_utf8(db_path).c_str());
   }
   return written;
 }

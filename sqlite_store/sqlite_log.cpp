@@ -8,6 +8,7 @@
 #include "framework/io/uni_file_utils.h"
 #include "framework/text/qz_path.h"
 #include "framework/time/qz_time.h"
+#include "framework/text/uni_unicode.h"
 #include "sqlite_store/sql_results.h"
 
 namespace {
@@ -339,7 +340,7 @@ bool sqlite_log::end_run_journal() {
       rows[0][0] == "delete") {
     return true;
   }
-  error_text = "prob ending the write-ahead log of " + db_path + " (another connection holds it open)";
+  error_text = "prob ending the write-ahead log of " + escape_invalid_utf8(db_path) + " (another connection holds it open)";
   return false;
 }
 
@@ -355,7 +356,7 @@ bool sqlite_log::open(const std::string& db_file, cmd_params* params, const std:
     return false;
   }
   if (!open_db(nullptr, db_file)) {
-    error_text = "prob opening database " + db_file;
+    error_text = "prob opening database " + escape_invalid_utf8(db_file);
     return false;
   }
   // Pages of 4 KiB for a new, empty file: every batch commits on its own and writes each page
@@ -641,7 +642,7 @@ bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, s
   // be lost with the process.
   sql_write_transaction transaction;
   if (!transaction.begin(db, true)) {
-    error_text = "prob writing records into " + db_path + ": " + transaction.error();
+    error_text = "prob writing records into " + escape_invalid_utf8(db_path) + ": " + transaction.error();
     return false;
   }
   table_statements* statements = statements_for(table, schema);
@@ -656,7 +657,7 @@ bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, s
     return false;
   }
   if (!transaction.commit()) {
-    error_text = "prob committing records into " + db_path + ": " + transaction.error();
+    error_text = "prob committing records into " + escape_invalid_utf8(db_path) + ": " + transaction.error();
     return false;
   }
   return true;

@@ -18,6 +18,7 @@
 #include "framework/text/qz_string.h"
 #include "framework/time/qz_variant.h"
 #include "framework/text/qz_number_parse.h"
+#include "framework/text/uni_unicode.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "sqlite_store/sqlite_wrapper.h"
@@ -335,18 +336,18 @@ bool sqlite3_artifact::export_table(const std::string& dst, const std::string& t
   std::string stored;
   if (!find_table(*this, table, stored) || !table_has_rows(*this, stored)) return false;
   if (is_database_file(dst, db_path)) {
-    report("prob accessing %s, it is the database being read, aborting\n", dst.c_str());
+    report("prob accessing %s, it is the database being read, aborting\n", escape_invalid_utf8(dst).c_str());
     return false;
   }
   uni::fileio file;
   uni::fileio_output* stream = file.open_utf8(dst, true, true, true) ? file.get_output_stream() : nullptr;
   if (stream == nullptr) {
-    report("prob accessing %s, aborting\n", dst.c_str());
+    report("prob accessing %s, aborting\n", escape_invalid_utf8(dst).c_str());
     return false;
   }
   const bool dumped = dump_table(stream, stored, tool, true);
   const bool written = stream->good() && file.close();
-  if (dumped && !written) report("prob writing %s\n", dst.c_str());
+  if (dumped && !written) report("prob writing %s\n", escape_invalid_utf8(dst).c_str());
   if (!dumped || !written) return false;
   clear_status_line_if_enabled(tool);
   return true;
@@ -363,7 +364,7 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
   std::map<std::string, u64> tables;
   if (!get_ref_records(tables) || tables.empty()) return false;
   if (!make_dir_path(dst)) {
-    report("prob creating destination folder: %s\n", dst.c_str());
+    report("prob creating destination folder: %s\n", escape_invalid_utf8(dst).c_str());
     return false;
   }
 
@@ -371,17 +372,17 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
   std::set<std::string> used_names;
   for (const auto& [table, last_rowid] : tables) {
     if (table == metadata_table) continue;
-    if (tool.status_display) status_printf_width(40, "analyzing %s\n", table.c_str());
+    if (tool.status_display) status_printf_width(40, "analyzing %s\n", escape_invalid_utf8(table).c_str());
     const std::string export_file = export_path(dst, table, used_names);
     if (is_database_file(export_file, db_path)) {
       report("prob opening %s for output, it is the database being read, skipping this data table\n",
-             export_file.c_str());
+             escape_invalid_utf8(export_file).c_str());
       ++failed_exports;
       continue;
     }
     uni::fileio file;
     if (!file.open_utf8(export_file, true, false, true)) {
-      report("prob opening %s for output, skipping this data table\n", export_file.c_str());
+      report("prob opening %s for output, skipping this data table\n", escape_invalid_utf8(export_file).c_str());
       ++failed_exports;
       continue;
     }
@@ -402,15 +403,15 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
                       sql_select_each_named(&state, 0, nullptr, nullptr, db, select_all(stored), data_table_row, 1);
     const bool written = file.close();
     if (!written) {
-      report("prob writing %s\n", path.c_str());
+      report("prob writing %s\n", escape_invalid_utf8(export_file).c_str());
       ++failed_exports;
     } else if (!read) {
-      report("prob reading table %s\n", table.c_str());
+      report("prob reading table %s\n", escape_invalid_utf8(table).c_str());
       ++failed_exports;
     }
     if (state.unmatched_rows != 0) {
       report("prob finding the run record of %" PRIu64 " rows of %s\n", state.unmatched_rows,
-                     table.c_str());
+             escape_invalid_utf8(table).c_str());
       ++failed_exports;
     }
   }
@@ -521,7 +522,7 @@ bool sqlite3_artifact::export_generic_data(std::vector<std::string>& files, std:
   state.out_folder = folder;
   if (!get_metadata_records(state.runs)) return false;
   if (!make_dir_path(folder)) {
-    report("prob creating destination folder: %s\n", folder.c_str());
+    report("prob creating destination folder: %s\n", escape_invalid_utf8(folder).c_str());
     return false;
   }
   std::vector<std::string> tables;
@@ -535,12 +536,12 @@ bool sqlite3_artifact::export_generic_data(std::vector<std::string>& files, std:
     const bool ran = sql_exec_statements(&state, this, {query}, &sql_file_results::sql_generic_data_cb);
     // A file of this table or an earlier one did not reach the disk: the rest would not either.
     if (!state.failed_file.empty() || (ran && !state.close_output())) {
-      report("prob writing %s\n", state.failed_file.c_str());
+      report("prob writing %s\n", escape_invalid_utf8(state.failed_file).c_str());
       complete = false;
       break;
     }
     if (state.unmatched_rows != unmatched_before) {
-      report("prob finding the run record of the lines of %s\n", table.c_str());
+      report("prob finding the run record of the lines of %s\n", escape_invalid_utf8(table).c_str());
       complete = false;
     }
     // A table without stored lines (a data table) fails the query itself and is passed over.
@@ -549,7 +550,7 @@ bool sqlite3_artifact::export_generic_data(std::vector<std::string>& files, std:
     listed = state.written_files.size();
   }
   if (!state.close_output()) {
-    report("prob writing %s\n", state.failed_file.c_str());
+    report("prob writing %s\n", escape_invalid_utf8(state.failed_file).c_str());
     complete = false;
   }
   if (listed < state.written_files.size()) {

@@ -380,7 +380,7 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
 
   uni::fileio file(ctx.csv_source, false, true, false);
   if (!file.is_open()) {
-    report(ctx, "prob reading %s, aborting\n", ctx.csv_source.c_str());
+    report(ctx, "prob reading %s, aborting\n", escape_invalid_utf8(ctx.csv_source).c_str());
     return false;
   }
   // The size the open found; the read starts where the open left the file, at its start.
@@ -402,7 +402,7 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {
   // Wide text other than marked UTF-16LE would be read as bytes: every character with NULs.
   if (const char* encoding = wide_text_encoding(bytes.data(), bytes.size())) {
     report(ctx, "prob reading %s: its text is %s; only UTF-8 and UTF-16LE with its byte-order mark are read\n",
-           ctx.csv_source.c_str(), encoding);
+           escape_invalid_utf8(ctx.csv_source).c_str(), encoding);
     return false;
   }
   if (bytes[0] == 0xFF && bytes[1] == 0xFE) {

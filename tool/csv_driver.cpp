@@ -8,6 +8,7 @@
 #include "framework/text/qz_replace.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "tool/csv_quoted_rows.h"
 #include "tool/tool_report.h"
 
@@ -290,10 +291,10 @@ void give_up_quote(csv_dispatch& dispatch, const line_rules& rules, bool at_end)
   const unsigned long long line = dispatch.quote_line;
   if (at_end) {
     report(ctx, "%s: the quote opened on line %llu does not close before the end of the source; "
-           "its lines are kept as rows of their own\n", ctx.csv_source.c_str(), line);
+           "its lines are kept as rows of their own\n", escape_invalid_utf8(ctx.csv_source).c_str(), line);
   } else {
     report(ctx, "%s: the quote opened on line %llu does not close within %zu lines or %zu MiB; "
-           "its lines are kept as rows of their own\n", ctx.csv_source.c_str(), line,
+           "its lines are kept as rows of their own\n", escape_invalid_utf8(ctx.csv_source).c_str(), line,
            quoted_row_joiner::max_lines, quoted_row_joiner::max_bytes >> 20);
   }
   replay_held_lines(dispatch, rules);

@@ -128,7 +128,7 @@ int interrupted_status() { return 128 + interrupt_signal(); }
 
 // An output that an interruption left with only part of its rows.
 void report_incomplete(const cmd_params& params, const std::string& output) {
-  report(params, "interrupted: %s is incomplete\n", output.c_str());
+  report(params, "interrupted: %s is incomplete\n", escape_invalid_utf8(output).c_str());
 }
 
 // What the SQLite and split writers write into: the database, or the "-dst" folder.
@@ -283,7 +283,7 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     qz_platform::file_status folder;
     if (root.find_first_of("*?") == std::string::npos &&
         !(qz_platform::path_status(root, folder) && folder.is_directory())) {
-      report(ctx, "prob reading folder %s\n", ctx.enumdir_path.c_str());
+      report(ctx, "prob reading folder %s\n", escape_invalid_utf8(ctx.enumdir_path).c_str());
       return status_failed;
     }
   }
@@ -327,10 +327,10 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
       case file_outcome::written:
         return 0;
       case file_outcome::not_opened:
-        report(ctx, "prob opening %s for writing\n", ctx.dst.c_str());
+        report(ctx, "prob opening %s for writing\n", escape_invalid_utf8(ctx.dst).c_str());
         return status_failed;
       case file_outcome::not_written:
-        report(ctx, "prob writing %s\n", ctx.dst.c_str());
+        report(ctx, "prob writing %s\n", escape_invalid_utf8(ctx.dst).c_str());
         return status_failed;
       case file_outcome::interrupted:
         report_incomplete(ctx, ctx.dst);
@@ -409,14 +409,14 @@ bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, res
   }
   results.name = ctx.out_path;
   if (single_csv_source(ctx) && qz_platform::same_file(ctx.out_path, ctx.csv_source)) {
-    report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
+    report(ctx, "prob analyzing %s\n", escape_invalid_utf8(ctx.csv_source).c_str());
     return false;
   }
   const bool append = find_option_flag("-append", args, false);
   if (results.file.open_utf8(ctx.out_path, true, false, !append)) results.stream = results.file.get_output_stream();
   if (results.stream == nullptr) {
     results.file.close();
-    report(ctx, "prob opening results file: %s for writing\n", ctx.out_path.c_str());
+    report(ctx, "prob opening results file: %s for writing\n", escape_invalid_utf8(ctx.out_path).c_str());
     return false;
   }
   return true;
@@ -446,7 +446,7 @@ int run(std::vector<std::string>& args) {
   // Standard output appended to the source would feed the conversion its own output.
   if (single_csv_source(ctx) && !ctx.to_sqlite && !ctx.split && ctx.dst.empty() && ctx.out_path.empty() &&
       stdout_is_file(ctx.csv_source)) {
-    report(ctx, "prob analyzing %s\n", ctx.csv_source.c_str());
+    report(ctx, "prob analyzing %s\n", escape_invalid_utf8(ctx.csv_source).c_str());
     return status_failed;
   }
 
@@ -483,12 +483,12 @@ int run(std::vector<std::string>& args) {
   // not all reach the disk is reported.
   if (ctx.split_state) {
     csv_split_close(ctx);
-    for (const std::string& path : ctx.split_state->failed_files) report(ctx, "prob writing %s\n", path.c_str());
+    for (const std::string& path : ctx.split_state->failed_files) report(ctx, "prob writing %s\n", escape_invalid_utf8(path).c_str());
     if (!ctx.split_state->failed_files.empty()) status = status_failed;
   }
 
   if (!results.finish()) {
-    report(ctx, "prob writing %s\n", results.name.c_str());
+    report(ctx, "prob writing %s\n", escape_invalid_utf8(results.name).c_str());
     status = status_failed;
   }
   // A signal that came after the last row still ends the run as interrupted.

@@ -6,6 +6,7 @@
 #include "framework/cmdline/qz_option_lookup.h"
 #include "framework/io/qz_host.h"
 #include "framework/text/qz_names.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_clock.h"
 #include "framework/time/qz_time.h"
 #include "framework/time/qz_time_format.h"
@@ -87,8 +88,9 @@ void write_startup_record(std::ostream& record, const std::vector<std::string>& 
 
   std::string joined;
   join_arg_list_quoted(joined, args, '\'');
+  // Like every message, the record shows the control characters of a path escaped.
   record << "\"command: " << (option_present("-pipe", args, true) ? "<filelist> ... | " : "")
-         << joined << "\"\n";
+         << escape_invalid_utf8(joined) << "\"\n";
 }
 
 std::optional<int> process_startup_args(std::vector<std::string>& args, std::ostream& record) {

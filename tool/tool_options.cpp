@@ -9,6 +9,7 @@
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_split_state.h"
 #include "tool/quazel_tool_metadata.h"
@@ -50,7 +51,7 @@ bool parse_action(quazel_tool_metadata& ctx, std::vector<std::string>& args, con
     if (source.empty()) return true;
     if (!file_exists(source)) {
       // Without a word the user would see only the start-up record.
-      report(ctx, "prob reading %s, aborting\n", source.c_str());
+      report(ctx, "prob reading %s, aborting\n", escape_invalid_utf8(source).c_str());
       return false;
     }
     take_database_source(ctx, args, source);
@@ -259,6 +260,6 @@ bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& arg
 bool make_destination_folder(const quazel_tool_metadata& ctx) {
   // Under "-csv_to_sqlite" the destination is the database file, not a folder.
   if (ctx.to_sqlite || make_dir_path(ctx.dst)) return true;
-  report(ctx, "prob creating destination folder: %s\n", ctx.dst.c_str());
+  report(ctx, "prob creating destination folder: %s\n", escape_invalid_utf8(ctx.dst).c_str());
   return false;
 }

@@ -141,7 +141,7 @@ bool test_results_file(cmd_params& params, std::string& value, arg_list& args) {
   if (!file.open_utf8(params.out_path, true, false, false) && !file_exists(params.out_path))
     created = file.open_utf8(params.out_path, true, false, true);
   if (!file.is_valid()) {
-    std::fprintf(stderr, "prob opening file %s for output, aborting\n", params.out_path.c_str());
+    std::fprintf(stderr, "prob opening file %s for output, aborting\n", escape_invalid_utf8(params.out_path).c_str());
     return false;
   }
   file.close();

@@ -81,7 +81,7 @@ u64 wipe_named(const dir_handle& folder, const std::string& name, const std::str
       bool empty = false;
       if (wipe_in(folder, name, empty)) {
         diag(report, "wipe: " + shown);
-        message(report, "wiped: " + shown + "\n");
+        message(report, "wiped: " + escape_invalid_utf8(shown) + "\n");
         return secure_status_wiped;
       }
       // An empty file has nothing to overwrite and may go; any other failure keeps the file.
@@ -89,7 +89,7 @@ u64 wipe_named(const dir_handle& folder, const std::string& name, const std::str
     }
   }
   diag(report, "not wiped: " + shown);
-  message(report, "not wiped: " + shown + "\n");
+  message(report, "not wiped: " + escape_invalid_utf8(shown) + "\n");
   return result;
 }
 
@@ -237,7 +237,7 @@ void destroy_file(const std::wstring& path, tree_entry& entry, const dir_handle*
     if (folder == nullptr || !cut_to_one_byte(*folder, entry.names.back())) entry.status |= secure_flag_kept;
   }
   if (entry.status & secure_flag_kept) {
-    message(report, "can't access: " + first_path + "\n");
+    message(report, "can't access: " + escape_invalid_utf8(first_path) + "\n");
     return;
   }
   file_place place{folder, entry.names.back()};
@@ -260,7 +260,7 @@ void destroy_file(const std::wstring& path, tree_entry& entry, const dir_handle*
   diag(report, "delete: " + shown);
   const bool removed = place.folder != nullptr && place.folder->remove_entry(place.name);
   entry.status |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
-  message(report, "deleted: " + first_path + " - " + (removed ? "success\n" : "failed\n"));
+  message(report, "deleted: " + escape_invalid_utf8(first_path) + " - " + (removed ? "success\n" : "failed\n"));
 }
 
 // Splits a path at its last '/' into the folder (".", or "/" for a name at the top) and name.
@@ -357,7 +357,7 @@ bool secure_delete_tree(const std::wstring& root, const std::vector<filename_fil
       if (!removed) all_done = false;
       std::wstring shown = entry->first;
       if (shown.size() > 1 && shown.back() == L'/') shown.pop_back();
-      message(report, "deleted: " + utf8_of(shown) + " - " + (removed ? "success\n" : "failed\n"));
+      message(report, "deleted: " + escape_invalid_utf8(utf8_of(shown)) + " - " + (removed ? "success\n" : "failed\n"));
     }
   }
   if (statuses != nullptr)

@@ -2,6 +2,7 @@
 // that was there before is destroyed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -146,6 +147,51 @@ TEST(Failures, AnEmptyOrLineEndSeparatorIsRefused) {
                 "prob need a separator of one or more characters, without line ends, for -change_csv_separator, "
                 "aborting\n");
       EXPECT_FALSE(std::filesystem::exists(dir.file("out.csv")));
+    }
+  }
+}
+
+// A path's control characters reach the terminal in no message, as "\xhh" in every one: an
+// escape sequence in a file name cannot clear the screen or hide the line before it.
+TEST(Failures, PathsInMessagesShowTheirControlCharactersEscaped) {
+  temp_folder dir("telvar_fail_escape");
+  e2e::write_file(dir.file("a.csv"), e2e::fixture("no_banner.csv"));
+  e2e::run_options options;
+  options.cwd = dir.path();
+  ASSERT_EQ(run_telvar({"-src", "a.csv", "-dst", "case.db", "-csv_to_sqlite", "-quiet"}, options).status, 0);
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const row rows[] = {
+      {"missing source", {"-src", "mis\x1b[2Jsing.csv", "-csv_to_html"},
+       "prob reading mis\\x1b[2Jsing.csv, aborting\nprob analyzing mis\\x1b[2Jsing.csv\n"},
+      {"-dst in a missing folder", {"-src", "a.csv", "-dst", "no\adir/out.html", "-csv_to_html"},
+       "prob opening no\\x07dir/out.html for writing\n"},
+      {"-out in a missing folder", {"-src", "a.csv", "-out", "no\rdir/out.html", "-csv_to_html"},
+       "prob opening file no\\x0ddir/out.html for output, aborting\n"},
+      {"-pipe folder under a file", {"-pipe", "-dst", "a.csv/\x1bp", "-csv_to_html"},
+       "prob creating destination folder: a.csv/\\x1bp\n"},
+      {"split files under a file", {"-src", "a.csv", "-dst", "a.csv/\x1bs", "-split_into_files"},
+       "prob writing a.csv/\\x1bs/Group-1-b96a68d71edec7bc8a541f0ae13bb5af.csv\n"},
+      {"table export in a missing folder", {"-src", "case.db", "-dst", "no\x1b" "dir/x.csv", "-sqlite_to_csv", "metadata"},
+       "prob accessing no\\x1b" "dir/x.csv, aborting\nno results\n"},
+      {"tables export under a file", {"-src", "case.db", "-dst", "a.csv/\x1bt", "-artifact_tables"},
+       "prob creating destination folder: a.csv/\\x1bt\nno results\n"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::string> args = r.args;
+    args.push_back("-quiet");
+    const e2e::run_result run = run_telvar(args, options);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, r.message);
+    // The start-up record a failed option shows on standard output holds the path too.
+    for (const std::string* text : {&run.err, &run.out}) {
+      EXPECT_EQ(std::find_if(text->begin(), text->end(), [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7f; }),
+                text->end())
+          << *text;
     }
   }
 }

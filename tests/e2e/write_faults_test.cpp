@@ -2,6 +2,7 @@
 // ends with a message and status 255, never with a shorter output reported as a
 // success; the source is left as it was and a database still passes the integrity check.
 // The failing disk is a small library preloaded into telvar (shim/fault_shim.c).
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -141,6 +142,36 @@ TEST_F(write_faults, a_source_that_fails_to_read_part_way_fails_the_run) {
       EXPECT_NE(run.err, "");
       EXPECT_EQ(e2e::read_file(source), source_text);
     }
+  }
+}
+
+// The database readers that write files say which one the full disk cut short.
+TEST_F(write_faults, a_reader_names_the_file_it_could_not_write) {
+  const std::string source = folder.file("events.csv");
+  e2e::write_file(source, source_text);
+  const std::string db = folder.file("case.db");
+  ASSERT_EQ(e2e::run_telvar({"-src", source, "-dst", db, "-csv_to_sqlite", "-quiet"}).status, 0);
+  e2e::run_options options;
+  options.environment = {std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM, "TELVAR_FAULT_DIR=" + disk() + "/",
+                         "TELVAR_FAULT_WRITE_BYTES=0"};
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+  struct reader {
+    const char* name;
+    std::vector<std::string> args;
+    std::string written;  // what the message names: the file, or the start of its path
+  };
+  const reader readers[] = {
+      {"one table", {"-sqlite_to_csv", "metadata", "-dst", disk() + "/metadata.csv"}, disk() + "/metadata.csv\n"},
+      {"every table", {"-artifact_tables", "-dst", disk() + "/tables"}, disk() + "/tables/"},
+  };
+  for (const reader& r : readers) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::string> args = {"-src", db, "-quiet"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const e2e::run_result run = e2e::run_telvar(args, options);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err.rfind("prob writing " + r.written, 0), 0u) << run.err;
   }
 }
 
