@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -280,10 +279,8 @@ TEST_F(interruption, ASignalAsTheFirstOutputAppearsEndsTheRunInOrder) {
     options.cwd = dir_.path();
     options.stdin_text = "small.csv\n";
     options.stdin_given = true;
-    options.environment = {std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM, "TELVAR_FAULT_DIR=" + dir_.file(r.created),
-                           "TELVAR_FAULT_SIGNAL_ON_CREATE=" + std::to_string(SIGTERM)};
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+    options.environment = e2e::fault_shim_environment(
+        dir_.file(r.created), {"TELVAR_FAULT_SIGNAL_ON_CREATE=" + std::to_string(SIGTERM)});
     const run_result result = e2e::run_telvar(args, options);
     EXPECT_EQ(result.signal, 0) << "telvar ends itself";
     EXPECT_EQ(result.status, 128 + SIGTERM);

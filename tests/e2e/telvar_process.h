@@ -251,6 +251,17 @@ inline run_result run_telvar(const std::vector<std::string>& args, const run_opt
   return wait_telvar(run);
 }
 
+// The environment entries that preload the test library of disk faults (shim/fault_shim.c)
+// into telvar, acting on files under dir, with its TELVAR_FAULT_* settings.
+inline std::vector<std::string> fault_shim_environment(const std::string& dir, std::vector<std::string> settings) {
+  settings.push_back(std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM);
+  settings.push_back("TELVAR_FAULT_DIR=" + dir);
+  // A sanitizer build wants its runtime first among the libraries; the shim comes first here.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  settings.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+  return settings;
+}
+
 // Compares actual with the expected file fixtures/expected/<name>; under
 // TELVAR_UPDATE_EXPECTED=1 writes actual there instead.
 inline void expect_matches_file(const std::string& actual, const std::string& name) {

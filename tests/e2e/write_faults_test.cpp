@@ -2,7 +2,6 @@
 // ends with a message and status 255, never with a shorter output reported as a
 // success; the source is left as it was and a database still passes the integrity check.
 // The failing disk is a small library preloaded into telvar (shim/fault_shim.c).
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -57,12 +56,7 @@ class write_faults : public ::testing::Test {
   e2e::run_result convert(const writer& w, const std::string& source, std::vector<std::string> faults,
                           const std::string& fault_dir = "") const {
     e2e::run_options options;
-    options.environment = std::move(faults);
-    options.environment.push_back(std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM);
-    options.environment.push_back("TELVAR_FAULT_DIR=" + (fault_dir.empty() ? disk() : fault_dir) + "/");
-    // A sanitizer build wants its runtime first among the libraries; the shim comes first here.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+    options.environment = e2e::fault_shim_environment((fault_dir.empty() ? disk() : fault_dir) + "/", std::move(faults));
     return run_writer(w, source, options);
   }
 
@@ -152,10 +146,7 @@ TEST_F(write_faults, a_reader_names_the_file_it_could_not_write) {
   const std::string db = folder.file("case.db");
   ASSERT_EQ(e2e::run_telvar({"-src", source, "-dst", db, "-csv_to_sqlite", "-quiet"}).status, 0);
   e2e::run_options options;
-  options.environment = {std::string("LD_PRELOAD=") + TELVAR_FAULT_SHIM, "TELVAR_FAULT_DIR=" + disk() + "/",
-                         "TELVAR_FAULT_WRITE_BYTES=0"};
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  options.environment.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+  options.environment = e2e::fault_shim_environment(disk() + "/", {"TELVAR_FAULT_WRITE_BYTES=0"});
   struct reader {
     const char* name;
     std::vector<std::string> args;
