@@ -3,6 +3,10 @@
 # AddressSanitizer + UndefinedBehaviorSanitizer), both with warnings as errors.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# build/ has one configuration for the demo, the tests and the benchmarks, so that none of
+# them compiles again what another built: the same build type, warnings as errors. Only the
+# sanitizer build (build-asan/) and the fuzz build (build-fuzz/) compile apart.
+BUILD_SETTINGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_WERROR=ON
 
 .PHONY: all deps deps-demo build build-asan test test-asan check demo bench fuzz clean
 
@@ -15,7 +19,7 @@ deps-demo:
 	@sh scripts/install-deps.sh demo
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=ON -DTELVAR_WERROR=ON $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build $(BUILD_SETTINGS) -DTELVAR_TESTS=ON $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j $(JOBS)
 
 build-asan: deps
@@ -34,20 +38,20 @@ check: test test-asan
 
 # AUTO: a machine without GoogleTest configures too; only telvar is built.
 demo: deps-demo
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TESTS=AUTO -DTELVAR_WERROR=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build $(BUILD_SETTINGS) -DTELVAR_TESTS=AUTO $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j $(JOBS) --target telvar
 	@sh scripts/demo.sh build/telvar
 
 # Speed and scale against peers on generated inputs (a few minutes; BENCH_SIZE=2G for the
 # full-scale run): see bench/README.md. Not part of check.
 bench: deps
-	@bash bench/run.sh
+	@JOBS=$(JOBS) bash bench/run.sh
 
 # libFuzzer targets with clang, each run for FUZZ_SECONDS (default 60): see fuzz/ and
 # scripts/fuzz.sh. Ends non-zero on any crash, leak, timeout or failed invariant.
 fuzz:
 	@sh scripts/install-deps.sh fuzz
-	@sh scripts/fuzz.sh
+	@JOBS=$(JOBS) sh scripts/fuzz.sh
 
 clean:
 	rm -rf build build-asan build-fuzz out

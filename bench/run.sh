@@ -17,7 +17,7 @@
 # of the scaling table, default "1M 16M 128M 1G", the large source's size added; "0" leaves it
 # out), BENCH_DUCKDB (0: no DuckDB peer), BENCH_NAMES (equal names in one header row, default
 # 64000; 0 leaves the row out), BENCH_GROUPS (group counts of the many-groups rows, default
-# "5000 20000"; 0 leaves them out).
+# "5000 20000"; 0 leaves them out), JOBS (parallel compile jobs, default one per core).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,7 +30,7 @@ runs=${BENCH_RUNS:-5}
 pipe_files=${BENCH_PIPE_FILES:-10000}
 data=${BENCH_DATA:-$root/bench/data}
 build=${BENCH_BUILD:-$root/build}
-jobs=$(nproc 2>/dev/null || echo 2)
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 mode=${1:-table}
 scale_sizes=${BENCH_SCALE_SIZES:-1M 16M 128M 1G}
 names=${BENCH_NAMES:-64000}
@@ -40,12 +40,13 @@ say() { printf '%s\n' "$*" >&2; }
 
 sh scripts/install-deps.sh bench
 
-# RelWithDebInfo: the optimised code, with the symbols a profile needs.
+# RelWithDebInfo: the optimised code, with the symbols a profile needs; warnings as errors, as
+# the Makefile configures build/, so that neither run compiles again what the other built.
 build_telvar() {
   if [ -n "${TELVAR:-}" ]; then
     return
   fi
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_WERROR=ON >/dev/null
   if [ -f tool/main.cpp ]; then
     cmake --build "$build" -j "$jobs" --target telvar
     TELVAR=$build/telvar
@@ -95,7 +96,7 @@ install_duckdb() {
 mkdir -p "$data"
 case "$mode" in
   micro)
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_WERROR=ON >/dev/null
     cmake --build "$build" -j "$jobs"
     for program in "$build"/bench/*_bench; do
       [ -x "$program" ] || continue

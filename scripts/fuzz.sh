@@ -8,7 +8,8 @@ set -u
 seconds=${FUZZ_SECONDS:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
-jobs=$(nproc 2>/dev/null || echo 2)
+# Parallel compile jobs: JOBS (as make passes it), else one per core.
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 command -v clang++ >/dev/null 2>&1 || { echo "prob: make fuzz needs clang (scripts/install-deps.sh fuzz)" >&2; exit 1; }
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_FUZZ=ON \
