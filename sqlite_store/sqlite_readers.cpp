@@ -340,9 +340,11 @@ bool sqlite3_artifact::export_table(const std::string& dst, const std::string& t
     return false;
   }
   uni::fileio file;
-  uni::fileio_output* stream = file.open_utf8(dst, true, true, true) ? file.get_output_stream() : nullptr;
+  bool busy = false;
+  uni::fileio_output* stream = file.open_exclusive_utf8(dst, true, true, &busy) ? file.get_output_stream() : nullptr;
   if (stream == nullptr) {
-    report("prob accessing %s, aborting\n", escape_invalid_utf8(dst).c_str());
+    report(busy ? "prob accessing %s, another run is writing it, aborting\n" : "prob accessing %s, aborting\n",
+           escape_invalid_utf8(dst).c_str());
     return false;
   }
   const bool dumped = dump_table(stream, stored, tool, true);
@@ -381,8 +383,11 @@ bool sqlite3_artifact::export_artifact_tables(const std::vector<std::string>&, c
       continue;
     }
     uni::fileio file;
-    if (!file.open_utf8(export_file, true, false, true)) {
-      report("prob opening %s for output, skipping this data table\n", escape_invalid_utf8(export_file).c_str());
+    bool busy = false;
+    if (!file.open_exclusive_utf8(export_file, false, true, &busy)) {
+      report(busy ? "prob opening %s for output, another run is writing it, skipping this data table\n"
+                  : "prob opening %s for output, skipping this data table\n",
+             escape_invalid_utf8(export_file).c_str());
       ++failed_exports;
       continue;
     }

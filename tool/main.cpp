@@ -36,6 +36,7 @@
 #include "framework/text/qz_env.h"
 #include "framework/text/qz_path.h"
 #include "framework/text/uni_unicode.h"
+#include "sqlite_store/sqlite_wrapper.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
 #include "tool/quazel_tool_metadata.h"
@@ -99,14 +100,18 @@ struct results_stream {
   std::unique_ptr<stdout_results> console;
   std::ostream* stream = nullptr;
   std::string name;
+  // The "-out" file was opened as it was and is emptied here at the end (a file loop's).
+  bool empty_when_finished = false;
 
-  // Writes everything pending (closing the "-out" file); true when all of it arrived.
+  // Writes everything pending (closing the "-out" file, emptied first when that was left to
+  // the end); true when all of it arrived.
   bool finish() {
     if (console) return console->drain();
     if (!file.is_open()) return true;
+    const bool emptied = !empty_when_finished || file.truncate(0);
     const bool good = stream->good();
     const bool closed = file.close();
-    return good && closed;
+    return emptied && good && closed;
   }
 };
 
@@ -145,17 +150,26 @@ void report_not_converted(const quazel_tool_metadata& ctx, const std::string& sh
     report(ctx, "prob analyzing %s\n", shown.c_str());
 }
 
-enum class file_outcome { written, is_source, not_opened, not_converted, not_written, interrupted };
+enum class file_outcome { written, is_source, busy, not_opened, not_converted, not_written, interrupted };
+
+// What a run says of an output file that another run is writing.
+constexpr const char* busy_message = "prob opening %s for writing, another run is writing it\n";
 
 // One conversion of the current source into a file of its own, created or emptied. The source
-// itself is never opened for writing.
+// itself is never opened for writing, and a file another run is writing is left alone (busy).
 file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path) {
   uni::fileio file;
+  bool busy = false;
   // A name where nothing stands yet cannot be the source: it is created without a look first.
-  if (!file.create_new_utf8(path, false)) {
+  // Either way the file is locked before anything is written, so that two runs at once never
+  // write one file.
+  if (file.create_new_utf8(path, false)) {
+    busy = !file.lock_exclusive();
+  } else {
     if (qz_platform::same_file(path, ctx.csv_source)) return file_outcome::is_source;
-    if (!file.open_utf8(path, true, false, true)) return file_outcome::not_opened;
+    if (!file.open_exclusive_utf8(path, false, true, &busy) && !busy) return file_outcome::not_opened;
   }
+  if (busy) return file_outcome::busy;
   uni::fileio_output* stream = file.get_output_stream();
   if (stream == nullptr) {
     file.close();
@@ -208,7 +222,17 @@ enum class source_outcome { skipped, converted, failed, interrupted };
 struct file_loop_state {
   unique_names used_outputs;
   file_stats stats;
+  bool results_file_met = false;  // a source was the "-out" file, which is then left as it was
 };
+
+// Whether a name the walk found is passed over without a word: a link to a folder (the walk
+// hands links out as files and never follows them), or the database this run writes and the
+// files the library keeps beside it.
+bool walk_passes_over(const quazel_tool_metadata& ctx, const std::string& name) {
+  qz_platform::file_status status;
+  if (qz_platform::path_status(name, status) && status.is_directory()) return true;
+  return ctx.to_sqlite && is_database_file(name, ctx.dst);
+}
 
 // One name of a file loop. A name that passes the "-filter" list and no element of the
 // "-filter_skip" list has its banner read and is converted on its own, or into the shared
@@ -236,8 +260,22 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
       return source_outcome::skipped;
     }
   }
-  if (valid_name) expand_env_vars(name, true);
+  // Names typed for "-pipe" may hold environment names; names found on disk are taken as they
+  // are.
+  if (valid_name && ctx.pipe) expand_env_vars(name, true);
   const std::string shown = escape_invalid_utf8(name);
+  if (valid_name && !ctx.pipe && walk_passes_over(ctx, name)) return source_outcome::skipped;
+  // An output of this run is never read as a source: the results file stays as it was, the
+  // "-diags" log holds this run's lines.
+  if (valid_name && !ctx.out_path.empty() && qz_platform::same_file(name, ctx.out_path)) {
+    report(ctx, "prob analyzing %s, it is the results file of this run\n", shown.c_str());
+    loop.results_file_met = true;
+    return source_outcome::failed;
+  }
+  if (valid_name && ctx.diags_on && qz_platform::same_file(name, ctx.diags_path)) {
+    report(ctx, "prob analyzing %s, it is the -diags log of this run\n", shown.c_str());
+    return source_outcome::failed;
+  }
   if (!read_csv_banner(ctx, name)) {
     report(ctx, "prob analyzing %s\n", shown.c_str());
     return source_outcome::failed;
@@ -252,7 +290,12 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
     ctx.out = nullptr;
   } else {
     output = loop_output_path(ctx, name, loop.used_outputs);
-    ok = convert_into_file(ctx, output) == file_outcome::written;
+    const file_outcome outcome = convert_into_file(ctx, output);
+    if (outcome == file_outcome::busy) {
+      report(ctx, busy_message, escape_invalid_utf8(output).c_str());
+      return source_outcome::failed;
+    }
+    ok = outcome == file_outcome::written;
   }
   if (!ok && interrupt_signal() != 0) {
     report_incomplete(ctx, output);
@@ -269,8 +312,9 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
 // "-pipe" and "-enumdir": every name is converted on its own (convert_loop_source); a name
 // that fails is reported and the loop goes on. The run fails when any source failed, so that
 // a script sees it; names the filters skip are no failure, names that are not valid UTF-8 are.
-// An interruption ends the loop at once, also while it waits for names on standard input.
-int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
+// An interruption ends the loop at once, also while it waits for names on standard input. The
+// walk never enters the "-dst" folder, nor reads the database it writes.
+int run_file_loop(quazel_tool_metadata& ctx, results_stream& results) {
   if (ctx.dst.empty()) {
     report(ctx, "need -dst <results dir> for -pipe option\n");
     return status_failed;
@@ -293,12 +337,13 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
   if (!ready) return status_failed;
   // Under "-csv_to_sqlite" the destination is the database file, not a folder.
   if (!make_destination_folder(ctx)) return status_failed;
+  if (!ctx.to_sqlite) names.skip_folder(ctx.dst);
 
   file_loop_state loop;
   std::string name;
   u64 failed_sources = 0;
   auto take = [&](const std::string& source) {
-    const source_outcome outcome = convert_loop_source(ctx, source, results, loop);
+    const source_outcome outcome = convert_loop_source(ctx, source, *results.stream, loop);
     if (outcome == source_outcome::failed) ++failed_sources;
   };
   // A signal that comes while standard input is read cuts the read short: it ends the names.
@@ -310,6 +355,7 @@ int run_file_loop(quazel_tool_metadata& ctx, std::ostream& results) {
     if (!more) break;
     if (!name.empty() && interrupt_signal() == 0) take(name);
   }
+  if (loop.results_file_met) results.empty_when_finished = false;
   if (interrupt_signal() != 0) return interrupted_status();
   return failed_sources == 0 ? 0 : status_failed;
 }
@@ -328,6 +374,9 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
         return 0;
       case file_outcome::not_opened:
         report(ctx, "prob opening %s for writing\n", escape_invalid_utf8(ctx.dst).c_str());
+        return status_failed;
+      case file_outcome::busy:
+        report(ctx, busy_message, escape_invalid_utf8(ctx.dst).c_str());
         return status_failed;
       case file_outcome::not_written:
         report(ctx, "prob writing %s\n", escape_invalid_utf8(ctx.dst).c_str());
@@ -399,7 +448,9 @@ int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
 }
 
 // Opens the results stream: the "-out" file (emptied unless "-append"), else standard output.
-// False after a message when the file cannot be opened or is the source being converted.
+// False after a message when the file cannot be opened or is an input of the run. A file loop
+// meets its sources one by one and writes nothing into the results stream: it empties an
+// existing file only at its end, and not at all when one of its sources is that file.
 bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, results_stream& results) {
   if (ctx.out_path.empty()) {
     results.console = std::make_unique<stdout_results>(ctx.status_display != 0);
@@ -412,8 +463,24 @@ bool open_results(quazel_tool_metadata& ctx, std::vector<std::string>& args, res
     report(ctx, "prob analyzing %s\n", escape_invalid_utf8(ctx.csv_source).c_str());
     return false;
   }
+  if (const char* input = input_named_by(ctx, ctx.csv_source, ctx.out_path)) {
+    report(ctx, "prob opening results file: %s for writing, it is %s\n", escape_invalid_utf8(ctx.out_path).c_str(),
+           input);
+    return false;
+  }
   const bool append = find_option_flag("-append", args, false);
-  if (results.file.open_utf8(ctx.out_path, true, false, !append)) results.stream = results.file.get_output_stream();
+  const bool loop = ctx.pipe || ctx.enumdir_given;
+  bool busy = false;
+  if (results.file.open_exclusive_utf8(ctx.out_path, false, !append && !loop, &busy))
+    results.stream = results.file.get_output_stream();
+  // A device or a pipe is written as it is.
+  qz_platform::file_status opened;
+  results.empty_when_finished = !append && loop && results.file.stat(opened) && opened.is_regular();
+  if (busy) {
+    report(ctx, "prob opening results file: %s for writing, another run is writing it\n",
+           escape_invalid_utf8(ctx.out_path).c_str());
+    return false;
+  }
   if (results.stream == nullptr) {
     results.file.close();
     report(ctx, "prob opening results file: %s for writing\n", escape_invalid_utf8(ctx.out_path).c_str());
@@ -463,7 +530,7 @@ int run(std::vector<std::string>& args) {
   if (ctx.to_sqlite) ctx.sqlite_state.begin_bulk_writes(true);
   int status;
   if (ctx.pipe || ctx.enumdir_given) {
-    status = run_file_loop(ctx, *results.stream);
+    status = run_file_loop(ctx, results);
   } else if (!ctx.csv_source.empty()) {
     status = run_single_conversion(ctx, results, banner_read);
   } else if (!ctx.sqlite_source.empty()) {

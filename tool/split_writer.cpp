@@ -12,9 +12,11 @@
 #include "framework/text/qz_md5.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_string.h"
+#include "framework/text/uni_unicode.h"
 #include "framework/time/qz_clock.h"
 #include "tool/csv_quoted_rows.h"
 #include "tool/output_separator.h"
+#include "tool/tool_report.h"
 
 namespace {
 
@@ -272,8 +274,9 @@ bool close_split_files(const quazel_tool_metadata& ctx, csv_split::split_metadat
 }
 
 // The current group's open file, opened on its first batch: appended to when it exists, created
-// when it does not; is_new says the file has no header line yet. Null when the file cannot be
-// opened (entered as failed).
+// when it does not; is_new says the file has no header line yet. The file is locked while it is
+// open, so that two runs at once never append to one file (their rows would overwrite each
+// other's). Null when the file cannot be opened or another run holds it (entered as failed).
 uni::fileio* group_file_of(const quazel_tool_metadata& ctx, csv_split::split_metadata& state,
                            bool& is_new) {
   is_new = false;
@@ -284,23 +287,24 @@ uni::fileio* group_file_of(const quazel_tool_metadata& ctx, csv_split::split_met
   if (state.files.size() >= max_open_files) close_split_files(ctx, state);
 
   const std::string path = split_file_path(ctx, state.group_file);
-  // Whether the file is there is asked of its status, not of an open for reading: a file that
-  // exists but cannot be read must not be emptied.
   qz_platform::file_status status;
-  const bool exists = qz_platform::path_status(path, status);
   std::unique_ptr<uni::fileio> file(new (std::nothrow) uni::fileio());
   bool opened = false;
+  bool busy = false;
   if (file) {
-    if (!exists) make_dir_path(ctx.dst);
-    opened = file->open_utf8(path, true, true, !exists) && file->get_output_stream() != nullptr;
+    if (!qz_platform::path_status(path, status)) make_dir_path(ctx.dst);
+    // Never emptied: a file of earlier runs is appended to.
+    opened = file->open_exclusive_utf8(path, true, false, &busy) && file->get_output_stream() != nullptr;
   }
   if (!opened) {
     if (file) file->close();
+    if (busy && std::find(state.failed_files.begin(), state.failed_files.end(), path) == state.failed_files.end())
+      report(ctx, "prob opening %s for writing, another run is writing it\n", escape_invalid_utf8(path).c_str());
     record_failure(state, path);
     return nullptr;
   }
   // A file left empty has no header line either.
-  is_new = !exists || status.size == 0;
+  is_new = file->get_size() == 0;
   state.file_index[state.group_file] = state.files.size();
   state.files.push_back(std::move(file));
   return state.files.back().get();

@@ -5,11 +5,13 @@
 #include <new>
 
 #include "framework/cmdline/qz_option_lookup.h"
+#include "framework/io/qz_platform.h"
 #include "framework/io/qz_portable_dir.h"
 #include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_split.h"
 #include "framework/text/qz_string.h"
 #include "framework/text/uni_unicode.h"
+#include "sqlite_store/sqlite_wrapper.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_split_state.h"
 #include "tool/quazel_tool_metadata.h"
@@ -153,6 +155,20 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
 
   if (!parse_action(ctx, args, source)) return false;
 
+  // The generic parser creates the "-diags" log anew as soon as it meets it, and the database
+  // to write is opened below: neither may be an input of the run.
+  std::string diags;
+  if (get_option_value("-diags", diags, args, false)) {
+    if (const char* input = input_named_by(ctx, source, diags)) {
+      report(ctx, "prob opening -diags log %s, it is %s, aborting\n", escape_invalid_utf8(diags).c_str(), input);
+      return false;
+    }
+  }
+  if (ctx.to_sqlite && !source.empty() && qz_platform::same_place(ctx.dst, source)) {
+    report(ctx, "prob opening %s as the database, it is the source, aborting\n", escape_invalid_utf8(ctx.dst).c_str());
+    return false;
+  }
+
   std::string separator_value;
   if (find_option_value("-csv_separator", separator_value, args)) {
     args.push_back("-change_csv_separator");
@@ -255,6 +271,14 @@ bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& arg
                         const std::string& version_text, bool* banner_read) {
   if (banner_read) *banner_read = false;
   return parse_options(ctx, args, version_text, banner_read);
+}
+
+const char* input_named_by(const quazel_tool_metadata& ctx, const std::string& source, const std::string& path) {
+  if (path.empty()) return nullptr;
+  if (!ctx.sqlite_source.empty() && is_database_file(path, ctx.sqlite_source)) return "the database being read";
+  if (ctx.to_sqlite && is_database_file(path, ctx.dst)) return "the database being written";
+  if (!source.empty() && qz_platform::same_place(path, source)) return "the source";
+  return nullptr;
 }
 
 bool make_destination_folder(const quazel_tool_metadata& ctx) {

@@ -19,6 +19,13 @@ class quazel_tool_metadata;
 bool parse_tool_options(quazel_tool_metadata& ctx, std::vector<std::string>& args,
                         const std::string& version_text, bool* banner_read = nullptr);
 
+// What of the run's inputs writing path would overwrite: "the database being read" (a reader's
+// database, or a file the library keeps beside it), "the database being written" (the
+// "-csv_to_sqlite" database and the files beside it, which hold earlier runs) or "the source"
+// (source: the "-src" file); null when none. Files are the same by identity where they exist,
+// else by folder and name.
+const char* input_named_by(const quazel_tool_metadata& ctx, const std::string& source, const std::string& path);
+
 // Creates the "-dst" folder of a run that writes files into one (not under "-csv_to_sqlite",
 // whose destination is the database file). False after "prob creating destination folder: ..."
 // when it cannot be made.

@@ -3,6 +3,7 @@
 #include "framework/cmdline/qz_cmd_params.h"
 #include "framework/cmdline/qz_filtered_walk.h"
 #include "framework/io/qz_file_stats.h"
+#include "framework/io/qz_platform.h"
 #include "framework/text/uni_unicode.h"
 
 namespace qzportdir {
@@ -107,12 +108,29 @@ bool stdin_stream_ex::get_next_file(std::wstring& name) {
     }
     for (subdir_node_utf16& entry : entries) {
       if (entry.is_dir) {
-        folders.emplace_back(entry.path, folder.level + 1);
+        if (!skipped(entry.path)) folders.emplace_back(entry.path, folder.level + 1);
       } else if (fixup_directory_or_file(entry.path, false)) {
         files.push_back(std::move(entry.path));
       }
     }
   }
+}
+
+bool stdin_stream_ex::skip_folder(const std::string& path) {
+  qz_platform::file_status status;
+  if (!qz_platform::path_status(path, status) || !status.is_directory()) return false;
+  skipped_folders_.emplace_back(status.device, status.inode);
+  return true;
+}
+
+bool stdin_stream_ex::skipped(const std::wstring& path) const {
+  if (skipped_folders_.empty()) return false;
+  qz_platform::file_status status;
+  if (!qz_platform::path_status(wstring_to_utf8(path), status)) return false;
+  for (const auto& [device, inode] : skipped_folders_) {
+    if (status.device == device && status.inode == inode) return true;
+  }
+  return false;
 }
 
 bool stdin_stream_ex::fixup_directory_or_file(std::wstring& path, bool is_dir) {

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/cmdline/qz_filename_filter.h"
@@ -57,6 +58,10 @@ class stdin_stream_ex : public uni::stdin_stream {
   // Whether an entry stays in the walk: a file must pass the filters (or have a signature that
   // could not be read); folders always stay. The path may lose a "\\?\" prefix.
   bool fixup_directory_or_file(std::wstring& path, bool is_dir);
+  // Leaves the folder at path out of every later walk of this object, with everything below it,
+  // under whatever name a walk reaches it (device and inode compared; the root itself is always
+  // walked); false when no folder stands there.
+  bool skip_folder(const std::string& path);
 
   std::deque<_folder_level> folders;
   std::deque<std::wstring> files;
@@ -73,7 +78,11 @@ class stdin_stream_ex : public uni::stdin_stream {
   // Reads lines until one is valid UTF-8 (logging the others); false at end of input.
   bool read_valid_line(std::string& name, bool strip);
 
+  // Whether the folder at path is one that skip_folder left out.
+  bool skipped(const std::wstring& path) const;
+
   cmd_params* diag_params_ = nullptr;
+  std::vector<std::pair<u64, u64>> skipped_folders_;  // device and inode
 };
 
 }  // namespace qzportdir

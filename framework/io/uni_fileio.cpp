@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,6 +189,35 @@ bool fileio::open_regular_at(const qz_platform::dir_handle& folder, const std::s
 
 bool fileio::create_new_utf8(const std::string& name_, bool text_mode_) {
   return open_with_flags(utf8_to_wstring(name_), true, text_mode_, O_RDWR | O_CREAT | O_EXCL);
+}
+
+bool fileio::lock_exclusive() {
+  if (in_memory) return true;
+  if (descriptor == -1) return false;
+  qz_platform::file_status status;
+  if (!qz_platform::descriptor_status(descriptor, status) || !status.is_regular()) return true;
+  int result;
+  do {
+    result = ::flock(descriptor, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || errno != EWOULDBLOCK;
+}
+
+bool fileio::open_exclusive_utf8(const std::string& name_, bool text_mode_, bool truncate_, bool* lock_refused) {
+  if (lock_refused != nullptr) *lock_refused = false;
+  if (!open_with_flags(utf8_to_wstring(name_), true, text_mode_, O_RDWR | O_CREAT)) return false;
+  if (!lock_exclusive()) {
+    if (lock_refused != nullptr) *lock_refused = true;
+    close();
+    return false;
+  }
+  qz_platform::file_status status;
+  if (truncate_ && size != 0 && qz_platform::descriptor_status(descriptor, status) && status.is_regular() &&
+      !truncate(0)) {
+    close();
+    return false;
+  }
+  return true;
 }
 
 bool fileio::open_append_utf8(const std::string& name_, bool text_mode_) {

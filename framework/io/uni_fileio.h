@@ -85,6 +85,16 @@ class fileio {
   // Creates the file for writing (mode 0666 under the umask) only when nothing, not even a
   // dangling link, stands at the name; false when something does or it cannot be created.
   bool create_new_utf8(const std::string& name, bool text_mode);
+  // Takes an advisory lock on the open file that no other open of it, in this or any process,
+  // holds at the same time, kept until close; never waits. False only when another open holds
+  // it; true without a lock for anything but a regular file (a device or a pipe is no one
+  // writer's alone), in memory mode, and where the file system keeps no locks.
+  bool lock_exclusive();
+  // Opens the file for writing as this object's alone: created (mode 0666 under the umask)
+  // when missing, else opened as it is and locked (lock_exclusive) before `truncate` empties
+  // it, so that a file another writer holds is never emptied. False when it cannot be opened
+  // or, with *lock_refused set, when another open holds the lock (the object is closed again).
+  bool open_exclusive_utf8(const std::string& name, bool text_mode, bool truncate, bool* lock_refused);
   // Drains and releases the attached output stream, closes the descriptor or drops the
   // memory buffer, and resets every field. False when the stream's bytes did not all
   // reach the file (full disk, a write error at any time) or the system close failed.

@@ -189,6 +189,19 @@ TEST_F(EnumdirTest, DepthFirstFilesBeforeSubfoldersLastSubfolderFirst) {
   EXPECT_EQ(all.size(), 13u);
 }
 
+// A folder left out is not entered under any name; the rest of the walk is unchanged.
+TEST_F(EnumdirTest, SkippedFolderIsNotEnteredUnderAnyName) {
+  qzportdir::stdin_stream_ex source(nullptr);
+  ASSERT_TRUE(source.init_to_enumdir(root_, 9, no_filters_));
+  EXPECT_FALSE(source.skip_folder(folder_.file("R/f1.csv")));
+  EXPECT_FALSE(source.skip_folder(folder_.file("R/missing")));
+  ASSERT_TRUE(source.skip_folder(folder_.file("R/B/../A")));
+  std::vector<std::string> expected;
+  expected_walk(root_, 0, 9, expected);
+  std::erase_if(expected, [&](const std::string& name) { return name.starts_with(folder_.file("R/A/")); });
+  EXPECT_EQ(walk(source), expected);
+}
+
 TEST_F(EnumdirTest, FiltersAndWideNames) {
   std::vector<filename_filter> filters;
   std::string spec = "*.CSV";

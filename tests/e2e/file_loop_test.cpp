@@ -280,4 +280,63 @@ TEST_F(file_loop, NamesThatAreNotUtf8AreReportedAndFail) {
   EXPECT_EQ(single.err, refused);
 }
 
+// A walk takes the names it finds as they are: "%X%" in a file name is no environment name.
+// A link to a folder is passed over like a folder the walk does not enter, a link to a file
+// converted like the file.
+TEST_F(file_loop, EnumdirTakesWhatItFindsAsItIs) {
+  put_fixture("no_banner.csv", "in/%X%.csv");
+  put_fixture("registry_groups.csv", "in/a.csv");
+  std::filesystem::create_directories(dir_.file("elsewhere"));
+  put_fixture("no_banner.csv", "elsewhere/c.csv");
+  std::filesystem::create_directory_symlink("../elsewhere", dir_.file("in/up"));
+  std::filesystem::create_symlink("../elsewhere/c.csv", dir_.file("in/c_link.csv"));
+  e2e::run_options options;
+  options.cwd = dir_.path();
+  options.environment = {"X=a"};
+  const e2e::run_result run = run_telvar({"-enumdir", "in", "-dst", "out", "-csv_to_html", "-quiet"}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(listing("out"), (std::vector<std::string>{"%X%.html", "a.html", "c_link.html"}));
+  EXPECT_EQ(run.err.find("in/up"), std::string::npos) << run.err;
+  EXPECT_EQ(get("out/a.html").find("no_banner"), std::string::npos);
+}
+
+// A walk never enters the outputs of its own run, wherever they lie in the tree: a second run
+// into the same place meets only the sources, and its outputs are those of the first.
+TEST_F(file_loop, EnumdirNeverReadsTheOutputsOfItsOwnRun) {
+  put_fixture("registry_groups.csv", "in/a.csv");
+  put_fixture("no_banner.csv", "in/sub/b.csv");
+  struct writer {
+    const char* name;
+    std::vector<std::string> args;
+    const char* dst;
+  } const writers[] = {
+      {"split files", {"-split_into_files"}, "in/sub/groups"},
+      {"cleanup", {"-no_whitespace"}, "in/clean"},
+      {"json", {"-csv_to_json"}, "in/json"},
+      {"database", {"-csv_to_sqlite"}, "in/sub/case.db"},
+  };
+  for (const writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    for (const writer& earlier : writers) std::filesystem::remove_all(dir_.file(earlier.dst));
+    std::vector<std::string> args = {"-enumdir", "in", "-num_subdirs", "3", "-dst", w.dst, "-quiet"};
+    args.insert(args.end(), w.args.begin(), w.args.end());
+    std::vector<std::string> first_outputs;
+    for (int round = 0; round < 2; ++round) {
+      const e2e::run_result run = this->run(args);
+      EXPECT_EQ(run.status, 0) << run.err;
+      std::string analyzed = run.err;
+      for (const char* source : {"analyzing in/a.csv\n", "analyzing in/sub/b.csv\n"}) {
+        const size_t at = analyzed.find(source);
+        ASSERT_NE(at, std::string::npos) << run.err;
+        analyzed.erase(at, std::string(source).size());
+      }
+      EXPECT_EQ(analyzed, "") << "round " << round;
+      if (std::filesystem::is_directory(dir_.file(w.dst))) {
+        if (round == 0) first_outputs = listing(w.dst);
+        EXPECT_EQ(listing(w.dst), first_outputs);
+      }
+    }
+  }
+}
+
 }  // namespace

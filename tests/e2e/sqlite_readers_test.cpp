@@ -2,7 +2,10 @@
 // read back by "-artifact_tables", "-sqlite_to_csv", "-metadata_records" and "-ref_records",
 // and their files and listings are compared with the expected ones byte for byte; in every
 // journal state the database can be found in, the folder around it stays as it was.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -276,6 +279,16 @@ TEST_F(sqlite_readers, destinations_that_cannot_be_written) {
   EXPECT_EQ(itself.err,
             "prob accessing case.db, it is the database being read, aborting\nno results\n");
   EXPECT_EQ(db_rows(folder.file("case.db"), "select count(*) from metadata;"), std::vector<std::string>{"3"});
+
+  // A file another run holds (its lock taken here) is left as it is.
+  e2e::write_file(folder.file("held.csv"), "another run's rows\n");
+  const int holder = open(folder.file("held.csv").c_str(), O_RDWR);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  const e2e::run_result held = telvar({"-src", "case.db", "-dst", "held.csv", "-sqlite_to_csv", run_keys});
+  close(holder);
+  EXPECT_EQ(held.status, 255);
+  EXPECT_EQ(held.err, "prob accessing held.csv, another run is writing it, aborting\nno results\n");
+  EXPECT_EQ(file("held.csv"), "another run's rows\n");
 
   // One table's file is blocked by a folder of its name: the other table is still written.
   ASSERT_EQ(std::filesystem::create_directories(folder.file("out/" + run_keys + ".csv")), true);

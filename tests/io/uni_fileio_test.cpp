@@ -106,6 +106,37 @@ TEST_F(FileioTest, CreateNewTakesOnlyAFreeName) {
   EXPECT_FALSE(exists("target"));
 }
 
+// One writer at a time: a file another open holds is neither opened nor emptied; a device is
+// no one writer's and opens for every caller.
+TEST_F(FileioTest, ExclusiveOpensEmptyOnlyAFileNoOtherOpenHolds) {
+  put("held", "another writer's text");
+  uni::fileio holder;
+  ASSERT_TRUE(holder.open_exclusive_utf8(path("held"), false, false, nullptr));
+  EXPECT_EQ(get("held"), "another writer's text");
+  uni::fileio second;
+  bool refused = false;
+  EXPECT_FALSE(second.open_exclusive_utf8(path("held"), false, true, &refused));
+  EXPECT_TRUE(refused);
+  EXPECT_FALSE(second.is_open());
+  EXPECT_EQ(get("held"), "another writer's text");
+  ASSERT_TRUE(holder.close());
+  EXPECT_TRUE(second.open_exclusive_utf8(path("held"), false, true, &refused));
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(get("held"), "");
+  // A file that was created is locked the same way.
+  uni::fileio created;
+  ASSERT_TRUE(created.create_new_utf8(path("new"), false));
+  EXPECT_TRUE(created.lock_exclusive());
+  EXPECT_FALSE(uni::fileio().open_exclusive_utf8(path("new"), false, true, &refused));
+  EXPECT_TRUE(refused);
+
+  uni::fileio null_one;
+  uni::fileio null_two;
+  EXPECT_TRUE(null_one.open_exclusive_utf8("/dev/null", false, true, nullptr));
+  EXPECT_TRUE(null_two.open_exclusive_utf8("/dev/null", false, true, &refused));
+  EXPECT_FALSE(refused);
+}
+
 TEST_F(FileioTest, CreatedFilesFollowTheUmask) {
   mode_t previous = umask(022);
   uni::fileio file(path("made"), true, false, false);
