@@ -207,10 +207,12 @@ bool sqlite_wrapper::open_db_readonly(const std::string& db_file, const std::str
       read_fault = read_open_fault::private_copy;
     else if (sqlite_open(&db, read_path, true))
       mark_open();
+    // The library holds the copied files open from its first read on: their names go at once,
+    // so that no end of the run (a signal, a crash) leaves a copy behind.
+    remove_private_copy();
   }
   if (!db_file.empty()) db_path = db_file;
   if (db_open) return true;
-  remove_private_copy();
   close_db();
   unload();
   unload_functions();
@@ -252,7 +254,6 @@ void sqlite_wrapper::close_db() {
   if (sqlite_functions.close(db) != SQLITE_OK) sqlite3_close_v2(db);
   if (counted_open_) --open_connections;
   counted_open_ = false;
-  remove_private_copy();
   reset_fields();
 }
 

@@ -85,17 +85,16 @@ class sqlite_wrapper : public qz_libload_base {
   // Opens an existing database read-only; a missing file gives false and is never created,
   // as does a file that is not a database. No file beside db_file is added, changed or removed,
   // in any journal state: a database with a write-ahead log beside it is read from a copy of
-  // both in a private folder under the temporary folder, removed again when it closes (a log
-  // beside an empty database file still counts). A hot rollback journal is refused, with
+  // both in a private folder under the temporary folder, whose names are removed as soon as the
+  // library holds the files open (a log beside an empty database file still counts). A hot rollback journal is refused, with
   // read_fault saying so. options is not read.
   virtual bool open_db_readonly(const std::string& db_file, const std::string& options = std::string());
 
   // The one place that opens through the library: *out = the new handle, verified readable
   // (and, without read_only_open, writable). On failure *out is closed and set null, false.
   bool sqlite_open(sqlite3** out, const std::string& db_file, bool read_only_open);
-  // Closes the handle, removes a private copy, and resets db_open, read_only, db, db_path and
-  // runtime; the table keeps its entries. Does nothing when no handle is held or the table is
-  // cleared.
+  // Closes the handle and resets db_open, read_only, db, db_path and runtime; the table keeps
+  // its entries. Does nothing when no handle is held or the table is cleared.
   void close_db();
   // close_db, then unload_functions; does nothing on an object that is not open.
   void close();
@@ -114,5 +113,5 @@ class sqlite_wrapper : public qz_libload_base {
   void reset_fields();
   void remove_private_copy();
   bool counted_open_ = false;  // this object is one of the open connections the table serves
-  std::string private_folder_;  // the folder of the copy being read; empty when none
+  std::string private_folder_;  // the folder of the copy while it is being opened
 };

@@ -150,6 +150,36 @@ TEST_F(sqlite_wrapper_test, reading_a_write_ahead_database_adds_no_file_beside_i
   }
 }
 
+// A log beside a database is read from a private copy whose names are gone as soon as the
+// database is open: no way the run ends can leave the copy behind.
+TEST_F(sqlite_wrapper_test, a_log_is_read_from_a_copy_that_leaves_no_name_behind) {
+  const std::string path = folder.file("live.db");
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(exec_error(writer, "pragma journal_mode=wal; create table t (x); insert into t values (1), (2);"
+                               "begin; select count(*) from t;"),
+            "");
+  const char* saved = std::getenv("TMPDIR");
+  const std::string saved_value = saved != nullptr ? saved : "";
+  const std::string private_copies = folder.file("tmp");
+  std::filesystem::create_directories(private_copies);
+  setenv("TMPDIR", private_copies.c_str(), 1);
+  {
+    sqlite_wrapper w;
+    ASSERT_TRUE(w.open_db_readonly(path));
+    EXPECT_TRUE(std::filesystem::is_empty(private_copies));
+    EXPECT_EQ(exec_error(w.db, "select * from t;"), "");
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(w.db, "select count(*) from t;", -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 2);
+    sqlite3_finalize(count);
+  }
+  if (saved != nullptr) setenv("TMPDIR", saved_value.c_str(), 1);
+  else unsetenv("TMPDIR");
+  sqlite3_close(writer);
+}
+
 // Every refused open leaves the object closed and the table cleared, and damages nothing.
 TEST_F(sqlite_wrapper_test, refused_opens_leave_the_object_closed_and_the_file_untouched) {
   const std::string text = "name,value\nnot,a database at all, but long enough to have a header...\n";
