@@ -43,7 +43,7 @@ void read_back(const std::string& db, const std::vector<std::string>& action, co
     std::map<std::string, u64> records;
     ctx.sqlite_state.get_ref_records(records);
   } else if (ctx.to_csv) {
-    ctx.sqlite_state.export_table(ctx.dst, ctx.export_table_name, false, ctx);
+    ctx.sqlite_state.export_table(ctx.dst, ctx.export_table_name, ctx);
   }
 }
 

@@ -833,15 +833,13 @@ void sqlite3_artifact::set_artifact_type(const char* text) { assign_if_set(meta_
 
 // ---- sqlite_cmd_params ----
 
-sqlite_cmd_params::sqlite_cmd_params() { clear(); }
+sqlite_cmd_params::sqlite_cmd_params() { reset_run_state(); }
 
 sqlite_cmd_params::~sqlite_cmd_params() = default;
 
-void sqlite_cmd_params::clear() {
+void sqlite_cmd_params::reset_run_state() {
   if (!db_open) return;
   runtime = 0;
   meta_row.clear();
-  pending.clear();
-  packed_cells.clear();
-  current.clear();
+  drop_pending();
 }

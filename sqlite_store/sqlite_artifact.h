@@ -273,8 +273,8 @@ class sqlite3_artifact : public sqlite3_adt {
   // Writes table, all its columns, to the file dst (created or emptied) as dump_table does with
   // raw set. False, leaving dst as it was, when the connection is closed, dst or table is empty,
   // or the table is missing or has no rows; false after "prob accessing <dst>, aborting\n" when
-  // dst cannot be opened or is the database itself. unused is not read.
-  bool export_table(const std::string& dst, const std::string& table, bool unused, cmd_params& tool);
+  // dst cannot be opened or is the database itself.
+  bool export_table(const std::string& dst, const std::string& table, cmd_params& tool);
   // Writes the column names, then every row, the values joined by the run's separator text;
   // line ends in values become [CRLF], [LFCR], [LF] or [CR]. Without raw, a value holding a
   // control or non-ASCII byte is written as "hex={" its bytes in hex "}". Under quoted fields
@@ -385,7 +385,7 @@ class sqlite_cmd_params : public sqlite3_artifact {
   sqlite_cmd_params();
   ~sqlite_cmd_params() override;
 
-  // Only when the connection is open: runtime 0, meta_row cleared, pending emptied, current
-  // cleared.
-  void clear();
+  // Only when the connection is open: runtime 0, meta_row cleared and the rows waiting dropped
+  // (drop_pending); the connection stays. clear() is the artifact's full reset.
+  void reset_run_state();
 };

@@ -330,7 +330,7 @@ bool sqlite3_artifact::dump_table(std::ostream* out, const std::string& table, c
   return ran && dump.rows > 0;
 }
 
-bool sqlite3_artifact::export_table(const std::string& dst, const std::string& table, bool, cmd_params& tool) {
+bool sqlite3_artifact::export_table(const std::string& dst, const std::string& table, cmd_params& tool) {
   if (!db_open || dst.empty() || table.empty()) return false;
   // A table that is missing or empty leaves the destination as it was.
   std::string stored;

@@ -350,10 +350,7 @@ bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes)
   }
 
   if (ctx.separator.empty() || ctx.columns.size() < 2 || !result) return false;
-  if (ctx.new_separator.empty()) {
-    std::string source_separator = ctx.separator;  // set_csv_separator folds its argument
-    ctx.set_csv_separator(source_separator, false);
-  }
+  set_run_separator(ctx);
   ctx.first_column_name.clear();
   for (const std::string& name : ctx.columns) {
     if (!name.empty()) {
@@ -368,6 +365,16 @@ bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes)
   ctx.short_tool_name = ctx.tool_name;
   apply_source_kind(ctx);
   return true;
+}
+
+void set_run_separator(quazel_tool_metadata& ctx) {
+  // Split files and the database keep the source's separator: a split file is read as the
+  // source was, and the store records the source's.
+  const bool chosen = ctx.change_separator && !ctx.split && !ctx.to_sqlite && !ctx.to_csv;
+  const std::string& text = chosen ? ctx.new_separator : ctx.separator;
+  if (text.empty()) return;
+  std::string folded = text;  // set_csv_separator folds its argument
+  ctx.set_csv_separator(folded, false);
 }
 
 bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path) {

@@ -48,10 +48,17 @@ bool read_csv_banner(quazel_tool_metadata& ctx, const std::string& path);
 // Parses the banner of UTF-8 bytes into ctx: tool, version, licence, run time, command line,
 // separator, columns and the producing tool's tags. True when a separator and at least two
 // column names were found and a title line, if any, had its licence, time and command lines.
-// Sets the base's separators from the source unless a new separator was asked for.
+// Sets the base's separators as set_run_separator does.
 // The run time is the time line's text after "time:" up to a ';' (what follows is the extra
 // information), trimmed also when no ';' follows: the blanks and line-end characters around
 // it are none of the value. The "-binary" source of a producing tool's command line is read
 // as quoted only when it starts with a single quote (then up to the next one, blanks kept);
 // otherwise it ends at a blank, and a quote inside it (a name like O'Brien) is part of it.
 bool parse_banner_lines(quazel_tool_metadata& ctx, const std::vector<u8>& bytes);
+
+// The one place that sets the run's separator settings (separator_text, separator_char and
+// separator_replacement of the base) for the writers and the table export: the user's
+// "-change_csv_separator" text where it is what the output is written with, else the current
+// source's separator (split files and the database always take the source's, "-sqlite_to_csv"
+// the store's own); nothing while the text to take is not known.
+void set_run_separator(quazel_tool_metadata& ctx);

@@ -16,17 +16,10 @@ split_metadata::~split_metadata() {
 void split_metadata::clear() {
   tool_label.clear();
   artifact_type.clear();
-  licence_text.clear();
-  command_line.clear();
   run_time.clear();
-  extra_info.clear();
-  hostname.clear();
-  username.clear();
   csv_source.clear();
-  tool_source.clear();
   group_file.clear();
   separator.clear();
-  licence_number = 0;
   run_stamp = current_time().filetime;
   column_text.clear();
   column_list.clear();

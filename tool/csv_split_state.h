@@ -26,7 +26,7 @@ class split_metadata {
   ~split_metadata();
 
   // Empties every text and list, closing the split files (a file map emptied under open files
-  // would let a later batch open the same file twice); licence_number 0, run_stamp = now.
+  // would let a later batch open the same file twice); run_stamp = now.
   void clear();
   // Waits for the batch being written (an exception it ended in is thrown here, before any file
   // closes), then closes and releases every split file and empties
@@ -36,17 +36,10 @@ class split_metadata {
 
   std::string tool_label;     // "<tool> v<version>": the "tool used" value
   std::string artifact_type;  // the "artifact type" value of the current rows
-  std::string licence_text;
-  std::string command_line;
   std::string run_time;       // "Runtime: " + the banner's run time
-  std::string extra_info;
-  std::string hostname;
-  std::string username;
   std::string csv_source;     // the "csv src" value
-  std::string tool_source;
   std::string group_file;     // base name of the current group's file; empty before its first row
   std::string separator;
-  u64 licence_number = 0;
   u64 run_stamp = 0;          // FILETIME of the last clear; metaref of every buffered row
   std::string column_text;    // the current group's column names joined by "|"
   std::vector<std::string> column_list;

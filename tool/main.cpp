@@ -177,7 +177,6 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
   }
   const bool converted = convert_csv_file(*stream, ctx);
   const bool good = stream->good();
-  ctx.out = nullptr;
   const bool closed = file.close();
   if (!converted && interrupt_signal() != 0) return file_outcome::interrupted;
   // A conversion that stopped at a failed write is a write failure.
@@ -287,7 +286,6 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
   if (ctx.sqlite_on || ctx.split) {
     output = shared_output_name(ctx);
     ok = convert_csv_file(results, ctx);
-    ctx.out = nullptr;
   } else {
     output = loop_output_path(ctx, name, loop.used_outputs);
     const file_outcome outcome = convert_into_file(ctx, output);
@@ -315,10 +313,6 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
 // An interruption ends the loop at once, also while it waits for names on standard input. The
 // walk never enters the "-dst" folder, nor reads the database it writes.
 int run_file_loop(quazel_tool_metadata& ctx, results_stream& results) {
-  if (ctx.dst.empty()) {
-    report(ctx, "need -dst <results dir> for -pipe option\n");
-    return status_failed;
-  }
   std::string root = ctx.enumdir_path;
   if (!ctx.pipe) {
     // The walk takes a root without any '/' for a Windows path and would find nothing in it;
@@ -392,7 +386,6 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
   }
   // The SQLite and split writers put their rows elsewhere; the others write the results stream.
   const bool converted = convert_csv_file(*results.stream, ctx);
-  ctx.out = nullptr;
   if (converted) return 0;
   if (interrupt_signal() != 0) {
     report_incomplete(ctx, ctx.to_sqlite || ctx.split ? shared_output_name(ctx) : results.name);
@@ -423,10 +416,6 @@ void write_ref_listing(std::ostream& out, const std::map<std::string, u64>& reco
 int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
   bool found = false;
   if (ctx.artifact_tables) {
-    if (ctx.change_separator) {
-      std::string separator = ctx.new_separator;
-      ctx.set_csv_separator(separator, false);
-    }
     found = ctx.sqlite_state.export_artifact_tables({}, ctx.dst, ctx.change_separator != 0, ctx);
   } else if (ctx.metadata_records) {
     std::map<u64, sqlite_metadata_row> records;
@@ -437,7 +426,7 @@ int run_database_reader(quazel_tool_metadata& ctx, std::ostream& results) {
     found = ctx.sqlite_state.get_ref_records(records) && !records.empty();
     if (found) write_ref_listing(results, records);
   } else if (ctx.to_csv) {
-    found = ctx.sqlite_state.export_table(ctx.dst, ctx.export_table_name, ctx.change_separator != 0, ctx);
+    found = ctx.sqlite_state.export_table(ctx.dst, ctx.export_table_name, ctx);
   }
   if (!found) {
     report(ctx, "no results\n");

@@ -19,7 +19,7 @@ quazel_tool_metadata::~quazel_tool_metadata() {
 void quazel_tool_metadata::clear() {
   split_state.reset();
   cmd_params::clear();
-  sqlite_state.clear();
+  sqlite_state.reset_run_state();
   // Every per-source field, then those that live for the whole run.
   clear_find_signature_vars();
 

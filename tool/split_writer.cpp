@@ -10,7 +10,6 @@
 #include "framework/io/uni_output.h"
 #include "framework/text/qz_join.h"
 #include "framework/text/qz_md5.h"
-#include "framework/text/qz_number_parse.h"
 #include "framework/text/qz_string.h"
 #include "framework/text/uni_unicode.h"
 #include "framework/time/qz_clock.h"
@@ -376,7 +375,6 @@ int start_group(quazel_tool_metadata& ctx, csv_split::split_metadata& state,
     const std::string* cell = tag_cell(tag, cells);
     if (cell == nullptr) continue;
     if (tag.column_flags & artifact_type_column_bit) state.artifact_type = ctx.artifact_type + "-" + *cell;
-    if (tag.column_flags & source_column_bit) state.tool_source = *cell;
   }
   name += '-';
   name += column_digest(state.column_text);
@@ -431,23 +429,13 @@ int csv_split_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   if (state == nullptr || !begin_writer_head(ctx)) return 0;
 
   state->separator = ctx.separator;
-  std::string separator = ctx.separator;  // set_csv_separator folds its argument
-  ctx.set_csv_separator(separator, false);
 
   // Every source brings its own provenance: one without a banner leaves no earlier source's
   // tool, run time or artifact type on its rows.
   const bool banner = ctx.banner_found != 0;
   state->tool_label = banner ? ctx.tool_name + " v" + ctx.tool_version : std::string();
-  state->licence_number = 0;
-  if (banner && !ctx.licence_word.empty()) parse_u64_string("0x" + ctx.licence_word.substr(1), state->licence_number);
-  state->licence_text = banner ? ctx.licence_text : std::string();
-  state->command_line = banner ? ctx.command_line : std::string();
   state->run_time = banner ? "Runtime: " + ctx.run_time_text : std::string();
-  state->extra_info = banner ? ctx.extra_info : std::string();
-  state->hostname = banner ? ctx.hostname : std::string();
-  state->username = banner ? ctx.username : std::string();
   state->csv_source = ctx.csv_source;
-  state->tool_source = ctx.tool_source;
   state->artifact_type = ctx.artifact_type;
   state->group_file.clear();
   return banner ? 1 : 0;
@@ -510,10 +498,8 @@ int csv_split_parse_banner_line(const std::string& line, const tag_instr& tag, q
     state->artifact_type = banner_value(line, tag);
     result = 1;
   }
-  if (tag.line_flags & source_line_bit) {
-    state->tool_source = banner_value(line, tag);
-    result = 1;
-  }
+  // The source line is taken (its value names no column of the split files).
+  if (tag.line_flags & source_line_bit) result = 1;
   return result;
 }
 

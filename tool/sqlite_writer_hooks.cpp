@@ -128,8 +128,6 @@ int sqlite_out_write_head(std::ostringstream&, quazel_tool_metadata& ctx) {
   if (!ctx.banner_found) return 1;
 
   row.separator = ctx.separator;
-  std::string separator = ctx.separator;  // set_csv_separator lower-cases its argument
-  ctx.set_csv_separator(separator, false);
   row.toolname = ctx.tool_name + " v" + ctx.tool_version;
 
   // The licence word is one letter and the licence number in hex.

@@ -177,12 +177,14 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
 
   if (!ctx.parse_generic_options(args)) return false;
 
-  if (ctx.pipe) {
+  // A file loop writes every source's output into "-dst" ("-pipe" wins when both are given).
+  if (ctx.pipe || ctx.enumdir_given) {
     if (ctx.dst.empty()) {
-      report(ctx, "need to provide -dst <dst file> with -pipe option\n");
+      report(ctx, "need to provide -dst <dst file> with %s option\n", ctx.pipe ? "-pipe" : "-enumdir");
       return false;
     }
-    if (!make_destination_folder(ctx)) return false;
+    // The folder of "-enumdir" is made once its walk is ready.
+    if (ctx.pipe && !make_destination_folder(ctx)) return false;
   }
 
   if (find_option_flag("-no_header_info", args, false)) ctx.no_header_info = 1;
@@ -199,7 +201,6 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
     if (!ctx.artifact_tables) ctx.cleanup = 1;
     ctx.change_separator = 1;
     ctx.new_separator = separator_value;
-    ctx.set_csv_separator(separator_value, false);
   }
 
   if (ctx.align_cols) {
@@ -219,11 +220,7 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
       const bool read = read_csv_banner(ctx, source);
       if (banner_read) *banner_read = read;
       if (ctx.split) {
-        if (ctx.new_separator.empty() && !ctx.separator.empty()) {
-          ctx.new_separator = ctx.separator;
-          std::string separator = ctx.separator;
-          ctx.set_csv_separator(separator, false);
-        }
+        if (ctx.new_separator.empty()) ctx.new_separator = ctx.separator;
         if (!ctx.banner_found) ctx.raw = 1;
       }
     }
@@ -257,6 +254,8 @@ bool parse_options(quazel_tool_metadata& ctx, std::vector<std::string>& args, co
   ctx.version_text = version_text;
 
   if (!ctx.sqlite_state.init_from_cmdline(args, std::string(), ctx)) return false;
+  // The SQLite setup makes "|" the separator of a run with a database.
+  set_run_separator(ctx);
 
   if (ctx.split) {
     ctx.split_state.reset(new (std::nothrow) csv_split::split_metadata());

@@ -86,7 +86,12 @@ void cmd_params::set_csv_separator(std::string& text, bool semicolon_for_comma) 
   separator_text = text;
   separator_char = 0;
   separator_replacement = 0;
-  if (quoted_fields) return;
+  // A TAB named in words is written as a TAB whether or not values may be quoted: the word
+  // itself between the values would make them one field.
+  if (quoted_fields) {
+    if (names_tab_separator(text)) separator_text.assign(1, '\t');
+    return;
+  }
   to_lower(text);
   if (text.find('|') != std::string::npos) {
     separator_char = '|';

@@ -148,9 +148,9 @@ class cmd_params : public cmd_params_fields, public qz_diag_sink {
 
   // Sets separator_text, separator_char and separator_replacement from one separator text:
   // "|" inside gives '|' and ';'; else "," gives ',' and ';' or ' ' by semicolon_for_comma;
-  // "tab" or "\t" gives a TAB text and no characters; anything else no characters. Only the
-  // TAB case changes separator_text. With quoted_fields no characters are set. Lower-cases
-  // text in place unless quoted_fields is set.
+  // "tab" or "\t" (any case) gives a TAB text and no characters; anything else no characters.
+  // Only the TAB case changes separator_text. With quoted_fields no characters are set. Lower-
+  // cases text in place unless quoted_fields is set.
   void set_csv_separator(std::string& text, bool semicolon_for_comma);
 
   // Takes the generic options out of args (entry 0 the program path) into this set, as

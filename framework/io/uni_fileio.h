@@ -24,8 +24,8 @@ class fileio {
  public:
   // The chunked line reader's callback: the file, the caller's context, the lines of one
   // chunk, how many of them to take, and the file offset the chunk was read from. It returns
-  // 0 to end the reading: no further chunk is read.
-  // Its result is not examined. The vector belongs to the reader and is reused.
+  // 0 to end the reading (no further chunk is read), anything else to go on. The vector
+  // belongs to the reader and is reused.
   using line_callback = u64 (*)(fileio& file, u64 context, std::vector<std::string>& lines,
                                 u32 count, u64 offset);
   // for_each_block's callback: the file, the caller's context, the block's bytes and their

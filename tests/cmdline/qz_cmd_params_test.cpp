@@ -86,7 +86,9 @@ TEST(CmdParamsSeparator, OneTextSetsAllThree) {
       {"empty", "", false, false, "", 0, 0, ""},
       {"tabby is no tab", "Tabby", false, false, "Tabby", 0, 0, "tabby"},
       {"quoted comma", ",", true, true, ",", 0, 0, ","},
-      {"quoted text untouched", "TAB", true, false, "TAB", 0, 0, "TAB"},
+      {"quoted text untouched", "X,|Y", true, false, "X,|Y", 0, 0, "X,|Y"},
+      {"quoted tab in capitals is a TAB", "TAB", true, false, "\t", 0, 0, "TAB"},
+      {"quoted backslash t is a TAB", "\\t", true, false, "\t", 0, 0, "\\t"},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);

@@ -105,7 +105,7 @@ TEST_F(file_loop, EnumdirNeedsADestinationAndAFolder) {
     const char* message;
   };
   const row rows[] = {
-      {"no -dst", {"-enumdir", "in"}, "need -dst <results dir> for -pipe option\n"},
+      {"no -dst", {"-enumdir", "in"}, "need to provide -dst <dst file> with -enumdir option\n"},
       {"missing folder", {"-enumdir", "nowhere", "-dst", "out"}, "prob reading folder nowhere\n"},
       {"a file, not a folder", {"-enumdir", "in/no_banner.csv", "-dst", "out"},
        "prob reading folder in/no_banner.csv\n"},

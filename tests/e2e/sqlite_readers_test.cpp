@@ -208,6 +208,29 @@ TEST_F(sqlite_readers, artifact_tables_take_the_changed_separator) {
   e2e::expect_matches_file(file("out/" + run_keys + ".csv"), "sqlite_artifact_run_keys_comma.csv");
 }
 
+// A TAB named in words is written as a TAB, also where values may be quoted.
+TEST_F(sqlite_readers, artifact_tables_write_a_tab_named_in_words) {
+  write_database();
+  std::string header = e2e::fixture("expected/sqlite_artifact_run_keys_comma.csv");
+  header = header.substr(0, header.find('\n') + 1);
+  std::replace(header.begin(), header.end(), ',', '\t');
+  std::string first;
+  for (const char* name : {"tab", "TAB", "\\t"}) {
+    for (const bool quoted : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (quoted ? " with quoted fields" : ""));
+      std::filesystem::remove_all(folder.file("out"));
+      std::vector<std::string> args = {"-src", "case.db", "-dst", "out", "-artifact_tables", "-change_csv_separator", name};
+      if (quoted) args.push_back("-enable_quoted_csv_fields");
+      const e2e::run_result run = telvar(args);
+      ASSERT_EQ(run.status, 0) << run.err;
+      const std::string table = file("out/" + run_keys + ".csv");
+      EXPECT_EQ(table.substr(0, table.find('\n') + 1), header);
+      if (first.empty()) first = table;
+      EXPECT_EQ(table, first);
+    }
+  }
+}
+
 TEST_F(sqlite_readers, listings_of_run_records_and_tables) {
   write_database();
   const e2e::run_result metadata = telvar({"-src", "case.db", "-metadata_records"});

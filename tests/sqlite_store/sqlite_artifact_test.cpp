@@ -530,7 +530,7 @@ TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
   run.start_source("t", "a", "s.csv");
   run.state.runtime = 77;
   run.add({"x"});
-  run.state.clear();
+  run.state.reset_run_state();
   EXPECT_EQ(run.state.runtime, 0u);
   EXPECT_TRUE(run.state.meta_row.col_hdrs.empty());
   EXPECT_EQ(run.state.pending_count(), 0);
@@ -538,14 +538,14 @@ TEST_F(sqlite_artifact_test, resets_of_the_run_state) {
 
   run.state.close();
   run.state.pending.resize(2);
-  run.state.clear();  // a closed store keeps what it holds
+  run.state.reset_run_state();  // a closed store keeps what it holds
   EXPECT_EQ(run.state.pending_count(), 2);
   run.state.drop_pending();
 
   // A full reset of an open store closes its database rather than forgetting the handle, so the
   // shared entry table is released once no connection is left.
   ASSERT_TRUE(run.init());
-  run.state.sqlite3_artifact::clear();
+  run.state.clear();
   EXPECT_EQ(run.state.db, nullptr);
   sqlite_wrapper other;
   ASSERT_TRUE(other.open_db(nullptr, folder.file("other.db")));

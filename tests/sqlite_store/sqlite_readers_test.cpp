@@ -263,7 +263,7 @@ TEST(sqlite_readers, zero_bytes_in_values_are_kept) {
   EXPECT_EQ(folder.get("out/tbl.csv"),
             "a|b|tool used|orig runtime|artifact type|csv src|artifact src\n" + value +
                 "|v1|t1 v1|2020-01-01 10:00:00|A1|/src/one.csv|/art/one\n");
-  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", false, reader.tool));
+  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", reader.tool));
   EXPECT_EQ(folder.get("tbl.csv"), "metaref|1-a|2-b\n100|" + value + "|v1\n");
   std::ostringstream out;
   ASSERT_TRUE(reader.store.dump_table(&out, "tbl", reader.tool, false));
@@ -319,7 +319,7 @@ TEST(sqlite_table_export, writes_every_column_with_values_kept_on_their_line) {
   db.add_table("tbl", {{100, "x", "y|z"}, {100, "line\r\nend", "{\"k\":1}"}});
 
   reader_run reader(folder.file("case.db"));
-  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", false, reader.tool));
+  ASSERT_TRUE(reader.store.export_table(folder.file("tbl.csv"), "tbl", reader.tool));
   EXPECT_EQ(folder.get("tbl.csv"),
             "metaref|1-a|2-b\n"
             "100|x|y;z\n"
@@ -375,7 +375,7 @@ TEST(sqlite_table_export, nothing_to_write_leaves_the_destination_alone) {
     SCOPED_TRACE(c.name);
     folder.put("out.csv", before);
     reader_run reader(folder.file("case.db"));
-    EXPECT_EQ(reader.store.export_table(folder.file("out.csv"), c.table, false, reader.tool), c.result);
+    EXPECT_EQ(reader.store.export_table(folder.file("out.csv"), c.table, reader.tool), c.result);
     EXPECT_EQ(folder.get("out.csv"), c.file);
   }
   EXPECT_EQ(db_rows(folder.file("case.db"), "select count(*) from ref;"), std::vector<std::string>{"1"});
@@ -400,7 +400,7 @@ TEST(sqlite_table_export, destination_that_cannot_be_written) {
     SCOPED_TRACE(c.name);
     reader_run reader(path);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(reader.store.export_table(c.dst, "tbl", false, reader.tool));
+    EXPECT_FALSE(reader.store.export_table(c.dst, "tbl", reader.tool));
     EXPECT_EQ(captured_messages(), c.message);
   }
   EXPECT_EQ(db_rows(path, "select [1-a] from tbl;"), std::vector<std::string>{"q"});

@@ -174,21 +174,26 @@ TEST(parse_banner_lines, output_keeps_the_source_separator_unless_another_was_as
   struct output_case {
     const char* name;
     const char* header;
-    const char* new_separator;
+    const char* new_separator;  // "-change_csv_separator", when not empty
+    bool split;
     char separator_char;
     char replacement;
     const char* separator_text;
   };
   const output_case cases[] = {
-      {"comma source", "a,b", "", ',', ' ', ","},
-      {"bar source", "a|b", "", '|', ';', "|"},
-      {"tab source", "a\tb", "", 0, 0, "\t"},
-      {"a new separator was asked for", "a,b", ";", '|', ';', " | "},
+      {"comma source", "a,b", "", false, ',', ' ', ","},
+      {"bar source", "a|b", "", false, '|', ';', "|"},
+      {"tab source", "a\tb", "", false, 0, 0, "\t"},
+      {"a new separator was asked for", "a,b", ";", false, 0, 0, ";"},
+      {"a new bar separator", "a,b", "|", false, '|', ';', "|"},
+      {"split files keep the source's", "a,b", ";", true, ',', ' ', ","},
   };
   for (const output_case& c : cases) {
     SCOPED_TRACE(c.name);
     quazel_tool_metadata ctx;
     ctx.new_separator = c.new_separator;
+    ctx.change_separator = !ctx.new_separator.empty();
+    ctx.split = c.split;
     ASSERT_TRUE(parse(ctx, std::string(c.header) + "\n"));
     EXPECT_EQ(ctx.separator_char, c.separator_char);
     EXPECT_EQ(ctx.separator_replacement, c.replacement);

@@ -47,6 +47,7 @@ inline void set_source(quazel_tool_metadata& ctx, const std::string& path,
     ctx.extra_info = banner->extra_info;
     ctx.command_line = banner->command_line;
   }
+  set_run_separator(ctx);
 }
 
 // Two groups of a "dorvel" source: banner values title them and add a column; with its tags

@@ -32,7 +32,6 @@ TEST(split_metadata, new_record_is_empty_and_stamped_now) {
   EXPECT_TRUE(state.files.empty());
   EXPECT_TRUE(state.file_index.empty());
   EXPECT_TRUE(state.pending.empty());
-  EXPECT_EQ(state.licence_number, 0u);
   EXPECT_GE(state.run_stamp, before);
   EXPECT_LE(state.run_stamp, after);
 }
@@ -68,13 +67,13 @@ TEST(split_metadata, destruction_and_clear_close_the_files) {
   // would open the same file a second time.
   csv_split::split_metadata state;
   ASSERT_TRUE(add_buffered_file(state, "g", folder.file("cleared.csv"), "p,q\n"));
-  state.licence_number = 7;
+  state.tool_label = "tool v1";
   state.column_text = "p|q";
   state.clear();
   EXPECT_TRUE(state.files.empty());
   EXPECT_TRUE(state.file_index.empty());
   EXPECT_TRUE(state.column_text.empty());
-  EXPECT_EQ(state.licence_number, 0u);
+  EXPECT_TRUE(state.tool_label.empty());
   EXPECT_EQ(folder.get("cleared.csv"), "p,q\n");
 }
 

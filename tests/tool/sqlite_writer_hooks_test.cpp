@@ -259,7 +259,7 @@ TEST(sqlite_writer_hooks, head_is_taken_once_per_source) {
   EXPECT_TRUE(ctx.columns.empty());
   EXPECT_EQ(ctx.sqlite_state.meta_row.lic_num, 6699u);
   EXPECT_EQ(ctx.sqlite_state.meta_row.toolname, "dorvel v1.2");
-  EXPECT_EQ(ctx.separator_char, ',');
+  EXPECT_EQ(ctx.sqlite_state.meta_row.separator, ",");
 
   ctx.tool_name = "other";
   ctx.columns = {"a", "b"};
