@@ -12,6 +12,7 @@
 #include "framework/io/uni_fileio.h"
 #include "framework/io/uni_output.h"
 #include "tool/csv_driver.h"
+#include "tool/csv_writers.h"
 #include "tool/quazel_tool_metadata.h"
 
 namespace {
@@ -75,7 +76,7 @@ void dispatch_chunk(benchmark::State& state) {
   quazel_tool_metadata ctx;
   set_html_source(ctx, "bench.csv");
   ctx.out = out;
-  csv_dispatch dispatch(ctx);
+  csv_dispatch dispatch(ctx, active_csv_writer(ctx));
   std::vector<std::string> header = {std::string(header_row) + "\n"};
   dispatch_csv_lines(dispatch, header, 1);
 
@@ -115,7 +116,7 @@ void convert_file(benchmark::State& state) {
     set_html_source(ctx, pattern);
     uni::fileio sink("/dev/null", true, false, false);
     std::ostream* out = sink.get_output_stream();
-    if (out == nullptr || !convert_csv_file(*out, ctx)) {
+    if (out == nullptr || convert_csv_file(*out, ctx, active_csv_writer(ctx)) != csv_conversion::converted) {
       state.SkipWithError("conversion failed");
       break;
     }

@@ -18,6 +18,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "tool/csv_driver.h"
+#include "tool/csv_writers.h"
 #include "tool/quazel_tool_metadata.h"
 #include "tool/tool_options.h"
 
@@ -49,7 +50,7 @@ converted convert(const std::string& source, std::vector<std::string> action) {
   converted result;
   if (!parse_tool_options(ctx, args, "ver: 1", &banner_read) || !banner_read) return result;
   std::ostringstream out;
-  result.ok = convert_csv_file(out, ctx);
+  result.ok = convert_csv_file(out, ctx, active_csv_writer(ctx)) == csv_conversion::converted;
   result.text = out.str();
   return result;
 }

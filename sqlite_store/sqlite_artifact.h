@@ -5,18 +5,17 @@
 // that cannot be written is reported on standard error and counted in failed_batches.
 #pragma once
 
-#include <algorithm>
 #include <exception>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sql_results.h"
 #include "sqlite_store/sqlite_adt.h"
+#include "sqlite_store/sqlite_generic_data_row.h"
 
 class cmd_params;
 struct qz_variant_lite;
@@ -38,109 +37,6 @@ struct aligned_row_writer {
   void (*write_row)(std::ostream& out, const std::vector<std::string>& values, cmd_params& settings,
                     u32 default_flags, aligned_cell_text_fn first, aligned_cell_text_fn second);
 };
-
-// One row waiting to be written: the typed values of a generic_data row, or the cells of a
-// data-table row.
-class sqlite_generic_data_row {
- public:
-  sqlite_generic_data_row();
-
-  // Every number 0, every text and the cells empty.
-  void clear();
-  // clear, then metaref, val1 to val5, str1, str2 and desired_output from 9 texts (numbers
-  // by the number rules); false unless there are exactly 9.
-  bool set_from_strings(const std::vector<std::string>& values);
-
-  u64 metaref;  // the producer's runtime; a batch binds its own runtime instead
-  u64 val1;
-  u64 val2;
-  u64 val3;
-  u64 val4;
-  u64 val5;
-  std::string str1;
-  std::string str2;
-  std::string desired_output;       // generic_data's line; for a data table the cells joined by "|"
-  std::vector<std::string> fields;  // the cells of a data-table row
-  u64 packed_row;                   // 1 + the row's number in its store's packed cells; 0: none there
-};
-
-// The cells of many rows in one text, each row's cells back to back, with where every cell and
-// every row ends: rows added here cost no allocation per cell, and a batch reads its cells in
-// the order they lie in memory. A long row handed over keeps its own strings instead, so that
-// it is never copied. Every row added gets a number never given before by this object, so that
-// a row emptied away can never be mistaken for a later one.
-class packed_cell_rows {
- public:
-  // Rows of more cell bytes than this, handed over, keep their own strings.
-  static constexpr size_t own_row_bytes = size_t(1) << 20;
-
-  // Adds a row of cells (copied); returns its number.
-  size_t add(const std::vector<std::string>& cells);
-  // add, but a row of more than own_row_bytes bytes of cells takes the strings of cells over,
-  // leaving cells empty; a shorter row is copied and cells left as they were.
-  size_t take(std::vector<std::string>& cells);
-  // Whether the row numbered row is held (added and not yet emptied away).
-  bool holds(size_t row) const { return row >= first_row_ && row - first_row_ < row_ends_.size(); }
-  // For a held row: its number of cells, and its cell i (valid until the next add or clear).
-  size_t cell_count(size_t row) const {
-    if (const std::vector<std::string>* own = own_row(row - first_row_)) return own->size();
-    return row_ends_[row - first_row_] - first_cell(row - first_row_);
-  }
-  std::string_view cell(size_t row, size_t i) const {
-    if (const std::vector<std::string>* own = own_row(row - first_row_)) return (*own)[i];
-    const size_t index = first_cell(row - first_row_) + i;
-    const size_t start = index == 0 ? 0 : cell_ends_[index - 1];
-    return std::string_view(text_).substr(start, cell_ends_[index] - start);
-  }
-  // No rows held; the storage of the text is kept for the next ones.
-  void clear();
-  // Bytes of cell text held.
-  size_t text_bytes() const { return text_.size() + own_bytes_; }
-  // Moves every row of from into this object, whose own rows are dropped: the rows keep their
-  // numbers, and from holds none and goes on numbering after them. The storage is exchanged,
-  // not copied.
-  void take_rows_of(packed_cell_rows& from);
-
- private:
-  size_t first_cell(size_t index) const { return index == 0 ? 0 : row_ends_[index - 1]; }
-  // The strings of the row at index when it keeps its own; null for a packed row.
-  const std::vector<std::string>* own_row(size_t index) const {
-    if (own_rows_.empty()) return nullptr;
-    const auto found = std::lower_bound(own_rows_.begin(), own_rows_.end(), index,
-                                        [](const own_strings& own, size_t at) { return own.index < at; });
-    return found != own_rows_.end() && found->index == index ? &found->cells : nullptr;
-  }
-  struct own_strings {
-    size_t index;  // in row_ends_, where the row has no cells of the text
-    std::vector<std::string> cells;
-  };
-  std::string text_;
-  std::vector<size_t> cell_ends_;  // end of each cell in text_
-  std::vector<size_t> row_ends_;   // end of each held row's cells in cell_ends_
-  std::vector<own_strings> own_rows_;  // the rows that keep their strings, by index
-  size_t own_bytes_ = 0;               // their cells' bytes
-  size_t first_row_ = 0;           // number of the first held row
-};
-
-// The cells of one waiting row, wherever they are kept; valid while they are.
-class row_cells {
- public:
-  explicit row_cells(const std::vector<std::string>& strings) : strings_(&strings) {}
-  row_cells(const packed_cell_rows& packed, size_t row) : packed_(&packed), row_(row) {}
-  size_t size() const { return strings_ != nullptr ? strings_->size() : packed_->cell_count(row_); }
-  std::string_view operator[](size_t i) const {
-    return strings_ != nullptr ? std::string_view((*strings_)[i]) : packed_->cell(row_, i);
-  }
-
- private:
-  const std::vector<std::string>* strings_ = nullptr;
-  const packed_cell_rows* packed_ = nullptr;
-  size_t row_ = 0;
-};
-
-// cells = the row's cells: its fields, or its row in packed when it was packed there. False
-// when the row names a packed row that packed does not hold.
-bool cells_of_row(const sqlite_generic_data_row& row, const packed_cell_rows& packed, row_cells& cells);
 
 // The writer of one run. Write operations refuse on a closed connection, except the
 // add_generic_* operations, which only append to pending.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/csv_driver.h"
+#include "tool/csv_writer_rules.h"
 
 // The cleanup writer's hooks, for the dispatcher.
 extern const csv_writer_hooks cleanup_writer_hooks;

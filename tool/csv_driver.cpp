@@ -63,8 +63,8 @@ bool names_first_column(const csv_dispatch& dispatch, const std::string& line, c
   return bare_cell(line, separator, index) == bare_text(name);
 }
 
-// Notes a hook's result: an output that failed stops the source.
-void note(csv_dispatch& dispatch, int result) {
+// An output that failed, as a hook's result tells, stops the source.
+void stop_if_output_failed(csv_dispatch& dispatch, int result) {
   if (result == hook_output_failed) dispatch.output_failed = true;
 }
 
@@ -97,15 +97,15 @@ void take_header_row(csv_dispatch& dispatch, const std::string& line, char separ
     ctx.columns.clear();
     dispatch.header_too_short = true;
     // The cleanup writer copies what it cannot take apart: the line is not lost.
-    if (dispatch.writer && dispatch.writer->copies_lines) note(dispatch, dispatch.writer->short_row(line, ctx));
+    if (dispatch.writer && dispatch.writer->copies_lines) stop_if_output_failed(dispatch, dispatch.writer->short_row(line, ctx));
     return;
   }
   dispatch.header_accepted = true;
   // A bodyfile's group opens at its title line, which a writer that copies lines copies too.
   if (dispatch.writer && dispatch.writer->copies_lines && ctx.is_bodyfile) {
-    note(dispatch, dispatch.writer->short_row(line, ctx));
+    stop_if_output_failed(dispatch, dispatch.writer->short_row(line, ctx));
   }
-  if (dispatch.writer) note(dispatch, dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx));
+  if (dispatch.writer) stop_if_output_failed(dispatch, dispatch.writer->end_group(*ctx.out, dispatch.head, ctx.columns, ctx));
   ctx.group_has_rows = 0;
 }
 
@@ -121,7 +121,7 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
   // or a header row that was not recognised is no row of any group.
   if (separator == 0 || ctx.first_header_pending ||
       ctx.columns.size() < static_cast<size_t>(std::max(ctx.min_columns, 1))) {
-    if (writer) note(dispatch, writer->short_row(line, ctx));
+    if (writer) stop_if_output_failed(dispatch, writer->short_row(line, ctx));
     return;
   }
   std::vector<std::string>& cells = dispatch.cells;
@@ -160,11 +160,11 @@ void take_row(csv_dispatch& dispatch, const std::string& line, char separator, b
     // A writer with an overflow column adds the empty cell a row without surplus lacks.
     bool overflow_missing = overflow && cells.size() + 1 == ctx.columns.size();
     if (!overflow_missing) {
-      if (writer) note(dispatch, writer->short_row(line, ctx));
+      if (writer) stop_if_output_failed(dispatch, writer->short_row(line, ctx));
       return;
     }
   }
-  if (writer) note(dispatch, writer->write_row(*ctx.out, cells, ctx));
+  if (writer) stop_if_output_failed(dispatch, writer->write_row(*ctx.out, cells, ctx));
   if (line.size() > long_row_bytes) {
     for (std::string& cell : cells) {
       if (cell.capacity() > long_row_bytes) std::string().swap(cell);
@@ -181,7 +181,7 @@ struct line_rules {
   std::array<bool, 256> tag_starts;
 };
 
-line_rules rules_of(const csv_dispatch& dispatch) {
+line_rules line_rules_for(const csv_dispatch& dispatch) {
   const quazel_tool_metadata& ctx = dispatch.ctx;
   const csv_writer_hooks* writer = dispatch.writer;
   const bool cleanup = writer && writer->copies_lines;
@@ -241,7 +241,7 @@ bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rule
   // A second byte-order mark (a file saved twice) is no more part of a name than the first.
   if (ctx.first_header_pending && is_bom_utf8(line.data(), line.size())) line.erase(0, 3);
   if (line.empty()) {
-    if (rules.cleanup && writer) note(dispatch, writer->short_row(line, ctx));
+    if (rules.cleanup && writer) stop_if_output_failed(dispatch, writer->short_row(line, ctx));
     return true;
   }
   if (line.size() < short_line_length && (separator == 0 || only_char(line, separator))) {
@@ -249,8 +249,8 @@ bool take_line(csv_dispatch& dispatch, std::string& line, const line_rules& rule
   }
   if (const tag_instr* tag = banner_tag_of(ctx.tags, line, rules.tag_starts)) {
     if (writer) {
-      note(dispatch, writer->banner_begin(ctx));
-      if ((tag->line_flags & tag_line_unstored) == 0) note(dispatch, writer->banner_line(line, *tag, ctx));
+      stop_if_output_failed(dispatch, writer->banner_begin(ctx));
+      if ((tag->line_flags & tag_line_unstored) == 0) stop_if_output_failed(dispatch, writer->banner_line(line, *tag, ctx));
     }
     dispatch.after_banner = true;
     return true;
@@ -303,7 +303,7 @@ void give_up_quote(csv_dispatch& dispatch, const line_rules& rules, bool at_end)
 // A row joined over several lines is a row of the group when it has the group's fields;
 // otherwise its lines are taken one by one.
 void take_joined_row(csv_dispatch& dispatch, const line_rules& rules) {
-  static thread_local std::vector<std::string> fields;
+  std::vector<std::string>& fields = dispatch.joined_fields;
   std::string& row = dispatch.joiner.row();
   cut_line(row, rules.trim_lines, dispatch.line_tail);
   split_quoted(row, rules.separator, fields, rules.split_trim, true);
@@ -318,31 +318,30 @@ void take_joined_row(csv_dispatch& dispatch, const line_rules& rules) {
 
 }  // namespace
 
-csv_dispatch::csv_dispatch(quazel_tool_metadata& context)
-    : ctx(context), writer(active_csv_writer(context, writer_held)) {
+csv_dispatch::csv_dispatch(quazel_tool_metadata& context, const csv_writer_hooks* hooks)
+    : ctx(context), writer(hooks) {
   // The banner's columns: a header whose first names are empty (an index column) places the
   // first column's name after them.
   while (first_name_index < ctx.columns.size() && ctx.columns[first_name_index].empty()) ++first_name_index;
 }
 
-bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_bytes) {
-  if (ctx.csv_source.empty() || ctx.source_columns.empty()) return false;
-  csv_dispatch dispatch(ctx);
-  if (!dispatch.writer_held) return false;
-  const csv_writer_hooks* writer = dispatch.writer;
+csv_conversion convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, const csv_writer_hooks* writer,
+                                u32 chunk_bytes) {
+  if (ctx.csv_source.empty() || ctx.source_columns.empty()) return csv_conversion::failed;
+  csv_dispatch dispatch(ctx, writer);
   // A small source whose banner read took all of it is converted from those bytes, once.
   uni::fileio source;
   if (!ctx.source_bytes.empty() && ctx.source_bytes_path == ctx.csv_source) {
     source.attach_memory(std::move(ctx.source_bytes), false, true);
     ctx.source_bytes_path.clear();
   } else if (!source.open_utf8(ctx.csv_source, false, true, true)) {
-    return false;
+    return csv_conversion::failed;
   }
-  if (ctx.pair_map.size() > ctx.source_columns.size()) return false;
+  if (ctx.pair_map.size() > ctx.source_columns.size()) return csv_conversion::failed;
 
   ctx.out = &out;
   ctx.out_buffer = dynamic_cast<uni::streambuf_generic_output<char>*>(out.rdbuf());
-  if (writer && writer->begin_source) note(dispatch, writer->begin_source(out, ctx));
+  if (writer && writer->begin_source) stop_if_output_failed(dispatch, writer->begin_source(out, ctx));
   // Lines come whole: a quoted cell over several lines keeps each line's own line end, and the
   // dispatcher cuts the rest.
   const bool detect_bom = ctx.utf8_bom || ctx.utf16_bom;
@@ -353,7 +352,9 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   // After an interruption the rows taken are still stored, but a document gets no closing
   // text: it must not pass for whole.
   const bool interrupted = interrupt_signal() != 0;
-  if (writer && writer->end_source) note(dispatch, writer->end_source(out, dispatch.head, ctx, interrupted));
+  if (writer && writer->end_source) {
+    stop_if_output_failed(dispatch, writer->end_source(out, dispatch.head, ctx, interrupted));
+  }
   // The room of the bytes goes back for the next small source.
   if (source.in_memory) {
     ctx.source_bytes.swap(source.memory);
@@ -362,11 +363,12 @@ bool convert_csv_file(std::ostream& out, quazel_tool_metadata& ctx, u32 chunk_by
   bool closed = source.close();
   ctx.out = nullptr;
   ctx.out_buffer = nullptr;
+  if (dispatch.output_failed) return csv_conversion::output_failed;
   // Header rows that all fell short of the producing tool's minimum left the outputs without
   // a group: the source was not converted. A source of banner lines alone has no header row.
-  ctx.header_too_short = dispatch.header_too_short && !dispatch.header_accepted;
-  ctx.output_failed = dispatch.output_failed;
-  return read != 0 && closed && out.good() && !interrupted && !ctx.header_too_short && !ctx.output_failed;
+  if (dispatch.header_too_short && !dispatch.header_accepted) return csv_conversion::header_too_short;
+  const bool whole = read != 0 && closed && out.good() && !interrupted;
+  return whole ? csv_conversion::converted : csv_conversion::failed;
 }
 
 u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, u32 count) {
@@ -376,8 +378,8 @@ u32 dispatch_csv_lines(csv_dispatch& dispatch, std::vector<std::string>& lines, 
     return 0;
   }
   count = static_cast<u32>(std::min<size_t>(count, lines.size()));
-  if (dispatch.writer) note(dispatch, dispatch.writer->write_head(dispatch.head, ctx));
-  const line_rules rules = rules_of(dispatch);
+  if (dispatch.writer) stop_if_output_failed(dispatch, dispatch.writer->write_head(dispatch.head, ctx));
+  const line_rules rules = line_rules_for(dispatch);
   quoted_row_joiner& joiner = dispatch.joiner;
 
   for (u32 i = 0; i < count; ++i) {
@@ -407,7 +409,7 @@ void finish_csv_lines(csv_dispatch& dispatch) {
   quazel_tool_metadata& ctx = dispatch.ctx;
   if (!dispatch.joiner.active() || ctx.out == nullptr || !ctx.out->good() || dispatch.output_failed) return;
   // A quote still open at the end of the source closes nothing.
-  give_up_quote(dispatch, rules_of(dispatch), true);
+  give_up_quote(dispatch, line_rules_for(dispatch), true);
 }
 
 u64 process_csv_lines(uni::fileio&, u64 context, std::vector<std::string>& lines, u32 count,
@@ -415,165 +417,4 @@ u64 process_csv_lines(uni::fileio&, u64 context, std::vector<std::string>& lines
   csv_dispatch* dispatch = reinterpret_cast<csv_dispatch*>(context);
   if (dispatch == nullptr) return 0;
   return dispatch_csv_lines(*dispatch, lines, count);
-}
-
-bool begin_writer_head(quazel_tool_metadata& ctx) {
-  if (!ctx.head_pending) return false;
-  ctx.head_pending = 0;
-  if (ctx.banner_found && !ctx.is_bodyfile) ctx.columns.clear();
-  return true;
-}
-
-void reset_column_indexes(std::vector<tag_instr>& tags) {
-  for (tag_instr& tag : tags) tag.column_index = -1;
-}
-
-std::string banner_value(const std::string& line, const tag_instr& tag) {
-  std::string value = line.size() > tag.tag.size() ? line.substr(tag.tag.size()) : std::string();
-  trim_whitespace(value);
-  replace_char(value, '\\', '/', false);
-  return value;
-}
-
-int store_banner_value(const std::string& line, const tag_instr& tag, quazel_tool_metadata& ctx,
-                       u32 title_bit, u32 column_bit) {
-  if ((tag.line_flags & (title_bit | column_bit)) == 0) return 0;
-  std::string value = banner_value(line, tag);
-  // The first banner line of a kind before a header row wins.
-  if (tag.line_flags & title_bit) ctx.title_fields.emplace(tag.tag, value);
-  if (tag.line_flags & column_bit) ctx.pending_columns.emplace(strip_char_copy(tag.tag, ':'), value);
-  return 1;
-}
-
-void apply_group_rule(quazel_tool_metadata& ctx, u32 column_bits, bool match_whole) {
-  if (ctx.is_bodyfile) {
-    // A bodyfile has one group: no later line may open another.
-    ctx.first_column_name.clear();
-    return;
-  }
-  for (tag_instr& tag : ctx.tags) {
-    if ((tag.column_flags & column_bits) == 0) continue;
-    for (size_t i = 0; i < ctx.columns.size(); ++i) {
-      const std::string& name = ctx.columns[i];
-      if (match_whole ? name == tag.tag : name.find(tag.tag) != std::string::npos) {
-        tag.column_index = static_cast<int>(i);
-        break;
-      }
-    }
-  }
-  if (!ctx.pending_columns.empty()) {
-    ctx.extra_columns = std::move(ctx.pending_columns);
-    ctx.pending_columns.clear();
-  }
-  // The extra values go on being appended to every row, so the group names them too, also
-  // when they carry over from the previous group.
-  for (const auto& [name, value] : ctx.extra_columns) ctx.columns.push_back(name);
-}
-
-std::string title_field_text(const quazel_tool_metadata& ctx) {
-  std::string text;
-  for (const auto& [tag, value] : ctx.title_fields) {
-    if (!text.empty()) text += " - ";
-    text += value;
-  }
-  return text;
-}
-
-std::string group_title(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
-                        u32 title_bit, const group_title_style& style,
-                        const char* untitled_prefix) {
-  auto source_text = [&style](const std::string& text) {
-    return style.escape ? style.escape(text) : text;
-  };
-  std::string title = source_text(ctx.title_text.str());
-  for (const tag_instr& tag : ctx.tags) {
-    if ((tag.column_flags & title_bit) == 0) continue;
-    const std::string* cell = tag_cell(tag, cells);
-    if (cell == nullptr) continue;
-    if (style.leads_always || !title.empty()) title += style.part_separator;
-    title += source_text(tag.tag);
-    title += style.value_separator;
-    title += source_text(*cell);
-  }
-  if (title.empty()) title = untitled_group_name(ctx, untitled_prefix);
-  return title;
-}
-
-void mark_nested_columns(quazel_tool_metadata& ctx, const std::vector<std::string>& cells,
-                         u32 nested_bit) {
-  for (const tag_instr& tag : ctx.tags) {
-    if ((tag.column_flags & nested_bit) == 0 || tag_cell(tag, cells) == nullptr) continue;
-    ctx.nested_flag = 1;
-    ctx.nested_columns.insert(tag.column_index);
-  }
-}
-
-std::string untitled_group_name(quazel_tool_metadata& ctx, const char* prefix) {
-  return prefix + std::to_string(ctx.group_counter++);
-}
-
-bool merge_surplus_fields(std::vector<std::string>& row, const quazel_tool_metadata& ctx,
-                          bool overflow_column) {
-  size_t columns = ctx.columns.size();
-  if (overflow_column && columns > 0) --columns;
-  const size_t cells = row.size();
-  if (cells <= columns) return false;
-  const size_t extras = std::min(ctx.extra_columns.size(), columns);
-  const size_t regular = columns - extras;
-
-  // The dispatcher appended the extra values after the source's fields: the surplus fields
-  // stand between the regular ones and them.
-  std::string surplus;
-  for (size_t i = regular; i < cells - extras; ++i) {
-    if (i > regular) surplus += ctx.separator;
-    surplus += row[i];
-  }
-  for (size_t k = 0; k < extras; ++k) row[regular + k] = std::move(row[cells - extras + k]);
-  row.resize(columns);
-  row.push_back(std::move(surplus));
-  return true;
-}
-
-bool parse_tagged_groups(std::vector<std::string>& header,
-                         std::vector<std::vector<std::string>>& rows, const std::string& cell,
-                         const std::string& prefix, char separator) {
-  header.clear();
-  // The sub-rows are cut into the vectors rows already holds, which keep their strings; rows
-  // is cut to the sub-rows found at the end.
-  size_t found = 0;
-  auto give_up = [&] {
-    header.clear();
-    rows.clear();
-    return false;
-  };
-  if (cell.size() < prefix.size() || cell.compare(0, prefix.size(), prefix) != 0) return give_up();
-  size_t open = cell.find('<');
-  static thread_local std::string content;
-  while (open != std::string::npos) {
-    size_t close = cell.find('>', open + 1);
-    // A last group that lost its ">" still holds values: it runs to the end of the cell.
-    const size_t end = close == std::string::npos ? cell.size() : close;
-    const bool is_header = open + 1 < end && cell[open + 1] == '[';
-    size_t begin = open + (is_header ? 2 : 1);
-    size_t stop = end;
-    if (is_header && stop > begin && cell[stop - 1] == ']') --stop;
-    content.assign(cell, begin, stop - begin);
-    if (!content.empty()) {
-      if (is_header) {
-        split_string(content, separator, header, true, true, false);
-      } else {
-        if (found == rows.size()) rows.emplace_back();
-        split_string(content, separator, rows[found++], true, true, false);
-      }
-    }
-    if (close == std::string::npos) break;
-    open = cell.find('<', close + 1);
-    // Text outside the groups has no place in a nested table: such a cell is shown as it is.
-    size_t gap_end = open == std::string::npos ? cell.size() : open;
-    for (size_t i = close + 1; i < gap_end; ++i) {
-      if (cell[i] != ' ') return give_up();
-    }
-  }
-  rows.resize(found);
-  return found > 0;
 }

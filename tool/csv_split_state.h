@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "framework/io/uni_fileio.h"
+#include "framework/text/qz_packed_cell_rows.h"
 #include "framework/text/qz_types.h"
-#include "sqlite_store/sqlite_artifact.h"
+#include "sqlite_store/sqlite_generic_data_row.h"
 #include "tool/job_thread.h"
 
 namespace csv_split {

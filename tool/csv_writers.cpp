@@ -1,10 +1,10 @@
-// The choice of writer: the action flags name it, the writer's hooks carry its rules.
-#include "tool/sqlite_writer_hooks.h"
+#include "tool/csv_writers.h"
+
 #include "tool/cleanup_writer.h"
-#include "tool/csv_driver.h"
 #include "tool/html_writer.h"
 #include "tool/json_writer.h"
 #include "tool/split_writer.h"
+#include "tool/sqlite_writer_hooks.h"
 
 csv_writer_kind select_csv_writer(const quazel_tool_metadata& ctx) {
   if (ctx.to_html) return csv_writer_kind::html;
@@ -27,14 +27,12 @@ const csv_writer_hooks* csv_writer_hooks_for(csv_writer_kind kind) {
       return &sqlite_writer_hooks;
     case csv_writer_kind::split:
       return &split_writer_hooks;
-    default:
-      return nullptr;
+    case csv_writer_kind::none:
+      break;
   }
+  return nullptr;
 }
 
-const csv_writer_hooks* active_csv_writer(const quazel_tool_metadata& ctx, bool& held) {
-  const csv_writer_kind kind = select_csv_writer(ctx);
-  const csv_writer_hooks* hooks = csv_writer_hooks_for(kind);
-  held = kind == csv_writer_kind::none || hooks != nullptr;
-  return hooks;
+const csv_writer_hooks* active_csv_writer(const quazel_tool_metadata& ctx) {
+  return csv_writer_hooks_for(select_csv_writer(ctx));
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/csv_driver.h"
+#include "tool/csv_writer_rules.h"
 
 // The HTML writer's hooks, for the dispatcher.
 extern const csv_writer_hooks html_writer_hooks;

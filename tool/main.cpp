@@ -39,6 +39,7 @@
 #include "sqlite_store/sqlite_wrapper.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
+#include "tool/csv_writers.h"
 #include "tool/quazel_tool_metadata.h"
 #include "tool/split_writer.h"
 #include "tool/startup.h"
@@ -142,9 +143,11 @@ std::string shared_output_name(const quazel_tool_metadata& ctx) {
 }
 
 // A source the conversion could not take; shown is the source as messages show it. Header
-// rows that all fell short of the producing tool's minimum are named as the cause.
-void report_not_converted(const quazel_tool_metadata& ctx, const std::string& shown) {
-  if (ctx.header_too_short)
+// rows that all fell short of the producing tool's minimum are named as the cause; a file or
+// database that failed was reported by its writer, or is at the run's end.
+void report_not_converted(const quazel_tool_metadata& ctx, const std::string& shown, csv_conversion result) {
+  if (result == csv_conversion::output_failed) return;
+  if (result == csv_conversion::header_too_short)
     report(ctx, "prob analyzing %s: no header row with enough columns\n", shown.c_str());
   else
     report(ctx, "prob analyzing %s\n", shown.c_str());
@@ -155,9 +158,15 @@ enum class file_outcome { written, is_source, busy, not_opened, not_converted, n
 // What a run says of an output file that another run is writing.
 constexpr const char* busy_message = "prob opening %s for writing, another run is writing it\n";
 
+// The conversion of the current source into out through the writer the action flags choose.
+csv_conversion convert_source(std::ostream& out, quazel_tool_metadata& ctx) {
+  return convert_csv_file(out, ctx, active_csv_writer(ctx));
+}
+
 // One conversion of the current source into a file of its own, created or emptied. The source
 // itself is never opened for writing, and a file another run is writing is left alone (busy).
-file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path) {
+// result is how the conversion ended, when it ran.
+file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& path, csv_conversion& result) {
   uni::fileio file;
   bool busy = false;
   // A name where nothing stands yet cannot be the source: it is created without a look first.
@@ -175,7 +184,8 @@ file_outcome convert_into_file(quazel_tool_metadata& ctx, const std::string& pat
     file.close();
     return file_outcome::not_opened;
   }
-  const bool converted = convert_csv_file(*stream, ctx);
+  result = convert_source(*stream, ctx);
+  const bool converted = result == csv_conversion::converted;
   const bool good = stream->good();
   const bool closed = file.close();
   if (!converted && interrupt_signal() != 0) return file_outcome::interrupted;
@@ -282,13 +292,15 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
   report(ctx, "analyzing %s\n", shown.c_str());
 
   bool ok;
+  csv_conversion result = csv_conversion::failed;
   std::string output;
   if (ctx.sqlite_on || ctx.split) {
     output = shared_output_name(ctx);
-    ok = convert_csv_file(results, ctx);
+    result = convert_source(results, ctx);
+    ok = result == csv_conversion::converted;
   } else {
     output = loop_output_path(ctx, name, loop.used_outputs);
-    const file_outcome outcome = convert_into_file(ctx, output);
+    const file_outcome outcome = convert_into_file(ctx, output, result);
     if (outcome == file_outcome::busy) {
       report(ctx, busy_message, escape_invalid_utf8(output).c_str());
       return source_outcome::failed;
@@ -300,8 +312,7 @@ source_outcome convert_loop_source(quazel_tool_metadata& ctx, std::string name, 
     return source_outcome::interrupted;
   }
   if (!ok) {
-    // A file or database that failed is reported as such, by its writer or at the run's end.
-    if (!ctx.output_failed) report_not_converted(ctx, shown);
+    report_not_converted(ctx, shown, result);
     return source_outcome::failed;
   }
   return source_outcome::converted;
@@ -362,8 +373,9 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
     report(ctx, "prob analyzing %s\n", source.c_str());
     return status_failed;
   }
+  csv_conversion result = csv_conversion::failed;
   if (!ctx.to_sqlite && !ctx.split && !ctx.dst.empty()) {
-    switch (convert_into_file(ctx, ctx.dst)) {
+    switch (convert_into_file(ctx, ctx.dst, result)) {
       case file_outcome::written:
         return 0;
       case file_outcome::not_opened:
@@ -380,20 +392,19 @@ int run_single_conversion(quazel_tool_metadata& ctx, results_stream& results, bo
         return interrupted_status();
       case file_outcome::is_source:
       case file_outcome::not_converted:
-        report_not_converted(ctx, source);
+        report_not_converted(ctx, source, result);
         return status_failed;
     }
   }
   // The SQLite and split writers put their rows elsewhere; the others write the results stream.
-  const bool converted = convert_csv_file(*results.stream, ctx);
-  if (converted) return 0;
+  result = convert_source(*results.stream, ctx);
+  if (result == csv_conversion::converted) return 0;
   if (interrupt_signal() != 0) {
     report_incomplete(ctx, ctx.to_sqlite || ctx.split ? shared_output_name(ctx) : results.name);
     return interrupted_status();
   }
-  // A results stream that failed is reported when it is closed, a file or database that failed
-  // by its writer or at the run's end.
-  if (results.stream->good() && !ctx.output_failed) report_not_converted(ctx, source);
+  // A results stream that failed is reported when it is closed.
+  if (results.stream->good()) report_not_converted(ctx, source, result);
   return status_failed;
 }
 

@@ -63,8 +63,6 @@ void quazel_tool_metadata::clear_find_signature_vars() {
   group_has_rows = 0;
   head_pending = 1;
   first_header_pending = 1;
-  header_too_short = 0;
-  output_failed = 0;
 
   extra_columns.clear();
   group_title.clear();

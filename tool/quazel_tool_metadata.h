@@ -165,8 +165,6 @@ class quazel_tool_metadata : public cmd_params {
   u8 group_has_rows = 0;
   u8 head_pending = 1;
   u8 first_header_pending = 1;
-  u8 header_too_short = 0;  // the last conversion's header rows all had fewer than min_columns names
-  u8 output_failed = 0;     // the last conversion stopped where a writer's file or database failed
   u64 group_counter = 1;  // runs on across the sources of a run
   std::ostream* out = nullptr;  // not owned
   // The stream buffer of out when it is one of ours, whose free part a writer may build a

@@ -537,7 +537,7 @@ int csv_split_end_group(std::ostream&, std::ostringstream&, std::vector<std::str
   }
   ctx.title_text.str(title);
   ctx.title_fields.clear();
-  return flushed == hook_output_failed ? hook_output_failed : 1;
+  return hook_result(flushed, 1);
 }
 
 int csv_split_short_row(const std::string&, quazel_tool_metadata& ctx) {
@@ -551,7 +551,7 @@ int csv_split_write_row(std::ostream&, std::vector<std::string>& cells, quazel_t
   ctx.group_has_rows = 1;
   arrange_cells(ctx, *state, cells);
   const int buffered = csv_split_buffer_row(state->run_stamp, cells, ctx);
-  return started == hook_output_failed ? hook_output_failed : buffered;
+  return hook_result(started, buffered);
 }
 
 int csv_split_buffer_row(u64 metaref, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/csv_driver.h"
+#include "tool/csv_writer_rules.h"
 
 // The split writer's hooks, for the dispatcher.
 extern const csv_writer_hooks split_writer_hooks;

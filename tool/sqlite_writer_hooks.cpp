@@ -43,9 +43,6 @@ int flush_rows(sqlite3_artifact& store) {
   return written ? 1 : 0;
 }
 
-// The result of two steps of one hook: a failed output wins.
-int both(int first, int second) { return first == hook_output_failed ? first : second; }
-
 void reset_title(quazel_tool_metadata& ctx) {
   ctx.title_text.str(std::string());
   ctx.title_text.clear();
@@ -82,7 +79,7 @@ int store_row(std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   const bool full = store.pending_count() > sqlite3_artifact::flush_threshold ||
                     store.pending_bytes() > sqlite3_artifact::flush_bytes;
   const int flushed = full ? flush_rows(store) : 1;
-  return both(named, both(flushed, 1));
+  return hook_result(named, hook_result(flushed, 1));
 }
 
 // cells: the row's fields followed by the extra-column values. store_row's result.
@@ -189,7 +186,7 @@ int sqlite_out_end_group(std::ostream&, std::ostringstream&, std::vector<std::st
     if (!ctx.title_fields.empty()) ctx.title_text << '.' << title_field_text(ctx);
   }
   ctx.title_fields.clear();
-  return both(flushed, 1);
+  return hook_result(flushed, 1);
 }
 
 int sqlite_out_short_row(const std::string& line, quazel_tool_metadata& ctx) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/csv_driver.h"
+#include "tool/csv_writer_rules.h"
 #include "tool/quazel_tool_metadata.h"
 
 // The SQLite writer's bits in the two flag words of tag_instr.

@@ -53,7 +53,7 @@ std::string clean(const std::string& source, const cleanup_options& options,
   apply_options(ctx, options);
   read_csv_banner(ctx, dir.file("source.csv"));
   std::ostringstream out;
-  EXPECT_TRUE(convert_csv_file(out, ctx, chunk_bytes));
+  EXPECT_EQ(convert_csv_file(out, ctx, &cleanup_writer_hooks, chunk_bytes), csv_conversion::converted);
   return out.str();
 }
 

@@ -10,6 +10,7 @@
 #include "tests/text/temp_folder.h"
 #include "tool/csv_banner.h"
 #include "tool/csv_driver.h"
+#include "tool/csv_writers.h"
 #include "tool/quazel_tool_metadata.h"
 
 // The banner values of the sample sources.
@@ -77,9 +78,10 @@ inline void add_dorvel_tags(quazel_tool_metadata& ctx) {
   ctx.tags.emplace_back("Hive Location:", 0x48A, 0);
 }
 
-// The whole output of one conversion, and whether it succeeded.
+// The whole output of one conversion, how it ended, and whether it succeeded.
 struct conversion {
   bool ok = false;
+  csv_conversion result = csv_conversion::failed;
   std::string text;
 };
 
@@ -87,7 +89,8 @@ inline conversion convert(quazel_tool_metadata& ctx,
                           u32 chunk_bytes = uni::fileio::default_chunk_bytes) {
   std::ostringstream out;
   conversion result;
-  result.ok = convert_csv_file(out, ctx, chunk_bytes);
+  result.result = convert_csv_file(out, ctx, active_csv_writer(ctx), chunk_bytes);
+  result.ok = result.result == csv_conversion::converted;
   result.text = out.str();
   return result;
 }

@@ -36,7 +36,7 @@ class sqlite_conversion {
     if (!opened_ && !ctx.sqlite_state.init_from_cmdline({}, std::string(), ctx)) return false;
     opened_ = true;
     std::ostringstream out;
-    return convert_csv_file(out, ctx) && out.str().empty();
+    return convert_csv_file(out, ctx, &sqlite_writer_hooks) == csv_conversion::converted && out.str().empty();
   }
 
   rows query(const std::string& sql) const { return db_rows(db, sql); }
