@@ -11,9 +11,6 @@
 
 namespace {
 
-// group_title of a group whose header line has been written; empty while it waits for the
-// group's first data row ("-align_cols").
-constexpr char header_written[] = "done";
 // The line a bodyfile's own header row begins with; a bodyfile group opens at its title line,
 // so this line is where its rebuilt header belongs.
 constexpr std::string_view bodyfile_header_start = "md5|name";
@@ -25,15 +22,13 @@ constexpr size_t line_piece_bytes = size_t(1) << 20;
 // How the texts of one line are written: the separator between them and the character that
 // stands in for a separator character inside a text. Under the source's own separator a text
 // holds it only inside the quotes that keep it whole: nothing stands in for it.
-using line_rules = output_separator;
-
-line_rules rules_of(const quazel_tool_metadata& ctx) {
+output_separator cleanup_line_separator(const quazel_tool_metadata& ctx) {
   if (!ctx.change_separator) return {ctx.separator, {}};
   return output_separator_for(ctx.new_separator, ctx);
 }
 
-void replace_in(std::string& text, size_t from_index, const line_rules& rules) {
-  swap_chars(text.data() + from_index, text.data() + text.size(), rules.in_cell);
+void replace_in(std::string& text, size_t from_index, const output_separator& line_separator) {
+  swap_chars(text.data() + from_index, text.data() + text.size(), line_separator.in_cell);
 }
 
 // Characters, not bytes: a UTF-8 continuation byte (10xxxxxx) does not start a character, so
@@ -111,7 +106,7 @@ void settle_pairs(std::vector<csv_formating>& formats) {
 // Trims (under trim_fields) and merges every paired text into its partner, within bound.
 void pair_texts(std::vector<std::string>& texts, size_t bound,
                 const std::vector<csv_formating>& formats, const quazel_tool_metadata& ctx,
-                const line_rules& rules) {
+                const output_separator& line_separator) {
   bound = std::min(bound, texts.size());
   if (ctx.trim_fields) {
     for (size_t i = 0; i < bound; ++i) trim_text(texts[i]);
@@ -131,7 +126,7 @@ void pair_texts(std::vector<std::string>& texts, size_t bound,
       trim_copy_into(receiver, texts[i]);
     }
     if (start != 0 && receiver.size() == start + 1) receiver.pop_back();
-    replace_in(receiver, start, rules);
+    replace_in(receiver, start, line_separator);
   }
 }
 
@@ -141,12 +136,12 @@ void write_text(std::ostream& out, const std::string& text) {
 
 // Appends text to line with the separator's stand-in swapped in; what is ready goes out a piece
 // at a time.
-void append_text(std::ostream& out, std::string& line, std::string_view text, const line_rules& rules) {
+void append_text(std::ostream& out, std::string& line, std::string_view text, const output_separator& line_separator) {
   for (;;) {
     const std::string_view piece = text.substr(0, line_piece_bytes);
     const size_t start = line.size();
     line += piece;
-    replace_in(line, start, rules);
+    replace_in(line, start, line_separator);
     text.remove_prefix(piece.size());
     if (line.size() < line_piece_bytes) return;
     write_text(out, line);
@@ -155,19 +150,18 @@ void append_text(std::ostream& out, std::string& line, std::string_view text, co
   }
 }
 
-// One output line: every text within bound that keeps its own column, the separator between
-// them, aligned texts padded with blanks to their width.
-void write_line(std::ostream& out, const std::vector<std::string>& texts, size_t bound,
-                const std::vector<csv_formating>& formats, const line_rules& rules) {
-  thread_local std::string line;
+// One output line, built in line: every text within bound that keeps its own column, the
+// separator between them, aligned texts padded with blanks to their width.
+void write_line(std::ostream& out, std::string& line, const std::vector<std::string>& texts, size_t bound,
+                const std::vector<csv_formating>& formats, const output_separator& line_separator) {
   line.clear();
   bool first = true;
   bound = std::min(bound, texts.size());
   for (size_t k = 0; k < bound; ++k) {
     if (receiver_of(formats, k, bound) >= 0) continue;
-    if (!first) line.append(rules.text);
+    if (!first) line.append(line_separator.text);
     first = false;
-    append_text(out, line, texts[k], rules);
+    append_text(out, line, texts[k], line_separator);
     if (k < formats.size() && formats[k].aligned) {
       const size_t chars = char_count(std::string_view(texts[k]));
       const size_t width = static_cast<size_t>(std::max(formats[k].width, 0));
@@ -184,46 +178,46 @@ void write_text_line(std::ostream& out, const std::string& text) {
 }
 
 bool header_waiting(const quazel_tool_metadata& ctx) {
-  return !ctx.first_header_pending && ctx.group_title.empty();
+  return !ctx.first_header_pending && !ctx.cleanup_state.header_written;
 }
 
 // Writes the kept header line of the group; the kept names are used up.
-void write_kept_header(std::ostream& out, quazel_tool_metadata& ctx, const line_rules& rules) {
-  ctx.group_title = header_written;
+void write_kept_header(std::ostream& out, quazel_tool_metadata& ctx, const output_separator& line_separator) {
+  ctx.cleanup_state.header_written = true;
   std::vector<std::string> names;
   names.reserve(ctx.formats.size());
   for (csv_formating& record : ctx.formats) names.push_back(std::move(record.header_text));
   for (csv_formating& record : ctx.formats) record.header_text.clear();
-  write_line(out, names, names.size(), ctx.formats, rules);
+  write_line(out, ctx.cleanup_state.line, names, names.size(), ctx.formats, line_separator);
 }
 
 // A header line still waiting for its group's first data row goes out before any other line.
-void flush_waiting_header(std::ostream& out, quazel_tool_metadata& ctx, const line_rules& rules) {
-  if (header_waiting(ctx)) write_kept_header(out, ctx, rules);
+void flush_waiting_header(std::ostream& out, quazel_tool_metadata& ctx, const output_separator& line_separator) {
+  if (header_waiting(ctx)) write_kept_header(out, ctx, line_separator);
 }
 
 // Formats for the names of a new group, and the names paired. Under "-align_cols" every column
 // is aligned, its width starting from its name as written (a merged name fits its column),
 // and the names are kept for the header line.
-void build_group(std::vector<std::string>& names, quazel_tool_metadata& ctx, const line_rules& rules) {
+void build_group(std::vector<std::string>& names, quazel_tool_metadata& ctx, const output_separator& line_separator) {
   const size_t count = names.size();
   ctx.formats.assign(count, csv_formating());
   for (size_t k = 0; k < count; ++k) ctx.formats[k].column = static_cast<int>(k);
   ctx.first_header_pending = 0;
-  ctx.group_title.clear();
+  ctx.cleanup_state.header_written = false;
   for (const auto& [column, record] : ctx.pair_map) {
     if (column < 0 || static_cast<size_t>(column) >= count) continue;
     ctx.formats[static_cast<size_t>(column)] = record;
     ctx.formats[static_cast<size_t>(column)].column = column;
   }
   settle_pairs(ctx.formats);
-  pair_texts(names, count, ctx.formats, ctx, rules);
+  pair_texts(names, count, ctx.formats, ctx, line_separator);
   if (!ctx.align_cols) return;
   for (size_t k = 0; k < count; ++k) {
     csv_formating& record = ctx.formats[k];
     record.aligned = true;
     record.width = static_cast<int>(char_count(std::string_view(names[k])));
-    replace_in(names[k], 0, rules);
+    replace_in(names[k], 0, line_separator);
     record.header_text = names[k];
   }
 }
@@ -231,11 +225,11 @@ void build_group(std::vector<std::string>& names, quazel_tool_metadata& ctx, con
 // Opens a group and writes its header line, or under "-align_cols" keeps it for the group's
 // first data row.
 void open_group(std::ostream& out, std::vector<std::string>& names, quazel_tool_metadata& ctx,
-                const line_rules& rules) {
-  build_group(names, ctx, rules);
+                const output_separator& line_separator) {
+  build_group(names, ctx, line_separator);
   if (ctx.align_cols) return;
-  ctx.group_title = header_written;
-  write_line(out, names, names.size(), ctx.formats, rules);
+  ctx.cleanup_state.header_written = true;
+  write_line(out, ctx.cleanup_state.line, names, names.size(), ctx.formats, line_separator);
 }
 
 // The surplus cell that merge_surplus_fields appended goes into the last regular cell, its
@@ -273,14 +267,14 @@ int cleanup_banner_begin(quazel_tool_metadata&) { return 1; }
 
 int cleanup_banner_line(const std::string& line, const tag_instr&, quazel_tool_metadata& ctx) {
   if (ctx.out == nullptr) return 0;
-  const line_rules rules = rules_of(ctx);
-  flush_waiting_header(*ctx.out, ctx, rules);
+  const output_separator line_separator = cleanup_line_separator(ctx);
+  flush_waiting_header(*ctx.out, ctx, line_separator);
   if (ctx.is_bodyfile && !ctx.first_header_pending && !ctx.separator.empty() &&
       std::string_view(line).starts_with(bodyfile_header_start)) {
     std::vector<std::string> names;
     split_string(line, ctx.separator[0], names, ctx.trim_fields != 0, true, false);
     if (!names.empty() && names.back().empty()) names.pop_back();
-    open_group(*ctx.out, names, ctx, rules);
+    open_group(*ctx.out, names, ctx, line_separator);
     return 1;
   }
   write_text_line(*ctx.out, line);
@@ -289,24 +283,24 @@ int cleanup_banner_line(const std::string& line, const tag_instr&, quazel_tool_m
 
 int cleanup_write_header(std::ostream& out, std::ostringstream&, std::vector<std::string>& columns,
                          quazel_tool_metadata& ctx) {
-  const line_rules rules = rules_of(ctx);
-  flush_waiting_header(out, ctx, rules);
+  const output_separator line_separator = cleanup_line_separator(ctx);
+  flush_waiting_header(out, ctx, line_separator);
   std::vector<std::string> names = columns;
   if (ctx.is_bodyfile) {
     // A bodyfile's group opens at its title line: the rows get their formats now, and the
     // header line is rebuilt where the source's own header row stands.
     ctx.first_column_name.clear();
-    build_group(names, ctx, rules);
-    ctx.group_title = header_written;
+    build_group(names, ctx, line_separator);
+    ctx.cleanup_state.header_written = true;
     return 1;
   }
-  open_group(out, names, ctx, rules);
+  open_group(out, names, ctx, line_separator);
   return 1;
 }
 
 int cleanup_short_line(const std::string& line, quazel_tool_metadata& ctx) {
   if (ctx.out == nullptr) return 0;
-  flush_waiting_header(*ctx.out, ctx, rules_of(ctx));
+  flush_waiting_header(*ctx.out, ctx, cleanup_line_separator(ctx));
   write_text_line(*ctx.out, line);
   return 1;
 }
@@ -314,7 +308,7 @@ int cleanup_short_line(const std::string& line, quazel_tool_metadata& ctx) {
 int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_tool_metadata& ctx) {
   if (ctx.first_header_pending && !cells.empty()) {
     // No header row has opened a group in this source: the line is copied as it came.
-    thread_local std::string line;
+    std::string& line = ctx.cleanup_state.line;
     line.clear();
     for (size_t k = 0; k < cells.size(); ++k) {
       if (k > 0) line.append(ctx.separator);
@@ -326,9 +320,9 @@ int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel
   const bool merged = merge_surplus_fields(cells, ctx, false);
   if (cells.empty()) return 0;
   if (merged && !ctx.separator.empty()) fold_surplus(cells, ctx.columns.size(), ctx);
-  const line_rules rules = rules_of(ctx);
+  const output_separator line_separator = cleanup_line_separator(ctx);
   const size_t count = cells.size();
-  pair_texts(cells, count, ctx.formats, ctx, rules);
+  pair_texts(cells, count, ctx.formats, ctx, line_separator);
   if (header_waiting(ctx)) {
     // The group's first row fixes the widths: the longer of the name and this row's cell.
     const size_t bound = std::min(count, ctx.formats.size());
@@ -337,14 +331,14 @@ int cleanup_write_row(std::ostream& out, std::vector<std::string>& cells, quazel
       if (!record.aligned || record.skip) continue;
       record.width = std::max(record.width, static_cast<int>(char_count(std::string_view(cells[k]))));
     }
-    write_kept_header(out, ctx, rules);
+    write_kept_header(out, ctx, line_separator);
   }
-  write_line(out, cells, count, ctx.formats, rules);
+  write_line(out, ctx.cleanup_state.line, cells, count, ctx.formats, line_separator);
   return 1;
 }
 
 int cleanup_end_source(std::ostream& out, quazel_tool_metadata& ctx) {
   if (!header_waiting(ctx)) return 0;
-  write_kept_header(out, ctx, rules_of(ctx));
+  write_kept_header(out, ctx, cleanup_line_separator(ctx));
   return 1;
 }

@@ -137,7 +137,7 @@ bool parse_tagged_groups(std::vector<std::string>& header,
   };
   if (cell.size() < prefix.size() || cell.compare(0, prefix.size(), prefix) != 0) return give_up();
   size_t open = cell.find('<');
-  static thread_local std::string content;
+  std::string content;
   while (open != std::string::npos) {
     size_t close = cell.find('>', open + 1);
     // A last group that lost its ">" still holds values: it runs to the end of the cell.

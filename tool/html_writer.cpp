@@ -31,7 +31,8 @@ constexpr std::string_view blanks = "            ";
 // that no per-cell work goes through the stream's formatting.
 constexpr auto put_text = record_text::put_text;
 
-void put(record_text& text, int indent, std::string_view part) {
+// indent blanks, then part.
+void put_indented(record_text& text, int indent, std::string_view part) {
   char* dst = text.room(static_cast<size_t>(indent) + part.size());
   text.commit(put_text(put_text(dst, blanks.substr(0, static_cast<size_t>(indent))), part));
 }
@@ -43,7 +44,7 @@ void put_escaped(record_text& text, const std::string& value, bool slash_paths =
 // indent, open, the escaped value, close and a line end.
 void put_element(record_text& text, int indent, std::string_view open, const std::string& value,
                  std::string_view close) {
-  put(text, indent, open);
+  put_indented(text, indent, open);
   put_escaped(text, value);
   text.append(close);
   text.append("\n");
@@ -51,11 +52,11 @@ void put_element(record_text& text, int indent, std::string_view open, const std
 
 // A header row of names: the row opens at indent and each name sits 3 further in.
 void put_header_cells(record_text& text, int indent, const std::vector<std::string>& names) {
-  put(text, indent, "<tr bgcolor=\"yellow\">\n");
+  put_indented(text, indent, "<tr bgcolor=\"yellow\">\n");
   for (const std::string& name : names) {
     put_element(text, indent + 3, "<th align=\"center\">", name, "</th>");
   }
-  put(text, indent, "</tr>\n");
+  put_indented(text, indent, "</tr>\n");
 }
 
 // The table a nested cell stands for, its last line "</table>".
@@ -64,9 +65,9 @@ void put_nested_table(record_text& text, const std::vector<std::string>& header,
   text.append(table_open);
   put_header_cells(text, 6, header);
   for (const std::vector<std::string>& row : rows) {
-    put(text, 6, "<tr>\n");
+    put_indented(text, 6, "<tr>\n");
     for (const std::string& value : row) put_element(text, 9, "<td>", value, "</td>");
-    put(text, 6, "</tr>\n");
+    put_indented(text, 6, "</tr>\n");
   }
   text.append("</table>\n");
 }
@@ -93,8 +94,8 @@ void put_cell(record_text& text, const std::string& value, std::ostream& out,
 
 // Reused by every row, so that a row costs no allocation once the text has grown; the row is
 // built in the output's own buffer when it can be.
-record_text& row_text(std::ostream& out, const quazel_tool_metadata& ctx) {
-  static thread_local record_text text;
+record_text& row_text(std::ostream& out, quazel_tool_metadata& ctx) {
+  record_text& text = ctx.html_state.row;
   start_record(text, out, ctx.out_buffer);
   return text;
 }
@@ -130,19 +131,19 @@ int html_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   if (!begin_writer_head(ctx)) return 0;
   record_text text;
   text.append("<html>\n<head>\n");
-  put(text, 3, "<title>telvar conversion of ");
+  put_indented(text, 3, "<title>telvar conversion of ");
   put_escaped(text, ctx.csv_source);
   text.append(" to html</title>\n");
-  put(text, 3, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n");
+  put_indented(text, 3, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n");
   text.append("</head>\n<body>\n");
   if (ctx.banner_found) {
     text.append("<h2>Run stats</h2>\n<pre>\n");
-    put(text, 3, "Tool:    ");
+    put_indented(text, 3, "Tool:    ");
     put_escaped(text, ctx.tool_name);
     text.append(" - ver: ");
     put_escaped(text, ctx.tool_version);
     text.append("\n");
-    put(text, 3, "License: ");
+    put_indented(text, 3, "License: ");
     put_escaped(text, ctx.licence_word);
     text.append(" - ");
     put_escaped(text, ctx.licence_text);
@@ -218,13 +219,12 @@ int html_write_row(std::ostream& out, std::vector<std::string>& cells, quazel_to
   for (size_t i = 0; i < count; ++i) {
     std::string& cell = cells[i];
     if (is_nested_column(ctx, i)) {
-      static thread_local std::vector<std::string> nested_header;
-      static thread_local std::vector<std::vector<std::string>> nested_rows;
+      nested_cell_parts& nested = ctx.html_state.nested;
       // The groups are read with their paths already turned.
       if (cell.find('\\') != std::string::npos) replace_char(cell, '\\', '/', false);
-      if (parse_tagged_groups(nested_header, nested_rows, cell, "!*<", ';')) {
+      if (parse_tagged_groups(nested.header, nested.rows, cell, "!*<", ';')) {
         text.append("      <td>");
-        put_nested_table(text, nested_header, nested_rows);
+        put_nested_table(text, nested.header, nested.rows);
         text.append("</td>\n");
         continue;
       }

@@ -231,7 +231,7 @@ char* escape_to(char* dst, const char* text, std::size_t length, std::size_t rea
   }
 }
 
-constexpr auto put = record_text::put_text;
+constexpr auto put_text = record_text::put_text;
 
 inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
   return escape_to(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
@@ -239,8 +239,8 @@ inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
 
 // Reused by every record, so that a record costs no allocation once the text has grown; the
 // record is built in the output's own buffer when it can be.
-record_text& json_record_text(std::ostream& out, const quazel_tool_metadata& ctx) {
-  static thread_local record_text text;
+record_text& json_record_text(std::ostream& out, quazel_tool_metadata& ctx) {
+  record_text& text = ctx.json_state.record;
   start_record(text, out, ctx.out_buffer);
   return text;
 }
@@ -254,8 +254,8 @@ constexpr std::string_view member_name_end = "\": \"";
 // The start of a member: the separator after the member before it (none for the first), the
 // indent without "-flat", the opening quote of the name.
 char* put_member_open(char* dst, bool flat, bool first) {
-  if (!first) dst = put(dst, flat ? ", " : ",\n");
-  if (!flat) dst = put(dst, member_indent);
+  if (!first) dst = put_text(dst, flat ? ", " : ",\n");
+  if (!flat) dst = put_text(dst, member_indent);
   *dst++ = '"';
   return dst;
 }
@@ -269,39 +269,37 @@ constexpr std::size_t start_copy_bytes = 48;
 std::string member_start(const std::string& name, bool flat) {
   std::string start(std::max(escaped_room(name.size()) + member_markup_room, start_copy_bytes), '\0');
   char* dst = put_member_open(start.data(), flat, false);
-  dst = put(put_escaped(dst, name, false), member_name_end);
+  dst = put_text(put_escaped(dst, name, false), member_name_end);
   start.resize(static_cast<std::size_t>(dst - start.data()));
   return start;
 }
 
-// The member starts of the group's columns, made at the group's first record: the names are
-// escaped once per group instead of once per record.
-std::vector<std::string>& group_member_starts() {
-  static thread_local std::vector<std::string> starts;
-  return starts;
-}
-
-// The member names of the group's columns, each unique in a record ("-2", "-3" after a name
-// the header repeats).
-unique_names& group_member_names() {
-  static thread_local unique_names names;
-  return names;
+// The member starts of the group's columns, each name unique in a record ("-2", "-3" after a
+// name the header repeats).
+void make_member_starts(json_writer_state& state, const std::vector<std::string>& columns, bool flat) {
+  state.member_starts.clear();
+  state.member_names.clear();
+  for (const std::string& name : columns) {
+    state.member_starts.push_back(member_start(state.member_names.take(name), flat));
+  }
 }
 
 // The names of one record's members, filled from the group's names only for a record that has
 // members of its own (nested sub-rows, the overflow cell).
 class record_names {
  public:
+  explicit record_names(const unique_names& group_names) : group_names_(group_names) {}
   // name, or name made unique among the record's members.
   std::string take(const std::string& name) {
     if (!ready_) {
-      names_ = group_member_names();
+      names_ = group_names_;
       ready_ = true;
     }
     return names_.take(name);
   }
 
  private:
+  const unique_names& group_names_;
   unique_names names_;
   bool ready_ = false;
 };
@@ -322,7 +320,7 @@ class record_members {
     dst = open(dst);
     dst = put_escaped(dst, name, false);
     if (long_value) {
-      text_.commit(put(dst, member_name_end));
+      text_.commit(put_text(dst, member_name_end));
       put_long_value(value, false);
       return;
     }
@@ -357,7 +355,7 @@ class record_members {
     dst = put_escaped(dst, column, false);
     *dst++ = '.';
     if (sub_name) dst = put_escaped(dst, *sub_name, slash_paths_);
-    dst = put(dst, number);
+    dst = put_text(dst, number);
     text_.commit(close(dst, value, true));
   }
   // After the last member: a line end, or the blank a nested member takes with "-flat".
@@ -375,7 +373,7 @@ class record_members {
  private:
   char* open(char* dst) { return put_member_open(dst, flat_, count_++ == 0); }
   char* close(char* dst, const std::string& value, bool nested) {
-    return put_value(put(dst, member_name_end), value, nested);
+    return put_value(put_text(dst, member_name_end), value, nested);
   }
   char* put_value(char* dst, const std::string& value, bool nested) {
     dst = put_escaped(dst, value, slash_paths_);
@@ -405,11 +403,11 @@ class record_members {
 
 // One member per value of a nested cell's sub-rows, named column.subcolumn_rec#k. False, with
 // nothing written, when the cell holds no sub-rows.
-bool write_nested_members(record_members& members, record_names& names, const std::string& column,
-                          const std::string& cell) {
-  static thread_local std::vector<std::string> header;
-  static thread_local std::vector<std::vector<std::string>> rows;
-  if (!parse_tagged_groups(header, rows, cell, nested_prefix, ';')) return false;
+bool write_nested_members(record_members& members, record_names& names, nested_cell_parts& nested,
+                          const std::string& column, const std::string& cell) {
+  const std::vector<std::string>& header = nested.header;
+  const std::vector<std::vector<std::string>>& rows = nested.rows;
+  if (!parse_tagged_groups(nested.header, nested.rows, cell, nested_prefix, ';')) return false;
   char number[32] = "_rec#";
   std::string name;
   for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -428,9 +426,9 @@ bool write_nested_members(record_members& members, record_names& names, const st
 }
 
 // A member of the document object is preceded by a comma and a line end when one came before.
-char* open_document_member(char* dst, quazel_tool_metadata& ctx) {
-  if (ctx.doc_has_members) dst = put(dst, ",\n");
-  ctx.doc_has_members = 1;
+char* open_document_member(char* dst, json_writer_state& state) {
+  if (state.doc_has_members) dst = put_text(dst, ",\n");
+  state.doc_has_members = true;
   return dst;
 }
 
@@ -483,8 +481,8 @@ void json_escape_append(std::string& out, const std::string& text, bool slash_pa
 }
 
 void json_write_opening(std::ostream& out, quazel_tool_metadata& ctx) {
-  ctx.doc_has_members = 0;
-  ctx.doc_member_names.clear();
+  ctx.json_state.doc_has_members = false;
+  ctx.json_state.doc_member_names.clear();
   if (!ctx.flat) out.write("{\n", 2);
 }
 
@@ -493,7 +491,7 @@ void json_write_closing(std::ostream& out, quazel_tool_metadata& ctx) {
   if (ctx.group_has_rows) {
     static constexpr std::string_view closing = "\n   ]\n}\n";
     out.write(closing.data(), closing.size());
-  } else if (ctx.doc_has_members) {
+  } else if (ctx.json_state.doc_has_members) {
     out.write("\n}\n", 3);
   } else {
     out.write("}\n", 2);
@@ -510,8 +508,9 @@ int json_write_head(std::ostringstream& head, quazel_tool_metadata& ctx) {
   if (!ctx.extra_info.empty()) put_stat(text, "extra info", {ctx.extra_info}, true);
   put_stat(text, "user input", {ctx.command_line}, true);
   // A group titled as a run-stats member gets a name of its own.
-  for (const char* name : {"tool", "license", "runtime", "user input"}) ctx.doc_member_names.insert(name);
-  if (!ctx.extra_info.empty()) ctx.doc_member_names.insert("extra info");
+  unique_names& names = ctx.json_state.doc_member_names;
+  for (const char* name : {"tool", "license", "runtime", "user input"}) names.insert(name);
+  if (!ctx.extra_info.empty()) names.insert("extra info");
   write_text(head, text);
   return 1;
 }
@@ -536,13 +535,14 @@ int json_end_group(std::ostream& out, std::ostringstream& head, std::vector<std:
     head.str("");
     if (!ctx.flat && !stats.empty()) {
       char separator[2];
-      out.write(separator, open_document_member(separator, ctx) - separator);
+      out.write(separator, open_document_member(separator, ctx.json_state) - separator);
       write_text(out, stats);
     }
     ctx.first_header_pending = 0;
   }
   ctx.group_title.clear();
   ctx.title_fields.clear();
+  make_member_starts(ctx.json_state, ctx.columns, ctx.flat != 0);
   return 1;
 }
 
@@ -553,16 +553,10 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   const bool merged = merge_surplus_fields(cells, ctx, false);
   const std::size_t count = cells.size();
   const std::size_t columns = ctx.columns.size();
-  if (count < columns) return 0;
+  json_writer_state& state = ctx.json_state;
+  if (count < columns || state.member_starts.size() != columns) return 0;
   record_text& text = json_record_text(out, ctx);
   const bool flat = ctx.flat != 0;
-  std::vector<std::string>& starts = group_member_starts();
-  if (!ctx.group_has_rows || starts.size() != columns) {
-    starts.clear();
-    unique_names& names = group_member_names();
-    names.clear();
-    for (const std::string& name : ctx.columns) starts.push_back(member_start(names.take(name), flat));
-  }
 
   if (flat) {
     // A flat document names no group; the first record of a group still marks its nested
@@ -572,12 +566,12 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
     mark_nested_columns(ctx, cells, nested_column_bit);
     std::string name = group_title(ctx, cells, title_column_bit, heading_title_style, "Group-");
     // Groups of one title are members of their own: a reader keeps only one of a name.
-    name = ctx.doc_member_names.take(name);
+    name = state.doc_member_names.take(name);
     char* dst = text.room(escaped_room(name.size()) + opening_markup_room);
-    dst = open_document_member(dst, ctx);
-    dst = put(dst, "   \"");
+    dst = open_document_member(dst, state);
+    dst = put_text(dst, "   \"");
     dst = put_escaped(dst, name, false);
-    text.commit(put(dst, "\" : [\n"));
+    text.commit(put_text(dst, "\" : [\n"));
     ctx.group_title = std::move(name);
   }
 
@@ -585,18 +579,19 @@ int json_write_record(std::ostream& out, std::vector<std::string>& cells,
   if (!ctx.group_has_rows) {
     ctx.group_has_rows = 1;
   } else if (!flat) {
-    dst = put(dst, ",\n");
+    dst = put_text(dst, ",\n");
   }
-  text.commit(flat ? put(dst, "{") : put(dst, record_open));
+  text.commit(flat ? put_text(dst, "{") : put_text(dst, record_open));
 
   record_members members(text, out, ctx.out_buffer, flat, ctx.slash_paths != 0);
-  record_names names;
+  record_names names(state.member_names);
   const std::size_t named = std::min(count, columns);
   for (std::size_t i = 0; i < named; ++i) {
-    if (is_nested_column(ctx, i) && write_nested_members(members, names, ctx.columns[i], cells[i])) {
+    if (is_nested_column(ctx, i) &&
+        write_nested_members(members, names, state.nested, ctx.columns[i], cells[i])) {
       continue;
     }
-    members.member_from_start(starts[i], cells[i]);
+    members.member_from_start(state.member_starts[i], cells[i]);
   }
   if (merged) members.member(names.take("overflow"), cells.back());
   members.finish();

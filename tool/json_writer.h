@@ -40,15 +40,15 @@ int json_banner_begin(quazel_tool_metadata& ctx);
 // tag has one of these bits.
 int json_parse_banner_line(const std::string& line, const tag_instr& tag,
                            quazel_tool_metadata& ctx);
-// At an accepted header row: the group rule, the next group's base title, the previous group's
-// array closed when it has records, and at the source's first header row the head buffer into
-// out (emptied either way). 1.
+// At an accepted header row: the group rule, the next group's base title and member names, the
+// previous group's array closed when it has records, and at the source's first header row the
+// head buffer into out (emptied either way). 1.
 int json_end_group(std::ostream& out, std::ostringstream& head, std::vector<std::string>& columns,
                    quazel_tool_metadata& ctx);
 // Does nothing; 1.
 int json_short_row(const std::string& line, quazel_tool_metadata& ctx);
 // One record object, preceded at the group's first record by the group's array opening. Surplus
 // fields are merged into cells and become the member "overflow". 0, writing nothing, for a row
-// with fewer cells than columns.
+// with fewer cells than columns, or outside a group that json_end_group opened.
 int json_write_record(std::ostream& out, std::vector<std::string>& cells,
                       quazel_tool_metadata& ctx);

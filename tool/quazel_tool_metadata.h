@@ -16,7 +16,7 @@
 #include "framework/text/qz_types.h"
 #include "sqlite_store/sqlite_artifact.h"
 #include "tool/csv_split_state.h"
-#include "tool/unique_names.h"
+#include "tool/writer_state.h"
 
 // Both flag words of a tag hold four roles of five bits, one bit per writer inside a role.
 // Bit 0 of the banner-line word stands alone (a banner line no writer stores), so that word
@@ -86,26 +86,9 @@ struct csv_formating {
   std::string header_text;     // header name kept for the first data row under "-align_cols"
 };
 
-class quazel_tool_metadata : public cmd_params {
- public:
-  // The parameter set with the current time as run time and a message stream; then clear().
-  quazel_tool_metadata();
-  // Destroys the split state (closing its files) first; the database closes with sqlite_state.
-  ~quazel_tool_metadata() override;
-
-  // Every field back to its default, the cmd_params base and the SQLite member included.
-  // Meant for construction: a split state already held is dropped.
-  void clear();
-  // The per-source reset before a source's banner is read: everything the banner parser and
-  // the writers learned from the previous source goes back to its default, as do its
-  // byte-order-mark flags and the source columns of the base; options, csv_source, dst, the
-  // action flags, pair_map, split_state, the open database and group_counter stay.
-  void clear_find_signature_vars();
-
-  std::unique_ptr<csv_split::split_metadata> split_state;  // "-split_into_files" only
-  sqlite_cmd_params sqlite_state;
-
-  // Set per source by the banner parser and the writers.
+// What the banner parser and the writers learn from one source: every field goes back to its
+// default before each source (quazel_tool_metadata::clear_find_signature_vars).
+struct quazel_source_fields {
   u8 nested_flag = 0;
   std::set<int> nested_columns;
   std::vector<tag_instr> tags;
@@ -128,7 +111,6 @@ class quazel_tool_metadata : public cmd_params {
   std::string artifact_type;
   std::string tool_source;
   std::vector<std::string> columns;
-  std::string csv_source;
   u8 utf16_bom = 0;
   u8 utf8_bom = 0;
   // The whole of a small source as its banner was read from it (at most the banner's prefix,
@@ -137,7 +119,24 @@ class quazel_tool_metadata : public cmd_params {
   std::vector<u8> source_bytes;
   std::string source_bytes_path;
 
-  // Set once by the option parser.
+  // The writers' group state.
+  u8 group_has_rows = 0;
+  u8 head_pending = 1;
+  u8 first_header_pending = 1;
+  std::map<std::string, std::string> title_fields;
+  std::map<std::string, std::string> pending_columns;
+  std::map<std::string, std::string> extra_columns;
+  std::string group_title;
+  // What each writer keeps from one call to the next.
+  html_writer_state html_state;
+  json_writer_state json_state;
+  cleanup_writer_state cleanup_state;
+};
+
+// The tool's own settings, set once by the option parser, and what runs on across the sources
+// of a run.
+struct quazel_run_fields {
+  std::string csv_source;  // set anew for every source
   std::string dst;
   std::string sqlite_source;
   u8 to_json = 0;
@@ -155,26 +154,36 @@ class quazel_tool_metadata : public cmd_params {
   u8 change_separator = 0;
   std::string new_separator;
   std::map<int, csv_formating> pair_map;
-  std::vector<csv_formating> formats;
+  std::vector<csv_formating> formats;  // rebuilt at every header row by the cleanup writer
   u8 artifact_tables = 0;
   u8 metadata_records = 0;
   u8 ref_records = 0;
   u8 grp_like_formats = 0;
 
-  // The writers' group state.
-  u8 group_has_rows = 0;
-  u8 head_pending = 1;
-  u8 first_header_pending = 1;
-  u64 group_counter = 1;  // runs on across the sources of a run
-  std::ostream* out = nullptr;  // not owned
+  u64 group_counter = 1;  // the next untitled group's number, across the sources of a run
+  std::ostream* out = nullptr;  // the output of the conversion under way; not owned
   // The stream buffer of out when it is one of ours, whose free part a writer may build a
   // record in (set with out for a conversion); null otherwise.
   uni::streambuf_generic_output<char>* out_buffer = nullptr;
-  std::map<std::string, std::string> title_fields;
-  std::map<std::string, std::string> pending_columns;
-  std::ostringstream title_text;
-  std::map<std::string, std::string> extra_columns;
-  std::string group_title;
-  u8 doc_has_members = 0;  // the JSON document has a member: the next one follows a comma
-  unique_names doc_member_names;  // the names of the JSON document's members so far
+  std::ostringstream title_text;  // rebuilt at every header row
+};
+
+class quazel_tool_metadata : public cmd_params, public quazel_source_fields, public quazel_run_fields {
+ public:
+  // The parameter set with the current time as run time and a message stream; then clear().
+  quazel_tool_metadata();
+  // Destroys the split state (closing its files) first; the database closes with sqlite_state.
+  ~quazel_tool_metadata() override;
+
+  // Every field back to its default, the cmd_params base and the SQLite member included.
+  // Meant for construction: a split state already held is dropped.
+  void clear();
+  // The per-source reset before a source's banner is read: the source fields go back to their
+  // defaults (the room of source_bytes is kept for the next small source), as do the source
+  // columns of the base and the SQLite member's run record and connection runtime; the run
+  // fields, split_state and the open database stay.
+  void clear_find_signature_vars();
+
+  std::unique_ptr<csv_split::split_metadata> split_state;  // "-split_into_files" only
+  sqlite_cmd_params sqlite_state;
 };

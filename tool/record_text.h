@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "framework/io/uni_output.h"
 
@@ -21,6 +22,13 @@ class record_text {
   record_text() = default;
   record_text(const record_text&) = delete;
   record_text& operator=(const record_text&) = delete;
+  // The text and its storage move over, built on where it was (the window or the storage);
+  // the text moved from is left empty, without storage.
+  record_text(record_text&& other) noexcept { take_from(other); }
+  record_text& operator=(record_text&& other) noexcept {
+    if (this != &other) take_from(other);
+    return *this;
+  }
 
   // The text becomes empty, in its own storage; the storage stays.
   void clear() {
@@ -90,6 +98,19 @@ class record_text {
     }
     data_ = storage_.data();
     capacity_ = storage_.size();
+  }
+
+  void take_from(record_text& other) noexcept {
+    storage_ = std::move(other.storage_);
+    in_window_ = other.in_window_;
+    used_ = other.used_;
+    capacity_ = other.capacity_;
+    data_ = in_window_ ? other.data_ : storage_.data();
+#ifndef NDEBUG
+    room_end_ = data_ + (other.room_end_ - other.data_);
+#endif
+    other.storage_ = std::string();
+    other.clear();
   }
 
   // The end of the room last made, for commit's check.

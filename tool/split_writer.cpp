@@ -61,7 +61,7 @@ struct output_rules {
   char_swap values;
 };
 
-output_rules rules_of(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
+output_rules output_rules_for(const quazel_tool_metadata& ctx, const csv_split::split_metadata& state) {
   const output_separator separator =
       output_separator_for(ctx.new_separator.empty() ? state.separator : ctx.new_separator, ctx);
   output_rules rules;
@@ -142,7 +142,7 @@ class batch_lines {
   }
   std::string& text() { return text_; }
   // Appends value with the swaps applied, written out a piece at a time.
-  void put(std::string_view value, const char_swap* swaps, size_t count) {
+  void write_value(std::string_view value, const char_swap* swaps, size_t count) {
     while (value.size() > write_piece_bytes) {
       append_value(text_, value.substr(0, write_piece_bytes), swaps, count);
       value.remove_prefix(write_piece_bytes);
@@ -152,18 +152,18 @@ class batch_lines {
     if (text_.size() >= write_piece_bytes) write_out();
   }
   // A cell as append_cell writes it, a piece at a time.
-  void put_cell(std::string_view cell, const output_rules& rules) {
+  void write_cell(std::string_view cell, const output_rules& rules) {
     if (!is_unclosed_cell(cell)) {
-      put(cell, rules.cells, 2);
+      write_value(cell, rules.cells, 2);
       return;
     }
     std::string quoted = "\"";
     for (size_t at = 0; at < cell.size(); at += write_piece_bytes) {
       append_quotes_doubled(quoted, cell.substr(at, write_piece_bytes));
-      put(quoted, rules.cells, 2);
+      write_value(quoted, rules.cells, 2);
       quoted.clear();
     }
-    put("\"", rules.cells, 2);
+    write_value("\"", rules.cells, 2);
   }
   // Writes what is left; false when some write of the batch failed.
   bool finish() {
@@ -217,15 +217,15 @@ void append_row(batch_lines& out, const row_cells& fields, size_t named, const s
                 const output_rules& rules) {
   for (size_t i = 0; i < named; ++i) {
     if (i > 0) out.text() += rules.separator;
-    if (i < fields.size()) out.put_cell(fields[i], rules);
+    if (i < fields.size()) out.write_cell(fields[i], rules);
   }
   if (tail != nullptr) {
     out.text() += rules.separator;
-    out.put(*tail, nullptr, 0);
+    out.write_value(*tail, nullptr, 0);
   }
   for (size_t i = named; i < fields.size(); ++i) {
     out.text() += rules.separator;
-    out.put_cell(fields[i], rules);
+    out.write_cell(fields[i], rules);
   }
   out.text() += '\n';
 }
@@ -475,7 +475,7 @@ int csv_split_flush_files(quazel_tool_metadata& ctx) {
   std::swap(state->packed_cells, state->writing_cells);
   const u64 batch_bytes = state->pending_bytes;
   drop_pending(*state);
-  batch_job job{state, file, rules_of(ctx, *state), {}, {}, split_file_path(ctx, state->group_file),
+  batch_job job{state, file, output_rules_for(ctx, *state), {}, {}, split_file_path(ctx, state->group_file),
                 state->column_list.size(), batch_bytes, is_new, ctx.raw != 0};
   if (!job.raw) job.tail = provenance_tail(*state, job.rules);
   if (is_new) job.header = state->column_list;

@@ -300,7 +300,7 @@ TEST(cleanup_writer, HooksCalledDirectly) {
   EXPECT_EQ(cleanup_short_line("", ctx), 1);
   EXPECT_EQ(cleanup_banner_line("Artifact: x", tag_instr("Artifact:", tag_line_cleanup_copy, 0), ctx), 1);
   EXPECT_EQ(out.str(), "a,b\n1,2\n\nArtifact: x\n");
-  EXPECT_EQ(ctx.group_title, "done");
+  EXPECT_TRUE(ctx.cleanup_state.header_written);
   EXPECT_EQ(ctx.first_header_pending, 0);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -12,6 +13,15 @@
 #include "tests/tool/json_check.h"
 
 namespace {
+
+// Opens a group of ctx.columns as the source's first accepted header row does, so that records
+// can be written on their own.
+void open_group(quazel_tool_metadata& ctx) {
+  std::ostringstream out;
+  std::ostringstream head;
+  ASSERT_EQ(json_end_group(out, head, ctx.columns, ctx), 1);
+  ASSERT_EQ(out.str(), "");
+}
 
 std::string escaped(const std::string& text, bool slash_paths) {
   std::string out = "<";
@@ -473,6 +483,7 @@ TEST(JsonWriterParts, ReusedCellsShowOnlyTheirOwnText) {
   quazel_tool_metadata ctx;
   ctx.flat = 1;
   ctx.columns = {"a", "b", "c"};
+  open_group(ctx);
   std::vector<std::string> cells = {"x\"y\\z" + std::string(40, '"'),
                                     std::string(30, '\x01'),
                                     "ab\xE2\x82\xAC and more text after it"};
@@ -496,6 +507,7 @@ TEST(JsonWriterParts, NamesOfEveryLengthInEveryRecord) {
       ctx.flat = flat ? 1 : 0;
       const std::string name(length, 'n');
       ctx.columns = {name, "b\"q"};
+      open_group(ctx);
       std::vector<std::string> cells = {"1", "2"};
       std::ostringstream out;
       ASSERT_EQ(json_write_record(out, cells, ctx), 1);
@@ -508,6 +520,37 @@ TEST(JsonWriterParts, NamesOfEveryLengthInEveryRecord) {
       EXPECT_EQ(out.str(), expected);
     }
   }
+}
+
+// Two conversions on one thread, their lines taken in turn: each names its records' members
+// after its own group's columns, as when it runs alone.
+TEST(JsonWriterParts, ConversionsTakenInTurnKeepTheirOwnNames) {
+  struct source {
+    std::vector<std::string> columns;
+    std::vector<std::string> lines;
+    std::string expected;
+  };
+  const source sources[] = {
+      {{"a", "b"}, {"a,b\n", "1,2\n", "3,4\n"}, "{\"a\": \"1\", \"b\": \"2\"}\n{\"a\": \"3\", \"b\": \"4\"}\n"},
+      {{"c", "d"}, {"c,d\n", "5,6\n", "7,8\n"}, "{\"c\": \"5\", \"d\": \"6\"}\n{\"c\": \"7\", \"d\": \"8\"}\n"},
+  };
+  quazel_tool_metadata ctx[2];
+  std::ostringstream out[2];
+  std::vector<std::unique_ptr<csv_dispatch>> dispatch;
+  for (size_t k = 0; k < 2; ++k) {
+    set_source(ctx[k], "unused.csv", ",", sources[k].columns, nullptr);
+    ctx[k].to_json = 1;
+    ctx[k].flat = 1;
+    ctx[k].out = &out[k];
+    dispatch.push_back(std::make_unique<csv_dispatch>(ctx[k], &json_writer_hooks));
+  }
+  for (size_t i = 0; i < 3; ++i) {
+    for (size_t k = 0; k < 2; ++k) {
+      std::vector<std::string> chunk = {sources[k].lines[i]};
+      ASSERT_EQ(dispatch_csv_lines(*dispatch[k], chunk, 1), 1u);
+    }
+  }
+  for (size_t k = 0; k < 2; ++k) EXPECT_EQ(out[k].str(), sources[k].expected) << k;
 }
 
 // Values are escaped 16 bytes a step, quotes and backslashes within the step: texts of every
@@ -543,6 +586,7 @@ TEST(JsonEscape, MixedTextsOfEveryLength) {
       ctx.flat = 1;
       ctx.slash_paths = slash_paths;
       ctx.columns = {"v"};
+      open_group(ctx);
       std::vector<std::string> cells(1);
       cells[0].reserve(400);
       cells[0] = text;

@@ -75,6 +75,12 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   ctx.sqlite_state.meta_row.notes = "Runtime: 2020";
   ctx.sqlite_state.meta_row.runtime = 5;
   ctx.sqlite_state.runtime = 5;
+  ctx.source_bytes.assign(64, 'x');
+  ctx.source_bytes_path = "/cases/a.csv";
+  ctx.json_state.doc_has_members = true;
+  ctx.json_state.doc_member_names.insert("tool");
+  ctx.json_state.member_starts = {",\n         \"a\": \""};
+  ctx.cleanup_state.header_written = true;
   // What the run keeps.
   ctx.csv_source = "/cases/a.csv";
   ctx.dst = "/out";
@@ -117,6 +123,13 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   EXPECT_TRUE(ctx.sqlite_state.meta_row.notes.empty());
   EXPECT_GE(ctx.sqlite_state.meta_row.runtime, before);
   EXPECT_EQ(ctx.sqlite_state.runtime, 0u);
+  EXPECT_TRUE(ctx.source_bytes.empty());
+  EXPECT_TRUE(ctx.source_bytes_path.empty());
+  // No writer carries anything of the source into the next.
+  EXPECT_FALSE(ctx.json_state.doc_has_members);
+  EXPECT_TRUE(ctx.json_state.doc_member_names.insert("tool"));
+  EXPECT_TRUE(ctx.json_state.member_starts.empty());
+  EXPECT_FALSE(ctx.cleanup_state.header_written);
 
   EXPECT_EQ(ctx.csv_source, "/cases/a.csv");
   EXPECT_EQ(ctx.dst, "/out");

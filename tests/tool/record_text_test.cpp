@@ -126,6 +126,40 @@ TEST(record_text, StorageForRecordsThatOutgrowTheWindowIsReused) {
 // made: a slice cut inside a UTF-8 sequence would show its bytes as escapes in JSON, one cut
 // between CR and LF would lose the HTML line break. Whatever stands at a slice's end, the output
 // is the escaped form of the whole value, and the record's text never holds more than a slice.
+// A writer's state is reset by assigning a fresh one: a text moved keeps what it holds and
+// goes on where it was built (a short text's storage lies inside the object); the text moved
+// from is empty and still usable.
+TEST(record_text, AMovedTextGoesOnWhereItWasBuilt) {
+  struct move_case {
+    const char* name;
+    size_t length;
+    bool in_window;
+  };
+  const move_case cases[] = {
+      {"short, in its own storage", 5, false},
+      {"long, in its own storage", 300, false},
+      {"in a window", 300, true},
+  };
+  std::string window(1024, '\0');
+  for (const move_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string first = pattern_text(c.length, 1);
+    record_text text;
+    if (c.in_window) text.clear_in(window.data(), window.size());
+    text.append(first);
+    record_text moved(std::move(text));
+    record_text assigned;
+    assigned.append("old");
+    assigned = std::move(moved);
+    EXPECT_EQ(assigned.in_window(), c.in_window);
+    assigned.append("+more");
+    EXPECT_EQ(std::string(assigned.data(), assigned.size()), first + "+more");
+    EXPECT_EQ(moved.size(), 0u);
+    moved.append("again");
+    EXPECT_EQ(std::string(moved.data(), moved.size()), "again");
+  }
+}
+
 TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
   struct escaper {
     const char* name;
