@@ -1,14 +1,15 @@
 # telvar: `make demo` builds telvar alone and converts the bundled samples into out/ (it needs
 # only a compiler, make, CMake and SQLite); `make check` runs every test (plain build, then
-# AddressSanitizer + UndefinedBehaviorSanitizer), both with warnings as errors.
+# AddressSanitizer + UndefinedBehaviorSanitizer), then the tests that run threads under
+# ThreadSanitizer, all with warnings as errors.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 # build/ has one configuration for the demo, the tests and the benchmarks, so that none of
 # them compiles again what another built: the same build type, warnings as errors. Only the
-# sanitizer build (build-asan/) and the fuzz build (build-fuzz/) compile apart.
+# sanitizer builds (build-asan/, build-tsan/) and the fuzz build (build-fuzz/) compile apart.
 BUILD_SETTINGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_WERROR=ON
 
-.PHONY: all deps deps-demo build build-asan test test-asan check demo bench fuzz clean
+.PHONY: all deps deps-demo build build-asan build-tsan test test-asan test-tsan check demo bench fuzz clean
 
 all: build
 
@@ -34,7 +35,17 @@ test-asan: build-asan
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-check: test test-asan
+# ThreadSanitizer: only the tests that run threads of the program (label "threads", listed in
+# tests/CMakeLists.txt) and what they need are built and run.
+build-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVAR_TSAN=ON -DTELVAR_TESTS=ON -DTELVAR_WERROR=ON $(CMAKE_FLAGS) >/dev/null
+	cmake --build build-tsan -j $(JOBS) --target threads_tests
+
+test-tsan: build-tsan
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure --no-tests=error -L threads -j $(JOBS)
+
+check: test test-asan test-tsan
 
 # AUTO: a machine without GoogleTest configures too; only telvar is built.
 demo: deps-demo
@@ -54,4 +65,4 @@ fuzz:
 	@JOBS=$(JOBS) sh scripts/fuzz.sh
 
 clean:
-	rm -rf build build-asan build-fuzz out
+	rm -rf build build-asan build-tsan build-fuzz out

@@ -211,6 +211,39 @@ TEST_F(interruption, ADatabaseKeepsWholeBatchesWithTheirRunRecords) {
             std::vector<std::string>{std::to_string(rows)});
 }
 
+// Split files are written by a thread of their own, in batches: a run stopped half way leaves
+// whole rows, in the source's order, each as a conversion of the whole source writes it.
+TEST_F(interruption, SplitFilesKeepWholeRowsInOrder) {
+  // The rows of one block as a split file holds them (small.csv's group is big.csv's too).
+  e2e::write_file(dir_.file("block.csv"), "id,host,description\n" + block_);
+  e2e::run_options options;
+  options.cwd = dir_.path();
+  ASSERT_EQ(e2e::run_telvar({"-src", "block.csv", "-dst", "whole", "-split_into_files", "-quiet"}, options).status, 0);
+  const std::vector<std::filesystem::path> files = {std::filesystem::directory_iterator(dir_.file("whole")), {}};
+  ASSERT_EQ(files.size(), 1u);
+  const std::string group = files[0].filename().string();
+  const std::string whole = get("whole/" + group);
+  const size_t header_end = whole.find('\n') + 1;
+  std::vector<std::string> block_lines;
+  for (size_t at = header_end; at < whole.size(); at = whole.find('\n', at) + 1)
+    block_lines.push_back(whole.substr(at, whole.find('\n', at) + 1 - at));
+  ASSERT_EQ(block_lines.size(), 2000u);
+
+  const run_result result =
+      interrupted_run({"-src", "big.csv", "-dst", "out", "-split_into_files", "-quiet"}, "", "out/" + group, 8 << 20, SIGTERM);
+  EXPECT_EQ(result.err, "interrupted: out is incomplete\n");
+  const std::string written = get("out/" + group);
+  ASSERT_EQ(written.substr(0, header_end), whole.substr(0, header_end));
+  ASSERT_TRUE(written.ends_with("\n"));
+  size_t rows = 0;
+  for (size_t at = header_end; at < written.size(); at = written.find('\n', at) + 1, ++rows) {
+    const std::string line = written.substr(at, written.find('\n', at) + 1 - at);
+    ASSERT_EQ(line, block_lines[rows % block_lines.size()]) << "row " << rows;
+  }
+  EXPECT_GT(rows, 20000u) << "a batch of the writer thread was written";
+  EXPECT_LT(rows, 600000u) << "it stopped early";
+}
+
 // Under "-pipe": a signal ends the wait for the next name at once, and a source stopped half
 // way is named; the names after it are left alone.
 TEST_F(interruption, APipeStopsWhileWaitingForNamesAndWhileConverting) {
