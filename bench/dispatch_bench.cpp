@@ -48,7 +48,7 @@ void set_html_source(quazel_tool_metadata& ctx, const std::string& path) {
   ctx.status_display = 0;
   ctx.to_html = 1;
   ctx.csv_source = path;
-  ctx.separator = ",";
+  ctx.separator = ',';
   ctx.first_column_name = "Date";
   ctx.columns.clear();
   ctx.source_columns.clear();

@@ -50,7 +50,8 @@ std::string wide_row(row_source& rng, unsigned) {
   std::string user = rng.pick(users);
   std::string row = "C:\\Users\\" + user + "\\AppData\\Roaming\\Microsoft\\Windows\\Recent\\budget.xlsx.lnk";
   for (int i = 0; i < 6; ++i) row += ",2024-02-26 22:0" + std::to_string(rng.next(10)) + ":08";
-  row += "," + std::to_string(rng.next(9000000)) + ",fixed,7A3C-19E2,OS,C:\\Users\\" + user +
+  row += ',';
+  row += std::to_string(rng.next(9000000)) + ",fixed,7A3C-19E2,OS,C:\\Users\\" + user +
          "\\Documents\\budget.xlsx,,C:\\Users\\" + user +
          "\\Documents,,,wks-0231,{4b1f0c2e-6d3a-11ee-9c41-0800273f5a10},"
          "{4b1f0c2f-6d3a-11ee-9c41-0800273f5a10},08:00:27:3f:5a:10,"

@@ -39,7 +39,10 @@ std::vector<sqlite_generic_data_row> sample_rows() {
 
 std::string column_list() {
   std::string names;
-  for (int c = 0; c < column_count; ++c) names += (c ? "|" : "") + std::string("column ") + std::to_string(c);
+  for (int c = 0; c < column_count; ++c) {
+    if (c > 0) names += '|';
+    names.append("column ").append(std::to_string(c));
+  }
   return names;
 }
 

@@ -77,7 +77,11 @@ void make_names_unique(std::vector<std::string>& names) {
   std::set<std::string> used = {"[metaref]"};
   for (size_t i = 0; i < names.size(); ++i) {
     std::string& name = names[i];
-    while (!used.insert(folded(name)).second) name.insert(name.size() - 1, "_" + std::to_string(i + 1));
+    while (!used.insert(folded(name)).second) {
+      std::string suffix(1, '_');
+      suffix += std::to_string(i + 1);
+      name.insert(name.size() - 1, suffix);
+    }
   }
 }
 

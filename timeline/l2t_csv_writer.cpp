@@ -185,7 +185,7 @@ void l2t_output_context::clear() {
   date_format = "yyyy-mm-dd";
   time_format = "hh:mm:ss.xxx";
   parse_date_time_format(time_spec, date_format, time_format, false);
-  separator_text = ",";
+  separator_text = ',';
   separator_char = ',';
   separator_replacement = ' ';
   lower_macb = 0;

@@ -89,7 +89,7 @@ class merger {
     const std::string& tag = in_.pattern_tag;
     if (tm_.valid && in_.m_time != 0) {
       row_builder b;
-      b.row.macb = "M";
+      b.row.macb = 'M';
       b.start_notes(in_.m_label, tag, "M");
       position(b, ta_, tm_, a_taken_, in_.a_label, 'A');
       c_position_with_further(b, tm_, !c_taken_);

@@ -33,7 +33,7 @@ u64 template_width(const cmd_params& settings, int index) {
 // What the padding rules give as the field width: none under trim_fields.
 u64 field_width(const cmd_params& settings, u64 width) { return settings.trim_fields ? 0 : width; }
 
-const char* blank_text(const cmd_params& settings) { return settings.trim_fields ? "" : " "; }
+std::string blank_text(const cmd_params& settings) { return settings.trim_fields ? "" : " "; }
 
 void write_spaced_mark(std::ostream& out, const cmd_params& settings) {
   if (settings.spaced_separator) out << ' ';

@@ -203,15 +203,15 @@ bool read_header_line(quazel_tool_metadata& ctx, const banner_line& line) {
   std::vector<std::string>* chosen = nullptr;
   if (comma > 1) {
     chosen = &comma_names;
-    ctx.separator = ",";
+    ctx.separator = ',';
   }
   if (bar >= 2 && bar > comma) {
     chosen = &bar_names;
-    ctx.separator = "|";
+    ctx.separator = '|';
   }
   if (tab >= 2 && tab > comma && tab > bar) {
     chosen = &tab_names;
-    ctx.separator = "\t";
+    ctx.separator = '\t';
   }
   if (chosen == nullptr) return false;
   if (!chosen->empty() && chosen->back().empty()) chosen->pop_back();

@@ -161,8 +161,8 @@ bool list_matching(const std::string& spec, const std::string& pattern,
   std::string name_pattern;
   std::string ext_pattern;
   split_path(lower_pattern.c_str(), pattern_dir, name_pattern, ext_pattern);
-  if (name_pattern.empty()) name_pattern = "*";
-  if (ext_pattern.empty()) ext_pattern = "*";
+  if (name_pattern.empty()) name_pattern = '*';
+  if (ext_pattern.empty()) ext_pattern = '*';
 
   for (subdir_node& entry : entries) {
     if (!entry.is_dir) {

@@ -49,7 +49,10 @@ std::string fraction_text(double fraction, u32 precision, bool& carry) {
     if (scientific[i] != '.') significant.push_back(scientific[i]);
   while (!significant.empty() && significant.back() == '0') significant.pop_back();
   if (significant.empty()) return {};
-  return "." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + significant;
+  std::string text(1, '.');
+  text.append(static_cast<std::size_t>(-exponent - 1), '0');
+  text += significant;
+  return text;
 }
 
 std::string whole_text(double whole) {
@@ -99,8 +102,8 @@ std::string format_fixed2(double value) {
 
 std::string& format_double_trimmed(std::string& out, u32 precision, double value) {
   out.clear();
-  if (std::isnan(value)) return out = "nan";
-  if (std::isinf(value)) return out = value < 0 ? "-inf" : "inf";
+  if (std::isnan(value)) return out.append("nan");
+  if (std::isinf(value)) return out.append(value < 0 ? "-inf" : "inf");
   double whole = 0;
   const double fraction = std::modf(std::fabs(value), &whole);
   std::string decimals;
@@ -109,7 +112,7 @@ std::string& format_double_trimmed(std::string& out, u32 precision, double value
     decimals = fraction_text(fraction, precision, carry);
     if (carry) whole += 1;
   }
-  if (value < 0) out = "-";
+  if (value < 0) out += '-';
   out += whole_text(whole);
   out += decimals;
   return out;

@@ -205,12 +205,12 @@ bool parse_device_id(std::string& id, std::string& serial, std::string& separato
   if (path.empty()) return false;
   const bool instance_path = path.find('#') != std::string::npos;
   if (instance_path) {
-    separator = "#";
+    separator = '#';
   } else if (separator.empty()) {
     if (path.find('/') != std::string::npos)
-      separator = "/";
+      separator = '/';
     else if (path.find('\\') != std::string::npos)
-      separator = "\\";
+      separator = '\\';
     else
       return false;
   }

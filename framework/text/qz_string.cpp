@@ -78,7 +78,7 @@ bool trim_trailing_nuls_of(S& s) {
 template <class S>
 bool drop_last_chars_of(S& s, int n) {
   if (s.empty() || n <= 0) return false;
-  s.resize(s.size() > size_t(n) ? s.size() - size_t(n) : 0);
+  s.erase(s.size() > size_t(n) ? s.size() - size_t(n) : 0);
   return true;
 }
 

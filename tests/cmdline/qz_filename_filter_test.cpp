@@ -509,7 +509,8 @@ TEST(SplitMultiString, UnitsAndBytes) {
   EXPECT_FALSE(split_multi_string_bytes({}, out));
   std::vector<u8> bytes;
   for (u16 unit : {u16('x'), u16(0), u16('y'), u16('z')}) {
-    bytes.insert(bytes.end(), reinterpret_cast<u8*>(&unit), reinterpret_cast<u8*>(&unit) + 2);
+    bytes.push_back(u8(unit & 0xFF));
+    bytes.push_back(u8(unit >> 8));
   }
   bytes.push_back('!');  // an odd last byte is ignored
   EXPECT_TRUE(split_multi_string_bytes(bytes, out));

@@ -54,11 +54,15 @@ std::string column_name(const source_shape& shape, size_t column) {
 // comparison. Nothing of it is kept afterwards: a telvar started later begins as a copy of this
 // process, and its peak memory would count what this one holds.
 std::string cell(const source_shape& shape, size_t row, size_t column) {
-  if (shape.long_cell_bytes == 0) return "r" + std::to_string(row) + "c" + std::to_string(column);
+  if (shape.long_cell_bytes == 0) {
+    const std::string row_number = std::to_string(row);
+    return "r" + row_number + "c" + std::to_string(column);
+  }
   if (column != 1) return std::to_string(row);
   static const std::string twice = "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz";
   const std::string_view letters = std::string_view(twice).substr(row % 26, 26);
-  std::string text = "r" + std::to_string(row) + "-";
+  const std::string row_number = std::to_string(row);
+  std::string text = "r" + row_number + "-";
   text.reserve(shape.long_cell_bytes);
   while (text.size() < shape.long_cell_bytes) text += letters.substr(0, shape.long_cell_bytes - text.size());
   return text;
@@ -66,13 +70,19 @@ std::string cell(const source_shape& shape, size_t row, size_t column) {
 
 std::string header_line(const source_shape& shape) {
   std::string line;
-  for (size_t c = 0; c < shape.columns; ++c) line += (c ? "," : "") + column_name(shape, c);
+  for (size_t c = 0; c < shape.columns; ++c) {
+    if (c > 0) line += ',';
+    line += column_name(shape, c);
+  }
   return line + "\n";
 }
 
 std::string row_line(const source_shape& shape, size_t row) {
   std::string line;
-  for (size_t c = 0; c < shape.columns; ++c) line += (c ? "," : "") + cell(shape, row, c);
+  for (size_t c = 0; c < shape.columns; ++c) {
+    if (c > 0) line += ',';
+    line += cell(shape, row, c);
+  }
   return line + "\n";
 }
 
@@ -128,7 +138,11 @@ struct cell_form {
 
 const cell_form html_cells = {[](const source_shape&, size_t) { return std::string("<td>"); }, "</td>", "   <tr>\n"};
 const cell_form json_cells = {
-    [](const source_shape& shape, size_t column) { return "\"" + column_name(shape, column) + "\": \""; }, "\"",
+    [](const source_shape& shape, size_t column) {
+      const std::string name = column_name(shape, column);
+      return "\"" + name + "\": \"";
+    },
+    "\"",
     "      {\n"};
 const cell_form flat_json_cells = {json_cells.prefix, "\"", "{\""};
 

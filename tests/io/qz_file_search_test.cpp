@@ -58,7 +58,10 @@ TEST_F(FileSearchTest, AgreesWithFindAndGrep) {
     std::string content(static_cast<size_t>(37 * i % 900), static_cast<char>('a' + i % 7));
     if (i % 4 == 0) content.insert(content.size() / 2, "NEEDLE");
     if (i % 5 == 0) content += "\x01\x02NEEDLE\x03";
-    put("d" + std::to_string(i % 4) + "/s" + std::to_string(i % 3) + "/f" + std::to_string(i) + "." + ext, content);
+    std::string name(1, 'd');
+    name.append(std::to_string(i % 4)).append("/s").append(std::to_string(i % 3)).append("/f");
+    name.append(std::to_string(i)).append(1, '.').append(ext);
+    put(name, content);
   }
   search_criterion criterion;
   criterion.ext = L"log";
@@ -88,12 +91,13 @@ TEST_F(FileSearchTest, LongPathsAgreeWithFind) {
   const std::string long_name = std::string(240, 'n') + ".log";
   for (const std::size_t folder_chars : {511, 512, 513, 700}) {
     // Components of at most 200 characters until the folder part has the length wanted.
-    std::string relative = "L" + std::to_string(folder_chars);
+    const std::string number = std::to_string(folder_chars);
+    std::string relative = "L" + number;
     while (folder_.path().size() + 1 + relative.size() < folder_chars) {
       const std::size_t missing = folder_chars - folder_.path().size() - 1 - relative.size();
       std::size_t component = std::min<std::size_t>(200, missing - 1);
       if (missing - component - 1 == 1) --component;  // never leave one character to fill
-      relative += "/" + std::string(component, 'd');
+      relative.append(1, '/').append(component, 'd');
     }
     ASSERT_EQ(folder_.file(relative).size(), folder_chars);
     put(relative + "/hit.log", "a NEEDLE here");

@@ -23,7 +23,10 @@ inline std::vector<std::string> db_rows(const std::string& path, const std::stri
       db, sql.c_str(),
       [](void* context, int count, char** values, char**) {
         std::string line;
-        for (int i = 0; i < count; ++i) line += (i ? "," : "") + std::string(values[i] ? values[i] : "NULL");
+        for (int i = 0; i < count; ++i) {
+          if (i > 0) line += ',';
+          line += values[i] ? values[i] : "NULL";
+        }
         static_cast<std::vector<std::string>*>(context)->push_back(line);
         return 0;
       },

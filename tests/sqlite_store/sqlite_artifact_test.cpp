@@ -273,7 +273,8 @@ TEST_F(sqlite_artifact_test, column_names_are_cleaned_and_always_safe) {
   int table_number = 0;
   for (const name_case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string table = "t" + std::to_string(++table_number);
+    const std::string number = std::to_string(++table_number);
+    const std::string table = "t" + number;
     run.start_source(table, c.col_hdrs, "s.csv");
     run.state.meta_row.number_columns = c.number_columns;
     run.add({"1", "2"});
@@ -453,7 +454,8 @@ TEST_F(sqlite_artifact_test, batches_never_pass_over_the_run_records) {
     for (int i = 0; i < batches; ++i) {
       if (i == batches * 2 / 3) steps_before_last_third = counter.steps;
       // Every other batch makes a table of its own; the others share one.
-      run.start_source(i % 2 ? "g" + std::to_string(i) : "shared", "a", "s" + std::to_string(i) + ".csv");
+      const std::string number = std::to_string(i);
+      run.start_source(i % 2 ? "g" + number : "shared", "a", "s" + number + ".csv");
       run.add({std::to_string(i)});
       ASSERT_TRUE(run.state.flush());
     }

@@ -125,7 +125,10 @@ struct reader_run {
 
 std::vector<data_row> numbered_rows(u64 runtime, int first, int last) {
   std::vector<data_row> rows;
-  for (int i = first; i <= last; ++i) rows.push_back({runtime, "r" + std::to_string(i), "v" + std::to_string(i)});
+  for (int i = first; i <= last; ++i) {
+    const std::string number = std::to_string(i);
+    rows.push_back({runtime, "r" + number, "v" + number});
+  }
   return rows;
 }
 

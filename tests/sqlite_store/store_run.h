@@ -29,7 +29,8 @@ struct store_run {
   // n rows of two cells "<tag><i>" and "v<i>", flushed whenever more than the threshold wait.
   void add_many(int n, const std::string& tag) {
     for (int i = 1; i <= n; ++i) {
-      add({tag + std::to_string(i), "v" + std::to_string(i)});
+      const std::string number = std::to_string(i);
+      add({tag + number, "v" + number});
       if (state.pending_count() > sqlite3_artifact::flush_threshold) {
         ASSERT_TRUE(state.flush());
       }

@@ -238,7 +238,7 @@ TEST(Base64Decode, AgreesWithPython) {
       "  t = re.sub(rb'[^A-Za-z0-9+/=]', b'', bytes.fromhex(a))\n"
       "  t = t if b'=' in t else t + b'=' * (-len(t) % 4)\n"
       "  print(base64.b64decode(t).hex())\"";
-  for (const std::string& text : texts) command += " " + to_hex(bytes(text.begin(), text.end()));
+  for (const std::string& text : texts) command.append(1, ' ').append(to_hex(bytes(text.begin(), text.end())));
   const std::vector<std::string> expected = command_lines(command);
   ASSERT_EQ(expected.size(), std::size(texts));
   for (std::size_t i = 0; i < expected.size(); ++i) {

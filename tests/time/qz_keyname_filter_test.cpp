@@ -13,7 +13,7 @@ keyname_filter filled() {
   f.valid = 1;
   f.aux_number = 4;
   f.byte_offset = 5;
-  f.sub_map["k"] = "v";
+  f.sub_map.emplace("k", "v");
   f.sub_list = {"a", "b"};
   f.sub_text = "text";
   return f;

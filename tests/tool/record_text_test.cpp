@@ -204,7 +204,8 @@ TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
           EXPECT_LE(text.size(), e.room(value_slice_bytes));
           text.append(">");
           finish_record(text, out, nullptr);
-          ASSERT_EQ(out.str(), "<" + e.whole(value) + ">");
+          const std::string whole = e.whole(value);
+          ASSERT_EQ(out.str(), "<" + whole + ">");
         }
       }
     }
