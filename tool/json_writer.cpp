@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "framework/text/qz_bytes.h"
+#include "framework/text/uni_unicode.h"
 #include "tool/record_text.h"
 #include "tool/unique_names.h"
 
@@ -59,33 +60,6 @@ constexpr std::size_t value_close_room = 8;
 constexpr std::size_t opening_markup_room = 16;
 // Room for a record's last line end.
 constexpr std::size_t line_end_room = 1;
-
-// Length of the valid UTF-8 sequence that starts at bytes (lead byte 0x80 or above); 0 when
-// there is none. Overlong forms, surrogates and values beyond U+10FFFF are not valid.
-std::size_t utf8_sequence_length(const unsigned char* bytes, std::size_t available) {
-  const unsigned lead = bytes[0];
-  std::size_t continuations;
-  unsigned second_low = 0x80, second_high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    continuations = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    continuations = 2;
-    if (lead == 0xE0) second_low = 0xA0;   // overlong below U+0800
-    if (lead == 0xED) second_high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    continuations = 3;
-    if (lead == 0xF0) second_low = 0x90;   // overlong below U+10000
-    if (lead == 0xF4) second_high = 0x8F;  // beyond U+10FFFF
-  } else {
-    return 0;
-  }
-  if (available <= continuations) return 0;
-  if (bytes[1] < second_low || bytes[1] > second_high) return 0;
-  for (std::size_t k = 2; k <= continuations; ++k) {
-    if ((bytes[k] & 0xC0) != 0x80) return 0;
-  }
-  return continuations + 1;
-}
 
 // The high bit of every byte of a little-endian word that is special, exact for the lowest
 // special byte (a borrow marks bytes above it only); 0 when there is none.

@@ -17,9 +17,15 @@ constexpr u32 replacement_character = 0xFFFD;
 bool is_high_surrogate(u32 unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(u32 unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Walks UTF-8 bytes and hands every code point to emit. Overlong forms and values above
-// 0x10FFFF are refused: an overlong "/" or NUL, or a value no encoder writes back, would
-// turn a file name into a different, possibly shorter, one.
+// The three bytes of a surrogate value (ED A0 80 to ED BF BF) start at bytes.
+bool is_encoded_surrogate(const unsigned char* bytes, std::size_t available) {
+  return available >= 3 && bytes[0] == 0xED && bytes[1] >= 0xA0 && bytes[1] <= 0xBF && (bytes[2] & 0xC0) == 0x80;
+}
+
+// Walks UTF-8 bytes and hands every code point to emit; false at the first byte of no valid
+// sequence that is no surrogate value either. Overlong forms and values above 0x10FFFF are
+// refused: an overlong "/" or NUL, or a value no encoder writes back, would turn a file name
+// into a different, possibly shorter, one.
 template <class Emit>
 bool walk_utf8(const unsigned char* bytes, std::size_t length, Emit&& emit) {
   std::size_t i = 0;
@@ -30,33 +36,16 @@ bool walk_utf8(const unsigned char* bytes, std::size_t length, Emit&& emit) {
       ++i;
       continue;
     }
-    std::size_t continuation_count;
-    u32 value;
-    u32 smallest;
-    if ((lead & 0xE0) == 0xC0) {
-      continuation_count = 1;
-      value = lead & 0x1F;
-      smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      continuation_count = 2;
-      value = lead & 0x0F;
-      smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      continuation_count = 3;
-      value = lead & 0x07;
-      smallest = 0x10000;
-    } else {
-      return false;
+    std::size_t sequence = utf8_sequence_length(bytes + i, length - i);
+    if (sequence == 0) {
+      if (!is_encoded_surrogate(bytes + i, length - i)) return false;
+      sequence = 3;
     }
-    if (length - i - 1 < continuation_count) return false;
-    for (std::size_t k = 1; k <= continuation_count; ++k) {
-      const u32 next = bytes[i + k];
-      if ((next & 0xC0) != 0x80) return false;
-      value = (value << 6) | (next & 0x3F);
-    }
-    if (value < smallest || value > max_code_point) return false;
+    // The lead keeps 7 - sequence bits of the value, each continuation byte 6.
+    u32 value = lead & (0x7Fu >> sequence);
+    for (std::size_t k = 1; k < sequence; ++k) value = (value << 6) | (bytes[i + k] & 0x3Fu);
     emit(value);
-    i += continuation_count + 1;
+    i += sequence;
   }
   return true;
 }
@@ -291,21 +280,18 @@ bool utf16_to_utf8_replacing(std::string& out, const u16* units, std::size_t byt
 }
 
 bool is_valid_utf8(const char* data, std::size_t length) {
-  if (length == 0) return true;
-  return walk_utf8(reinterpret_cast<const unsigned char*>(data), length, [](u32) {});
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < length;) {
+    const std::size_t sequence = utf8_sequence_length(bytes + i, length - i);
+    if (sequence == 0) return false;
+    i += sequence;
+  }
+  return true;
 }
 
 bool is_valid_utf8(const std::string& text) { return is_valid_utf8(text.data(), text.size()); }
 
 namespace {
-
-// The length of the valid UTF-8 sequence at bytes[i]; 0 when none starts there.
-std::size_t valid_sequence_at(const unsigned char* bytes, std::size_t length, std::size_t i) {
-  const u32 lead = bytes[i];
-  const std::size_t expected = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
-  if (length - i < expected || !walk_utf8(bytes + i, expected, [](u32) {})) return 0;
-  return expected;
-}
 
 // Copies text sequence by sequence; every byte that belongs to no valid sequence, and with
 // controls_too every control character, goes to invalid instead.
@@ -315,7 +301,7 @@ std::string rebuild_utf8(const std::string& text, bool controls_too, Invalid&& i
   out.reserve(text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t sequence = valid_sequence_at(bytes, text.size(), i);
+    const std::size_t sequence = utf8_sequence_length(bytes + i, text.size() - i);
     const bool control = sequence == 1 && (bytes[i] < 0x20 || bytes[i] == 0x7F);
     if (sequence == 0 || (control && controls_too)) {
       invalid(out, bytes[i++]);

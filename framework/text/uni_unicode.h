@@ -1,7 +1,9 @@
 // Conversion between UTF-8 (std::string or byte vector), wide text (one code point per wchar_t),
 // UTF-32 (vector of u32) and UTF-16 (u16 units, or their bytes in little-endian order).
-// Valid UTF-8 here means 1 to 4 byte sequences in their shortest form for values up to 0x10FFFF;
-// surrogate values (ED A0 80 to ED BF BF) are accepted so that such names survive a round trip.
+// Valid UTF-8 means 1 to 4 byte sequences in their shortest form for values up to 0x10FFFF other
+// than the surrogates, as utf8_sequence_length tells: every check of validity goes through it.
+// The decoders also take a surrogate value (ED A0 80 to ED BF BF), which the encoders write for
+// a lone surrogate of wide text, so that such text survives a round trip; it is not valid.
 // Nothing throws; failure is a false result or an empty text. Outputs passed by reference are
 // emptied first unless a function says that it appends.
 #pragma once
@@ -11,6 +13,37 @@
 #include <vector>
 
 #include "framework/text/qz_types.h"
+
+// Length of the valid UTF-8 sequence that starts at bytes, of which available (at least 1) may
+// be read: 1 for a byte below 0x80; 0 when no valid sequence starts there (a byte that cannot
+// lead, a sequence cut short or with a bad continuation byte, an overlong form, a surrogate
+// value, a value above 0x10FFFF).
+inline std::size_t utf8_sequence_length(const unsigned char* bytes, std::size_t available) {
+  const unsigned lead = bytes[0];
+  if (lead < 0x80) return 1;
+  std::size_t continuations;
+  // The second byte's range carries every rule beyond "a continuation byte".
+  unsigned second_low = 0x80, second_high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    continuations = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    continuations = 2;
+    if (lead == 0xE0) second_low = 0xA0;   // overlong below U+0800
+    if (lead == 0xED) second_high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    continuations = 3;
+    if (lead == 0xF0) second_low = 0x90;   // overlong below U+10000
+    if (lead == 0xF4) second_high = 0x8F;  // beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (available <= continuations) return 0;
+  if (bytes[1] < second_low || bytes[1] > second_high) return 0;
+  for (std::size_t k = 2; k <= continuations; ++k) {
+    if ((bytes[k] & 0xC0) != 0x80) return 0;
+  }
+  return continuations + 1;
+}
 
 // The codecs every other function is built from.
 
@@ -32,7 +65,8 @@ bool utf16_to_utf8(std::string& out, const u16* units, std::size_t byte_length);
 bool utf16_to_utf8_replacing(std::string& out, const u16* units, std::size_t byte_length);
 
 // True when every byte of the text belongs to a valid UTF-8 sequence (an empty text is valid).
-// Exactly these texts come back byte for byte from utf8_to_wstring then wstring_to_utf8.
+// These texts come back byte for byte from utf8_to_wstring then wstring_to_utf8; of the others,
+// only those holding surrogate values decode at all.
 bool is_valid_utf8(const char* data, std::size_t length);
 bool is_valid_utf8(const std::string& text);
 // The text as a message can show it, whatever its bytes: every byte that belongs to no valid

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/text/reference_tool.h"
+
 namespace {
 
 std::string bytes(std::initializer_list<int> values) {
@@ -44,7 +46,6 @@ const std::vector<decode_case>& decode_cases() {
       {"four bytes lowest", bytes({0xF0, 0x90, 0x80, 0x80}), true, L"\x10000"},
       {"emoji", bytes({0xF0, 0x9F, 0x98, 0x80}), true, L"\x1F600"},
       {"highest code point", bytes({0xF4, 0x8F, 0xBF, 0xBF}), true, L"\x10FFFF"},
-      {"surrogate value kept", bytes({0xED, 0xA0, 0x80}), true, L"\xD800"},
       {"bad continuation", bytes({0xC3, 0x28}), false, L""},
       {"bad continuation after text", bytes({0x41, 0xC3, 0x28}), false, L"A"},
       {"lone continuation byte", bytes({0x41, 0x80}), false, L"A"},
@@ -116,36 +117,88 @@ TEST(Utf8Decoding, EmptyTextIsAFailureButValid) {
   EXPECT_TRUE(is_valid_utf8(""));
 }
 
-// The validity check is what a file layer relies on to refuse a name: a text it accepts must
-// come back byte for byte, one it refuses must not decode at all. Checked over every two-byte
-// text and every three-byte text with a three-byte lead.
-TEST(Utf8Decoding, ValidTextsAreExactlyThoseThatRoundTrip) {
-  std::string text(2, '\0');
+// Every two-byte text, then every three-byte text with a three-byte lead, in that order.
+std::vector<std::string> short_texts() {
+  std::vector<std::string> texts;
   for (int first = 0; first < 256; ++first) {
-    for (int second = 0; second < 256; ++second) {
-      text[0] = static_cast<char>(first);
-      text[1] = static_cast<char>(second);
-      const std::wstring wide = utf8_to_wstring(text);
-      ASSERT_EQ(is_valid_utf8(text), !wide.empty()) << first << " " << second;
-      if (!wide.empty()) {
-        ASSERT_EQ(text, wstring_to_utf8(wide)) << first << " " << second;
-      }
-    }
+    for (int second = 0; second < 256; ++second) texts.push_back(bytes({first, second}));
   }
-  text.assign(3, '\0');
   for (int lead = 0xE0; lead <= 0xEF; ++lead) {
     for (int second = 0; second < 256; ++second) {
-      for (int third = 0; third < 256; ++third) {
-        text[0] = static_cast<char>(lead);
-        text[1] = static_cast<char>(second);
-        text[2] = static_cast<char>(third);
-        const std::wstring wide = utf8_to_wstring(text);
-        ASSERT_EQ(is_valid_utf8(text), !wide.empty()) << lead << " " << second << " " << third;
-        if (!wide.empty()) {
-          ASSERT_EQ(text, wstring_to_utf8(wide));
-        }
-      }
+      for (int third = 0; third < 256; ++third) texts.push_back(bytes({lead, second, third}));
     }
+  }
+  return texts;
+}
+
+// The validity check is what a file layer relies on to refuse a name: a text it accepts must
+// come back byte for byte, and one it refuses decodes only when it holds a surrogate value.
+TEST(Utf8Validity, ValidTextsRoundTripAndOnlySurrogatesDecodeBesides) {
+  for (const std::string& text : short_texts()) {
+    const std::wstring wide = utf8_to_wstring(text);
+    const bool surrogate = wide.size() == 1 && wide[0] >= 0xD800 && wide[0] <= 0xDFFF;
+    ASSERT_EQ(is_valid_utf8(text), !wide.empty() && !surrogate) << testing::PrintToString(text);
+    if (!wide.empty()) {
+      ASSERT_EQ(text, wstring_to_utf8(wide)) << testing::PrintToString(text);
+    }
+  }
+}
+
+// Valid UTF-8 is what a strict decoder takes: Python's bytes.decode("utf-8"), over the same
+// texts.
+TEST(Utf8Validity, AgreesWithPythonsStrictDecoder) {
+  if (!reference_tool_present("python3")) GTEST_SKIP() << "python3 not found";
+  const char* script =
+      "python3 -c '\n"
+      "import sys\n"
+      "def valid(data):\n"
+      "    try:\n"
+      "        data.decode(\"utf-8\")\n"
+      "        return \"1\"\n"
+      "    except UnicodeDecodeError:\n"
+      "        return \"0\"\n"
+      "texts = [bytes((a, b)) for a in range(256) for b in range(256)]\n"
+      "texts += [bytes((a, b, c)) for a in range(0xE0, 0xF0) for b in range(256) for c in range(256)]\n"
+      "sys.stdout.write(\"\".join(valid(t) for t in texts))\n"
+      "'";
+  std::string expected;
+  ASSERT_TRUE(run_reference_tool(script, "", expected));
+  const std::vector<std::string> texts = short_texts();
+  ASSERT_EQ(expected.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(expected[i] == '1', is_valid_utf8(texts[i])) << testing::PrintToString(texts[i]);
+  }
+}
+
+// A surrogate value is no valid UTF-8: refused, and shown or replaced byte by byte like any
+// other stray byte. The decoders still read it, as the encoders write a lone surrogate.
+TEST(Utf8Validity, SurrogateValuesAreNotValid) {
+  struct row {
+    const char* name;
+    std::string utf8;
+    bool valid;
+    std::wstring decoded;
+    std::string escaped;
+  };
+  const row rows[] = {
+      {"last value before them", bytes({0xED, 0x9F, 0xBF}), true, L"\xD7FF", bytes({0xED, 0x9F, 0xBF})},
+      {"first high surrogate", bytes({0xED, 0xA0, 0x80}), false, L"\xD800", "\\xed\\xa0\\x80"},
+      {"last low surrogate", bytes({0xED, 0xBF, 0xBF}), false, L"\xDFFF", "\\xed\\xbf\\xbf"},
+      {"a pair written unit by unit", bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80}), false, L"\xD83D\xDE00",
+       "\\xed\\xa0\\xbd\\xed\\xb8\\x80"},
+      {"first value after them", bytes({0xEE, 0x80, 0x80}), true, L"\xE000", bytes({0xEE, 0x80, 0x80})},
+  };
+  const std::string fffd = "\xEF\xBF\xBD";
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(r.valid, is_valid_utf8(r.utf8));
+    EXPECT_EQ(r.valid ? 3u : 0u, utf8_sequence_length(reinterpret_cast<const unsigned char*>(r.utf8.data()), 3));
+    EXPECT_EQ(r.escaped, escape_invalid_utf8(r.utf8));
+    std::string replaced;
+    for (std::size_t i = 0; i < r.utf8.size(); ++i) replaced += fffd;
+    EXPECT_EQ(r.valid ? r.utf8 : replaced, replace_invalid_utf8(r.utf8));
+    EXPECT_EQ(r.decoded, utf8_to_wstring(r.utf8));
+    EXPECT_EQ(r.utf8, wstring_to_utf8(r.decoded));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/text/uni_unicode.h"
 #include "tests/tool/csv_source_fixture.h"
 #include "tests/tool/json_check.h"
 
@@ -80,6 +81,28 @@ TEST(JsonEscape, InvalidUtf8BecomesTheLatin1CodePoint) {
   for (const utf8_case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(escaped(c.text, true), "<" + c.expected);
+  }
+}
+
+// One rule of valid UTF-8 for the whole program: a text without controls, quotes or
+// backslashes comes out as it is exactly when is_valid_utf8 takes it. Checked over every such
+// text of two bytes, and of three bytes with a three-byte lead.
+TEST(JsonEscape, CopiesExactlyTheTextsThatAreValidUtf8) {
+  auto plain = [](int byte) { return byte >= 0x20 && byte != '"' && byte != '\\'; };
+  auto check = [](const std::string& text) {
+    ASSERT_EQ(is_valid_utf8(text), escaped(text, false) == "<" + text) << testing::PrintToString(text);
+  };
+  for (int first = 0x20; first < 256; ++first) {
+    for (int second = 0x20; second < 256; ++second) {
+      if (plain(first) && plain(second)) check({char(first), char(second)});
+    }
+  }
+  for (int lead = 0xE0; lead <= 0xEF; ++lead) {
+    for (int second = 0x20; second < 256; ++second) {
+      for (int third = 0x20; third < 256; ++third) {
+        if (plain(second) && plain(third)) check({char(lead), char(second), char(third)});
+      }
+    }
   }
 }
 
