@@ -263,19 +263,12 @@ void destroy_file(const std::wstring& path, tree_entry& entry, const dir_handle*
   message(report, "deleted: " + escape_invalid_utf8(first_path) + " - " + (removed ? "success\n" : "failed\n"));
 }
 
-// Splits a path at its last '/' into the folder (".", or "/" for a name at the top) and name.
-void split_at_last_slash(const std::string& path, std::string& folder, std::string& name) {
-  const std::size_t slash = path.rfind('/');
-  folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Removes the root folder itself through its parent, and only while the name there still
 // stands for the folder that was deleted.
 bool remove_root(const dir_handle& root, const std::string& root_path) {
   std::string parent_path;
   std::string name;
-  split_at_last_slash(root_path, parent_path, name);
+  qz_platform::split_last_component(root_path, parent_path, name);
   dir_handle parent;
   qz_platform::file_status standing;
   qz_platform::file_status deleted;
@@ -306,7 +299,7 @@ int wipe_entry(std::wstring& path, bool is_dir, void* context, cmd_params*) {
   std::string folder_path;
   std::string name;
   dir_handle folder;
-  if (path_wide_to_utf8(utf8, path)) split_at_last_slash(utf8, folder_path, name);
+  if (path_wide_to_utf8(utf8, path)) qz_platform::split_last_component(utf8, folder_path, name);
   if (!folder_path.empty()) folder.open_path(folder_path, true);
   state.statuses.emplace(path, wipe_named(folder, name, utf8_of(path), state.report));
   return 0;
@@ -370,7 +363,7 @@ bool secure_delete_file(const std::wstring& path) {
   if (path.empty() || !path_wide_to_utf8(utf8, path)) return false;
   std::string folder_path;
   std::string name;
-  split_at_last_slash(utf8, folder_path, name);
+  qz_platform::split_last_component(utf8, folder_path, name);
   dir_handle folder;
   qz_platform::file_status status;
   if (!folder.open_path(folder_path, true) || !folder.entry_status(name, status) || status.is_directory())

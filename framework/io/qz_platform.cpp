@@ -89,16 +89,11 @@ bool same_file(const std::string& first, const std::string& second) {
   return path_status(first, a) && path_status(second, b) && a.device == b.device && a.inode == b.inode;
 }
 
-namespace {
-
-// The folder holding path ("." for a bare name) and its last component.
 void split_last_component(const std::string& path, std::string& folder, std::string& name) {
   const size_t slash = path.rfind('/');
   folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-}  // namespace
 
 bool same_place(const std::string& first, const std::string& second) {
   file_status a;

@@ -57,6 +57,9 @@ void clear_status(file_status& out);
 bool path_status(const std::string& path, file_status& out);
 // Whether both paths name one existing file (same device and inode), links followed.
 bool same_file(const std::string& first, const std::string& second);
+// The folder holding path and its last component, split at the last '/': "." for a bare name,
+// "/" for a name at the top ("\" is part of a name).
+void split_last_component(const std::string& path, std::string& folder, std::string& name);
 // Whether writing one path would write the file the other names: same_file where both exist;
 // where neither does, the same last component in one existing folder (a file still to be
 // made there, however the folder is spelled). False when only one exists.
