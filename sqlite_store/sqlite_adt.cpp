@@ -244,7 +244,24 @@ i64 sqlite3_adt::known_record(u64 run) {
   return 0;
 }
 
+void sqlite3_adt::forget_what_others_changed() {
+  sql_statement select;
+  bool found = false;
+  // The version moves only when another connection commits: this one's own writes keep it.
+  const u64 version = select.prepare(db, "PRAGMA data_version;") ? first_u64(select, found) : 0;
+  if (found && index_.version_known && version == index_.data_version) return;
+  const i64 record_rowid = index_.record_rowid;
+  const u64 record_runtime = index_.record_runtime;
+  index_ = record_index{};
+  // The run record is checked by its rowid wherever it is used.
+  index_.record_rowid = record_rowid;
+  index_.record_runtime = record_runtime;
+  index_.version_known = found;
+  index_.data_version = version;
+}
+
 bool sqlite3_adt::later_than_every_record(u64 run) {
+  forget_what_others_changed();
   if (!index_.ceiling_known) {
     sql_statement select;
     if (!select.prepare(db, "select max(`runtime`), min(`runtime`) from " + quote_backticks(metadata_table) + ";") ||
@@ -270,6 +287,7 @@ void sqlite3_adt::note_runtime(u64 run) {
 }
 
 bool sqlite3_adt::ref_may_hold_folded(const std::string& table) {
+  forget_what_others_changed();
   if (!index_.ref_names_known) {
     sql_statement select;
     if (!select.prepare(db, "select `table_name` from " + quote_backticks(ref_table) + ";") ||

@@ -179,7 +179,8 @@ class sqlite3_adt : public sqlite_wrapper {
  private:
   // What the connection knows of its database. Every claim stays true when a transaction is
   // rolled back, which only takes rows away; each is checked before it is relied on or claims
-  // an absence, and is forgotten when another database is opened.
+  // an absence, is forgotten when another connection has committed a change (another run
+  // writing the same database) and when another database is opened.
   struct record_index {
     i64 record_rowid = 0;     // rowid of the run record written or renamed last; 0: none
     u64 record_runtime = 0;   // the runtime it was given
@@ -187,7 +188,12 @@ class sqlite3_adt : public sqlite_wrapper {
     u64 runtime_ceiling = 0;  // no record has a later runtime
     bool ref_names_known = false;
     std::unordered_set<std::string> ref_folded_names;  // every name `ref` may hold, ASCII lower case
+    bool version_known = false;
+    u64 data_version = 0;  // the database's data_version when the claims above were made
   };
+  // Forgets the ceiling and the `ref` names when another connection has committed since they
+  // were read.
+  void forget_what_others_changed();
   // The rowid of the record with this runtime when it is the one written or renamed last (one
   // look-up by rowid); 0 otherwise.
   i64 known_record(u64 runtime);

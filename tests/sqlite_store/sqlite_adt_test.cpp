@@ -248,6 +248,28 @@ TEST_F(sqlite_adt_test, new_run_after_an_empty_one_renames_its_record) {
             lines{std::to_string(next) + ",0,0,1"});
 }
 
+// Another run writing the same database: what it commits is seen by the look-ups that this
+// connection answers from what it read before (the latest runtime, the names in `ref`).
+TEST_F(sqlite_adt_test, lookups_see_what_another_connection_committed) {
+  sqlite_metadata_row row = sample_row(100);
+  ASSERT_TRUE(store.insert_metadata_row(row));
+  EXPECT_FALSE(store.runtime_exists(200));
+  EXPECT_EQ(store.stored_table_name("services"), "services");
+
+  sqlite3_adt other;
+  ASSERT_TRUE(other.open_db(nullptr, path));
+  sqlite_metadata_row later = sample_row(200);
+  ASSERT_TRUE(other.insert_metadata_row(later));
+  sqlite_ref_row ref_row;
+  ref_row.table_name = "Services";
+  ASSERT_TRUE(other.insert_ref_row(ref_row));
+  other.close();
+
+  EXPECT_TRUE(store.runtime_exists(200));
+  EXPECT_FALSE(store.runtime_exists(300));
+  EXPECT_EQ(store.stored_table_name("services"), "Services");
+}
+
 TEST_F(sqlite_adt_test, closed_connection_runs_nothing) {
   store.close();
   sqlite_metadata_row row = sample_row(1);
