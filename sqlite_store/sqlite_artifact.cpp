@@ -176,8 +176,17 @@ sqlite3_artifact::~sqlite3_artifact() {
     // since writing them would allocate; the batches written are committed whole.
     drop_pending();
   } else if (!pending.empty()) {
-    // Rows collected but not yet written are stored before the database closes.
-    flush();
+    // Rows collected but not yet written are stored before the database closes. An exception
+    // handed back here (a batch of the write-behind thread that ran out of memory) would end
+    // the process: it counts as a failed batch, and the rows waiting are still tried once.
+    for (int attempt = 0; attempt < 2 && !pending.empty(); ++attempt) {
+      try {
+        flush();
+      } catch (...) {
+        ++failed_batches;
+      }
+    }
+    drop_pending();
   }
   end_bulk_writes(false);
 }

@@ -145,6 +145,33 @@ TEST(sqlite_write_behind, rows_waiting_while_an_exception_unwinds_are_dropped) {
   EXPECT_EQ(db_rows(db, "pragma integrity_check;"), lines{"ok"});
 }
 
+// A store that ends, with rows waiting, after its thread ran out of memory on a batch: the
+// exception is not thrown out of the store's end (which would end the process); the batch
+// counts as failed and the rows waiting are still stored.
+TEST(sqlite_write_behind, the_end_of_the_store_throws_nothing_of_the_thread) {
+  test_thread = std::this_thread::get_id();
+  temp_folder folder("write_behind");
+  ASSERT_FALSE(folder.path().empty());
+  const std::string db = folder.file("case.db");
+  {
+    store_run run(db);
+    begin_with_a_batch(run, "before");
+    ASSERT_TRUE(run.state.finish_bulk_writes());
+    ASSERT_TRUE(run.state.begin_bulk_writes(true));
+    failing_after = 0;
+    run.add_many(5, "lost");
+    ASSERT_TRUE(run.state.flush());
+    // The thread's allocation has failed; a moment more and the batch is settled.
+    for (int i = 0; i < 2000 && failing_after.load() != -1; ++i) usleep(1000);
+    usleep(100000);
+    failing_after = -1;
+    run.add_many(2, "waiting");
+  }
+  EXPECT_EQ(db_rows(db, "select [1-a] from t order by rowid;"),
+            (lines{"before1", "before2", "before3", "waiting1", "waiting2"}));
+  EXPECT_EQ(db_rows(db, "pragma integrity_check;"), lines{"ok"});
+}
+
 // The signal mask of every thread of this process but the caller's, by thread id, from the
 // kernel's view. A runtime may keep threads of its own (a sanitizer's, started with the first
 // thread the process makes): compare two of these, after a first thread.
