@@ -340,7 +340,8 @@ bool sqlite_log::end_run_journal() {
       rows[0][0] == "delete") {
     return true;
   }
-  error_text = "prob ending the write-ahead log of " + escape_invalid_utf8(db_path) + " (another connection holds it open)";
+  error_text =
+      "prob ending the write-ahead log of " + escape_invalid_utf8(db_path) + " (another connection holds it open)";
   return false;
 }
 

@@ -86,8 +86,8 @@ class sqlite_wrapper : public qz_libload_base {
   // as does a file that is not a database. No file beside db_file is added, changed or removed,
   // in any journal state: a database with a write-ahead log beside it is read from a copy of
   // both in a private folder under the temporary folder, whose names are removed as soon as the
-  // library holds the files open (a log beside an empty database file still counts). A hot rollback journal is refused, with
-  // read_fault saying so. options is not read.
+  // library holds the files open (a log beside an empty database file still counts). A hot
+  // rollback journal is refused, with read_fault saying so. options is not read.
   virtual bool open_db_readonly(const std::string& db_file, const std::string& options = std::string());
 
   // The one place that opens through the library: *out = the new handle, verified readable

@@ -64,8 +64,8 @@ int write_bodyfile_record(bool* first, std::ostream* out, const bodyfile_record&
   const std::string name = column_text(rec.name);
   const macb_input& t = rec.times;
   line << (rec.md5.empty() ? std::string("0") : column_text(rec.md5)) << '|' << name << '|' << rec.inode << '|'
-       << column_text(rec.mode) << '|' << rec.uid << '|' << rec.gid << '|' << rec.size << '|' << t.a_time << '|' << t.m_time << '|' << t.c_time
-       << '|' << t.b_time;
+       << column_text(rec.mode) << '|' << rec.uid << '|' << rec.gid << '|' << rec.size << '|' << t.a_time << '|'
+       << t.m_time << '|' << t.c_time << '|' << t.b_time;
   if (rec.params == nullptr || rec.params->sqlite_off != 0) line << '\n';
   if (to_database) {
     const std::string artifact =
