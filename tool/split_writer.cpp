@@ -114,21 +114,6 @@ void append_quotes_doubled(std::string& out, std::string_view text) {
   }
 }
 
-[[gnu::noinline]] void append_unclosed_cell(std::string& out, std::string_view cell, const output_rules& rules) {
-  std::string quoted = "\"";
-  append_quotes_doubled(quoted, cell);
-  quoted += '"';
-  append_value(out, quoted, rules.cells, 2);
-}
-
-void append_cell(std::string& out, std::string_view cell, const output_rules& rules) {
-  if (is_unclosed_cell(cell)) {
-    append_unclosed_cell(out, cell, rules);
-    return;
-  }
-  append_value(out, cell, rules.cells, 2);
-}
-
 // The lines of one batch on their way to its file: what is ready goes out each time it reaches
 // write_piece_bytes, a long value a piece at a time. The lines go to the file as they are,
 // after what the file's stream holds: copied through the stream's buffer they would cost a
@@ -151,7 +136,7 @@ class batch_lines {
     append_value(text_, value, swaps, count);
     if (text_.size() >= write_piece_bytes) write_out();
   }
-  // A cell as append_cell writes it, a piece at a time.
+  // A name or cell with the cells' swaps applied (an unclosed one quoted), a piece at a time.
   void write_cell(std::string_view cell, const output_rules& rules) {
     if (!is_unclosed_cell(cell)) {
       write_value(cell, rules.cells, 2);
@@ -182,19 +167,18 @@ class batch_lines {
   bool written_ = false;
 };
 
-void append_header(std::string& out, const std::vector<std::string>& names, const output_rules& rules,
-                   bool raw) {
+void append_header(batch_lines& out, const std::vector<std::string>& names, const output_rules& rules, bool raw) {
   for (size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) out += rules.separator;
-    append_cell(out, names[i], rules);
+    if (i > 0) out.text() += rules.separator;
+    out.write_cell(names[i], rules);
   }
   if (!raw) {
     for (const char* name : provenance_columns) {
-      out += rules.separator;
-      out += name;
+      out.text() += rules.separator;
+      out.text() += name;
     }
   }
-  out += '\n';
+  out.text() += '\n';
 }
 
 // The four provenance values, with the separators between them.
@@ -330,7 +314,7 @@ void write_batch(const batch_job& job) {
   batch_lines lines(state.batch_text, *job.file);
   lines.text().reserve(std::min<size_t>(static_cast<size_t>(job.cell_bytes) + state.writing_rows.size() * 64,
                                         2 * write_piece_bytes));
-  if (job.is_new) append_header(lines.text(), job.header, job.rules, job.raw);
+  if (job.is_new) append_header(lines, job.header, job.rules, job.raw);
   static const std::vector<std::string> no_cells;
   row_cells cells(no_cells);
   for (const sqlite_generic_data_row& row : state.writing_rows) {
