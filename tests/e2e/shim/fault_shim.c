@@ -154,16 +154,18 @@ static void signal_on_create(const char* path) {
   raise(atoi(signal_text));
 }
 
-#define OPEN_WITH_MODE(name, ...)                          \
-  mode_t mode = 0;                                         \
-  if (flags & (O_CREAT | O_TMPFILE)) {                     \
-    va_list rest;                                          \
-    va_start(rest, flags);                                 \
-    mode = (mode_t)va_arg(rest, int);                      \
-    va_end(rest);                                          \
-  }                                                        \
-  const int fd = NEXT(name)(__VA_ARGS__, flags, mode);     \
-  if (fd >= 0 && (flags & O_CREAT)) signal_on_create(path); \
+/* The mode argument is there only with O_CREAT or O_TMPFILE (whose bits include O_DIRECTORY's,
+ * so all of them are tested). */
+#define OPEN_WITH_MODE(name, ...)                              \
+  mode_t mode = 0;                                             \
+  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) { \
+    va_list rest;                                              \
+    va_start(rest, flags);                                     \
+    mode = (mode_t)va_arg(rest, int);                          \
+    va_end(rest);                                              \
+  }                                                            \
+  const int fd = NEXT(name)(__VA_ARGS__, flags, mode);         \
+  if (fd >= 0 && (flags & O_CREAT)) signal_on_create(path);    \
   return fd;
 
 int open(const char* path, int flags, ...) { OPEN_WITH_MODE(open, path) }
