@@ -122,10 +122,6 @@ TEST(record_text, StorageForRecordsThatOutgrowTheWindowIsReused) {
   EXPECT_TRUE(file.close());
 }
 
-// A long value is escaped slice by slice, each slice handed to the output before the next is
-// made: a slice cut inside a UTF-8 sequence would show its bytes as escapes in JSON, one cut
-// between CR and LF would lose the HTML line break. Whatever stands at a slice's end, the output
-// is the escaped form of the whole value, and the record's text never holds more than a slice.
 // A writer's state is reset by assigning a fresh one: a text moved keeps what it holds and
 // goes on where it was built (a short text's storage lies inside the object); the text moved
 // from is empty and still usable.
@@ -160,6 +156,10 @@ TEST(record_text, AMovedTextGoesOnWhereItWasBuilt) {
   }
 }
 
+// A long value is escaped slice by slice, each slice handed to the output before the next is
+// made: a slice cut inside a UTF-8 sequence would show its bytes as escapes in JSON, one cut
+// between CR and LF would lose the HTML line break. Whatever stands at a slice's end, the output
+// is the escaped form of the whole value, and the record's text never holds more than a slice.
 TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
   struct escaper {
     const char* name;
