@@ -20,7 +20,7 @@ suffix (1M .. 2G and beyond). --plain also writes the data rows under the first 
 row, without banner, tags or later header rows (the input of plain-CSV tools; every kind keeps
 one column count across its groups). `pipe` writes COUNT small sources of every
 kind (1 to 16 KiB) into DIR with a names.txt listing them. `names` writes a registry source
-whose second group's header row repeats one empty name COUNT times (every name the JSON writer
+whose second group has COUNT columns, all but the first two without a name (every name the JSON writer
 makes unique), `groups` one of COUNT groups of one row each, titled each its own way or, with
 --one-title, all alike (one database table).
 """
@@ -461,7 +461,7 @@ def write_with_meta(out_path, data, meta):
 
 
 def write_repeated_names(count, out_path):
-    """A registry source whose second group has count columns without a name, three rows."""
+    """A registry source whose second group has count columns, all but two without a name, three rows."""
     kind = KINDS["registry"]
     lines = kind.banner() + ["Artifact: Run keys", "date,time,value name", "2024-05-20,09:41:17,one", RULE,
                              "Artifact: Wide", "date,time" + "," * (count - 2)]
