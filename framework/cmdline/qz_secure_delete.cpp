@@ -183,10 +183,18 @@ struct pending_folder {
   std::wstring path;
 };
 
+// A folder's path as messages show it: without the '/' that ends it below the root.
+std::string shown_folder(std::wstring path) {
+  if (path.size() > 1 && path.back() == L'/') path.pop_back();
+  return utf8_of(path);
+}
+
 // Walks the tree held open at root level by level (the folder found last listed first), as
 // the filtered folder walk does, recording every folder that passes the filters and wiping
-// every file that does. The path of a folder below the root ends with '/'.
-void walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const std::vector<filename_filter>* filters,
+// every file that does. The path of a folder below the root ends with '/'. False when a folder
+// within the levels could not be opened or listed whole ("can't access: <folder>"): what it
+// holds was never seen, so the deletion cannot be called done; what was listed is still taken.
+bool walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const std::vector<filename_filter>* filters,
                    cmd_params* params, int levels, tree_map& entries, io_report* report) {
   const std::vector<filename_filter> no_filters;
   const std::vector<filename_filter>& list = filters != nullptr ? *filters : no_filters;
@@ -195,6 +203,7 @@ void walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const 
   std::vector<pending_folder> current{{{}, root_path}};
   std::vector<pending_folder> next;
   std::vector<std::string> names;
+  bool complete = true;
   for (int level = 0; level < levels && !current.empty(); ++level) {
     while (!current.empty()) {
       const pending_folder folder = std::move(current.back());
@@ -203,8 +212,13 @@ void walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const 
           qzportdir::passes_walk_filters(params, folder.path, list, stats))
         entries.emplace(folder.path, tree_entry{secure_status_folder, folder.names});
       const dir_handle* handle = opener.open(folder.names, folder.names.size());
-      if (handle == nullptr) continue;
-      handle->list(names);
+      if (handle == nullptr || !handle->list(names)) {
+        complete = false;
+        const std::string shown = shown_folder(folder.path);
+        diag(report, "can't list: " + shown);
+        message(report, "can't access: " + escape_invalid_utf8(shown) + "\n");
+        if (handle == nullptr) continue;
+      }
       const bool ends_with_separator = !folder.path.empty() && folder.path.back() == L'/';
       const std::wstring prefix = ends_with_separator ? folder.path : folder.path + L"/";
       for (const std::string& name : names) {
@@ -225,6 +239,7 @@ void walk_and_wipe(const dir_handle& root, const std::wstring& root_path, const 
     current.swap(next);
     next.clear();
   }
+  return complete;
 }
 
 // The first pass's work on one file of the tree: cut, random name, temporary folder, removal.
@@ -322,8 +337,8 @@ bool secure_delete_tree(const std::wstring& root, const std::vector<filename_fil
 
   tree_map entries;
   const int walk_levels = levels > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(levels);
-  walk_and_wipe(root_folder, expanded_root, filters, params, walk_levels, entries, report);
-  bool all_done = !entries.empty();
+  const bool walked_whole = walk_and_wipe(root_folder, expanded_root, filters, params, walk_levels, entries, report);
+  bool all_done = walked_whole && !entries.empty();
 
   const temp_folder_handle temp;
   folder_opener opener(root_folder);
@@ -348,9 +363,8 @@ bool secure_delete_tree(const std::wstring& root, const std::vector<filename_fil
       }
       entry->second.status |= secure_flag_remove_tried | (removed ? secure_flag_removed : 0);
       if (!removed) all_done = false;
-      std::wstring shown = entry->first;
-      if (shown.size() > 1 && shown.back() == L'/') shown.pop_back();
-      message(report, "deleted: " + escape_invalid_utf8(utf8_of(shown)) + " - " + (removed ? "success\n" : "failed\n"));
+      message(report, "deleted: " + escape_invalid_utf8(shown_folder(entry->first)) + " - " +
+                          (removed ? "success\n" : "failed\n"));
     }
   }
   if (statuses != nullptr)

@@ -51,10 +51,12 @@ int wipe_entry(std::wstring& path, bool is_dir, void* context, cmd_params* param
 // Destroys the files of the tree at root that pass the filters (null: all), `levels` folder
 // levels deep (1: the root's own files), and, when the filters are none or the one match-all
 // element, then removes its folders deepest first. Messages ("deleted: <path> - success" or
-// "- failed", "can't access: <path>") go to the report when it wants them, steps to its log.
-// statuses (when given) receives the status of every path. True when everything found was
-// destroyed; false for an empty root, a root that is a symbolic link or not a folder, a walk
-// that found nothing, or any entry that could not be destroyed.
+// "- failed", "can't access: <path>" for a file kept or a folder that could not be listed) go to
+// the report when it wants them, steps to its log. statuses (when given) receives the status of
+// every path. True when everything found was destroyed; false for an empty root, a root that is
+// a symbolic link or not a folder, a walk that found nothing, a folder within the levels that
+// could not be opened or listed whole (what it holds was never seen), or any entry that could
+// not be destroyed.
 bool secure_delete_tree(const std::wstring& root, const std::vector<filename_filter>* filters,
                         unsigned levels, cmd_params* params, io_report* report = nullptr,
                         secure_delete_map* statuses = nullptr);

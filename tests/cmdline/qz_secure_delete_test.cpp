@@ -1,7 +1,9 @@
 #include "framework/cmdline/qz_secure_delete.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,35 @@ std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 constexpr u64 destroyed_file = secure_status_wiped | secure_flag_cut | secure_flag_renamed | secure_flag_moved |
                                secure_flag_remove_tried | secure_flag_removed;
 constexpr u64 removed_folder = secure_status_folder | secure_flag_remove_tried | secure_flag_removed;
+
+// Runs body in a child process as an ordinary user (root drops to "nobody" for it), so that
+// permissions hold there; body's result as the child's exit status (90: could not drop), -1
+// when the child did not exit.
+template <class child_body>
+int run_as_ordinary_user(child_body&& body) {
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+    _exit(body());
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// Takes every descriptor the process may still open but `spare`; false when that fails.
+bool leave_spare_descriptors(std::size_t spare) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);  // fewer to take
+  if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  std::vector<int> taken;
+  for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = open("/dev/null", O_RDONLY)) taken.push_back(fd);
+  if (errno != EMFILE || taken.size() < spare) return false;
+  for (std::size_t i = 0; i < spare; ++i) close(taken[taken.size() - 1 - i]);
+  return true;
+}
 
 // A tree to delete (R), data outside it that must survive (outside), and the temporary
 // folder that TEMP names while a test runs.
@@ -263,10 +294,7 @@ TEST_F(SecureDeleteTest, UnwritableFileStaysWhole) {
   chmod(at("R/free").c_str(), 0666);
   for (const char* folder : {"", "R", "tmp"}) chmod(at(folder).c_str(), 0777);
 
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+  EXPECT_EQ(run_as_ordinary_user([&] {
     int failures = 0;
     secure_delete_map statuses;
     recording_report report;
@@ -280,14 +308,45 @@ TEST_F(SecureDeleteTest, UnwritableFileStaysWhole) {
     for (const std::string& line : report.messages) reported |= line == "deleted: " + at("R") + " - failed\n";
     if (!reported) failures |= 16;
     if (secure_delete_file(wide(at("R/locked")))) failures |= 32;
-    _exit(failures);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return failures;
+  }), 0);
   EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{{"locked", "precious"}}));
   EXPECT_TRUE(fs::is_empty(at("tmp")));
+}
+
+// A folder of the tree that cannot be listed, because it may not be read or because the
+// descriptors run out at its listing: what it holds was never seen, so the deletion does not
+// report success, whatever else it destroyed, and names the folder. The selected file beside it
+// still goes.
+TEST_F(SecureDeleteTest, AFolderThatCannotBeListedFailsTheDeletion) {
+  const struct {
+    const char* name;
+    mode_t folder_mode;
+    std::size_t spare_descriptors;  // 0: as many as the process may have
+  } cases[] = {{"unreadable folder", 0333, 0}, {"no descriptor left for its listing", 0777, 2}};
+  std::vector<filename_filter> filters;
+  std::string spec = "*.txt";
+  ASSERT_TRUE(parse_filename_filters(filters, spec));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    put("R/a.txt", "a");
+    put("R/sub/b.txt", "b");
+    for (const char* file : {"R/a.txt", "R/sub/b.txt"}) chmod(at(file).c_str(), 0666);
+    for (const char* folder : {"", "R"}) chmod(at(folder).c_str(), 0777);
+    chmod(at("R/sub").c_str(), c.folder_mode);
+    EXPECT_EQ(run_as_ordinary_user([&] {
+      unsetenv("TEMP");  // no temporary folder to hold open: the descriptors counted above suffice
+      recording_report report;
+      const std::string named = "can't access: " + at("R/sub") + "\n";
+      if (c.spare_descriptors > 0 && !leave_spare_descriptors(c.spare_descriptors)) return 64;
+      int failures = 0;
+      if (secure_delete_tree(wide(at("R")), &filters, 2, nullptr, &report, nullptr)) failures |= 1;
+      if (std::find(report.messages.begin(), report.messages.end(), named) == report.messages.end()) failures |= 2;
+      return failures;
+    }), 0);
+    chmod(at("R/sub").c_str(), 0777);
+    EXPECT_EQ(snapshot("R"), (std::map<std::string, std::string>{{"sub", "<dir>"}, {"sub/b.txt", "b"}}));
+  }
 }
 
 TEST_F(SecureDeleteTest, SingleFile) {
