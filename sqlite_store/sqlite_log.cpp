@@ -376,7 +376,7 @@ bool sqlite_log::open(const std::string& db_file, cmd_params* params, const std:
     for (const auto& [table, mask] : *tables) {
       bool already = false;
       if (!create_file_listing_table(&already, table, mask)) {
-        if (error_text.empty()) error_text = "prob creating file-listing table " + table;
+        if (error_text.empty()) error_text = "prob creating file-listing table " + escape_invalid_utf8(table);
         return false;
       }
       if (already) {
@@ -459,7 +459,7 @@ bool sqlite_log::make_table(bool* already, const std::string& table) {
       *already = true;
       return true;
     }
-    error_text = "prob creating table " + table + ": " + results.messages.str();
+    error_text = "prob creating table " + escape_invalid_utf8(table) + ": " + results.messages.str();
     forget_table(table);
     return false;
   }
@@ -479,7 +479,7 @@ bool sqlite_log::create_file_listing_table(bool* already_out, const std::string&
   }
   schema_t& schema = schemas[table];
   if (!file_listing_schema(schema, mask)) {
-    error_text = "no columns for file-listing table " + table;
+    error_text = "no columns for file-listing table " + escape_invalid_utf8(table);
     forget_table(table);
     return false;
   }
@@ -648,12 +648,12 @@ bool sqlite_log::write_batch(const std::string& table, const schema_t& schema, s
   }
   table_statements* statements = statements_for(table, schema);
   if (statements == nullptr) {
-    error_text = "prob preparing the insert into " + table;
+    error_text = "prob preparing the insert into " + escape_invalid_utf8(table);
     return false;
   }
   if (!statements->insert.insert_all(rows, bind, binds_every_parameter) ||
       !record_batch_end(*statements, table, rows)) {
-    error_text = "prob writing records into " + table;
+    error_text = "prob writing records into " + escape_invalid_utf8(table);
     if (!statements->insert.error().empty()) error_text += ": " + statements->insert.error();
     return false;
   }

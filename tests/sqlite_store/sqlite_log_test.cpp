@@ -452,6 +452,37 @@ TEST(SqliteLogBatches, ADatabaseHeldPastTheWaitKeepsTheRecordsWaiting) {
   EXPECT_EQ(db_rows(run.db, "select count(*), count(distinct name) from files;"), lines({"400,400"}));
 }
 
+// A table's name in a message has its control characters escaped, as a path's has: a batch the
+// database refuses, a batch whose insert cannot be prepared, a table that cannot be made.
+TEST(SqliteLogBatches, MessagesShowTheTableNameEscaped) {
+  const std::string table = "fi\nles";
+  const struct {
+    const char* name;
+    u64 mask;
+    const char* sql;       // run on the log's connection before the flush; null: the open fails
+    const char* expected;  // how error_text starts
+  } cases[] = {
+      {"insert refused", 0x3,
+       "create trigger refuse before insert on `fi\nles` begin select raise(abort, 'refused'); end;",
+       "prob writing records into fi\\x0ales: "},
+      {"insert cannot be prepared", 0x3, "drop table `fi\nles`;", "prob preparing the insert into fi\\x0ales"},
+      {"table without columns", 0x100001, nullptr, "no columns for file-listing table fi\\x0ales"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    open_log run({{table, c.mask}});
+    if (c.sql != nullptr) {
+      ASSERT_TRUE(run.opened) << run.log->error_text;
+      ASSERT_TRUE(sql_exec(run.log->db, c.sql));
+      run.add(table, given_record("/a/1", 1));
+      EXPECT_FALSE(run.log->flush());
+    } else {
+      EXPECT_FALSE(run.opened);
+    }
+    EXPECT_EQ(run.log->error_text.rfind(c.expected, 0), 0u) << run.log->error_text;
+  }
+}
+
 TEST(SqliteLogCustom, RowsOfTextUnderTheCallersColumns) {
   open_log run({});
   ASSERT_TRUE(run.opened);
