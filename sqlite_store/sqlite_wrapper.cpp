@@ -40,11 +40,14 @@ bool write_ahead_header(const std::string& path) {
 
 // The name under which a reader opens db_file; empty for the plain name. Read-only, the library
 // still makes a "-wal" and a "-shm" file beside a database in write-ahead mode and leaves them
-// there: a reader of evidence must not add files next to it. Such a database with no log or
-// journal beside it holds all of its content in its own file and no connection is writing it:
-// it is read as unchanging, which makes no file. One with a log or a journal is read with it, so
-// that no committed page is missed; a database in the ordinary journal mode is read under the
-// library's locks, which make no file, so that a writer cannot change it under the reader.
+// there: a reader of evidence must not add files next to it. A database with a "-wal" file
+// beside it is therefore read from a private copy (open_db_readonly makes it): the copy, its log
+// beside it, comes here and is opened by its plain name, so that no committed page is missed and
+// whatever the library adds lands in the private folder. A database in write-ahead mode with no
+// log or journal beside it holds all of its content in its own file and no connection is writing
+// it: it is read as unchanging, which makes no file. One with a journal is read with it; a
+// database in the ordinary journal mode is read under the library's locks, which make no file,
+// so that a writer cannot change it under the reader.
 std::string reader_uri(const std::string& db_file) {
   if (file_exists(db_file + "-wal") || file_exists(db_file + "-journal") || !write_ahead_header(db_file)) return {};
   std::string uri = db_file.front() == '/' ? "file://" : "file:";
