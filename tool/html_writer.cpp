@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "framework/text/qz_bytes.h"
 #include "framework/text/qz_html_escape.h"
 #include "framework/text/qz_replace.h"
 #include "tool/record_text.h"
@@ -80,9 +79,9 @@ void put_cell(record_text& text, const std::string& value, std::ostream& out,
   static constexpr std::string_view close = "</td>\n";
   if (value.size() > value_slice_bytes) {
     text.append(open);
-    put_in_slices(text, out, out_buffer, value, readable_bytes(value), html_escaped_room,
-                  [](char* dst, const char* data, std::size_t length, std::size_t readable) {
-                    return html_escape_to(dst, data, length, readable, true);
+    put_in_slices(text, out, out_buffer, value, html_escaped_room,
+                  [](char* dst, const char* data, std::size_t length) {
+                    return html_escape_to(dst, data, length, true);
                   });
     text.append(close);
     return;

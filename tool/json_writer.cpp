@@ -7,14 +7,10 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "framework/text/qz_bytes.h"
+#include "framework/text/qz_byte_scan.h"
 #include "framework/text/uni_unicode.h"
 #include "tool/record_text.h"
 #include "tool/unique_names.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -32,17 +28,6 @@ constexpr char nested_prefix[] = "!*<";
 
 constexpr char hex_digits[] = "0123456789abcdef";
 
-// Bytes that cannot be copied into a JSON string as they are: the quote, the backslash, the
-// control characters, and every byte from 0x80 on (it must belong to a valid UTF-8 sequence).
-constexpr std::array<bool, 256> make_json_specials() {
-  std::array<bool, 256> table{};
-  for (unsigned c = 0; c < 0x20; ++c) table[c] = true;
-  for (unsigned c = 0x80; c < 0x100; ++c) table[c] = true;
-  table['"'] = true;
-  table['\\'] = true;
-  return table;
-}
-constexpr std::array<bool, 256> json_specials = make_json_specials();
 
 // The longest escaped form of one byte (\u00XX).
 constexpr std::size_t escaped_byte_room = 6;
@@ -61,6 +46,19 @@ constexpr std::size_t opening_markup_room = 16;
 // Room for a record's last line end.
 constexpr std::size_t line_end_room = 1;
 
+#if !defined(__SSE2__)
+// Bytes that cannot be copied into a JSON string as they are: the quote, the backslash, the
+// control characters, and every byte from 0x80 on (it must belong to a valid UTF-8 sequence).
+constexpr std::array<bool, 256> make_json_specials() {
+  std::array<bool, 256> table{};
+  for (unsigned c = 0; c < 0x20; ++c) table[c] = true;
+  for (unsigned c = 0x80; c < 0x100; ++c) table[c] = true;
+  table['"'] = true;
+  table['\\'] = true;
+  return table;
+}
+constexpr std::array<bool, 256> json_specials = make_json_specials();
+
 // The high bit of every byte of a little-endian word that is special, exact for the lowest
 // special byte (a borrow marks bytes above it only); 0 when there is none.
 inline u64 special_bits(u64 word) {
@@ -74,67 +72,53 @@ inline u64 special_bits(u64 word) {
   // word itself: its own high bits mark the bytes from 0x80 on.
   return (below_blank | is_quote | is_backslash | word) & highs;
 }
+#endif
 
 // Copies the bytes before the first special byte to dst; advances pos and dst past them.
-// readable bytes may be read at bytes (at least length): 16 are looked at a step wherever 16
-// may be read, also across the end of the text, whose place the end takes as a special's.
-// Quotes and backslashes, which paths are full of, take their backslash within the step (a
-// backslash becomes "/" with slash_paths); a control byte or one from 0x80 on ends the copy.
+// 16 are looked at a step, and the end of the text stops the copy as a special would. Quotes
+// and backslashes, which paths are full of, take their backslash within the step (a backslash
+// becomes "/" with slash_paths); a control byte or one from 0x80 on ends the copy. Whole
+// blocks are stored: the room kept past the end (escaped_room) takes what lies beyond the
+// copied bytes, and later output overwrites it.
 inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t length,
-                       std::size_t readable, bool slash_paths, char*& dst) {
+                       bool slash_paths, char*& dst) {
 #if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i blank = _mm_set1_epi8(0x20);
-  const __m128i to_slash = _mm_set1_epi8('\\' ^ '/');
-  auto block_at = [&](std::size_t at) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
-    if (!slash_paths) return block;
-    return _mm_xor_si128(block, _mm_and_si128(_mm_cmpeq_epi8(block, backslash), to_slash));
+  auto stored = [slash_paths](__m128i block) {
+    return slash_paths ? backslashes_to_slashes(block) : block;
   };
-  while (pos < length && readable - pos >= 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-    // A signed compare takes the bytes below 0x20 and those from 0x80 on (negative) at once.
-    unsigned stops = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(block, blank)));
-    unsigned doubled = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote)));
-    if (!slash_paths) doubled |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, backslash)));
+  while (pos < length) {
     const std::size_t left = length - pos;
-    if (left < 16) stops |= 1u << left;
-    const unsigned clean = stops != 0 ? unsigned(__builtin_ctz(stops)) : 16;
+    const __m128i block = load_block(bytes + pos, left);
+    // A signed compare takes the bytes below 0x20 and those from 0x80 on (negative) at once.
+    const unsigned clean = clean_bytes(unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(block, blank))), left);
+    unsigned doubled = slash_paths ? bytes_in_set<'"'>(block) : bytes_in_set<'"', '\\'>(block);
     doubled &= (1u << clean) - 1;
     if (doubled == 0) {
-      // The whole block is stored; the room kept past the end (escaped_room) takes what lies
-      // beyond the copied bytes, and later output overwrites it.
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), stored(block));
       dst += clean;
-    } else if (readable - pos >= 32) {
+    } else {
       // Each piece up to the next quote or backslash is stored whole from where it starts;
       // the byte itself starts the next piece, behind its backslash.
       unsigned from = 0;
-      while (doubled != 0) {
+      for (;;) {
+        const __m128i piece = load_block(bytes + pos + from, left - from);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), stored(piece));
+        if (doubled == 0) break;
         const unsigned at = unsigned(__builtin_ctz(doubled));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos + from));
         dst += at - from;
         *dst++ = '\\';
         from = at;
         doubled &= doubled - 1;
       }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block_at(pos + from));
       dst += clean - from;
-    } else {
-      for (unsigned k = 0; k < clean; ++k) {
-        const char c = char(bytes[pos + k]);
-        if ((doubled >> k) & 1u) *dst++ = '\\';
-        *dst++ = slash_paths && c == '\\' ? '/' : c;
-      }
     }
     pos += clean;
-    if (stops != 0) return;
+    if (clean < 16) return;
   }
 #else
   (void)slash_paths;
-#endif
-  // Then 8 bytes a step in a word: short values are common.
+  // 8 bytes a step in a word: short values are common.
   while (length - pos >= 8) {
     u64 word;
     std::memcpy(&word, bytes + pos, 8);
@@ -150,16 +134,16 @@ inline void copy_clean(const unsigned char* bytes, std::size_t& pos, std::size_t
   }
   // The last bytes: read no further than the text goes.
   while (pos < length && !json_specials[bytes[pos]]) *dst++ = char(bytes[pos++]);
+#endif
 }
 
-// The escaped form of length bytes at dst, which has escaped_room(length) bytes of room;
-// readable bytes (at least length) may be read at text. Returns the end of what was written.
-char* escape_to(char* dst, const char* text, std::size_t length, std::size_t readable,
-                bool slash_paths) {
+// The escaped form of length bytes at dst, which has escaped_room(length) bytes of room.
+// Returns the end of what was written.
+char* escape_to(char* dst, const char* text, std::size_t length, bool slash_paths) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t pos = 0;
   for (;;) {
-    copy_clean(bytes, pos, length, readable, slash_paths, dst);
+    copy_clean(bytes, pos, length, slash_paths, dst);
     if (pos >= length) return dst;
     const unsigned c = bytes[pos];
     if (c >= 0x80) {
@@ -208,7 +192,7 @@ char* escape_to(char* dst, const char* text, std::size_t length, std::size_t rea
 constexpr auto put_text = record_text::put_text;
 
 inline char* put_escaped(char* dst, const std::string& text, bool slash_paths) {
-  return escape_to(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
+  return escape_to(dst, text.data(), text.size(), slash_paths);
 }
 
 // Reused by every record, so that a record costs no allocation once the text has grown; the
@@ -238,13 +222,15 @@ char* put_member_open(char* dst, bool flat, bool first) {
 // bytes.
 constexpr std::size_t start_copy_bytes = 48;
 
-// The text of a member from its separator through the name and member_name_end, in storage
-// of at least start_copy_bytes.
-std::string member_start(const std::string& name, bool flat) {
-  std::string start(std::max(escaped_room(name.size()) + member_markup_room, start_copy_bytes), '\0');
-  char* dst = put_member_open(start.data(), flat, false);
+// The text of a member from its separator through the name and member_name_end, its bytes
+// padded so that start_copy_bytes can be read after the separator.
+member_start_text member_start(const std::string& name, bool flat) {
+  member_start_text start;
+  start.bytes.assign(escaped_room(name.size()) + member_markup_room, '\0');
+  char* dst = put_member_open(start.bytes.data(), flat, false);
   dst = put_text(put_escaped(dst, name, false), member_name_end);
-  start.resize(static_cast<std::size_t>(dst - start.data()));
+  start.size = static_cast<std::size_t>(dst - start.bytes.data());
+  start.bytes.resize(std::max(start.size, separator_size + start_copy_bytes), '\0');
   return start;
 }
 
@@ -301,20 +287,20 @@ class record_members {
     text_.commit(close(dst, value, false));
   }
   // member with the text from its comma to its name's closing quote already made (member_start).
-  void member_from_start(const std::string& start, const std::string& value) {
+  void member_from_start(const member_start_text& start, const std::string& value) {
     const std::size_t skip = count_++ == 0 ? separator_size : 0;
-    const std::size_t size = start.size() - skip;
+    const std::size_t size = start.size - skip;
     if (value.size() > value_slice_bytes) {
-      text_.append(std::string_view(start).substr(skip));
+      text_.append(std::string_view(start.bytes).substr(skip, size));
       put_long_value(value, false);
       return;
     }
     char* dst = text_.room(size + start_copy_bytes + escaped_room(value.size()) + value_close_room);
     // A copy of a fixed size is a few moves, where one of the start's own size is a call.
-    if (size <= start_copy_bytes && readable_bytes(start) - skip >= start_copy_bytes) {
-      std::memcpy(dst, start.data() + skip, start_copy_bytes);
+    if (size <= start_copy_bytes && start.bytes.size() - skip >= start_copy_bytes) {
+      std::memcpy(dst, start.bytes.data() + skip, start_copy_bytes);
     } else {
-      std::memcpy(dst, start.data() + skip, size);
+      std::memcpy(dst, start.bytes.data() + skip, size);
     }
     text_.commit(put_value(dst + size, value, false));
   }
@@ -358,9 +344,9 @@ class record_members {
   // put_value of a value longer than a slice, straight into the text.
   void put_long_value(const std::string& value, bool nested) {
     const bool slash_paths = slash_paths_;
-    put_in_slices(text_, out_, out_buffer_, value, readable_bytes(value), escaped_room,
-                  [slash_paths](char* dst, const char* data, std::size_t length, std::size_t readable) {
-                    return escape_to(dst, data, length, readable, slash_paths);
+    put_in_slices(text_, out_, out_buffer_, value, escaped_room,
+                  [slash_paths](char* dst, const char* data, std::size_t length) {
+                    return escape_to(dst, data, length, slash_paths);
                   });
     text_.append("\"");
     last_nested_ = nested;
@@ -446,7 +432,7 @@ const csv_writer_hooks json_writer_hooks = {
 void json_escape_append(std::string& out, const char* text, std::size_t length, bool slash_paths) {
   const std::size_t start = out.size();
   out.resize(start + escaped_room(length));
-  const char* end = escape_to(out.data() + start, text, length, length, slash_paths);
+  const char* end = escape_to(out.data() + start, text, length, slash_paths);
   out.resize(static_cast<std::size_t>(end - out.data()));
 }
 

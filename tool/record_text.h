@@ -176,17 +176,16 @@ inline std::size_t slice_end(std::string_view value, std::size_t from) {
   return cut;
 }
 
-// Puts value into text slice by slice (slice_end): escape(dst, data, length, readable) writes
-// the escaped form of length bytes at data, of which readable may be read, into the room(length)
-// bytes at dst and returns its end. After each slice but the last, the record so far goes to
+// Puts value into text slice by slice (slice_end): escape(dst, data, length) writes the escaped
+// form of the length bytes at data into the room(length) bytes at dst and returns its end. After each slice but the last, the record so far goes to
 // out (finish_record) and goes on in fresh text (start_record).
 template <class room_fn, class escape_fn>
 void put_in_slices(record_text& text, std::ostream& out, uni::streambuf_generic_output<char>* out_buffer,
-                   const std::string& value, std::size_t readable, room_fn room, escape_fn escape) {
+                   const std::string& value, room_fn room, escape_fn escape) {
   for (std::size_t from = 0; from < value.size();) {
     const std::size_t end = slice_end(value, from);
     char* dst = text.room(room(end - from));
-    text.commit(escape(dst, value.data() + from, end - from, readable - from));
+    text.commit(escape(dst, value.data() + from, end - from));
     from = end;
     if (from < value.size()) {
       finish_record(text, out, out_buffer);

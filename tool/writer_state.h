@@ -22,12 +22,20 @@ struct html_writer_state {
   nested_cell_parts nested;
 };
 
+// The text of a member from its comma to its name's closing quote: the first size bytes of
+// bytes, which holds zeros past them, so that a short start can be copied by a move of a fixed
+// size that stays inside bytes.
+struct member_start_text {
+  std::string bytes;
+  std::size_t size = 0;
+};
+
 struct json_writer_state {
   record_text record;  // the text of the record being built
   // The text of each member of the current group from its comma to its name's closing quote,
   // one per column, and the names they hold (each unique in a record); made when the group
   // opens, so that a name is escaped once per group instead of once per record.
-  std::vector<std::string> member_starts;
+  std::vector<member_start_text> member_starts;
   unique_names member_names;
   nested_cell_parts nested;
   bool doc_has_members = false;   // the document has a member: the next one follows a comma

@@ -12,33 +12,6 @@
 
 #include "framework/text/qz_types.h"
 
-// ---- Reading ahead ----
-
-// The bytes that may be read at text.data(): the text's own and, where the library keeps them
-// behind it, those of its spare capacity (of unspecified value). Block scans load whole
-// 16-byte blocks within this bound and mask off what lies past text.size().
-inline std::size_t readable_bytes(const std::string& text) {
-#if defined(__GLIBCXX__)
-  // libstdc++ holds capacity() + 1 bytes, in the object itself or in one allocation.
-  return text.capacity() + 1;
-#else
-  return text.size();
-#endif
-}
-
-// The step of a block copy that has stored a whole 16-byte block from pos at dst: mask marks
-// the block's special bytes (bit k: byte pos + k), and the end of the text at length stops the
-// copy as a special would. Moves pos and dst past the clean bytes; true when a special or the
-// end was reached, false when all 16 were clean.
-inline bool stop_at_special(unsigned mask, std::size_t& pos, std::size_t length, char*& dst) {
-  const std::size_t left = length - pos;
-  if (left < 16) mask |= 1u << left;
-  const std::size_t clean = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
-  pos += clean;
-  dst += clean;
-  return mask != 0;
-}
-
 // ---- Byte order and words ----
 
 u16 byte_swap16(u16 v);

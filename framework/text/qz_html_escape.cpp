@@ -4,11 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "framework/text/qz_bytes.h"
+#include "framework/text/qz_byte_scan.h"
 #include "framework/text/uni_unicode.h"
 
 namespace {
@@ -144,56 +140,36 @@ const std::vector<std::wstring>& ascii_escape_to_wide() {
   return list;
 }
 
-// Bytes that html_escape rewrites; CR only when an LF follows it.
-constexpr std::array<bool, 256> make_cell_specials() {
-  std::array<bool, 256> table{};
-  for (char c : {'&', '<', '>', '"', '\'', '\r'}) table[static_cast<unsigned char>(c)] = true;
-  return table;
-}
-constexpr std::array<bool, 256> cell_specials = make_cell_specials();
-
-// Copies the bytes before the next cell special (or the end) from text to dst, backslashes
-// made slashes with slash_paths; moves pos and dst past them. Most cells hold no special, so
-// 16 bytes are looked at a step wherever 16 may be read, also across the end of the text:
-// the whole block is stored (the room past the end takes it) and what lies past the end is
-// masked off.
+// Copies the bytes before the next cell special or the end from text to dst, backslashes made
+// slashes with slash_paths; moves pos and dst past them. The specials are the bytes html_escape
+// rewrites: & < > " ' and CR (which only an LF after it changes). Most cells hold none, so 16
+// bytes are looked at a step, and stored whole: the room past the end takes what lies beyond
+// the copied bytes.
 inline void copy_clean_cell(const unsigned char* bytes, std::size_t& pos, std::size_t length,
-                            std::size_t readable, bool slash_paths, char*& dst) {
+                            bool slash_paths, char*& dst) {
 #if defined(__SSE2__)
-  const __m128i amp = _mm_set1_epi8('&'), lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
-  const __m128i quot = _mm_set1_epi8('"'), apos = _mm_set1_epi8('\''), cr = _mm_set1_epi8('\r');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i to_slash = _mm_set1_epi8('\\' ^ '/');
-  while (pos < length && readable - pos >= 16) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, amp), _mm_cmpeq_epi8(block, lt)),
-                     _mm_or_si128(_mm_cmpeq_epi8(block, gt), _mm_cmpeq_epi8(block, quot))),
-        _mm_or_si128(_mm_cmpeq_epi8(block, apos), _mm_cmpeq_epi8(block, cr)));
-    if (slash_paths) {
-      block = _mm_xor_si128(block, _mm_and_si128(_mm_cmpeq_epi8(block, backslash), to_slash));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
-    if (stop_at_special(unsigned(_mm_movemask_epi8(hits)), pos, length, dst)) return;
-  }
-#endif
-  while (pos < length && !cell_specials[bytes[pos]]) {
+  copy_to_first_of<'&', '<', '>', '"', '\'', '\r'>(bytes, pos, length, slash_paths, dst);
+#else
+  auto special = [](unsigned char c) {
+    return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\r';
+  };
+  while (pos < length && !special(bytes[pos])) {
     const char c = char(bytes[pos++]);
     *dst++ = slash_paths && c == '\\' ? '/' : c;
   }
+#endif
 }
 
-// The escaped form of the length bytes at text (readable of them may be read) at dst, which
-// has html_escaped_room(length) bytes of room; returns the end of what was written. One pass
-// does the entity table and the CR LF rule together: the entities hold no CR or LF, so this
-// gives what escaping first and then replacing CR LF would. It has no failure path, so hostile
-// text can never come back unescaped.
-char* escape_cell(char* dst, const char* text, std::size_t length, std::size_t readable,
-                  bool slash_paths) {
+// The escaped form of the length bytes at text at dst, which has html_escaped_room(length)
+// bytes of room; returns the end of what was written. One pass does the entity table and the
+// CR LF rule together: the entities hold no CR or LF, so this gives what escaping first and
+// then replacing CR LF would. It has no failure path, so hostile text can never come back
+// unescaped.
+char* escape_cell(char* dst, const char* text, std::size_t length, bool slash_paths) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t pos = 0;
   for (;;) {
-    copy_clean_cell(bytes, pos, length, readable, slash_paths, dst);
+    copy_clean_cell(bytes, pos, length, slash_paths, dst);
     if (pos >= length) return dst;
     const char* entity;
     std::size_t size;
@@ -246,11 +222,11 @@ void html_escape_append(std::string& out, const std::string& text) {
 }
 
 char* html_escape_to(char* dst, const std::string& text, bool slash_paths) {
-  return escape_cell(dst, text.data(), text.size(), readable_bytes(text), slash_paths);
+  return escape_cell(dst, text.data(), text.size(), slash_paths);
 }
 
-char* html_escape_to(char* dst, const char* text, std::size_t length, std::size_t readable, bool slash_paths) {
-  return escape_cell(dst, text, length, readable, slash_paths);
+char* html_escape_to(char* dst, const char* text, std::size_t length, bool slash_paths) {
+  return escape_cell(dst, text, length, slash_paths);
 }
 
 std::string html_escape_ascii(const char* text) {

@@ -36,8 +36,8 @@ constexpr std::size_t html_escaped_room(std::size_t length) { return 6 * length 
 // Writes html_escape(text) to dst, which has html_escaped_room(text.size()) bytes of room;
 // with slash_paths every "\\" is written as "/". Returns the end of what was written.
 char* html_escape_to(char* dst, const std::string& text, bool slash_paths);
-// The same for the length bytes at text, of which readable (at least length) may be read.
-char* html_escape_to(char* dst, const char* text, std::size_t length, std::size_t readable, bool slash_paths);
+// The same for the length bytes at text.
+char* html_escape_to(char* dst, const char* text, std::size_t length, bool slash_paths);
 // Pure printable ASCII: < > & escaped as entities, every other unit outside 32-126 except CR
 // and LF percent-encoded; quotes stay. Empty for a null or empty text.
 std::string html_escape_ascii(const char* text);

@@ -6,10 +6,7 @@
 #include <functional>
 #include <new>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "framework/text/qz_byte_scan.h"
 #include "framework/text/qz_bytes.h"
 #include "framework/text/qz_search.h"
 #include "framework/text/qz_string.h"
@@ -86,71 +83,44 @@ struct byte_marks {
   u64 quotes = 0;
 };
 
-#if defined(__SSE2__)
-// Sets bit k of delimiters and quotes for byte at + k of text, for the count (1 to 16) bytes
-// from at. A block is loaded where it may be read whole; at the end of the text the block
-// that ends with its last byte is loaded instead, so that no byte is copied to be looked at.
-inline void mark_block(const char* text, size_t at, size_t count, size_t length, size_t readable,
-                       __m128i delimiter, u32& delimiters, u32& quotes) {
-  const char* from = text + at;
-  unsigned shift = 0;
-  if (readable - at < 16) {
-    from = text + length - 16;
-    shift = static_cast<unsigned>(16 - count);
-  }
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-  delimiters = static_cast<u32>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, delimiter))) >> shift;
-  quotes = static_cast<u32>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(quote)))) >> shift;
-  if (count < 16) {
-    const u32 inside = (u32{1} << count) - 1;
-    delimiters &= inside;
-    quotes &= inside;
-  }
-}
-#endif
-
-// Marks the bytes of text from base to base + 64 or its end; readable bytes (at least length)
-// may be read at text. Rows are cut 64 bytes a step so that finding the next delimiter costs a
-// bit scan instead of a call per field.
-inline byte_marks mark_bytes(const char* text, size_t base, size_t length, size_t readable,
-                             char delimiter) {
+// Marks the bytes of text from base to base + 64 or its end. Rows are cut 64 bytes a step so
+// that finding the next delimiter costs a bit scan instead of a call per field.
+inline byte_marks mark_bytes(const char* text, size_t base, size_t length, char delimiter) {
   const size_t end = std::min(base + 64, length);
   byte_marks marks;
 #if defined(__SSE2__)
-  // A text shorter than a block that cannot be read whole is looked at byte by byte.
-  if (length >= 16 || readable >= 16) {
-    const __m128i delimiters = _mm_set1_epi8(delimiter);
-    for (size_t at = base; at < end; at += 16) {
-      u32 at_delimiter = 0;
-      u32 at_quote = 0;
-      mark_block(text, at, std::min<size_t>(16, end - at), length, readable, delimiters,
-                 at_delimiter, at_quote);
-      marks.delimiters |= u64{at_delimiter} << (at - base);
-      marks.quotes |= u64{at_quote} << (at - base);
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  for (size_t at = base; at < end; at += 16) {
+    const __m128i block = load_block(bytes + at, length - at);
+    u32 at_delimiter = static_cast<u32>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(delimiter))));
+    u32 at_quote = bytes_in_set<quote>(block);
+    // The bytes past the window or the text (zeros there) are no marks.
+    if (end - at < 16) {
+      const u32 inside = (u32{1} << (end - at)) - 1;
+      at_delimiter &= inside;
+      at_quote &= inside;
     }
-    return marks;
+    marks.delimiters |= u64{at_delimiter} << (at - base);
+    marks.quotes |= u64{at_quote} << (at - base);
   }
 #else
-  (void)readable;
-#endif
   for (size_t at = base; at < end; ++at) {
     marks.delimiters |= u64(text[at] == delimiter) << (at - base);
     marks.quotes |= u64(text[at] == quote) << (at - base);
   }
+#endif
   return marks;
 }
 
 // Calls emit(begin, end, odd_quotes) for every piece of the length bytes at text cut at
 // delimiter (a quote delimiter included): n delimiters give n + 1 pieces, empty ones
-// included; odd_quotes tells whether the piece holds an odd number of quotes. readable bytes
-// (at least length) may be read at text.
+// included; odd_quotes tells whether the piece holds an odd number of quotes.
 template <class Emit>
-void for_each_marked_piece(const char* text, size_t length, size_t readable, char delimiter,
-                           Emit&& emit) {
+void for_each_marked_piece(const char* text, size_t length, char delimiter, Emit&& emit) {
   size_t start = 0;
   bool odd = false;  // quote parity of the piece so far
   for (size_t base = 0; base < length; base += 64) {
-    const byte_marks marks = mark_bytes(text, base, length, readable, delimiter);
+    const byte_marks marks = mark_bytes(text, base, length, delimiter);
     u64 delimiters = marks.delimiters;
     // A quote that is the delimiter belongs to no piece.
     u64 quotes = marks.quotes & ~delimiters;
@@ -170,10 +140,10 @@ void for_each_marked_piece(const char* text, size_t length, size_t readable, cha
 }
 
 // Calls emit(p, n) for every piece of the length bytes at text cut at delimiter: n
-// delimiters give n + 1 pieces, empty ones included. readable as for for_each_marked_piece.
+// delimiters give n + 1 pieces, empty ones included.
 template <class Emit>
-void for_each_piece(const char* text, size_t length, size_t readable, char delimiter, Emit&& emit) {
-  for_each_marked_piece(text, length, readable, delimiter,
+void for_each_piece(const char* text, size_t length, char delimiter, Emit&& emit) {
+  for_each_marked_piece(text, length, delimiter,
                         [&](size_t begin, size_t end, bool) { emit(text + begin, end - begin); });
 }
 
@@ -300,7 +270,7 @@ bool split_string(const std::string& text, char delimiter, std::vector<std::stri
   }
   piece_sink sink(out, append);
   if (!text.empty()) {
-    for_each_piece(text.data(), text.size(), readable_bytes(text), delimiter,
+    for_each_piece(text.data(), text.size(), delimiter,
                    [&](const char* p, size_t n) { sink.put(p, n, trim, keep_empty); });
   }
   sink.finish();
@@ -346,7 +316,7 @@ bool split_string_to_set(const std::string& text, char delimiter, std::set<std::
   if (!append) out.clear();
   if (text.empty()) return false;
   std::string piece;
-  for_each_piece(text.data(), text.size(), readable_bytes(text), delimiter, [&](const char* p, size_t n) {
+  for_each_piece(text.data(), text.size(), delimiter, [&](const char* p, size_t n) {
     piece.assign(p, n);
     if (trim) trim_whitespace(piece);
     if (!piece.empty()) out.insert(piece);
@@ -366,12 +336,11 @@ bool split_quoted(const std::string& text, char delimiter, std::vector<std::stri
     return false;
   }
   const char* data = text.data();
-  const size_t readable = readable_bytes(text);
   auto put_field = [&](size_t begin, size_t end) {
     sink.put(data + begin, end - begin, trim, keep_empty);
   };
   auto put_as_cut = [&](size_t begin, size_t end) {
-    for_each_piece(data + begin, end - begin, readable - begin, delimiter,
+    for_each_piece(data + begin, end - begin, delimiter,
                    [&](const char* p, size_t n) { sink.put(p, n, trim, keep_empty); });
   };
 
@@ -381,7 +350,7 @@ bool split_quoted(const std::string& text, char delimiter, std::vector<std::stri
   constexpr size_t no_group = std::string::npos;
   size_t group_begin = no_group;
   bool group_opens_field = false;
-  for_each_marked_piece(data, text.size(), readable, delimiter, [&](size_t begin, size_t end, bool odd) {
+  for_each_marked_piece(data, text.size(), delimiter, [&](size_t begin, size_t end, bool odd) {
     if (group_begin == no_group) {
       if (odd) {
         group_begin = begin;

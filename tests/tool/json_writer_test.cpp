@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/text/uni_unicode.h"
+#include "tests/text/guarded_bytes.h"
 #include "tests/tool/csv_source_fixture.h"
 #include "tests/tool/json_check.h"
 
@@ -590,6 +591,8 @@ TEST(JsonEscape, MixedTextsOfEveryLength) {
       {"\\", "/", "\\\\"},      {"\n", "\\n", "\\n"},     {"\x1f", "\\u001f", "\\u001f"},
       {"\xE9", "\\u00e9", "\\u00e9"}, {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"}, {" ", " ", " "},
   };
+  guarded_bytes page;  // a text that ends where memory may not be read
+  ASSERT_TRUE(page.ready());
   std::mt19937 random(77);
   for (int round = 0; round < 4000; ++round) {
     std::string text, slashed, escaped_form;
@@ -604,6 +607,9 @@ TEST(JsonEscape, MixedTextsOfEveryLength) {
     SCOPED_TRACE("round " + std::to_string(round));
     ASSERT_EQ(escaped(text, true), "<" + slashed);
     ASSERT_EQ(escaped(text, false), "<" + escaped_form);
+    std::string guarded;
+    json_escape_append(guarded, page.place(text), text.size(), false);
+    ASSERT_EQ(guarded, escaped_form);
     for (u8 slash_paths : {u8{1}, u8{0}}) {
       quazel_tool_metadata ctx;
       ctx.flat = 1;

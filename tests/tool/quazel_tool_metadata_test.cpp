@@ -79,7 +79,7 @@ TEST(quazel_tool_metadata, per_source_reset_clears_what_the_source_taught_and_ke
   ctx.source_bytes_path = "/cases/a.csv";
   ctx.json_state.doc_has_members = true;
   ctx.json_state.doc_member_names.insert("tool");
-  ctx.json_state.member_starts = {",\n         \"a\": \""};
+  ctx.json_state.member_starts.push_back({",\n         \"a\": \"", 16});
   ctx.cleanup_state.header_written = true;
   // What the run keeps.
   ctx.csv_source = "/cases/a.csv";

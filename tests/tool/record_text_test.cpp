@@ -165,11 +165,11 @@ TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
     const char* name;
     std::string (*whole)(const std::string& value);
     std::size_t (*room)(std::size_t length);
-    char* (*escape)(char* dst, const char* data, std::size_t length, std::size_t readable);
+    char* (*escape)(char* dst, const char* data, std::size_t length);
   } escapers[] = {
       {"html", [](const std::string& value) { return html_escape(value); }, html_escaped_room,
-       [](char* dst, const char* data, std::size_t length, std::size_t readable) {
-         return html_escape_to(dst, data, length, readable, false);
+       [](char* dst, const char* data, std::size_t length) {
+         return html_escape_to(dst, data, length, false);
        }},
       {"json",
        [](const std::string& value) {
@@ -178,7 +178,7 @@ TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
          return out;
        },
        [](std::size_t length) { return 6 * length + 16; },
-       [](char* dst, const char* data, std::size_t length, std::size_t) {
+       [](char* dst, const char* data, std::size_t length) {
          std::string out;
          json_escape_append(out, data, length, false);
          std::memcpy(dst, out.data(), out.size());
@@ -200,7 +200,7 @@ TEST(record_text, LongValuesGoOutInSlicesAsTheirWholeEscapedForm) {
           record_text text;
           start_record(text, out, nullptr);
           text.append("<");
-          put_in_slices(text, out, nullptr, value, value.size(), e.room, e.escape);
+          put_in_slices(text, out, nullptr, value, e.room, e.escape);
           EXPECT_LE(text.size(), e.room(value_slice_bytes));
           text.append(">");
           finish_record(text, out, nullptr);
