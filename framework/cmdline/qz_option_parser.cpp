@@ -375,9 +375,7 @@ const generic_option generic_options[] = {
      [](cmd_params& p, std::string&, arg_list&) {
        set_output_kind(p, &cmd_params::kind_multiline);
        p.non_xml_output = 1;
-       p.separator_text.clear();
-       p.separator_char = 0;
-       p.separator_replacement = 0;
+       set_separator(p, "");
        return true;
      }},
     {"-alias", nullptr, option_form::value, add_path_aliases},
